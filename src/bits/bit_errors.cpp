@@ -1,0 +1,1 @@
+#include "bits/bit_errors.h"

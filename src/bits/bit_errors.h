@@ -1,0 +1,25 @@
+#pragma once
+
+#include "common/exception.h"
+
+// The checksum engine's exceptions, each raised with its one fixed text.
+class EStrBitError : public Exception {
+public:
+    EStrBitError() : Exception(QStringLiteral("Bits index out of range")) {}
+};
+
+inline const QString kFileInitErrorText = QStringLiteral("Ошибка инициализации файла ");
+// The second word is spelt with the Latin letter p, as the program always has.
+inline const QString kFileCloseErrorText = QStringLiteral("Ошибка пpи записи конца файла ");
+
+class EFileBitError : public Exception {
+public:
+    // The fixed text, optionally followed by the file's full name so that the
+    // user can tell which file failed.
+    explicit EFileBitError(const QString& fileName = QString()) : Exception(kFileInitErrorText + fileName) {}
+};
+
+class EFileBitZacr : public Exception {
+public:
+    EFileBitZacr() : Exception(kFileCloseErrorText) {}
+};

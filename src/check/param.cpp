@@ -1,0 +1,1 @@
+#include "check/param.h"

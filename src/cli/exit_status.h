@@ -1,0 +1,11 @@
+#pragma once
+
+// Exit statuses of kvaren-cli. A check combines the found bits; 16 is an error.
+enum ExitStatus : int {
+    kExitSuccess = 0,
+    kExitNewFiles = 1,
+    kExitDeletedFiles = 2,
+    kExitChangedFiles = 4,
+    kExitMovedFiles = 8,
+    kExitFailure = 16,
+};

@@ -1,0 +1,17 @@
+#include "shell/directory_list.h"
+
+#include "storage/dm1.h"
+
+void ReadDirectoryList(TDM1& dm, const std::function<void(const QString&)>& append)
+{
+    TIBQuery& query = dm.IBQuery1;
+    query.openStatement(Statement(u"select count(*) from tab"));
+    const qint32 count = query.fieldAsInteger(QStringLiteral("count"));
+    query.openStatement(Statement(u"select file_name from tab"));
+    if (!query.fieldIsNull(QStringLiteral("file_name")))
+        append(query.fieldAsString(QStringLiteral("file_name")));
+    for (qint32 i = 1; i < count; ++i) {
+        query.next();
+        append(query.fieldAsString(QStringLiteral("file_name")));
+    }
+}

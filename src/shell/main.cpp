@@ -1,0 +1,25 @@
+#include "shell/about_form.h"
+#include "shell/application.h"
+#include "shell/error_display.h"
+#include "shell/main_form.h"
+#include "storage/dm1.h"
+
+int main(int argc, char** argv)
+{
+    TApplication application(argc, argv);
+    int status = 1;
+    // Creating the storage object can fail (no database client); the error is
+    // shown and the program ends before any window opens.
+    RunShowingErrors([&] {
+        TDM1 DM1;
+        Tmain_form main_form(DM1);
+        Tabout_form about_form(&main_form);
+        main_form.setWindows(nullptr, nullptr, &about_form);
+        main_form.show();
+        status = application.exec();
+        // The exit command leaves the transaction active: commit it, as the
+        // program always does when it ends.
+        RunShowingErrors([&] { DM1.finish(); });
+    });
+    return status;
+}

@@ -1,0 +1,202 @@
+#include "shell/main_form.h"
+
+#include "shell/about_form.h"
+#include "shell/directory_list.h"
+#include "shell/error_display.h"
+#include "shell/image_list.h"
+#include "shell/status_count.h"
+#include "storage/connect.h"
+#include "storage/dm1.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+
+Tmain_form::Tmain_form(TDM1& dm, QWidget* parent) : QMainWindow(parent), DM1(dm)
+{
+    setObjectName(QStringLiteral("main_form"));
+    setWindowTitle(QStringLiteral("Кварен"));
+    setGeometry(331, 246, 366, 246);
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+
+    ListBox1 = new QListWidget(this);
+    ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListBox1->setSortingEnabled(false);
+    ListBox1->setUniformItemSizes(true);
+    setCentralWidget(ListBox1);
+
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->setFixedHeight(19);
+    m_statusPanel = new QLabel(this);
+    m_statusPanel->setObjectName(QStringLiteral("StatusPanel"));
+    m_statusPanel->setMinimumWidth(50);
+    statusBar()->addWidget(m_statusPanel, 1);
+
+    buildMenu();
+    buildToolBar();
+
+    RunShowingErrors([this] { FormCreate(); });
+}
+
+void Tmain_form::bind(QAction* action, void (Tmain_form::*handler)())
+{
+    connect(action, &QAction::triggered, this, [this, handler] { RunShowingErrors([this, handler] { (this->*handler)(); }); });
+}
+
+void Tmain_form::buildMenu()
+{
+    QMenuBar* MainMenu1 = menuBar();
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    auto item = [this](const char* name, const QString& caption) {
+        auto* action = new QAction(caption, this);
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+
+    QMenu* directory = MainMenu1->addMenu(QStringLiteral("&Директория"));
+    N1 = directory->menuAction();
+    N1->setObjectName(QStringLiteral("N1"));
+    N2 = item("N2", QStringLiteral("&Поставить на учет"));
+    N3 = item("N3", QStringLiteral("&Снять с учета"));
+    N7 = item("N7", QStringLiteral("&Выход"));
+    directory->addAction(N2);
+    directory->addAction(N3);
+    directory->addSeparator()->setObjectName(QStringLiteral("N4"));
+    directory->addAction(N7);
+
+    N5 = item("N5", QStringLiteral("&Проверка целостности"));
+    MainMenu1->addAction(N5);
+
+    QMenu* help = MainMenu1->addMenu(QStringLiteral("&Справка"));
+    N6 = help->menuAction();
+    N6->setObjectName(QStringLiteral("N6"));
+    N8 = item("N8", QStringLiteral("&Вызов справки"));
+    N9 = item("N9", QStringLiteral("&О программе"));
+    help->addAction(N8);
+    help->addAction(N9);
+
+    bind(N2, &Tmain_form::N2Click);
+    bind(N3, &Tmain_form::N3Click);
+    bind(N7, &Tmain_form::ToolButton8Click);
+    bind(N5, &Tmain_form::ToolButton4Click);
+    bind(N8, &Tmain_form::ToolButton6Click);
+    bind(N9, &Tmain_form::N9Click);
+}
+
+void Tmain_form::buildToolBar()
+{
+    ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setIconSize(QSize(16, 16));
+    ToolBar1->setFixedHeight(29);
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    ToolBar1->toggleViewAction()->setEnabled(false);
+    setContextMenuPolicy(Qt::NoContextMenu);
+
+    const QList<QIcon> ImageList1 = ::ImageList1();
+    auto button = [&](const char* name, const QString& hint, int picture, void (Tmain_form::*handler)()) {
+        QAction* action = ToolBar1->addAction(ImageList1.at(picture), hint);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setToolTip(hint);
+        action->setStatusTip(hint);
+        ToolBar1->widgetForAction(action)->setObjectName(QString::fromLatin1(name));
+        bind(action, handler);
+        return action;
+    };
+    auto separator = [&](const char* name) {
+        QAction* action = ToolBar1->addSeparator();
+        action->setObjectName(QString::fromLatin1(name));
+    };
+    ToolButton1 = button("ToolButton1", QStringLiteral("Поставить на учет"), 0, &Tmain_form::N2Click);
+    ToolButton2 = button("ToolButton2", QStringLiteral("Снять с учета"), 1, &Tmain_form::N3Click);
+    separator("ToolButton3");
+    ToolButton4 = button("ToolButton4", QStringLiteral("Проверить целостность"), 2, &Tmain_form::ToolButton4Click);
+    separator("ToolButton5");
+    ToolButton6 = button("ToolButton6", QStringLiteral("Помощь"), 3, &Tmain_form::ToolButton6Click);
+    separator("ToolButton7");
+    ToolButton8 = button("ToolButton8", QStringLiteral("Выход"), 4, &Tmain_form::ToolButton8Click);
+}
+
+void Tmain_form::setWindows(Topen_dir* openDir, Treport_form* reportForm, Tabout_form* aboutForm)
+{
+    open_dir = openDir;
+    report_form = reportForm;
+    about_form = aboutForm;
+}
+
+void Tmain_form::FormCreate()
+{
+    ConnectDM1(DM1, kDatabaseFileName);
+    ReadDirectoryList(DM1, [this](const QString& dir) { ListBox1->addItem(dir); });
+}
+
+void Tmain_form::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous())
+        RunShowingErrors([this] { FormShow(); });
+}
+
+void Tmain_form::FormShow()
+{
+    UpdateStatusCount();
+}
+
+void Tmain_form::closeEvent(QCloseEvent* event)
+{
+    if (RunShowingErrors([this] { FormClose(); }))
+        event->accept();
+    else
+        event->ignore(); // the commit failed: keep the window, and the changes, open
+}
+
+void Tmain_form::FormClose()
+{
+    if (DM1.IBTransaction1.active())
+        DM1.IBTransaction1.commit();
+}
+
+void Tmain_form::UpdateStatusCount()
+{
+    m_statusPanel->setText(QString());
+    m_statusPanel->setText(StatusCountText(CountFilesUnderControl(DM1)));
+}
+
+QString Tmain_form::statusText() const
+{
+    return m_statusPanel->text();
+}
+
+void Tmain_form::ToolButton6Click()
+{
+    QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(), QStringLiteral("Справку можно написать и самому!!!"),
+                    QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("HelpBox"));
+    box.exec();
+}
+
+void Tmain_form::ToolButton8Click()
+{
+    // Ends the program at once, without the close event; the transaction,
+    // still active, is committed on the way out.
+    QApplication::exit(0);
+}
+
+void Tmain_form::N9Click()
+{
+    if (about_form)
+        about_form->exec();
+}
+
+void Tmain_form::N2Click() {}
+void Tmain_form::N3Click() {}
+void Tmain_form::ToolButton4Click() {}

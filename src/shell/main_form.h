@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QAction;
+class QLabel;
+class QListWidget;
+class QToolBar;
+class TDM1;
+class Tabout_form;
+class Topen_dir;
+class Treport_form;
+
+// The main window: the list of directories under control, the menu, the tool
+// bar and the status line with the number of files under control. Its
+// handlers are the program's commands; each runs to its end on the one thread
+// and shows its error, if any, through the application's error display.
+class Tmain_form : public QMainWindow {
+    Q_OBJECT
+public:
+    // Runs FormCreate: connects DM1 to file.gdb, starts the transaction and
+    // fills the list. An error there is shown and the window still opens.
+    explicit Tmain_form(TDM1& dm, QWidget* parent = nullptr);
+
+    // The windows created after this one at start-up.
+    void setWindows(Topen_dir* openDir, Treport_form* reportForm, Tabout_form* aboutForm);
+
+    void UpdateStatusCount();
+    QString statusText() const;
+
+    QListWidget* ListBox1;
+    QToolBar* ToolBar1;
+    QAction* ToolButton1;
+    QAction* ToolButton2;
+    QAction* ToolButton4;
+    QAction* ToolButton6;
+    QAction* ToolButton8;
+    QAction* N1;
+    QAction* N2;
+    QAction* N3;
+    QAction* N5;
+    QAction* N6;
+    QAction* N7;
+    QAction* N8;
+    QAction* N9;
+
+public slots:
+    void N2Click();
+    void N3Click();
+    void ToolButton4Click();
+    void ToolButton6Click();
+    void ToolButton8Click();
+    void N9Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void buildMenu();
+    void buildToolBar();
+    // Connects a menu item or button to a handler run through the error display.
+    void bind(QAction* action, void (Tmain_form::*handler)());
+
+    TDM1& DM1;
+    Topen_dir* open_dir = nullptr;
+    Treport_form* report_form = nullptr;
+    Tabout_form* about_form = nullptr;
+    QLabel* m_statusPanel;
+};

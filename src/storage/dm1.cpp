@@ -1,0 +1,36 @@
+#include "storage/dm1.h"
+
+#include "storage/firebird_lock.h"
+
+#include <QSqlDatabase>
+
+static QString connectionName()
+{
+    static int created = 0;
+    return QStringLiteral("DM1-%1").arg(++created);
+}
+
+TDM1::TDM1()
+    : IBDatabase1((EnsureFirebirdLockDirectory(), connectionName())),
+      IBTransaction1(IBDatabase1),
+      IBQuery1(IBDatabase1, IBTransaction1),
+      IBQuery2(IBDatabase1, IBTransaction1),
+      DataSource1(IBQuery1)
+{
+    IBDatabase1.Params = {QStringLiteral("user_name=sysdba"), QStringLiteral("password=qorvintex"),
+                          QStringLiteral("lc_ctype=UTF8")};
+    IBQuery2.addSql(Statement(u"select * from table2"));
+    IBQuery2.setMasterSource(&DataSource1);
+}
+
+TDM1::~TDM1()
+{
+    IBQuery1.releaseStatements();
+    IBQuery2.releaseStatements();
+}
+
+void TDM1::finish()
+{
+    if (IBTransaction1.active())
+        IBTransaction1.commit();
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "storage/data_source.h"
+#include "storage/ib_database.h"
+#include "storage/ib_query.h"
+#include "storage/ib_transaction.h"
+
+// The storage object: the one connection, the one transaction and the two
+// query objects through which every statement of the program runs. IBQuery2
+// follows IBQuery1 through DataSource1. Created not connected; the program sets
+// the database name, connects and starts the transaction.
+class TDM1 {
+public:
+    TDM1();
+    ~TDM1();
+
+    TIBDatabase IBDatabase1;
+    TIBTransaction IBTransaction1;
+    TIBQuery IBQuery1;
+    TIBQuery IBQuery2;
+    TDataSource DataSource1;
+
+    // The transaction's default action when the program ends while it is still
+    // active: commit. Raises when the commit fails.
+    void finish();
+};
+
+// The database file every front end works on, in the working directory.
+inline const QString kDatabaseFileName = QStringLiteral("file.gdb");

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QSqlDatabase;
+
+// The one connection to the database. Params holds the connection parameters,
+// one "name=value" per line (user_name, password, lc_ctype); there is no login
+// prompt and the SQL dialect is 3.
+class TIBDatabase {
+public:
+    explicit TIBDatabase(QString connectionName);
+    ~TIBDatabase();
+    TIBDatabase(const TIBDatabase&) = delete;
+    TIBDatabase& operator=(const TIBDatabase&) = delete;
+
+    QStringList Params;
+
+    void setDatabaseName(const QString& name) { m_databaseName = name; }
+    const QString& databaseName() const { return m_databaseName; }
+
+    // Connects; raises EDatabaseError with the reason when the database cannot
+    // be opened. A local database file that does not exist is refused before the
+    // database client is asked, with a message that names the file.
+    void open();
+    bool connected() const;
+
+    const QString& connectionName() const { return m_connectionName; }
+    QSqlDatabase handle() const;
+
+private:
+    QString param(const QString& name) const;
+
+    QString m_connectionName;
+    QString m_databaseName;
+};

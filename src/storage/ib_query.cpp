@@ -1,0 +1,178 @@
+#include "storage/ib_query.h"
+
+#include "storage/data_source.h"
+#include "storage/database_error.h"
+#include "storage/ib_database.h"
+#include "storage/ib_transaction.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+TIBQuery::TIBQuery(TIBDatabase& database, TIBTransaction& transaction)
+    : m_database(database), m_transaction(transaction)
+{
+    m_transaction.attach(this);
+}
+
+TIBQuery::~TIBQuery()
+{
+    if (m_master)
+        m_master->removeFollower(this);
+    m_transaction.detach(this);
+}
+
+void TIBQuery::close()
+{
+    if (m_current)
+        m_current->finish();
+    m_current = nullptr;
+    m_row = QSqlRecord();
+    m_active = false;
+    m_hasRow = false;
+}
+
+void TIBQuery::addSql(const Statement& statement)
+{
+    // Statements are always one line: adding to a cleared text sets it.
+    m_sql = statement;
+}
+
+void TIBQuery::open()
+{
+    if (m_active)
+        return;
+    run(true);
+}
+
+void TIBQuery::execSql()
+{
+    close();
+    run(false);
+}
+
+void TIBQuery::openStatement(const Statement& statement)
+{
+    close();
+    clearSql();
+    addSql(statement);
+    open();
+}
+
+void TIBQuery::executeStatement(const Statement& statement)
+{
+    close();
+    clearSql();
+    addSql(statement);
+    execSql();
+}
+
+QSqlQuery& TIBQuery::prepared(const Statement& statement)
+{
+    auto found = m_prepared.find(statement.shape());
+    if (found != m_prepared.end())
+        return *found->second;
+    auto query = std::make_unique<QSqlQuery>(m_database.handle());
+    query->setForwardOnly(true);
+    if (!query->prepare(statement.shape()))
+        fail(*query);
+    ++m_prepareCount;
+    return *m_prepared.emplace(statement.shape(), std::move(query)).first->second;
+}
+
+void TIBQuery::run(bool returnsRows)
+{
+    if (m_sql.isEmpty())
+        throw EDatabaseError(QStringLiteral("Текст запроса пуст"));
+    if (!m_database.connected())
+        throw EDatabaseError(QStringLiteral("Нет соединения с базой данных"));
+    if (!m_transaction.active())
+        throw EDatabaseError(QStringLiteral("Транзакция не начата"));
+
+    QSqlQuery& query = prepared(m_sql);
+    const QVariantList& values = m_sql.values();
+    for (qsizetype i = 0; i < values.size(); ++i)
+        query.bindValue(int(i), values[i]);
+    if (!query.exec())
+        fail(query);
+
+    if (!returnsRows) {
+        query.finish();
+        return;
+    }
+    m_current = &query;
+    m_active = true;
+    m_hasRow = query.next();
+    // Without a row the record still names the columns, all of them null.
+    m_row = query.record();
+    if (m_shownBy)
+        m_shownBy->dataSetChanged();
+}
+
+void TIBQuery::next()
+{
+    if (!m_active)
+        throw EDatabaseError(QStringLiteral("Запрос закрыт"));
+    if (!m_hasRow || !m_current->next())
+        return; // on the last row: stay there
+    m_row = m_current->record();
+    if (m_shownBy)
+        m_shownBy->dataSetChanged();
+}
+
+void TIBQuery::fail(const QSqlQuery& query)
+{
+    EDatabaseError error = EDatabaseError::fromSql(query.lastError());
+    close();
+    throw error;
+}
+
+QVariant TIBQuery::fieldByName(const QString& name) const
+{
+    if (!m_active)
+        throw EDatabaseError(QStringLiteral("Поле «%1» недоступно: запрос закрыт").arg(name));
+    int index = m_row.indexOf(name);
+    if (index < 0)
+        throw EDatabaseError(QStringLiteral("Поле «%1» не найдено").arg(name));
+    if (!m_hasRow)
+        return QVariant();
+    return m_row.value(index);
+}
+
+qint32 TIBQuery::fieldAsInteger(const QString& name) const
+{
+    QVariant value = fieldByName(name);
+    bool ok = false;
+    qint32 result = value.isNull() ? 0 : value.toString().toInt(&ok);
+    if (!ok)
+        throw EDatabaseError(QStringLiteral("Значение поля «%1» не является целым числом: «%2»")
+                                 .arg(name, value.toString()));
+    return result;
+}
+
+QString TIBQuery::fieldAsString(const QString& name) const
+{
+    return fieldByName(name).toString();
+}
+
+void TIBQuery::setMasterSource(TDataSource* master)
+{
+    if (m_master)
+        m_master->removeFollower(this);
+    m_master = master;
+    if (m_master)
+        m_master->addFollower(this);
+}
+
+void TIBQuery::masterChanged()
+{
+    if (!m_active)
+        return;
+    close();
+    open();
+}
+
+void TIBQuery::releaseStatements()
+{
+    close();
+    m_prepared.clear();
+}

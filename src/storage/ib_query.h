@@ -1,0 +1,88 @@
+#pragma once
+
+#include "storage/statement.h"
+
+#include <QSqlRecord>
+#include <QString>
+#include <QVariant>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+class QSqlQuery;
+class TIBDatabase;
+class TIBTransaction;
+class TDataSource;
+
+// A query object: a statement text, and the result it is open on.
+//
+// Every statement is run in one idiom: close, clear the statement text, add the
+// statement as one line, then open it (it returns rows) or execute it (it does
+// not); openStatement() and executeStatement() do exactly that.
+//
+// An open query stands on its first row, if there is one; next() moves on and
+// stays on the last row when there is no further one. Columns are read by name
+// without regard to letter case; a result without rows reads as null. Errors of
+// the database raise EDatabaseError and leave the query closed.
+//
+// Each statement shape is prepared once per transaction and re-run with new
+// values (see Statement).
+class TIBQuery {
+public:
+    TIBQuery(TIBDatabase& database, TIBTransaction& transaction);
+    ~TIBQuery();
+    TIBQuery(const TIBQuery&) = delete;
+    TIBQuery& operator=(const TIBQuery&) = delete;
+
+    void close();
+    void clearSql() { m_sql = Statement(); }
+    void addSql(const Statement& statement);
+    const Statement& sql() const { return m_sql; }
+
+    void open();
+    void execSql();
+    void next();
+    bool active() const { return m_active; }
+    bool hasRow() const { return m_hasRow; }
+
+    // The column of the current row; null when the result has no rows or the
+    // column is null. Raises when the query is closed or has no such column.
+    QVariant fieldByName(const QString& name) const;
+    // The column as a signed 32-bit integer, as text, or null-aware.
+    qint32 fieldAsInteger(const QString& name) const;
+    QString fieldAsString(const QString& name) const;
+    bool fieldIsNull(const QString& name) const { return fieldByName(name).isNull(); }
+
+    void openStatement(const Statement& statement);
+    void executeStatement(const Statement& statement);
+
+    // The data source that shows this query, and the one this query follows
+    // as its master: while open, it is run again whenever the master opens or
+    // moves to another row.
+    void setDataSourceShowingThis(TDataSource* source) { m_shownBy = source; }
+    void setMasterSource(TDataSource* master);
+    void masterChanged();
+
+    // Gives up every prepared statement (they end with the transaction).
+    void releaseStatements();
+
+    // How many times a statement of this query was prepared (for tests).
+    int prepareCount() const { return m_prepareCount; }
+
+private:
+    QSqlQuery& prepared(const Statement& statement);
+    void run(bool returnsRows);
+    [[noreturn]] void fail(const QSqlQuery& query);
+
+    TIBDatabase& m_database;
+    TIBTransaction& m_transaction;
+    Statement m_sql;
+    std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
+    QSqlQuery* m_current = nullptr;
+    QSqlRecord m_row;
+    bool m_active = false;
+    bool m_hasRow = false;
+    TDataSource* m_shownBy = nullptr;
+    TDataSource* m_master = nullptr;
+    int m_prepareCount = 0;
+};

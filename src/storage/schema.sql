@@ -1,0 +1,35 @@
+-- The tables of file.gdb. Every insert lists its values by position, so the
+-- order of the columns is part of the file's format. Texts are UTF-8: a file
+-- name holds up to 255 bytes, a path up to 4096.
+
+-- One row per directory under control: its path and its list of file types.
+create table tab (
+  id integer,
+  file_name varchar(4096),
+  ext varchar(4096)
+);
+
+-- The baseline: one row per file recorded when its directory was put under
+-- control. data is the packed DOS date-time as decimal text, atr three "0"/"1".
+create table table1 (
+  id integer,
+  file_name varchar(255),
+  full_path varchar(4096),
+  file_size integer,
+  data varchar(11),
+  atr varchar(3),
+  crc1 integer,
+  crc2 integer
+);
+
+-- The current scan of an integrity check, empty between checks.
+create table table2 (
+  id integer,
+  file_name varchar(255),
+  full_path varchar(4096),
+  file_size integer,
+  data varchar(11),
+  atr varchar(3),
+  crc1 integer,
+  crc2 integer
+);

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QVariantList>
+
+// One statement, kept as its SQL pieces and the values spliced between them.
+//
+// line() is the statement as one line of text: numbers in signed decimal, texts
+// between single quotes with every apostrophe doubled, so that a name such as
+// O'Brien reaches the database as itself. shape() is the same statement with a
+// parameter marker in place of each value, and values() the values in order: the
+// query objects prepare a shape once and run it with new values, which means the
+// same as running line().
+//
+//     Statement("select * from tab where file_name=").quoted(dir)
+//     line():  select * from tab where file_name='/home/o''brien'
+//     shape(): select * from tab where file_name=?
+class Statement {
+public:
+    Statement() = default;
+    explicit Statement(QStringView sql) { this->sql(sql); }
+
+    Statement& sql(QStringView piece);
+    Statement& quoted(const QString& text);
+    Statement& number(qint32 value);
+
+    QString line() const;
+    const QString& shape() const { return m_shape; }
+    const QVariantList& values() const { return m_values; }
+    bool isEmpty() const { return m_shape.isEmpty(); }
+
+private:
+    QString m_line;
+    QString m_shape;
+    QVariantList m_values;
+};
