@@ -22,5 +22,5 @@ function(kvaren_add_test)
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest)
   gtest_discover_tests(${T_NAME}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;FIREBIRD_LOCK=${CMAKE_BINARY_DIR}/firebird-lock;KVAREN_CLI=$<TARGET_FILE:kvaren-cli>")
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;FIREBIRD_LOCK=${CMAKE_BINARY_DIR}/firebird-lock")
 endfunction()

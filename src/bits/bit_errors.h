@@ -23,3 +23,9 @@ class EFileBitZacr : public Exception {
 public:
     EFileBitZacr() : Exception(kFileCloseErrorText) {}
 };
+
+// A failure of the operating system when a file is closed: its error text.
+class EInOutError : public Exception {
+public:
+    explicit EInOutError(const QString& detail) : Exception(QStringLiteral("Ошибка ввода-вывода: ") + detail) {}
+};

@@ -9,4 +9,5 @@ struct param {
     QString text;   // the report line
     qint16 state = NoVerdict;
     QString flags;  // "S", "A", "C" in this order, for a file at its place
+    QString movedFrom; // the old full name of a moved file
 };

@@ -1,13 +1,21 @@
 #include "cli/commands.h"
 
+#include "check/check_run.h"
+#include "cli/console_progress.h"
 #include "cli/exit_status.h"
+#include "cli/sum_command.h"
 #include "common/exception.h"
+#include "registration/directory_text.h"
+#include "registration/extension_list.h"
+#include "registration/put_under_control.h"
+#include "registration/remove_from_control.h"
 #include "shell/directory_list.h"
 #include "shell/status_count.h"
 #include "storage/connect.h"
 #include "storage/database_file.h"
 #include "storage/dm1.h"
 
+#include <QFileInfo>
 #include <functional>
 
 namespace {
@@ -37,11 +45,71 @@ int listCommand(TDM1* dm, const QStringList&, Console& console)
     return kExitSuccess;
 }
 
+QString directoryArgument(const QStringList& args, const QString& usage)
+{
+    if (args.isEmpty())
+        throw Exception(QStringLiteral("Не указана директория: ") + usage);
+    return CleanDirectoryText(args.first());
+}
+
+int addCommand(TDM1* dm, const QStringList& args, Console& console)
+{
+    const QString dir = directoryArgument(args, QStringLiteral("kvaren-cli add DIR [TYPE...]"));
+    // The dialog only offers existing directories; a mistyped one would be put
+    // under control with no files at all.
+    if (!QFileInfo(dir).isDir())
+        throw Exception(QStringLiteral("Директория не найдена: ") + dir);
+    ConsoleProgress progress(console.err, console.errIsTerminal, QStringLiteral("Постановка на учет"));
+    PutUnderControl(*dm, dir, BuildExtensionList(args.mid(1), {}), &progress);
+    printStatus(*dm, console);
+    return kExitSuccess;
+}
+
+int removeCommand(TDM1* dm, const QStringList& args, Console& console)
+{
+    if (args.size() > 1)
+        throw Exception(QStringLiteral("Лишние аргументы: kvaren-cli remove DIR"));
+    RemoveFromControl(*dm, directoryArgument(args, QStringLiteral("kvaren-cli remove DIR")));
+    printStatus(*dm, console);
+    return kExitSuccess;
+}
+
+int checkCommand(TDM1* dm, const QStringList& args, Console& console)
+{
+    if (args.size() > 1)
+        throw Exception(QStringLiteral("Лишние аргументы: kvaren-cli check DIR"));
+    const QString dir = directoryArgument(args, QStringLiteral("kvaren-cli check DIR"));
+    CheckReport report;
+    {
+        ConsoleProgress progress(console.err, console.errIsTerminal, QStringLiteral("Проверка целостности"));
+        report = RunCheck(*dm, dir, &progress);
+    }
+    const QStringList captions = ReportCaptions();
+    const QStringList* lists[] = {&report.deleted, &report.moved, &report.added, &report.changed};
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0)
+            console.out << '\n';
+        console.out << captions[i] << '\n';
+        for (const QString& line : ShownLines(*lists[i]))
+            console.out << line << '\n';
+    }
+    return report.foundBits();
+}
+
+int sumCommand(TDM1*, const QStringList& args, Console& console)
+{
+    return runSum(args, console.out, console.err);
+}
+
 const std::vector<Command>& commands()
 {
     static const std::vector<Command> table = {
         {QStringLiteral("init"), QString(), false, initCommand},
         {QStringLiteral("list"), QString(), true, listCommand},
+        {QStringLiteral("add"), QStringLiteral("DIR [TYPE...]"), true, addCommand},
+        {QStringLiteral("remove"), QStringLiteral("DIR"), true, removeCommand},
+        {QStringLiteral("check"), QStringLiteral("DIR"), true, checkCommand},
+        {QStringLiteral("sum"), QStringLiteral("FILE..."), false, sumCommand},
     };
     return table;
 }

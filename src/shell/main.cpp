@@ -1,3 +1,5 @@
+#include "check/report_form.h"
+#include "registration/open_dir.h"
 #include "shell/about_form.h"
 #include "shell/application.h"
 #include "shell/error_display.h"
@@ -13,8 +15,10 @@ int main(int argc, char** argv)
     RunShowingErrors([&] {
         TDM1 DM1;
         Tmain_form main_form(DM1);
+        Topen_dir open_dir(&main_form);
+        Treport_form report_form(&main_form);
         Tabout_form about_form(&main_form);
-        main_form.setWindows(nullptr, nullptr, &about_form);
+        main_form.setWindows(&open_dir, &report_form, &about_form);
         main_form.show();
         status = application.exec();
         // The exit command leaves the transaction active: commit it, as the

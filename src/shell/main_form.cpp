@@ -1,9 +1,16 @@
 #include "shell/main_form.h"
 
+#include "check/check_run.h"
+#include "check/report_form.h"
+#include "registration/extension_list.h"
+#include "registration/open_dir.h"
+#include "registration/put_under_control.h"
+#include "registration/remove_from_control.h"
 #include "shell/about_form.h"
 #include "shell/directory_list.h"
 #include "shell/error_display.h"
 #include "shell/image_list.h"
+#include "shell/progress_window.h"
 #include "shell/status_count.h"
 #include "storage/connect.h"
 #include "storage/dm1.h"
@@ -14,6 +21,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -153,6 +161,10 @@ void Tmain_form::FormShow()
 
 void Tmain_form::closeEvent(QCloseEvent* event)
 {
+    if (m_busy) {
+        event->ignore(); // a command is still writing: it ends first
+        return;
+    }
     if (RunShowingErrors([this] { FormClose(); }))
         event->accept();
     else
@@ -186,6 +198,8 @@ void Tmain_form::ToolButton6Click()
 
 void Tmain_form::ToolButton8Click()
 {
+    if (m_busy)
+        return;
     // Ends the program at once, without the close event; the transaction,
     // still active, is committed on the way out.
     QApplication::exit(0);
@@ -197,6 +211,70 @@ void Tmain_form::N9Click()
         about_form->exec();
 }
 
-void Tmain_form::N2Click() {}
-void Tmain_form::N3Click() {}
-void Tmain_form::ToolButton4Click() {}
+bool Tmain_form::busy() const
+{
+    return m_busy;
+}
+
+void Tmain_form::runLong(const QString& command, const std::function<void(Progress&)>& body)
+{
+    // Progress lets events through while the command runs; none of them may
+    // start another command or end the program meanwhile.
+    ProgressWindow progress(this, command);
+    struct Running {
+        Tmain_form& form;
+        Running(Tmain_form& f, ProgressWindow* p) : form(f) { form.m_busy = true; form.m_progress = p; }
+        ~Running() { form.m_busy = false; form.m_progress = nullptr; }
+    } running(*this, &progress);
+    body(progress);
+}
+
+void Tmain_form::N2Click()
+{
+    if (m_busy)
+        return;
+    open_dir->Memo1->clear();
+    open_dir->setDrive(QStringLiteral("/"));
+    if (open_dir->exec() != QDialog::Accepted)
+        return;
+    const QString dir = open_dir->directory();
+    ListBox1->addItem(dir);
+    const QString list = BuildExtensionList(open_dir->checkedTypes(), open_dir->memoLines());
+    runLong(QStringLiteral("Поставить на учет"), [&](Progress& progress) { PutUnderControl(DM1, dir, list, &progress); });
+    UpdateStatusCount();
+}
+
+int Tmain_form::selectedRow() const
+{
+    for (int row = 0; row < ListBox1->count(); ++row)
+        if (ListBox1->item(row)->isSelected())
+            return row;
+    return -1;
+}
+
+void Tmain_form::N3Click()
+{
+    if (m_busy)
+        return;
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    RemoveFromControl(DM1, ListBox1->item(row)->text());
+    delete ListBox1->takeItem(row);
+    UpdateStatusCount();
+}
+
+void Tmain_form::ToolButton4Click()
+{
+    if (m_busy)
+        return;
+    report_form->clearLists();
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    CheckReport report;
+    const QString dir = ListBox1->item(row)->text();
+    runLong(QStringLiteral("Проверить целостность"), [&](Progress& progress) { report = RunCheck(DM1, dir, &progress); });
+    report_form->showReport(report);
+    report_form->exec();
+}

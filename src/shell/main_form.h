@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <functional>
 
 class QAction;
 class QLabel;
@@ -10,6 +11,8 @@ class TDM1;
 class Tabout_form;
 class Topen_dir;
 class Treport_form;
+class Progress;
+class ProgressWindow;
 
 // The main window: the list of directories under control, the menu, the tool
 // bar and the status line with the number of files under control. Its
@@ -27,6 +30,11 @@ public:
 
     void UpdateStatusCount();
     QString statusText() const;
+
+    // Whether a long command is running; commands and closing wait for it.
+    bool busy() const;
+    // The progress window of the running command, if any (for tests).
+    ProgressWindow* progress() const { return m_progress; }
 
     QListWidget* ListBox1;
     QToolBar* ToolBar1;
@@ -64,10 +72,15 @@ private:
     void buildToolBar();
     // Connects a menu item or button to a handler run through the error display.
     void bind(QAction* action, void (Tmain_form::*handler)());
+    // Runs a long command with a progress window, as the one command running.
+    void runLong(const QString& command, const std::function<void(Progress&)>& body);
+    int selectedRow() const;
 
     TDM1& DM1;
     Topen_dir* open_dir = nullptr;
     Treport_form* report_form = nullptr;
     Tabout_form* about_form = nullptr;
     QLabel* m_statusPanel;
+    bool m_busy = false;
+    ProgressWindow* m_progress = nullptr;
 };

@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Times kvaren-cli add and check against AIDE and integrit on the same
+# synthetic trees, page-cached, and prints a table of seconds and peak memory.
+#
+# usage: bench/scale/run.sh [COUNT...]     (default: 10000 20000 100000)
+# Installs aide, integrit, python3 and time when missing; builds Kvaren.
+set -euo pipefail
+here="$(cd "$(dirname "$0")/../.." && pwd)"
+counts=("$@")
+((${#counts[@]})) || counts=(10000 20000 100000)
+
+need=()
+for p in aide integrit python3 time; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
+done
+if ((${#need[@]})); then
+  sudo=(); [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+"$here/scripts/setup.sh" >/dev/null
+cli="$here/build/src/cli/kvaren-cli"
+
+scratch="$(mktemp -d "${TMPDIR:-/tmp}/kvaren-bench.XXXXXX")"
+trap 'chmod -R u+w "$scratch" 2>/dev/null; rm -rf "$scratch"' EXIT
+
+warm() { find "$1" -type f -print0 | xargs -0 cat > /dev/null; }
+
+# measure NAME COMMAND...: runs it once, keeps "seconds maxrss_kib" in $scratch/NAME.
+measure() {
+  local name=$1; shift
+  /usr/bin/time -f '%e %M' -o "$scratch/$name.time" "$@" > "$scratch/$name.out" 2> "$scratch/$name.err" || true
+  tail -n 1 "$scratch/$name.time"
+}
+
+rows=()
+run_tree() { # label tree
+  local label=$1 tree=$2 work="$scratch/$1"
+  mkdir -p "$work/kvaren" "$work/aide" "$work/integrit"
+  cat > "$work/aide/aide.conf" <<CONF
+database_in=file:$work/aide/aide.db
+database_out=file:$work/aide/aide.db.new
+gzip_dbout=no
+report_url=stdout
+Check = ftype+p+u+g+s+m+sha256
+$tree Check
+CONF
+  cat > "$work/integrit/integrit.conf" <<CONF
+root=$tree
+known=$work/integrit/known.cdb
+current=$work/integrit/current.cdb
+CONF
+  (cd "$work/kvaren" && "$cli" init)
+
+  warm "$tree"
+  local ka ai iu kc ac ic
+  ka=$(cd "$work/kvaren" && measure "$label-kvaren-add" "$cli" add "$tree")
+  warm "$tree"
+  ai=$(measure "$label-aide-init" aide --init -c "$work/aide/aide.conf")
+  mv "$work/aide/aide.db.new" "$work/aide/aide.db"
+  warm "$tree"
+  iu=$(measure "$label-integrit-u" integrit -C "$work/integrit/integrit.conf" -u)
+  mv "$work/integrit/current.cdb" "$work/integrit/known.cdb"
+
+  python3 "$here/bench/scale/change_tree.py" "$tree" 1 > /dev/null
+  warm "$tree"
+  kc=$(cd "$work/kvaren" && measure "$label-kvaren-check" "$cli" check "$tree")
+  warm "$tree"
+  ac=$(measure "$label-aide-check" aide --check -c "$work/aide/aide.conf")
+  warm "$tree"
+  ic=$(measure "$label-integrit-c" integrit -C "$work/integrit/integrit.conf" -c -u)
+  rows+=("$label $ka $ai $iu $kc $ac $ic")
+}
+
+for n in "${counts[@]}"; do
+  python3 "$here/bench/scale/make_tree.py" "$scratch/tree-$n" "$n"
+  run_tree "$n" "$scratch/tree-$n"
+done
+python3 "$here/bench/scale/make_tree.py" "$scratch/tree-large" --large 1024 4
+run_tree "1GiB" "$scratch/tree-large"
+
+python3 - "${rows[@]}" <<'PY'
+import sys
+rows = [r.split() for r in sys.argv[1:]]
+print("%-7s %-7s %9s %9s %9s %7s %7s   %s" % ("files", "step", "kvaren s", "aide s", "integrit", "k/aide", "k/intg", "peak MB kvaren/aide/integrit"))
+times = {}
+for r in rows:
+    label = r[0]
+    v = [float(x) for x in r[1:]]
+    for step, (k, a, i) in (("add", (0, 1, 2)), ("check", (3, 4, 5))):
+        kt, km, at, am, it, im = v[2*k], v[2*k+1], v[2*a], v[2*a+1], v[2*i], v[2*i+1]
+        times[(label, step)] = kt
+        print("%-7s %-7s %9.2f %9.2f %9.2f %7.2f %7.2f   %.0f/%.0f/%.0f" % (
+            label, step, kt, at, it, kt / at if at else 0, kt / it if it else 0, km / 1024, am / 1024, im / 1024))
+for step in ("add", "check"):
+    if ("100000", step) in times and ("10000", step) in times and times[("10000", step)]:
+        print("kvaren %s 100k/10k time ratio: %.1f" % (step, times[("100000", step)] / times[("10000", step)]))
+PY

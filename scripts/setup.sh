@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Kvaren needs (only the missing ones, with sudo
+# when not root) and builds it into build/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  cmake g++ make
+  qt6-base-dev libqt6sql6-ibase
+  firebird3.0-server-core libfbclient2 firebird3.0-utils firebird-dev
+  libgtest-dev libbenchmark-dev
+  xvfb xauth x11-apps imagemagick fonts-dejavu-core
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j2

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+// The file operations the checksum engine makes, behind an interface so that a
+// test can make a block read fail half way through a real file. Handles are
+// small non-negative integers; every operation reports failure by -1 or
+// false and sets errno.
+class FileAccess {
+public:
+    virtual ~FileAccess() = default;
+
+    // Opens an existing file for reading only, or, with create, creates the
+    // file or empties it for writing. The name is already encoded for the
+    // operating system (QFile::encodeName).
+    virtual int open(const QByteArray& encodedName, bool create) = 0;
+    // The file's size in bytes.
+    virtual qint64 size(int handle) = 0;
+    // Reads up to count bytes; fewer only at the end of the file.
+    virtual qint64 read(int handle, quint8* buffer, qint64 count) = 0;
+    // Writes all count bytes, or fails.
+    virtual bool write(int handle, const quint8* buffer, qint64 count) = 0;
+    // Closes the handle; it is released even when this reports a failure.
+    virtual bool close(int handle) = 0;
+
+    // The operating system's files (POSIX).
+    static FileAccess& system();
+};

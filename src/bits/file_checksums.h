@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+class FileAccess;
+
+// The two checksums of a file's contents, given its full name, computed fast:
+// for every file they equal FileCrc16Reference and FileXor32Reference
+// (reference_checksums.h), for files of any size.
+//
+// A file whose size the operating system gives as 0 checks as 0 for both,
+// whatever reading it would give (as the step-by-step definition, which reads
+// no further than the size found at open). A file that cannot be opened, or any
+// block of it that cannot be read, raises EFileBitError with the fixed text
+// followed by fullName: no checksum is given for part of a file.
+
+// The division remainder by x^16 + x^12 + x^5 + 1; always 0 .. 65535.
+qint32 FileCrc16(const QString& fullName);
+
+// The exclusive or of the 4-byte groups, each byte bit-reversed; any value.
+qint32 FileXor32(const QString& fullName);
+
+struct FileSums {
+    qint32 crc1; // FileCrc16
+    qint32 crc2; // FileXor32
+};
+
+// Both checksums from one read of the file.
+FileSums FileChecksums(const QString& fullName);
+FileSums FileChecksums(const QString& fullName, FileAccess& access);

@@ -1,0 +1,69 @@
+#include "check/report_form.h"
+
+#include "check/check_report.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+Treport_form::Treport_form(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("report_form"));
+    setWindowTitle(QStringLiteral("Отчет"));
+    setGeometry(282, 123, 490, 530);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(11);
+    setFont(font);
+
+    const QStringList captions = ReportCaptions();
+    auto label = [&](const char* name, int index, int left, int top) {
+        auto* l = new QLabel(captions[index], this);
+        l->setObjectName(QString::fromLatin1(name));
+        l->move(left, top);
+        return l;
+    };
+    auto memo = [&](const char* name, int top, int height) {
+        auto* m = new QPlainTextEdit(this);
+        m->setObjectName(QString::fromLatin1(name));
+        m->setGeometry(0, top, 481, height);
+        m->setLineWrapMode(QPlainTextEdit::NoWrap);
+        m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        m->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        return m;
+    };
+    Label1 = label("Label1", 0, 168, 0);
+    Memo1 = memo("Memo1", 16, 97);
+    Label2 = label("Label2", 1, 160, 112);
+    Memo2 = memo("Memo2", 128, 97);
+    Label3 = label("Label3", 2, 184, 224);
+    Memo3 = memo("Memo3", 240, 105);
+    Label4 = label("Label4", 3, 176, 344);
+    Memo4 = memo("Memo4", 360, 105);
+    Button1 = new QPushButton(QStringLiteral("Закрыть"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(192, 472, 75, 25);
+    setTabOrder(Memo1, Memo2);
+    setTabOrder(Memo2, Memo3);
+    setTabOrder(Memo3, Memo4);
+    setTabOrder(Memo4, Button1);
+    connect(Button1, &QPushButton::clicked, this, &Treport_form::Button1Click);
+}
+
+void Treport_form::clearLists()
+{
+    for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3, Memo4})
+        memo->clear();
+}
+
+void Treport_form::showReport(const CheckReport& report)
+{
+    Memo1->setPlainText(ShownLines(report.deleted).join(u'\n'));
+    Memo2->setPlainText(ShownLines(report.moved).join(u'\n'));
+    Memo3->setPlainText(ShownLines(report.added).join(u'\n'));
+    Memo4->setPlainText(ShownLines(report.changed).join(u'\n'));
+}
+
+void Treport_form::Button1Click()
+{
+    close();
+}

@@ -1,0 +1,82 @@
+#include "check/show_file.h"
+
+#include "scan/directory_entries.h"
+#include "storage/directory_rows.h"
+#include "storage/ib_query.h"
+
+namespace {
+
+const QString kFileName = QStringLiteral("File_name");
+const QString kFullPath = QStringLiteral("full_path");
+
+bool countIsZero(TIBQuery& query, const Statement& statement)
+{
+    query.openStatement(statement);
+    return query.fieldAsInteger(QStringLiteral("count")) == 0;
+}
+
+// "... where   file_name='<name>' and full_path='<path>'" of the change tests.
+Statement changeTest(const QString& name, const QString& path)
+{
+    return std::move(Statement(u"select count(*) from TABLE1 where   file_name=").quoted(name).sql(u" and full_path=").quoted(path));
+}
+
+} // namespace
+
+param CheckBaselineFile(TIBQuery& baseline, TIBQuery& lookup)
+{
+    const QString name = baseline.fieldAsString(kFileName);
+    const QString path = baseline.fieldAsString(kFullPath);
+    param result;
+    if (countIsZero(lookup, Statement(u"SELECT count(*) from table2 where File_name=").quoted(name).sql(u" and full_path=").quoted(path))) {
+        result.state = param::Deleted;
+        result.text = JoinPath(path, name);
+    } else {
+        result.state = param::AtPlace;
+    }
+    return result;
+}
+
+param CompareCurrentFile(TIBQuery& lookup, TIBQuery& current, const QString& directory)
+{
+    const QString name = current.fieldAsString(kFileName);
+    const QString path = current.fieldAsString(kFullPath);
+    const qint32 size = current.fieldAsInteger(QStringLiteral("file_size"));
+    const QString atr = current.fieldAsString(QStringLiteral("atr"));
+    const qint32 crc1 = current.fieldAsInteger(QStringLiteral("crc1"));
+    const qint32 crc2 = current.fieldAsInteger(QStringLiteral("crc2"));
+    param result;
+
+    lookup.openStatement(Statement(u"SELECT * from table1 where File_name=").quoted(name).sql(u" and full_path=").quoted(path).sql(u"  "));
+    if (!lookup.fieldIsNull(kFileName)) {
+        result.state = param::AtPlace;
+        // The text is the baseline row's own full name, read before the change
+        // tests replace the result.
+        result.text = JoinPath(lookup.fieldAsString(kFullPath), lookup.fieldAsString(kFileName));
+        if (countIsZero(lookup, changeTest(name, path).sql(u" and file_size=").number(size)))
+            result.flags += u'S';
+        if (countIsZero(lookup, changeTest(name, path).sql(u" and atr=").quoted(atr)))
+            result.flags += u'A';
+        if (countIsZero(lookup, changeTest(name, path).sql(u" and Crc1=").number(crc1).sql(u" and Crc2=").number(crc2)))
+            result.flags += u'C';
+        return result;
+    }
+
+    Statement moved(u"SELECT * from table1 where File_name=");
+    moved.quoted(name).sql(u" and crc1=").number(crc1).sql(u" and crc2=").number(crc2).sql(u" and ");
+    lookup.openStatement(AppendDirectoryRows(moved, directory));
+    if (!lookup.fieldIsNull(kFileName)) {
+        result.state = param::Moved;
+        result.movedFrom = JoinPath(lookup.fieldAsString(kFullPath), lookup.fieldAsString(kFileName));
+        result.text = result.movedFrom + QStringLiteral(" перемещен в ") + JoinPath(path, name);
+        return result;
+    }
+
+    // Always zero after the first statement found nothing in this transaction;
+    // kept as the last word on whether the file is new.
+    if (countIsZero(lookup, Statement(u"SELECT count(*) from table1 where File_name=").quoted(name).sql(u" and full_path=").quoted(path))) {
+        result.state = param::New;
+        result.text = JoinPath(path, name);
+    }
+    return result;
+}

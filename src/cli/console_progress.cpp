@@ -1,0 +1,38 @@
+#include "cli/console_progress.h"
+
+ConsoleProgress::ConsoleProgress(QTextStream& err, bool enabled, QString command)
+    : m_err(err), m_enabled(enabled), m_command(std::move(command))
+{
+}
+
+ConsoleProgress::~ConsoleProgress()
+{
+    if (m_shown) {
+        m_err << "\r\x1b[K";
+        m_err.flush();
+    }
+}
+
+void ConsoleProgress::walking(const QString& dir, qint64 recorded)
+{
+    if (m_enabled)
+        show(QStringLiteral("%1: %2 файлов, %3").arg(m_command).arg(recorded).arg(dir), false);
+}
+
+void ConsoleProgress::judging(const QString& pass, qint64 done, qint64 total)
+{
+    if (m_enabled)
+        show(QStringLiteral("%1: %2: %3 из %4").arg(m_command, pass).arg(done).arg(total), done == total);
+}
+
+void ConsoleProgress::show(const QString& line, bool force)
+{
+    if (m_shown && !force && m_sinceShown.elapsed() < 100)
+        return;
+    m_sinceShown.start();
+    m_shown = true;
+    // Cut to a terminal's usual width so the line never wraps and can be
+    // rewritten in place.
+    m_err << '\r' << line.left(79) << "\x1b[K";
+    m_err.flush();
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+class Progress;
+class TDM1;
+
+// Puts dir under control with the extension list: a new tab row (id, dir,
+// list), then a table1 row for every matching file below dir. Nothing checks
+// whether dir is under control already; a second time gives a second tab row
+// and a second set of rows. Nothing is committed. An error ends it at that
+// point, with what was written before it kept in the open transaction.
+void PutUnderControl(TDM1& dm, const QString& dir, const QString& list, Progress* progress = nullptr);

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+class Progress;
+class TDM1;
+
+// Walks dir and, depth first, every subdirectory below it, recording every file
+// whose extension matches list (see ExtMatches; both are lower-cased first)
+// as a row of table1 (ScanToBaseline) or table2 (ScanToCurrent) through
+// DM1's IBQuery1. Directories are walked whatever their names and never
+// recorded; a directory that cannot be listed adds nothing and is no error.
+// An error while recording a file ends the walk; the rows before it stay in
+// the open transaction. Nothing is committed.
+void ScanToBaseline(TDM1& dm, const QString& dir, const QString& list, Progress* progress = nullptr);
+void ScanToCurrent(TDM1& dm, const QString& dir, const QString& list, Progress* progress = nullptr);

@@ -1,0 +1,50 @@
+#include "scan/insert_record.h"
+
+#include "bits/file_checksums.h"
+#include "scan/attr_text.h"
+#include "scan/directory_entries.h"
+#include "storage/ib_query.h"
+#include "storage/id_allocation.h"
+
+static void insertRecord(const QString& table, TIBQuery& query, const QString& dir, const TSearchRec& entry,
+                         IdCounter* ids)
+{
+    const QString fullName = JoinPath(dir, entry.Name);
+    qint32 id = 0;
+    if (ids && ids->next) {
+        id = *ids->next;
+    } else {
+        id = NextId(query, table);
+    }
+    const FileSums sums = FileChecksums(fullName);
+
+    query.executeStatement(Statement(QString(QStringLiteral("insert into ") + table + QStringLiteral(" values (")))
+                               .number(id)
+                               .sql(u",")
+                               .quoted(entry.Name)
+                               .sql(u",")
+                               .quoted(dir)
+                               .sql(u",")
+                               .number(entry.Size)
+                               .sql(u",")
+                               .quoted(QString::number(entry.Time))
+                               .sql(u",")
+                               .quoted(AttrToText(entry.Attr))
+                               .sql(u",")
+                               .number(sums.crc1)
+                               .sql(u",")
+                               .number(sums.crc2)
+                               .sql(u")"));
+    if (ids)
+        ids->next = id + 1;
+}
+
+void InsertBaselineRecord(TIBQuery& query, const QString& dir, const TSearchRec& entry, IdCounter* ids)
+{
+    insertRecord(QStringLiteral("table1"), query, dir, entry, ids);
+}
+
+void InsertCurrentRecord(TIBQuery& query, const QString& dir, const TSearchRec& entry, IdCounter* ids)
+{
+    insertRecord(QStringLiteral("table2"), query, dir, entry, ids);
+}

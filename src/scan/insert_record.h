@@ -1,0 +1,23 @@
+#pragma once
+
+#include "scan/search_rec.h"
+
+#include <QString>
+#include <optional>
+
+class TIBQuery;
+
+// Ids handed out by one walk: the first row asks the table for max(id); later
+// rows of the same walk count on from there, which gives exactly the ids the
+// query would, since nothing else writes to the table while the walk runs.
+struct IdCounter {
+    std::optional<qint32> next;
+};
+
+// Adds one row for the file entry in dir to table1 (the baseline) or table2
+// (the current scan), through query: the next id, the name, dir, the size, the
+// packed time as text, AttrToText and both checksums of the file, read once.
+// After a normal return exactly one row has been added, uncommitted; when the
+// file cannot be read, EFileBitError names it and no row is added.
+void InsertBaselineRecord(TIBQuery& query, const QString& dir, const TSearchRec& entry, IdCounter* ids = nullptr);
+void InsertCurrentRecord(TIBQuery& query, const QString& dir, const TSearchRec& entry, IdCounter* ids = nullptr);

@@ -1,0 +1,82 @@
+#include "shell/progress_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QLabel>
+
+namespace {
+
+// A progress dialog that the user cannot close or cancel.
+class TProgressDialog : public QProgressDialog {
+public:
+    using QProgressDialog::QProgressDialog;
+
+protected:
+    void closeEvent(QCloseEvent* event) override { event->ignore(); }
+    void keyPressEvent(QKeyEvent* event) override { event->accept(); }
+    void reject() override {}
+};
+
+constexpr int kEventsEveryMs = 40;
+
+} // namespace
+
+ProgressWindow::ProgressWindow(QWidget* parent, QString command) : m_parent(parent), m_command(std::move(command))
+{
+    m_started.start();
+    m_sinceEvents.start();
+}
+
+ProgressWindow::~ProgressWindow()
+{
+    delete m_dialog;
+}
+
+bool ProgressWindow::due()
+{
+    if (m_sinceEvents.elapsed() < kEventsEveryMs)
+        return false;
+    m_sinceEvents.restart();
+    return true;
+}
+
+void ProgressWindow::walking(const QString& dir, qint64 recorded)
+{
+    if (!due())
+        return;
+    const QString elided = QFontMetrics(QApplication::font()).elidedText(dir, Qt::ElideMiddle, 420);
+    update(QStringLiteral("%1\nФайлов: %2\n%3").arg(m_command).arg(recorded).arg(elided), 0, 0);
+}
+
+void ProgressWindow::judging(const QString& pass, qint64 done, qint64 total)
+{
+    if (!due())
+        return;
+    update(QStringLiteral("%1\n%2: %3 из %4").arg(m_command, pass).arg(done).arg(total), done, total);
+}
+
+void ProgressWindow::update(const QString& text, qint64 done, qint64 total)
+{
+    if (m_started.elapsed() >= showAfterMs) {
+        if (!m_dialog) {
+            m_dialog = new TProgressDialog(m_parent);
+            m_dialog->setObjectName(QStringLiteral("ProgressWindow"));
+            m_dialog->setWindowTitle(m_command);
+            m_dialog->setCancelButton(nullptr);
+            m_dialog->setWindowModality(Qt::ApplicationModal);
+            m_dialog->setMinimumDuration(0);
+            m_dialog->setAutoClose(false);
+            m_dialog->setAutoReset(false);
+            m_dialog->setMinimumWidth(460);
+            m_dialog->show();
+        }
+        m_dialog->setLabelText(text);
+        // A range of 0..0 is a busy bar, for while the total is not known.
+        const int scale = total > 0 ? 1000 : 0;
+        m_dialog->setRange(0, scale);
+        m_dialog->setValue(total > 0 ? int(done * scale / total) : 0);
+    }
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}

@@ -1,0 +1,138 @@
+#include "registration/directory_list_box.h"
+#include "registration/put_under_control.h"
+#include "shell/progress_window.h"
+#include "support/file_rows.h"
+#include "support/program.h"
+#include "support/temp_tree.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+class ReportFormTest : public ::testing::Test {
+protected:
+    ReportFormTest() { program.main_form->show(); }
+
+    void putUnderControl(const QString& dir)
+    {
+        PutUnderControl(program.DM1, dir, QStringLiteral("*"));
+        program.main_form->ListBox1->addItem(dir);
+    }
+
+    TempDatabase database;
+    TempTree tree;
+    Program program;
+};
+
+TEST_F(ReportFormTest, TheCheckShowsItsFourListsInTheReportWindow)
+{
+    tree.file(QStringLiteral("d/gone.txt"), "1");
+    tree.file(QStringLiteral("d/grown.txt"), "2");
+    putUnderControl(tree.path(QStringLiteral("d")));
+    QFile::remove(tree.path(QStringLiteral("d/gone.txt")));
+    tree.file(QStringLiteral("d/grown.txt"), "22");
+    program.main_form->ListBox1->item(0)->setSelected(true);
+
+    QStringList seen;
+    whenModalOpens([&](QWidget* modal) {
+        Treport_form& r = *program.report_form;
+        EXPECT_EQ(modal, &r);
+        EXPECT_EQ(r.windowTitle(), QStringLiteral("Отчет"));
+        seen = {r.Label1->text(), r.Memo1->toPlainText(), r.Label2->text(), r.Memo2->toPlainText(),
+                r.Label3->text(), r.Memo3->toPlainText(), r.Label4->text(), r.Memo4->toPlainText()};
+        EXPECT_FALSE(r.Memo1->isReadOnly());
+        EXPECT_EQ(r.Memo4->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        EXPECT_EQ(r.Button1->text(), QStringLiteral("Закрыть"));
+        r.Button1->click();
+    });
+    program.main_form->ToolButton4->trigger();
+    ASSERT_TRUE(program.errors.isEmpty()) << program.errors.join(u'\n').toStdString();
+    const QString grown = tree.path(QStringLiteral("d/grown.txt"));
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("Удаленные файлы"), tree.path(QStringLiteral("d/gone.txt")),
+                                 QStringLiteral("Перемещенные файлы"), QStringLiteral("Не обнаружено"),
+                                 QStringLiteral("Новые файлы"), QStringLiteral("Не обнаружено"),
+                                 QStringLiteral("Измененные файлы"),
+                                 grown + QStringLiteral(" изменен размер файла,\n") + grown + QStringLiteral(" изменено содержание файла,")}));
+    EXPECT_FALSE(program.report_form->isVisible());
+    EXPECT_EQ(CountRows(program.DM1, QStringLiteral("table2")), 0);
+}
+
+TEST_F(ReportFormTest, WithoutASelectionTheCheckOnlyClearsTheLists)
+{
+    tree.dir(QStringLiteral("d"));
+    putUnderControl(tree.path(QStringLiteral("d")));
+    program.report_form->Memo1->setPlainText(QStringLiteral("old"));
+    program.main_form->N5->trigger();
+    EXPECT_EQ(program.report_form->Memo1->toPlainText(), QString());
+    EXPECT_FALSE(program.report_form->isVisible());
+}
+
+// Counts paint events of a widget.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+TEST_F(ReportFormTest, ALongWalkKeepsPaintingShowsItsProgressAndLetsNoOtherCommandStart)
+{
+    // Shown sooner than for a user, so that a tree quick to make is long enough.
+    struct ShowSooner {
+        ShowSooner() { ProgressWindow::showAfterMs = 50; }
+        ~ShowSooner() { ProgressWindow::showAfterMs = 500; }
+    } sooner;
+    for (int i = 0; i < 6000; ++i)
+        tree.file(QStringLiteral("big/%1/f%2.txt").arg(i / 100).arg(i), QByteArray::number(i));
+
+    PaintCounter counter;
+    program.main_form->ListBox1->viewport()->installEventFilter(&counter);
+    int paintsWhileBusy = 0;
+    QString progressText;
+    bool secondCommandStarted = false;
+    QTimer poke;
+    poke.setInterval(20);
+    QObject::connect(&poke, &QTimer::timeout, [&] {
+        if (!program.main_form->busy())
+            return;
+        paintsWhileBusy = counter.paints;
+        program.main_form->ListBox1->viewport()->update();
+        if (ProgressWindow* progress = program.main_form->progress())
+            if (QProgressDialog* dialog = progress->dialog())
+                if (dialog->isVisible())
+                    progressText = dialog->labelText();
+        // A command asked for meanwhile does not start.
+        program.main_form->ToolButton4->trigger();
+        secondCommandStarted = secondCommandStarted || program.open_dir->isVisible() || program.report_form->isVisible();
+    });
+
+    whenModalOpens([&](QWidget*) {
+        program.open_dir->DirectoryListBox1->setDirectory(tree.path(QStringLiteral("big")));
+        poke.start();
+        counter.paints = 0;
+        program.open_dir->Button1->click();
+    });
+    program.main_form->N2->trigger();
+    poke.stop();
+
+    ASSERT_TRUE(program.errors.isEmpty()) << program.errors.join(u'\n').toStdString();
+    EXPECT_EQ(program.main_form->statusText(), QStringLiteral("На учете находится: 6000  файлов."));
+    EXPECT_GT(paintsWhileBusy, 0) << "the main window painted while the walk ran";
+    EXPECT_TRUE(progressText.startsWith(QStringLiteral("Поставить на учет\nФайлов: "))) << progressText.toStdString();
+    EXPECT_TRUE(progressText.contains(tree.path(QStringLiteral("big")).left(20))) << progressText.toStdString();
+    EXPECT_FALSE(secondCommandStarted);
+    EXPECT_FALSE(program.main_form->busy());
+    EXPECT_EQ(program.main_form->progress(), nullptr);
+}
+
+} // namespace

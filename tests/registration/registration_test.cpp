@@ -1,0 +1,151 @@
+#include "common/exception.h"
+#include "registration/directory_text.h"
+#include "registration/extension_list.h"
+#include "registration/put_under_control.h"
+#include "registration/remove_from_control.h"
+#include "storage/connect.h"
+#include "storage/dm1.h"
+#include "support/file_rows.h"
+#include "support/temp_tree.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(BuildExtensionListTest, ChecksFirstThenMemoLinesAsTheyStand)
+{
+    const struct {
+        QStringList checked;
+        QStringList memo;
+        const char* list;
+    } cases[] = {
+        {{QStringLiteral("exe"), QStringLiteral("txt")}, {}, "exe,txt"},
+        {{}, {QStringLiteral("jpg"), QStringLiteral("png")}, "jpg,png"},
+        {{QStringLiteral("doc")}, {QString(), QStringLiteral("rtf")}, "doc,rtf"},
+        {{}, {}, "*"},
+        {{}, {QString(), QString()}, "*"},
+        {{QStringLiteral("*"), QStringLiteral("exe")}, {}, "*,exe"},
+        {{}, {QStringLiteral(".txt")}, ".txt"},
+        {{}, {QStringLiteral("  ")}, "  "},
+        {{QStringLiteral("txt")}, {QStringLiteral("a,b")}, "txt,a,b"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(BuildExtensionList(c.checked, c.memo), QString::fromLatin1(c.list));
+}
+
+TEST(CleanDirectoryTextTest, MakesTheSameTextTheDialogGives)
+{
+    TempTree tree;
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(tree.path());
+    EXPECT_EQ(CleanDirectoryText(QStringLiteral(".")), tree.path());
+    EXPECT_EQ(CleanDirectoryText(QStringLiteral("sub/../x/./")), tree.path(QStringLiteral("x")));
+    QDir::setCurrent(previous);
+    EXPECT_EQ(CleanDirectoryText(QStringLiteral("/a//b/")), QStringLiteral("/a/b"));
+    EXPECT_EQ(CleanDirectoryText(QStringLiteral("/")), QStringLiteral("/"));
+    EXPECT_EQ(CleanDirectoryText(QStringLiteral("/..")), QStringLiteral("/"));
+}
+
+class RegistrationTest : public ::testing::Test {
+protected:
+    void SetUp() override { ConnectDM1(dm, kDatabaseFileName); }
+
+    QStringList tabDirectories()
+    {
+        const qint32 count = CountRows(dm, QStringLiteral("tab"));
+        QStringList dirs;
+        dm.IBQuery1.openStatement(Statement(u"select * from tab order by id"));
+        for (qint32 i = 0; i < count; ++i) {
+            if (i > 0)
+                dm.IBQuery1.next();
+            dirs.append(QString::number(dm.IBQuery1.fieldAsInteger(QStringLiteral("id"))) + u' '
+                        + dm.IBQuery1.fieldAsString(QStringLiteral("file_name")) + u' '
+                        + dm.IBQuery1.fieldAsString(QStringLiteral("ext")));
+        }
+        return dirs;
+    }
+    QStringList baselinePaths()
+    {
+        QStringList paths;
+        for (const FileRow& row : ReadFileRows(dm, QStringLiteral("table1")))
+            paths.append(row.fullName().mid(tree.path().size()));
+        paths.sort();
+        return paths;
+    }
+
+    TempDatabase database;
+    TDM1 dm;
+    TempTree tree;
+};
+
+TEST_F(RegistrationTest, PuttingADirectoryTwiceGivesTwoTabRowsAndTwoRowsPerFile)
+{
+    tree.file(QStringLiteral("d/a.txt"), "1");
+    tree.file(QStringLiteral("d/b.doc"), "2");
+    const QString d = tree.path(QStringLiteral("d"));
+    PutUnderControl(dm, d, QStringLiteral("txt"));
+    PutUnderControl(dm, d, QStringLiteral("txt"));
+    EXPECT_EQ(tabDirectories(), (QStringList{QStringLiteral("1 ") + d + QStringLiteral(" txt"),
+                                             QStringLiteral("2 ") + d + QStringLiteral(" txt")}));
+    EXPECT_EQ(baselinePaths(), (QStringList{QStringLiteral("/d/a.txt"), QStringLiteral("/d/a.txt")}));
+}
+
+TEST_F(RegistrationTest, ADirectoryWithoutMatchingFilesStillGetsItsTabRow)
+{
+    tree.file(QStringLiteral("d/a.doc"), "1");
+    PutUnderControl(dm, tree.path(QStringLiteral("d")), QStringLiteral("txt"));
+    EXPECT_EQ(tabDirectories().size(), 1);
+    EXPECT_EQ(CountRows(dm, QStringLiteral("table1")), 0);
+}
+
+TEST_F(RegistrationTest, RemovingTakesExactlyTheDirectoryAndWhatLiesBelowIt)
+{
+    for (const char* dir : {"data", "data/sub", "data2", "Data", "other/data"})
+        tree.file(QString::fromLatin1(dir) + QStringLiteral("/f.txt"), dir);
+    for (const char* dir : {"data", "data2", "Data", "other"})
+        PutUnderControl(dm, tree.path(QString::fromLatin1(dir)), QStringLiteral("*"));
+    ASSERT_EQ(CountRows(dm, QStringLiteral("table1")), 5);
+
+    RemoveFromControl(dm, tree.path(QStringLiteral("data")));
+    EXPECT_EQ(baselinePaths(), (QStringList{QStringLiteral("/Data/f.txt"), QStringLiteral("/data2/f.txt"),
+                                            QStringLiteral("/other/data/f.txt")}));
+    EXPECT_EQ(tabDirectories().size(), 3);
+    EXPECT_FALSE(tabDirectories().join(u'\n').contains(tree.path(QStringLiteral("data")) + u' '));
+}
+
+TEST_F(RegistrationTest, RemovingADirectoryPutTwiceDeletesOneTabRowAndEveryCopyOfItsRows)
+{
+    tree.file(QStringLiteral("d/a.txt"), "1");
+    const QString d = tree.path(QStringLiteral("d"));
+    PutUnderControl(dm, d, QStringLiteral("*"));
+    PutUnderControl(dm, d, QStringLiteral("*"));
+    RemoveFromControl(dm, d);
+    EXPECT_EQ(tabDirectories().size(), 1);
+    EXPECT_EQ(CountRows(dm, QStringLiteral("table1")), 0);
+}
+
+TEST_F(RegistrationTest, RemovingADirectoryNotUnderControlIsAnErrorAndDeletesNothing)
+{
+    tree.file(QStringLiteral("d/a.txt"), "1");
+    PutUnderControl(dm, tree.path(QStringLiteral("d")), QStringLiteral("*"));
+    try {
+        RemoveFromControl(dm, tree.path());
+        FAIL() << "no error";
+    } catch (const Exception& error) {
+        EXPECT_EQ(error.message(), QStringLiteral("Директория не стоит на учете: ") + tree.path());
+    }
+    EXPECT_EQ(tabDirectories().size(), 1);
+    EXPECT_EQ(CountRows(dm, QStringLiteral("table1")), 1);
+}
+
+TEST_F(RegistrationTest, TheRootTakesInEveryRowBelowIt)
+{
+    tree.file(QStringLiteral("d/a.txt"), "1");
+    PutUnderControl(dm, tree.path(QStringLiteral("d")), QStringLiteral("*"));
+    dm.IBQuery1.executeStatement(Statement(u"insert into tab values(9,'/','*')"));
+    RemoveFromControl(dm, QStringLiteral("/"));
+    EXPECT_EQ(CountRows(dm, QStringLiteral("table1")), 0);
+}
+
+} // namespace

@@ -1,0 +1,26 @@
+#include "file_rows.h"
+
+#include "storage/dm1.h"
+
+QList<FileRow> ReadFileRows(TDM1& dm, const QString& table)
+{
+    const qint32 count = CountRows(dm, table);
+    QList<FileRow> rows;
+    TIBQuery& q = dm.IBQuery1;
+    q.openStatement(Statement(QString(QStringLiteral("select * from ") + table + QStringLiteral(" order by id"))));
+    for (qint32 i = 0; i < count; ++i) {
+        if (i > 0)
+            q.next();
+        rows.append({q.fieldAsInteger(QStringLiteral("id")), q.fieldAsString(QStringLiteral("file_name")),
+                     q.fieldAsString(QStringLiteral("full_path")), q.fieldAsInteger(QStringLiteral("file_size")),
+                     q.fieldAsString(QStringLiteral("data")), q.fieldAsString(QStringLiteral("atr")),
+                     q.fieldAsInteger(QStringLiteral("crc1")), q.fieldAsInteger(QStringLiteral("crc2"))});
+    }
+    return rows;
+}
+
+qint32 CountRows(TDM1& dm, const QString& table)
+{
+    dm.IBQuery1.openStatement(Statement(QString(QStringLiteral("select count(*) from ") + table)));
+    return dm.IBQuery1.fieldAsInteger(QStringLiteral("count"));
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class TDM1;
+
+// One row of table1 or table2, as stored.
+struct FileRow {
+    qint32 id = 0;
+    QString name;
+    QString path;
+    qint32 size = 0;
+    QString data;
+    QString atr;
+    qint32 crc1 = 0;
+    qint32 crc2 = 0;
+
+    QString fullName() const { return path + u'/' + name; }
+};
+
+// Every row of the table (table1 or table2), in id order.
+QList<FileRow> ReadFileRows(TDM1& dm, const QString& table);
+
+// The number of rows of a table.
+qint32 CountRows(TDM1& dm, const QString& table);
+

@@ -1,0 +1,139 @@
+// Shows each window of the program on the screen (run it under Xvfb) and saves
+// a PNG of the screen around it, so anyone can see what the program looks like.
+// Usage: kvaren-screenshots OUTDIR [TREE [BIGTREE]]
+// It works on file.gdb in the working directory; TREE, when given, is put under
+// control, changed and checked so that the report has lines in every list.
+// BIGTREE, when given, is put under control through the window's own command,
+// and the screen is taken a few seconds in, with the progress window showing.
+
+#include "check/check_run.h"
+#include "check/report_form.h"
+#include "registration/directory_list_box.h"
+#include "registration/open_dir.h"
+#include "registration/put_under_control.h"
+#include "shell/about_form.h"
+#include "shell/application.h"
+#include "shell/error_display.h"
+#include "shell/main_form.h"
+#include "storage/dm1.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+QString outDir;
+
+void settle(int ms = 300)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+void shoot(const QString& name, QWidget* window)
+{
+    settle();
+    QRect area = window->frameGeometry().adjusted(-12, -12, 12, 12);
+    const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    const QString path = outDir + u'/' + name + QStringLiteral(".png");
+    shot.save(path);
+    std::printf("%s\n", qPrintable(path));
+}
+
+// Takes a picture of the modal window that opens next, then closes it.
+void shootModal(const QString& name, QWidget* under = nullptr)
+{
+    QTimer::singleShot(400, [name, under] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        shoot(name, under ? under : modal);
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        modal->close();
+    });
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    TApplication application(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: kvaren-screenshots OUTDIR [TREE]\n");
+        return 2;
+    }
+    outDir = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(outDir);
+    const QString tree = argc > 2 ? QDir(QString::fromLocal8Bit(argv[2])).absolutePath() : QString();
+    const QString bigTree = argc > 3 ? QDir(QString::fromLocal8Bit(argv[3])).absolutePath() : QString();
+
+    RunShowingErrors([&] {
+        TDM1 DM1;
+        Tmain_form main_form(DM1);
+        Topen_dir open_dir(&main_form);
+        Treport_form report_form(&main_form);
+        Tabout_form about_form(&main_form);
+        main_form.setWindows(&open_dir, &report_form, &about_form);
+        main_form.show();
+
+        if (!tree.isEmpty()) {
+            PutUnderControl(DM1, tree, QStringLiteral("*"));
+            main_form.ListBox1->addItem(tree);
+            main_form.UpdateStatusCount();
+        }
+        shoot(QStringLiteral("main_form"), &main_form);
+
+        open_dir.DirectoryListBox1->setDirectory(tree.isEmpty() ? QDir::currentPath() : tree);
+        shootModal(QStringLiteral("open_dir"));
+        open_dir.exec();
+
+        shootModal(QStringLiteral("about_form"));
+        about_form.exec();
+
+        shootModal(QStringLiteral("help"));
+        main_form.ToolButton6->trigger();
+
+        if (!tree.isEmpty()) {
+            // Some changes of every kind, then the check and its report.
+            QDir(tree).mkpath(QStringLiteral("moved"));
+            QFile::rename(tree + QStringLiteral("/a.txt"), tree + QStringLiteral("/moved/a.txt"));
+            QFile::remove(tree + QStringLiteral("/b.txt"));
+            QFile grow(tree + QStringLiteral("/c.txt"));
+            if (grow.open(QIODevice::Append))
+                grow.write("more");
+            grow.close();
+            QFile fresh(tree + QStringLiteral("/новый файл.txt"));
+            if (fresh.open(QIODevice::WriteOnly))
+                fresh.write("new");
+            fresh.close();
+            main_form.ListBox1->item(main_form.ListBox1->count() - 1)->setSelected(true);
+            shootModal(QStringLiteral("report_form"));
+            main_form.ToolButton4->trigger();
+        }
+        if (!bigTree.isEmpty()) {
+            QTimer::singleShot(3000, [&] {
+                settle(200);
+                const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, 250, 150, 700, 450);
+                shot.save(outDir + QStringLiteral("/progress.png"));
+                std::printf("%s\n", qPrintable(outDir + QStringLiteral("/progress.png")));
+            });
+            QTimer::singleShot(200, [&] {
+                open_dir.DirectoryListBox1->setDirectory(bigTree);
+                open_dir.Button1->click();
+            });
+            main_form.ToolButton1->trigger();
+        }
+        main_form.close();
+    });
+    return 0;
+}
