@@ -53,11 +53,20 @@ param CompareCurrentFile(TIBQuery& lookup, TIBQuery& current, const QString& dir
         // The text is the baseline row's own full name, read before the change
         // tests replace the result.
         result.text = JoinPath(lookup.fieldAsString(kFullPath), lookup.fieldAsString(kFileName));
-        if (countIsZero(lookup, changeTest(name, path).sql(u" and file_size=").number(size)))
+        // Each change test counts the baseline rows of this name and place that
+        // still agree. When the row found above agrees, that count is not 0 and
+        // the test need not run; only a disagreeing row leaves it open (another
+        // row of the same place, from a second registration, may still agree).
+        const bool sameSize = lookup.fieldAsInteger(QStringLiteral("file_size")) == size;
+        const bool sameAtr = lookup.fieldAsString(QStringLiteral("atr")) == atr;
+        const bool sameContents = lookup.fieldAsInteger(QStringLiteral("crc1")) == crc1
+            && lookup.fieldAsInteger(QStringLiteral("crc2")) == crc2;
+        if (!sameSize && countIsZero(lookup, changeTest(name, path).sql(u" and file_size=").number(size)))
             result.flags += u'S';
-        if (countIsZero(lookup, changeTest(name, path).sql(u" and atr=").quoted(atr)))
+        if (!sameAtr && countIsZero(lookup, changeTest(name, path).sql(u" and atr=").quoted(atr)))
             result.flags += u'A';
-        if (countIsZero(lookup, changeTest(name, path).sql(u" and Crc1=").number(crc1).sql(u" and Crc2=").number(crc2)))
+        if (!sameContents
+            && countIsZero(lookup, changeTest(name, path).sql(u" and Crc1=").number(crc1).sql(u" and Crc2=").number(crc2)))
             result.flags += u'C';
         return result;
     }

@@ -33,3 +33,13 @@ create table table2 (
   crc1 integer,
   crc2 integer
 );
+
+-- Indexes, so that each file's statements find their rows without reading the
+-- whole table: "select max(id)" walks the descending index on id, and the
+-- lookups by name and directory start from the index on file_name. A key on
+-- full_path as well would exceed the engine's key size for paths this long.
+create descending index tab_id on tab (id);
+create descending index table1_id on table1 (id);
+create index table1_file_name on table1 (file_name);
+create descending index table2_id on table2 (id);
+create index table2_file_name on table2 (file_name);

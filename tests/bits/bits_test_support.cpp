@@ -5,17 +5,11 @@
 #include <cerrno>
 #include <stdexcept>
 
-TestFiles::TestFiles()
-{
-    if (!m_dir.isValid())
-        throw std::runtime_error("no temporary directory");
-}
-
 QString TestFiles::write(const QByteArray& contents)
 {
     const QString name = m_dir.filePath(QStringLiteral("f%1.bin").arg(m_count++));
     QFile file(name);
-    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size())
+    if (!m_dir.isValid() || !file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size())
         throw std::runtime_error("cannot write a test file");
     return name;
 }
@@ -23,8 +17,8 @@ QString TestFiles::write(const QByteArray& contents)
 QByteArray randomBytes(std::mt19937& random, qsizetype size)
 {
     QByteArray bytes(size, Qt::Uninitialized);
-    for (qsizetype i = 0; i < size; ++i)
-        bytes[i] = char(random() & 0xFF);
+    for (char& byte : bytes)
+        byte = char(random() & 0xFF);
     return bytes;
 }
 
@@ -32,23 +26,20 @@ QByteArray packBits(const std::vector<int>& bits)
 {
     QByteArray bytes(qsizetype((bits.size() + 7) / 8), '\0');
     for (std::size_t i = 0; i < bits.size(); ++i)
-        if (bits[i])
-            bytes[qsizetype(i / 8)] = char(quint8(bytes[qsizetype(i / 8)]) | (1u << (i % 8)));
+        bytes[qsizetype(i / 8)] = char(quint8(bytes[qsizetype(i / 8)]) | unsigned(bits[i]) << (i % 8));
     return bytes;
 }
 
 int FaultyFileAccess::open(const QByteArray& encodedName, bool create)
 {
     const int handle = system().open(encodedName, create);
-    if (handle >= 0)
-        ++openCount;
+    openCount += handle >= 0;
     return handle;
 }
 
 qint64 FaultyFileAccess::read(int handle, quint8* buffer, qint64 count)
 {
-    ++readCount;
-    if (readCount == m_failNumber || (m_failAfter && m_failNumber != 0 && readCount > m_failNumber)) {
+    if (++m_reads == m_failingRead) {
         errno = EIO;
         return -1;
     }

@@ -12,7 +12,6 @@
 // Real files in a temporary directory of the test's own.
 class TestFiles {
 public:
-    TestFiles();
     // Writes contents to a new file and returns its full name.
     QString write(const QByteArray& contents);
     QString path(const QString& name) const { return m_dir.filePath(name); }
@@ -33,16 +32,11 @@ inline int bitAt(const QByteArray& bytes, qint64 k)
 // Packs bits (bit i of the result is bits[i]) into bytes, zero-padded.
 QByteArray packBits(const std::vector<int>& bits);
 
-// The system's files, except that a chosen read fails; counts what was opened
-// and closed.
+// The system's files, except that the failingRead-th read (1 = the first)
+// fails; counts the handles opened and closed.
 class FaultyFileAccess : public FileAccess {
 public:
-    // The failNumber-th read (1 = the first) fails, 0 none; with failAfter set
-    // every read from that one on fails.
-    explicit FaultyFileAccess(int failNumber = 0, bool failAfter = false)
-        : m_failNumber(failNumber), m_failAfter(failAfter)
-    {
-    }
+    explicit FaultyFileAccess(int failingRead = 0) : m_failingRead(failingRead) {}
 
     int open(const QByteArray& encodedName, bool create) override;
     qint64 size(int handle) override { return system().size(handle); }
@@ -55,9 +49,8 @@ public:
 
     int openCount = 0;
     int closeCount = 0;
-    int readCount = 0;
 
 private:
-    int m_failNumber;
-    bool m_failAfter;
+    int m_failingRead;
+    int m_reads = 0;
 };

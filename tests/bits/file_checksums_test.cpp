@@ -47,10 +47,10 @@ void appendRandom(std::vector<int>& bits, std::mt19937& random, unsigned count)
 }
 
 // Contents whose prefixes divide exactly at random bit positions, often
-// followed by runs of zero bits and often near the end.
+// followed by runs of zero bits and often near the end; some start with zeros.
 QByteArray adversarialContents(std::mt19937& random)
 {
-    std::vector<int> bits;
+    std::vector<int> bits(random() % 4 == 0 ? random() % 120 : 0, 0);
     const unsigned segments = 1 + random() % 4;
     for (unsigned s = 0; s < segments; ++s) {
         appendRandom(bits, random, random() % 40);
@@ -77,8 +77,11 @@ void expectSameAsReference(const QString& name, const QByteArray& contents)
 {
     const Expected want = reference(name);
     const FileSums sums = FileChecksums(name);
-    ASSERT_EQ(sums.crc1, want.crc) << contents.size() << ": " << contents.left(80).toHex().constData();
-    ASSERT_EQ(sums.crc2, want.xor32) << contents.size() << ": " << contents.left(80).toHex().constData();
+    const QByteArray shown = contents.left(80).toHex();
+    ASSERT_EQ(sums.crc1, want.crc) << contents.size() << ": " << shown.constData();
+    ASSERT_EQ(sums.crc2, want.xor32) << contents.size() << ": " << shown.constData();
+    ASSERT_EQ(FileCrc16(name), want.crc);
+    ASSERT_EQ(FileXor32(name), want.xor32);
 }
 
 template<typename F>
@@ -116,11 +119,9 @@ TEST(FileChecksums, KnownValues)
         const QString name = files.write(c.contents);
         SCOPED_TRACE(c.contents.toHex().constData());
         EXPECT_EQ(FileCrc16Reference(name), c.crc);
-        EXPECT_EQ(FileCrc16(name), c.crc);
         EXPECT_EQ(FileChecksums(name).crc1, c.crc);
         if (c.xor32) {
             EXPECT_EQ(FileXor32Reference(name), *c.xor32);
-            EXPECT_EQ(FileXor32(name), *c.xor32);
             EXPECT_EQ(FileChecksums(name).crc2, *c.xor32);
         }
     }
@@ -184,53 +185,18 @@ TEST(FileChecksums, ExactDivisionsAndZeroRunsEqualReference)
     }
 }
 
-// Zero bytes at the start, in the middle and at the end, in runs of every
-// length around 17 bits and multiples of it.
-TEST(FileChecksums, ZeroRunsEqualReference)
-{
-    TestFiles files;
-    std::mt19937 random(34);
-    for (int zeros = 0; zeros <= 40; ++zeros)
-        for (int where = 0; where < 3; ++where) {
-            const QByteArray run(zeros, '\0');
-            const QByteArray a = randomBytes(random, 1 + random() % 5);
-            const QByteArray b = randomBytes(random, 1 + random() % 3);
-            const QByteArray contents = where == 0 ? run + a : where == 1 ? a + run + b : a + run;
-            expectSameAsReference(files.write(contents), contents);
-        }
-}
-
 TEST(FileChecksums, BlockBoundariesEqualReference)
 {
     TestFiles files;
     std::mt19937 random(35);
-    for (qsizetype size : {8191, 8192, 8193, 16384, 16385, 262143, 262144, 262145, 524289}) {
+    // The bit file's blocks, the production blocks, and a few megabytes.
+    for (qsizetype size : {8191, 8192, 8193, 16385, 262143, 262144, 262145, 3 * 1024 * 1024 + 7}) {
         QByteArray contents = randomBytes(random, size);
         expectSameAsReference(files.write(contents), contents);
-        // And a run of zeros across the boundary after an exact division.
-        contents.replace(8000, 500, QByteArray(500, '\0'));
-        expectSameAsReference(files.write(contents), contents);
-    }
-}
-
-TEST(FileChecksums, MegabytesOfRandomDataEqualReference)
-{
-    TestFiles files;
-    std::mt19937 random(36);
-    const QByteArray contents = randomBytes(random, 3 * 1024 * 1024 + 7);
-    expectSameAsReference(files.write(contents), contents);
-}
-
-TEST(FileChecksums, SinglePassEqualsSeparateFunctions)
-{
-    TestFiles files;
-    std::mt19937 random(37);
-    for (int round = 0; round < 50; ++round) {
-        const QByteArray contents = randomBytes(random, qsizetype(random() % 3000));
-        const QString name = files.write(contents);
-        const FileSums sums = FileChecksums(name);
-        EXPECT_EQ(sums.crc1, FileCrc16(name));
-        EXPECT_EQ(sums.crc2, FileXor32(name));
+        if (size < 1024 * 1024) {
+            contents.replace(8000, 500, QByteArray(500, '\0')); // zeros across a block boundary
+            expectSameAsReference(files.write(contents), contents);
+        }
     }
 }
 
