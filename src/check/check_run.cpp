@@ -21,6 +21,15 @@ QString extensionList(TDM1& dm, const QString& dir)
     return dm.IBQuery1.fieldAsString(QStringLiteral("ext"));
 }
 
+// Moves IBQuery1 on to the next row to judge. The lookup on IBQuery2 has been
+// read by then; closing it first spares running it again through the master
+// link only for its result to be thrown away.
+void nextRow(TDM1& dm)
+{
+    dm.IBQuery2.close();
+    dm.IBQuery1.next();
+}
+
 void commitScan(TDM1& dm)
 {
     dm.IBTransaction1.commit();
@@ -65,7 +74,7 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress)
         dm.IBQuery1.openStatement(AppendDirectoryRows(baseline, dir));
         for (qint32 i = 0; i < baselineRows; ++i) {
             if (i > 0)
-                dm.IBQuery1.next();
+                nextRow(dm);
             const param verdict = CheckBaselineFile(dm.IBQuery1, dm.IBQuery2);
             if (verdict.state == param::Deleted)
                 report.deleted.append(verdict.text);
@@ -82,7 +91,7 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress)
         dm.IBQuery1.openStatement(Statement(u"select * from table2"));
         for (qint32 i = 0; i < currentRows; ++i) {
             if (i > 0)
-                dm.IBQuery1.next();
+                nextRow(dm);
             const param verdict = CompareCurrentFile(dm.IBQuery2, dm.IBQuery1, dir);
             if (verdict.state == param::Moved) {
                 report.moved.append(verdict.text);

@@ -1,13 +1,12 @@
 #include "scan/insert_record.h"
 
-#include "bits/file_checksums.h"
 #include "scan/attr_text.h"
 #include "scan/directory_entries.h"
 #include "storage/ib_query.h"
 #include "storage/id_allocation.h"
 
 static void insertRecord(const QString& table, TIBQuery& query, const QString& dir, const TSearchRec& entry,
-                         IdCounter* ids)
+                         IdCounter* ids, const FileSums* given)
 {
     const QString fullName = JoinPath(dir, entry.Name);
     qint32 id = 0;
@@ -16,7 +15,7 @@ static void insertRecord(const QString& table, TIBQuery& query, const QString& d
     } else {
         id = NextId(query, table);
     }
-    const FileSums sums = FileChecksums(fullName);
+    const FileSums sums = given ? *given : FileChecksums(fullName);
 
     query.executeStatement(Statement(QString(QStringLiteral("insert into ") + table + QStringLiteral(" values (")))
                                .number(id)
@@ -39,12 +38,14 @@ static void insertRecord(const QString& table, TIBQuery& query, const QString& d
         ids->next = id + 1;
 }
 
-void InsertBaselineRecord(TIBQuery& query, const QString& dir, const TSearchRec& entry, IdCounter* ids)
+void InsertBaselineRecord(TIBQuery& query, const QString& dir, const TSearchRec& entry, IdCounter* ids,
+                          const FileSums* sums)
 {
-    insertRecord(QStringLiteral("table1"), query, dir, entry, ids);
+    insertRecord(QStringLiteral("table1"), query, dir, entry, ids, sums);
 }
 
-void InsertCurrentRecord(TIBQuery& query, const QString& dir, const TSearchRec& entry, IdCounter* ids)
+void InsertCurrentRecord(TIBQuery& query, const QString& dir, const TSearchRec& entry, IdCounter* ids,
+                         const FileSums* sums)
 {
-    insertRecord(QStringLiteral("table2"), query, dir, entry, ids);
+    insertRecord(QStringLiteral("table2"), query, dir, entry, ids, sums);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bits/file_checksums.h"
 #include "scan/search_rec.h"
 
 #include <QString>
@@ -18,6 +19,9 @@ struct IdCounter {
 // (the current scan), through query: the next id, the name, dir, the size, the
 // packed time as text, AttrToText and both checksums of the file, read once.
 // After a normal return exactly one row has been added, uncommitted; when the
-// file cannot be read, EFileBitError names it and no row is added.
-void InsertBaselineRecord(TIBQuery& query, const QString& dir, const TSearchRec& entry, IdCounter* ids = nullptr);
-void InsertCurrentRecord(TIBQuery& query, const QString& dir, const TSearchRec& entry, IdCounter* ids = nullptr);
+// file cannot be read, EFileBitError names it and no row is added. sums, when
+// given, are the file's checksums read beforehand.
+void InsertBaselineRecord(TIBQuery& query, const QString& dir, const TSearchRec& entry, IdCounter* ids = nullptr,
+                          const FileSums* sums = nullptr);
+void InsertCurrentRecord(TIBQuery& query, const QString& dir, const TSearchRec& entry, IdCounter* ids = nullptr,
+                         const FileSums* sums = nullptr);

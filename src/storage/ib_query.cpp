@@ -26,7 +26,8 @@ void TIBQuery::close()
     if (m_current)
         m_current->finish();
     m_current = nullptr;
-    m_row = QSqlRecord();
+    m_columns = QSqlRecord();
+    m_row.clear();
     m_active = false;
     m_hasRow = false;
 }
@@ -101,9 +102,11 @@ void TIBQuery::run(bool returnsRows)
     }
     m_current = &query;
     m_active = true;
+    // Without a row the record still names the columns.
+    m_columns = query.record();
     m_hasRow = query.next();
-    // Without a row the record still names the columns, all of them null.
-    m_row = query.record();
+    if (m_hasRow)
+        keepRow();
     if (m_shownBy)
         m_shownBy->dataSetChanged();
 }
@@ -114,9 +117,19 @@ void TIBQuery::next()
         throw EDatabaseError(QStringLiteral("Запрос закрыт"));
     if (!m_hasRow || !m_current->next())
         return; // on the last row: stay there
-    m_row = m_current->record();
+    keepRow();
     if (m_shownBy)
         m_shownBy->dataSetChanged();
+}
+
+void TIBQuery::keepRow()
+{
+    // The values are kept, since a forward-only result forgets its last row
+    // once asked for one more.
+    const int count = m_columns.count();
+    m_row.resize(count);
+    for (int i = 0; i < count; ++i)
+        m_row[i] = m_current->value(i);
 }
 
 void TIBQuery::fail(const QSqlQuery& query)
@@ -130,12 +143,12 @@ QVariant TIBQuery::fieldByName(const QString& name) const
 {
     if (!m_active)
         throw EDatabaseError(QStringLiteral("Поле «%1» недоступно: запрос закрыт").arg(name));
-    int index = m_row.indexOf(name);
+    int index = m_columns.indexOf(name);
     if (index < 0)
         throw EDatabaseError(QStringLiteral("Поле «%1» не найдено").arg(name));
     if (!m_hasRow)
         return QVariant();
-    return m_row.value(index);
+    return m_row.at(index);
 }
 
 qint32 TIBQuery::fieldAsInteger(const QString& name) const

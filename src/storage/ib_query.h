@@ -72,6 +72,7 @@ public:
 private:
     QSqlQuery& prepared(const Statement& statement);
     void run(bool returnsRows);
+    void keepRow();
     [[noreturn]] void fail(const QSqlQuery& query);
 
     TIBDatabase& m_database;
@@ -79,7 +80,8 @@ private:
     Statement m_sql;
     std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
     QSqlQuery* m_current = nullptr;
-    QSqlRecord m_row;
+    QSqlRecord m_columns; // the names of the result's columns
+    QVariantList m_row;   // the values of the current row
     bool m_active = false;
     bool m_hasRow = false;
     TDataSource* m_shownBy = nullptr;

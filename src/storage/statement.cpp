@@ -2,16 +2,13 @@
 
 Statement& Statement::sql(QStringView piece)
 {
-    m_line += piece;
     m_shape += piece;
     return *this;
 }
 
 Statement& Statement::quoted(const QString& text)
 {
-    m_line += u'\'';
-    m_line += QString(text).replace(QStringLiteral("'"), QStringLiteral("''"));
-    m_line += u'\'';
+    m_marks.push_back(m_shape.size());
     m_shape += u'?';
     m_values.append(text);
     return *this;
@@ -19,7 +16,7 @@ Statement& Statement::quoted(const QString& text)
 
 Statement& Statement::number(qint32 value)
 {
-    m_line += QString::number(value);
+    m_marks.push_back(m_shape.size());
     m_shape += u'?';
     m_values.append(value);
     return *this;
@@ -27,5 +24,18 @@ Statement& Statement::number(qint32 value)
 
 QString Statement::line() const
 {
-    return m_line;
+    // Made only when asked for: the statements run as shape and values.
+    QString line;
+    qsizetype from = 0;
+    for (std::size_t i = 0; i < m_marks.size(); ++i) {
+        line += QStringView(m_shape).mid(from, m_marks[i] - from);
+        const QVariant& value = m_values[qsizetype(i)];
+        if (value.typeId() == QMetaType::QString)
+            line += u'\'' + value.toString().replace(QStringLiteral("'"), QStringLiteral("''")) + u'\'';
+        else
+            line += QString::number(value.toInt());
+        from = m_marks[i] + 1;
+    }
+    line += QStringView(m_shape).mid(from);
+    return line;
 }

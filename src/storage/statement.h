@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QVariantList>
+#include <vector>
 
 // One statement, kept as its SQL pieces and the values spliced between them.
 //
@@ -30,7 +31,7 @@ public:
     bool isEmpty() const { return m_shape.isEmpty(); }
 
 private:
-    QString m_line;
     QString m_shape;
     QVariantList m_values;
+    std::vector<qsizetype> m_marks; // where each value stands in m_shape
 };

@@ -1,0 +1,108 @@
+#include "scan/file_walker.h"
+
+#include "scan/attr_text.h"
+#include "scan/directory_entries.h"
+#include "scan/ext_matches.h"
+
+#include <vector>
+
+namespace {
+// Enough to keep the database side busy; each step holds a few short texts.
+constexpr std::size_t kMaxWaiting = 2048;
+// A waiting caller is woken by the first step, and again should it still be
+// waiting once this many have gathered.
+constexpr std::size_t kWakeAfter = 64;
+} // namespace
+
+FileWalker::FileWalker(QString dir, QString lowerList) : m_lowerList(std::move(lowerList))
+{
+    m_thread = std::thread([this, dir = std::move(dir)] {
+        try {
+            walk(dir);
+        } catch (const Stopped&) {
+        } catch (...) {
+            try {
+                Step failed;
+                failed.error = std::current_exception();
+                hand(std::move(failed));
+            } catch (const Stopped&) {
+            }
+        }
+        std::lock_guard lock(m_mutex);
+        m_finished = true;
+        m_changed.notify_all();
+    });
+}
+
+FileWalker::~FileWalker()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        m_changed.notify_all();
+    }
+    m_thread.join();
+}
+
+bool FileWalker::next(Step& step)
+{
+    // Steps are taken over in batches, so that the two threads seldom need to
+    // wake each other.
+    if (m_taken.empty()) {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return !m_steps.empty() || m_finished; });
+        if (m_steps.empty())
+            return false;
+        m_taken.swap(m_steps);
+        if (m_producerWaiting)
+            m_changed.notify_all();
+    }
+    step = std::move(m_taken.front());
+    m_taken.pop_front();
+    return true;
+}
+
+void FileWalker::hand(Step&& step)
+{
+    std::unique_lock lock(m_mutex);
+    if (m_steps.size() >= kMaxWaiting && !m_stopping) {
+        m_producerWaiting = true;
+        m_changed.wait(lock, [this] { return m_steps.size() < kMaxWaiting || m_stopping; });
+        m_producerWaiting = false;
+    }
+    if (m_stopping)
+        throw Stopped{};
+    m_steps.push_back(std::move(step));
+    if (m_steps.size() == 1 || m_steps.size() == kWakeAfter)
+        m_changed.notify_all();
+}
+
+void FileWalker::walk(const QString& dir)
+{
+    // The entries are read in full before any of them is handled, so that a
+    // deep tree does not hold one open directory per level.
+    std::vector<TSearchRec> entries;
+    if (!ListDirectory(dir, entries))
+        return;
+    Step entered;
+    entered.dir = dir;
+    entered.entered = true;
+    hand(std::move(entered));
+    for (TSearchRec& entry : entries) {
+        if (IsDirectoryAttr(entry.Attr)) {
+            walk(JoinPath(dir, entry.Name));
+        } else if (ExtMatches(FileExtension(entry.Name).toLower(), m_lowerList)) {
+            Step file;
+            file.dir = dir;
+            try {
+                file.sums = FileChecksums(JoinPath(dir, entry.Name));
+            } catch (...) {
+                file.error = std::current_exception();
+                hand(std::move(file));
+                throw Stopped{}; // nothing after an unreadable file is recorded
+            }
+            file.entry = std::move(entry);
+            hand(std::move(file));
+        }
+    }
+}

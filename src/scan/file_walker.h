@@ -1,0 +1,54 @@
+#pragma once
+
+#include "bits/file_checksums.h"
+#include "scan/search_rec.h"
+
+#include <QString>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+// The file-system half of a directory walk, run on a thread of its own so that
+// listing directories and reading files for their checksums overlaps the
+// database work of recording them. It walks depth first, in the order the file
+// system returns entries, and hands over, in that order, every matching file
+// with both its checksums, and a mark for every directory entered. The caller
+// records them on its own thread, so every statement still runs there, one
+// after another, exactly as a walk without the thread would run them.
+class FileWalker {
+public:
+    struct Step {
+        QString dir;              // the directory that holds the file, or was entered
+        TSearchRec entry;         // the file; empty for a directory mark
+        FileSums sums{};          // both checksums of the file
+        std::exception_ptr error; // the file could not be read: the walk ends here
+        bool entered = false;     // a mark that the walk entered dir
+    };
+
+    // Starts walking dir for files whose lower-cased extension matches lowerList.
+    FileWalker(QString dir, QString lowerList);
+    // Stops the walk where it is and waits for its thread.
+    ~FileWalker();
+    FileWalker(const FileWalker&) = delete;
+    FileWalker& operator=(const FileWalker&) = delete;
+
+    // The next step, waiting for it; false once the walk has ended.
+    bool next(Step& step);
+
+private:
+    struct Stopped {};
+    void walk(const QString& dir);
+    void hand(Step&& step); // raises Stopped once the caller has gone
+
+    const QString m_lowerList;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Step> m_steps;  // handed over, not yet taken
+    std::deque<Step> m_taken;  // taken by the caller (its thread only)
+    bool m_producerWaiting = false;
+    bool m_finished = false;
+    bool m_stopping = false;
+    std::thread m_thread;
+};
