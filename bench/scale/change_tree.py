@@ -11,7 +11,7 @@ import sys
 root, percent = sys.argv[1], float(sys.argv[2])
 files = sorted(os.path.join(d, f) for d, _, fs in os.walk(root) for f in fs)
 rng = random.Random(7)
-chosen = rng.sample(files, max(5, int(len(files) * percent / 100)))
+chosen = rng.sample(files, min(len(files), max(5, int(len(files) * percent / 100))))
 part = len(chosen) // 5
 deleted, moved, grown, chmodded = (chosen[i * part:(i + 1) * part] for i in range(4))
 for path in deleted:

@@ -73,6 +73,7 @@ CONF
   ac=$(measure "$label-aide-check" ':' aide --check -c "$work/aide/aide.conf")
   ic=$(measure "$label-integrit-c" ':' integrit -C "$work/integrit/integrit.conf" -c -u)
   rows+=("$label $ka $ai $iu $kc $ac $ic")
+  echo "measured $label: $ka $ai $iu $kc $ac $ic" >&2
 }
 
 for n in "${counts[@]}"; do

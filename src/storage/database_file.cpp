@@ -48,6 +48,30 @@ static void createEmptyDatabase(const QString& path)
     isc_detach_database(status, &db);
 }
 
+// The page cache every connection to the file gets, kept in its header: with
+// the engine's default of 2048 pages, a transaction that records 100,000 files
+// spills pages to disk before it commits.
+static void setPageBuffers(const QString& path, quint32 pages)
+{
+    QByteArray dpb;
+    dpb.append(char(isc_dpb_version1));
+    auto add = [&](char tag, const QByteArray& value) {
+        dpb.append(tag);
+        dpb.append(char(value.size()));
+        dpb.append(value);
+    };
+    add(char(isc_dpb_user_name), "sysdba");
+    add(char(isc_dpb_password), "qorvintex");
+    add(char(isc_dpb_set_page_buffers), QByteArray(reinterpret_cast<const char*>(&pages), 4));
+    const QByteArray name = QFile::encodeName(path);
+    ISC_STATUS_ARRAY status{};
+    isc_db_handle db = 0;
+    if (isc_attach_database(status, 0, name.constData(), &db, short(dpb.size()), dpb.constData()))
+        throw EDatabaseError(QStringLiteral("Не удалось настроить базу данных ") + path + QStringLiteral(": ")
+                             + firebirdStatusText(status));
+    isc_detach_database(status, &db);
+}
+
 QStringList SchemaStatements()
 {
     Q_INIT_RESOURCE(storage);
@@ -103,6 +127,7 @@ void CreateDatabaseFile(const QString& path)
     QFile::remove(building);
     try {
         createEmptyDatabase(building);
+        setPageBuffers(building, 8192);
         applySchema(building);
     } catch (...) {
         QFile::remove(building);

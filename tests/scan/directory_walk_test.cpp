@@ -7,7 +7,6 @@
 #include "support/temp_tree.h"
 
 #include <QDateTime>
-#include <QDirIterator>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -156,32 +155,12 @@ TEST_F(DirectoryWalkTest, AMissingStartOrAnUnlistableDirectoryAddsNothing)
     chmod(QFile::encodeName(tree.path(QStringLiteral("closed"))).constData(), 0755);
 }
 
-// Makes path a file that cannot be read: without permissions for a user; for
-// root, who reads whatever the permissions say, a link to a write-only kernel
-// attribute, which no one can open for reading. Returns false if there is none.
-bool makeUnreadable(const QString& path)
-{
-    const QByteArray native = QFile::encodeName(path);
-    if (geteuid() != 0) {
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write("secret") == 6 && chmod(native.constData(), 0) == 0;
-    }
-    QDirIterator it(QStringLiteral("/sys/devices"), QDir::Files | QDir::System, QDirIterator::Subdirectories);
-    for (int looked = 0; it.hasNext() && looked < 20000; ++looked) {
-        const QString candidate = it.next();
-        struct stat info {};
-        if (stat(QFile::encodeName(candidate).constData(), &info) == 0 && (info.st_mode & 0777) == 0200 && info.st_size > 0)
-            return symlink(QFile::encodeName(candidate).constData(), native.constData()) == 0;
-    }
-    return false;
-}
-
 TEST_F(DirectoryWalkTest, AnUnreadableFileEndsTheWalkNamingItAndKeepsTheRowsBefore)
 {
     tree.file(QStringLiteral("a/first.txt"), "x");
     tree.dir(QStringLiteral("b"));
     const QString bad = tree.path(QStringLiteral("b/bad.txt"));
-    if (!makeUnreadable(bad))
+    if (!MakeUnreadableFile(bad))
         GTEST_SKIP() << "no way to make an unreadable file here";
 
     // Walk a first directory, then the one with the bad file: the first's rows stay.

@@ -3,9 +3,13 @@
 #include "storage/database_file.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <stdexcept>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 TempTree::TempTree()
 {
@@ -41,4 +45,21 @@ TempDatabase::TempDatabase() : m_previous(QDir::currentPath())
 TempDatabase::~TempDatabase()
 {
     QDir::setCurrent(m_previous);
+}
+
+bool MakeUnreadableFile(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (geteuid() != 0) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write("secret") == 6 && chmod(native.constData(), 0) == 0;
+    }
+    QDirIterator it(QStringLiteral("/sys/devices"), QDir::Files | QDir::System, QDirIterator::Subdirectories);
+    for (int looked = 0; it.hasNext() && looked < 20000; ++looked) {
+        const QString candidate = it.next();
+        struct stat info {};
+        if (stat(QFile::encodeName(candidate).constData(), &info) == 0 && (info.st_mode & 0777) == 0200 && info.st_size > 0)
+            return symlink(QFile::encodeName(candidate).constData(), native.constData()) == 0;
+    }
+    return false;
 }

@@ -39,3 +39,8 @@ private:
     QTemporaryDir m_dir;
     QString m_previous;
 };
+
+// Makes path a file that cannot be read: without permissions for a user; for
+// root, who reads whatever the permissions say, a link to a write-only kernel
+// attribute, which no one can open for reading. Returns false if there is none.
+bool MakeUnreadableFile(const QString& path);
