@@ -1,10 +1,7 @@
 #pragma once
 
-#include "check/report_form.h"
-#include "registration/open_dir.h"
-#include "shell/about_form.h"
 #include "shell/error_display.h"
-#include "shell/main_form.h"
+#include "shell/program_windows.h"
 #include "storage/dm1.h"
 
 #include <QApplication>
@@ -17,19 +14,22 @@
 // directory, with errors collected instead of shown in a message box.
 struct Program {
     Program()
+        : sink([this](const QString& text) { errors.append(text); }), windows(DM1), main_form(&windows.main_form),
+          open_dir(&windows.open_dir), report_form(&windows.report_form), about_form(&windows.about_form)
     {
-        SetErrorSinkForTests([this](const QString& text) { errors.append(text); });
-        main_form = std::make_unique<Tmain_form>(DM1);
-        open_dir = new Topen_dir(main_form.get());
-        report_form = new Treport_form(main_form.get());
-        about_form = new Tabout_form(main_form.get());
-        main_form->setWindows(open_dir, report_form, about_form);
     }
-    ~Program() { SetErrorSinkForTests({}); }
+
+    // Collects errors from before the windows are made until after they go.
+    struct ErrorSink {
+        explicit ErrorSink(std::function<void(const QString&)> collect) { SetErrorSinkForTests(std::move(collect)); }
+        ~ErrorSink() { SetErrorSinkForTests({}); }
+    };
 
     QStringList errors;
+    ErrorSink sink;
     TDM1 DM1;
-    std::unique_ptr<Tmain_form> main_form;
+    TProgramWindows windows;
+    Tmain_form* main_form;
     Topen_dir* open_dir;
     Treport_form* report_form;
     Tabout_form* about_form;

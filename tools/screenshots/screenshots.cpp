@@ -15,6 +15,7 @@
 #include "shell/application.h"
 #include "shell/error_display.h"
 #include "shell/main_form.h"
+#include "shell/program_windows.h"
 #include "storage/dm1.h"
 
 #include <QDir>
@@ -79,11 +80,10 @@ int main(int argc, char** argv)
 
     RunShowingErrors([&] {
         TDM1 DM1;
-        Tmain_form main_form(DM1);
-        Topen_dir open_dir(&main_form);
-        Treport_form report_form(&main_form);
-        Tabout_form about_form(&main_form);
-        main_form.setWindows(&open_dir, &report_form, &about_form);
+        TProgramWindows windows(DM1);
+        Tmain_form& main_form = windows.main_form;
+        Topen_dir& open_dir = windows.open_dir;
+        Tabout_form& about_form = windows.about_form;
         main_form.show();
 
         if (!tree.isEmpty()) {
