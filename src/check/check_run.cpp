@@ -4,10 +4,16 @@
 #include "common/exception.h"
 #include "common/progress.h"
 #include "scan/directory_walk.h"
+#include "storage/connect.h"
 #include "storage/directory_rows.h"
 #include "storage/dm1.h"
 
 #include <QSet>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <future>
 
 namespace {
 
@@ -57,6 +63,102 @@ void EmptyTable2(TDM1& dm)
     }
 }
 
+namespace {
+
+using Judged = std::function<void(qint64 done, qint64 total)>;
+
+// Pass 1: the full names of the baseline rows of dir whose file is gone.
+QStringList judgeBaseline(TDM1& dm, const QString& dir, const Judged& judged)
+{
+    QStringList deleted;
+    Statement countBaseline(u"select count(*) from table1 where ");
+    dm.IBQuery1.openStatement(AppendDirectoryRows(countBaseline, dir));
+    const qint32 baselineRows = dm.IBQuery1.fieldAsInteger(kCount);
+    if (baselineRows == 0)
+        return deleted;
+    Statement baseline(u"select * from table1 where ");
+    dm.IBQuery1.openStatement(AppendDirectoryRows(baseline, dir));
+    for (qint32 i = 0; i < baselineRows; ++i) {
+        if (i > 0)
+            nextRow(dm);
+        const param verdict = CheckBaselineFile(dm.IBQuery1, dm.IBQuery2);
+        if (verdict.state == param::Deleted)
+            deleted.append(verdict.text);
+        judged(i + 1, baselineRows);
+    }
+    return deleted;
+}
+
+// Pass 2: every file of the new scan, moved, new or changed.
+void judgeCurrent(TDM1& dm, const QString& dir, CheckReport& report, QSet<QString>& movedFrom, const Judged& judged)
+{
+    dm.IBQuery1.openStatement(Statement(u"select count(*) from table2"));
+    const qint32 currentRows = dm.IBQuery1.fieldAsInteger(kCount);
+    if (currentRows == 0)
+        return;
+    dm.IBQuery1.openStatement(Statement(u"select * from table2"));
+    for (qint32 i = 0; i < currentRows; ++i) {
+        if (i > 0)
+            nextRow(dm);
+        const param verdict = CompareCurrentFile(dm.IBQuery2, dm.IBQuery1, dir);
+        if (verdict.state == param::Moved) {
+            report.moved.append(verdict.text);
+            movedFrom.insert(verdict.movedFrom);
+        } else if (verdict.state == param::New) {
+            report.added.append(verdict.text);
+        }
+        for (QChar letter : verdict.flags)
+            report.changed.append(ChangeLine(verdict.text, letter));
+        judged(i + 1, currentRows);
+    }
+}
+
+// Pass 1 on a connection of its own, on a thread of its own, while pass 2 runs
+// on the program's connection: both only read what the commit after the walk
+// has just made durable, so each sees exactly what the other would.
+class BaselineJudge {
+public:
+    BaselineJudge(const QString& databaseName, const QString& dir)
+        : m_result(std::async(std::launch::async, [this, databaseName, dir] {
+              TDM1 own;
+              ConnectDM1(own, databaseName);
+              QStringList deleted;
+              try {
+                  deleted = judgeBaseline(own, dir, [this](qint64 done, qint64 total) {
+                      m_done = done;
+                      m_total = total;
+                  });
+              } catch (...) {
+                  try {
+                      own.finish();
+                  } catch (...) {
+                  }
+                  throw;
+              }
+              own.finish();
+              return deleted;
+          }))
+    {
+    }
+    ~BaselineJudge()
+    {
+        if (m_result.valid())
+            m_result.wait();
+    }
+
+    qint64 done() const { return m_done; }
+    qint64 total() const { return m_total; }
+    bool waitFor(std::chrono::milliseconds time) const { return m_result.wait_for(time) == std::future_status::ready; }
+    QStringList take() { return m_result.get(); }
+
+private:
+    std::atomic<qint64> m_done{0};
+    std::atomic<qint64> m_total{0};
+    std::future<QStringList> m_result;
+};
+
+} // namespace
+
 CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress)
 {
     CheckReport report;
@@ -65,45 +167,27 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress)
     ScanToCurrent(dm, dir, list, progress);
     commitScan(dm);
 
-    // Pass 1: baseline rows whose file is gone.
-    Statement countBaseline(u"select count(*) from table1 where ");
-    dm.IBQuery1.openStatement(AppendDirectoryRows(countBaseline, dir));
-    const qint32 baselineRows = dm.IBQuery1.fieldAsInteger(kCount);
-    if (baselineRows > 0) {
-        Statement baseline(u"select * from table1 where ");
-        dm.IBQuery1.openStatement(AppendDirectoryRows(baseline, dir));
-        for (qint32 i = 0; i < baselineRows; ++i) {
-            if (i > 0)
-                nextRow(dm);
-            const param verdict = CheckBaselineFile(dm.IBQuery1, dm.IBQuery2);
-            if (verdict.state == param::Deleted)
-                report.deleted.append(verdict.text);
-            if (progress)
-                progress->judging(QStringLiteral("Удаленные файлы"), i + 1, baselineRows);
-        }
-    }
-
-    // Pass 2: every file of the new scan.
     QSet<QString> movedFrom;
     dm.IBQuery1.openStatement(Statement(u"select count(*) from table2"));
-    const qint32 currentRows = dm.IBQuery1.fieldAsInteger(kCount);
-    if (currentRows > 0) {
-        dm.IBQuery1.openStatement(Statement(u"select * from table2"));
-        for (qint32 i = 0; i < currentRows; ++i) {
-            if (i > 0)
-                nextRow(dm);
-            const param verdict = CompareCurrentFile(dm.IBQuery2, dm.IBQuery1, dir);
-            if (verdict.state == param::Moved) {
-                report.moved.append(verdict.text);
-                movedFrom.insert(verdict.movedFrom);
-            } else if (verdict.state == param::New) {
-                report.added.append(verdict.text);
-            }
-            for (QChar letter : verdict.flags)
-                report.changed.append(ChangeLine(verdict.text, letter));
+    if (dm.IBQuery1.fieldAsInteger(kCount) < RunCheckInParallelFrom) {
+        report.deleted = judgeBaseline(dm, dir, [&](qint64 done, qint64 total) {
             if (progress)
-                progress->judging(QStringLiteral("Текущие файлы"), i + 1, currentRows);
-        }
+                progress->judging(QStringLiteral("Удаленные файлы"), done, total);
+        });
+        judgeCurrent(dm, dir, report, movedFrom, [&](qint64 done, qint64 total) {
+            if (progress)
+                progress->judging(QStringLiteral("Текущие файлы"), done, total);
+        });
+    } else {
+        BaselineJudge baseline(dm.IBDatabase1.databaseName(), dir);
+        auto both = [&](qint64 done, qint64 total) {
+            if (progress)
+                progress->judging(QStringLiteral("Проверено файлов"), done + baseline.done(), total + baseline.total());
+        };
+        judgeCurrent(dm, dir, report, movedFrom, both);
+        while (!baseline.waitFor(std::chrono::milliseconds(40)))
+            both(0, 0);
+        report.deleted = baseline.take();
     }
 
     EmptyTable2(dm);

@@ -4,9 +4,11 @@
 
 #include <QSqlDatabase>
 
+#include <atomic>
+
 static QString connectionName()
 {
-    static int created = 0;
+    static std::atomic<int> created{0};
     return QStringLiteral("DM1-%1").arg(++created);
 }
 

@@ -218,3 +218,35 @@ TEST_F(CheckRunTest, ADirectoryNotUnderControlIsAnError)
 }
 
 } // namespace
+
+namespace {
+
+// The passes side by side on two connections give the same report as one
+// after the other.
+TEST_F(CheckRunTest, APlainAndAParallelCheckReportTheSame)
+{
+    for (int i = 0; i < 60; ++i)
+        tree.file(QStringLiteral("d/%1/f%2.txt").arg(i % 4).arg(i), QByteArray::number(i));
+    putUnderControl();
+    remove("0/f0.txt");
+    remove("1/f1.txt");
+    rename("2/f2.txt", "3/f2.txt");
+    tree.file(QStringLiteral("d/3/f3.txt"), "grown");
+    tree.file(QStringLiteral("d/new.txt"), "new");
+
+    const qint32 usual = RunCheckInParallelFrom;
+    RunCheckInParallelFrom = 1 << 30;
+    const CheckReport plain = check();
+    RunCheckInParallelFrom = 0;
+    const CheckReport parallel = check();
+    RunCheckInParallelFrom = usual;
+
+    EXPECT_EQ(sorted(parallel.deleted), (QStringList{QStringLiteral("0/f0.txt"), QStringLiteral("1/f1.txt")}));
+    EXPECT_EQ(parallel.foundBits(), 15);
+    EXPECT_EQ(sorted(parallel.deleted), sorted(plain.deleted));
+    EXPECT_EQ(sorted(parallel.moved), sorted(plain.moved));
+    EXPECT_EQ(sorted(parallel.added), sorted(plain.added));
+    EXPECT_EQ(parallel.changed, plain.changed);
+}
+
+} // namespace
