@@ -4,6 +4,7 @@
 #include "common/exception.h"
 #include "common/progress.h"
 #include "scan/directory_walk.h"
+#include "storage/commit_at_end.h"
 #include "storage/connect.h"
 #include "storage/directory_rows.h"
 #include "storage/dm1.h"
@@ -122,21 +123,12 @@ public:
         : m_result(std::async(std::launch::async, [this, databaseName, dir] {
               TDM1 own;
               ConnectDM1(own, databaseName);
-              QStringList deleted;
-              try {
-                  deleted = judgeBaseline(own, dir, [this](qint64 done, qint64 total) {
+              return CommitAtEnd(own, [&] {
+                  return judgeBaseline(own, dir, [this](qint64 done, qint64 total) {
                       m_done = done;
                       m_total = total;
                   });
-              } catch (...) {
-                  try {
-                      own.finish();
-                  } catch (...) {
-                  }
-                  throw;
-              }
-              own.finish();
-              return deleted;
+              });
           }))
     {
     }

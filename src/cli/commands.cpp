@@ -11,6 +11,7 @@
 #include "registration/remove_from_control.h"
 #include "shell/directory_list.h"
 #include "shell/status_count.h"
+#include "storage/commit_at_end.h"
 #include "storage/connect.h"
 #include "storage/database_file.h"
 #include "storage/dm1.h"
@@ -136,20 +137,7 @@ int RunCommand(const QStringList& args, Console& console)
             return command.run(nullptr, rest, console);
         TDM1 dm;
         ConnectDM1(dm, kDatabaseFileName);
-        int status = kExitFailure;
-        try {
-            status = command.run(&dm, rest, console);
-        } catch (...) {
-            // What the command did before its error stays, as in the window,
-            // where the next commit makes it durable.
-            try {
-                dm.finish();
-            } catch (...) {
-            }
-            throw;
-        }
-        dm.finish();
-        return status;
+        return CommitAtEnd(dm, [&] { return command.run(&dm, rest, console); });
     }
     throw Exception(QStringLiteral("Неизвестная команда: ") + args.first() + u'\n' + UsageText().trimmed());
 }

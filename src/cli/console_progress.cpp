@@ -15,22 +15,27 @@ ConsoleProgress::~ConsoleProgress()
 
 void ConsoleProgress::walking(const QString& dir, qint64 recorded)
 {
-    if (m_enabled)
-        show(QStringLiteral("%1: %2 файлов, %3").arg(m_command).arg(recorded).arg(dir), false);
+    if (due(false))
+        show(QStringLiteral("%1: %2 файлов, %3").arg(m_command).arg(recorded).arg(dir));
 }
 
 void ConsoleProgress::judging(const QString& pass, qint64 done, qint64 total)
 {
-    if (m_enabled)
-        show(QStringLiteral("%1: %2: %3 из %4").arg(m_command, pass).arg(done).arg(total), done == total);
+    if (due(done == total))
+        show(QStringLiteral("%1: %2: %3 из %4").arg(m_command, pass).arg(done).arg(total));
 }
 
-void ConsoleProgress::show(const QString& line, bool force)
+bool ConsoleProgress::due(bool force)
 {
-    if (m_shown && !force && m_sinceShown.elapsed() < 100)
-        return;
+    if (!m_enabled || (m_shown && !force && m_sinceShown.elapsed() < 100))
+        return false;
     m_sinceShown.start();
     m_shown = true;
+    return true;
+}
+
+void ConsoleProgress::show(const QString& line)
+{
     // Cut to a terminal's usual width so the line never wraps and can be
     // rewritten in place.
     m_err << '\r' << line.left(79) << "\x1b[K";

@@ -17,7 +17,9 @@ public:
     void judging(const QString& pass, qint64 done, qint64 total) override;
 
 private:
-    void show(const QString& line, bool force);
+    // Whether to show a line now: a few times a second, or forced.
+    bool due(bool force);
+    void show(const QString& line);
 
     QTextStream& m_err;
     bool m_enabled;

@@ -100,6 +100,7 @@ TEST_F(ReportFormTest, ALongWalkKeepsPaintingShowsItsProgressAndLetsNoOtherComma
     int paintsWhileBusy = 0;
     QString progressText;
     bool secondCommandStarted = false;
+    bool closeRefused = false;
     QTimer poke;
     poke.setInterval(20);
     QObject::connect(&poke, &QTimer::timeout, [&] {
@@ -111,8 +112,9 @@ TEST_F(ReportFormTest, ALongWalkKeepsPaintingShowsItsProgressAndLetsNoOtherComma
             if (QProgressDialog* dialog = progress->dialog())
                 if (dialog->isVisible())
                     progressText = dialog->labelText();
-        // A command asked for meanwhile does not start.
+        // A command asked for meanwhile does not start, nor does the program end.
         program.main_form->ToolButton4->trigger();
+        closeRefused = !program.main_form->close() && program.main_form->isVisible();
         secondCommandStarted = secondCommandStarted || program.open_dir->isVisible() || program.report_form->isVisible();
     });
 
@@ -131,6 +133,7 @@ TEST_F(ReportFormTest, ALongWalkKeepsPaintingShowsItsProgressAndLetsNoOtherComma
     EXPECT_TRUE(progressText.startsWith(QStringLiteral("Поставить на учет\nФайлов: "))) << progressText.toStdString();
     EXPECT_TRUE(progressText.contains(tree.path(QStringLiteral("big")).left(20))) << progressText.toStdString();
     EXPECT_FALSE(secondCommandStarted);
+    EXPECT_TRUE(closeRefused);
     EXPECT_FALSE(program.main_form->busy());
     EXPECT_EQ(program.main_form->progress(), nullptr);
 }
