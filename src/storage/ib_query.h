@@ -43,7 +43,6 @@ public:
     void execSql();
     void next();
     bool active() const { return m_active; }
-    bool hasRow() const { return m_hasRow; }
 
     // The column of the current row; null when the result has no rows or the
     // column is null. Raises when the query is closed or has no such column.

@@ -67,11 +67,7 @@ protected:
     }
     QStringList baselinePaths()
     {
-        QStringList paths;
-        for (const FileRow& row : ReadFileRows(dm, QStringLiteral("table1")))
-            paths.append(row.fullName().mid(tree.path().size()));
-        paths.sort();
-        return paths;
+        return SortedFullNames(dm, QStringLiteral("table1"), tree.path());
     }
 
     TempDatabase database;

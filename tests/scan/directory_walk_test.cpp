@@ -22,11 +22,7 @@ protected:
 
     QStringList recordedNames(const QString& table = QStringLiteral("table1"))
     {
-        QStringList names;
-        for (const FileRow& row : ReadFileRows(dm, table))
-            names.append(row.fullName().mid(tree.path().size() + 1));
-        names.sort();
-        return names;
+        return SortedFullNames(dm, table, tree.path() + u'/');
     }
 
     TempDatabase database;

@@ -24,3 +24,12 @@ qint32 CountRows(TDM1& dm, const QString& table)
     dm.IBQuery1.openStatement(Statement(QString(QStringLiteral("select count(*) from ") + table)));
     return dm.IBQuery1.fieldAsInteger(QStringLiteral("count"));
 }
+
+QStringList SortedFullNames(TDM1& dm, const QString& table, const QString& prefix)
+{
+    QStringList names;
+    for (const FileRow& row : ReadFileRows(dm, table))
+        names.append(row.fullName().mid(prefix.size()));
+    names.sort();
+    return names;
+}

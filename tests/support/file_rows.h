@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 class TDM1;
 
@@ -21,6 +22,9 @@ struct FileRow {
 
 // Every row of the table (table1 or table2), in id order.
 QList<FileRow> ReadFileRows(TDM1& dm, const QString& table);
+
+// The full names of a table's rows with prefix cut from each, sorted.
+QStringList SortedFullNames(TDM1& dm, const QString& table, const QString& prefix);
 
 // The number of rows of a table.
 qint32 CountRows(TDM1& dm, const QString& table);

@@ -1,1 +1,0 @@
-#include "bits/bit_errors.h"

@@ -1,1 +1,0 @@
-#include "check/param.h"
