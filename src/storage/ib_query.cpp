@@ -4,9 +4,12 @@
 #include "storage/database_error.h"
 #include "storage/ib_database.h"
 #include "storage/ib_transaction.h"
+#include "storage/statement_handle.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
+
+#include <algorithm>
 
 TIBQuery::TIBQuery(TIBDatabase& database, TIBTransaction& transaction)
     : m_database(database), m_transaction(transaction)
@@ -67,17 +70,40 @@ void TIBQuery::executeStatement(const Statement& statement)
     execSql();
 }
 
-QSqlQuery& TIBQuery::prepared(const Statement& statement)
+TIBQuery::Prepared& TIBQuery::prepared(const Statement& statement)
 {
     auto found = m_prepared.find(statement.shape());
     if (found != m_prepared.end())
-        return *found->second;
+        return found->second;
     auto query = std::make_unique<QSqlQuery>(m_database.handle());
     query->setForwardOnly(true);
     if (!query->prepare(statement.shape()))
         fail(*query);
     ++m_prepareCount;
-    return *m_prepared.emplace(statement.shape(), std::move(query)).first->second;
+    std::vector<int> textBytes = TextParameterBytes(*query);
+    return m_prepared.emplace(statement.shape(), Prepared{std::move(query), std::move(textBytes)}).first->second;
+}
+
+void TIBQuery::checkTextLengths(const Prepared& prepared) const
+{
+    const QVariantList& values = m_sql.values();
+    const auto count = std::min<std::size_t>(std::size_t(values.size()), prepared.textBytes.size());
+    for (std::size_t i = 0; i < count; ++i) {
+        const int most = prepared.textBytes[i];
+        if (most < 0 || values[qsizetype(i)].typeId() != QMetaType::QString)
+            continue;
+        const QString text = values[qsizetype(i)].toString();
+        // No UTF-16 unit takes more than three bytes of UTF-8: most texts
+        // are settled without being converted.
+        if (text.size() * 3 <= most)
+            continue;
+        const qsizetype bytes = text.toUtf8().size();
+        if (bytes > most)
+            throw EDatabaseError(QStringLiteral("Текст длиной %1 байт не помещается в поле базы данных, вмещающее %2: %3")
+                                     .arg(bytes)
+                                     .arg(most)
+                                     .arg(text));
+    }
 }
 
 void TIBQuery::run(bool returnsRows)
@@ -89,10 +115,13 @@ void TIBQuery::run(bool returnsRows)
     if (!m_transaction.active())
         throw EDatabaseError(QStringLiteral("Транзакция не начата"));
 
-    QSqlQuery& query = prepared(m_sql);
+    Prepared& statement = prepared(m_sql);
+    checkTextLengths(statement);
+    QSqlQuery& query = *statement.query;
     const QVariantList& values = m_sql.values();
     for (qsizetype i = 0; i < values.size(); ++i)
         query.bindValue(int(i), values[i]);
+    PrepareCursorlessRun(query);
     if (!query.exec())
         fail(query);
 

@@ -69,7 +69,13 @@ public:
     int prepareCount() const { return m_prepareCount; }
 
 private:
-    QSqlQuery& prepared(const Statement& statement);
+    struct Prepared {
+        std::unique_ptr<QSqlQuery> query;
+        std::vector<int> textBytes; // see TextParameterBytes
+    };
+
+    Prepared& prepared(const Statement& statement);
+    void checkTextLengths(const Prepared& prepared) const;
     void run(bool returnsRows);
     void keepRow();
     [[noreturn]] void fail(const QSqlQuery& query);
@@ -77,7 +83,7 @@ private:
     TIBDatabase& m_database;
     TIBTransaction& m_transaction;
     Statement m_sql;
-    std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
+    std::unordered_map<QString, Prepared> m_prepared;
     QSqlQuery* m_current = nullptr;
     QSqlRecord m_columns; // the names of the result's columns
     QVariantList m_row;   // the values of the current row

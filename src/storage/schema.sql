@@ -1,11 +1,17 @@
 -- The tables of file.gdb. Every insert lists its values by position, so the
--- order of the columns is part of the file's format. Texts are UTF-8: a file
--- name holds up to 255 bytes, a path up to 4096.
+-- order of the columns is part of the file's format.
+--
+-- Names and paths are kept as their UTF-8 bytes (character set octets) and so
+-- compared byte for byte: "a" and "a " are different files, while a character
+-- set of text would pad the shorter with blanks and find them equal. A name
+-- holds 255 characters of up to four bytes each, a path the 4096 bytes the
+-- system allows. The bytes taken are also what each row costs to write: a
+-- path of 4096 UTF-8 characters would reserve 16 KiB in every row.
 
 -- One row per directory under control: its path and its list of file types.
 create table tab (
   id integer,
-  file_name varchar(4096),
+  file_name varchar(4096) character set octets,
   ext varchar(4096)
 );
 
@@ -13,8 +19,8 @@ create table tab (
 -- control. data is the packed DOS date-time as decimal text, atr three "0"/"1".
 create table table1 (
   id integer,
-  file_name varchar(255),
-  full_path varchar(4096),
+  file_name varchar(1020) character set octets,
+  full_path varchar(4096) character set octets,
   file_size integer,
   data varchar(11),
   atr varchar(3),
@@ -25,8 +31,8 @@ create table table1 (
 -- The current scan of an integrity check, empty between checks.
 create table table2 (
   id integer,
-  file_name varchar(255),
-  full_path varchar(4096),
+  file_name varchar(1020) character set octets,
+  full_path varchar(4096) character set octets,
   file_size integer,
   data varchar(11),
   atr varchar(3),

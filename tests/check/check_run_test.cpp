@@ -188,6 +188,25 @@ TEST_F(CheckRunTest, OddNamesReachEveryList)
     EXPECT_EQ(report.foundBits(), 15);
 }
 
+TEST_F(CheckRunTest, NamesThatDifferOnlyInTrailingBlanksAreDifferentFiles)
+{
+    tree.file(QStringLiteral("d/x"), "short");
+    tree.file(QStringLiteral("d/x "), "a longer one");
+    tree.file(QStringLiteral("d/sub /y"), "1");
+    tree.file(QStringLiteral("d/sub/y"), "2");
+    putUnderControl();
+    CheckReport report = check();
+    EXPECT_EQ(report.foundBits(), 0) << report.changed.join(u'|').toStdString();
+
+    tree.file(QStringLiteral("d/x "), "a longer one still");
+    remove("sub/y");
+    report = check();
+    EXPECT_EQ(report.changed, (QStringList{QStringLiteral("x  изменен размер файла,"),
+                                           QStringLiteral("x  изменено содержание файла,")}));
+    EXPECT_EQ(report.deleted, QStringList{QStringLiteral("sub/y")});
+    EXPECT_TRUE(report.moved.isEmpty() && report.added.isEmpty());
+}
+
 TEST_F(CheckRunTest, ASimilarlyNamedDirectoryIsNoPartOfTheCheck)
 {
     tree.file(QStringLiteral("d/a.txt"), "a");

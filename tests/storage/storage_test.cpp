@@ -134,11 +134,32 @@ TEST_F(StorageTest, TheSecondQueryIsRunAgainWhenTheFirstOpensOrMovesWhileItIsOpe
     EXPECT_FALSE(dm.IBQuery2.active());
 }
 
-TEST_F(StorageTest, EqualityRespectsLetterCaseWhileContainingIgnoresIt)
+TEST_F(StorageTest, NamesAndPathsAreComparedByteForByte)
 {
     insertFile(QStringLiteral("table1"), 1, QStringLiteral("a"), QStringLiteral("/home/Данные/x"));
+    insertFile(QStringLiteral("table1"), 2, QStringLiteral("a "), QStringLiteral("/home/Данные/x "));
     EXPECT_EQ(count(Statement(u"select count(*) from table1 where full_path=").quoted(QStringLiteral("/home/данные/x"))), 0);
-    EXPECT_EQ(count(Statement(u"select count(*) from table1 where full_path containing ").quoted(QStringLiteral("/home/данные"))), 1);
+    EXPECT_EQ(count(Statement(u"select count(*) from table1 where file_name=").quoted(QStringLiteral("a"))), 1);
+    EXPECT_EQ(count(Statement(u"select count(*) from table1 where full_path=").quoted(QStringLiteral("/home/Данные/x "))), 1);
+    EXPECT_EQ(count(Statement(u"select count(*) from table1 where full_path starting with ").quoted(QStringLiteral("/home/Данные/"))), 2);
+}
+
+TEST_F(StorageTest, ATextLongerThanItsColumnIsRefusedRatherThanCut)
+{
+    const QString longest = u'/' + QString(4095, u'x');
+    insertFile(QStringLiteral("table1"), 1, QString(255, u'я'), longest);
+    // Two bytes per letter: 2048 letters are one byte too many.
+    for (const QString& tooLong : {longest + u'x', u'/' + QString(2048, u'я')}) {
+        try {
+            insertFile(QStringLiteral("table1"), 2, QStringLiteral("b"), tooLong);
+            FAIL() << "stored a path of " << tooLong.toUtf8().size() << " bytes";
+        } catch (const EDatabaseError& error) {
+            EXPECT_TRUE(error.message().contains(QStringLiteral("4096"))) << error.what();
+        }
+        // Nor may a lookup find the rows of a cut text.
+        EXPECT_THROW(count(Statement(u"select count(*) from table1 where full_path=").quoted(tooLong)), EDatabaseError);
+    }
+    EXPECT_EQ(count(Statement(u"select count(*) from table1")), 1);
 }
 
 TEST_F(StorageTest, ApostrophesAndNonLatinNamesAreStoredAsThemselves)

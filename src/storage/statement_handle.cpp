@@ -1,0 +1,72 @@
+#include "storage/statement_handle.h"
+
+#include <QSqlQuery>
+#include <QSqlResult>
+#include <QVariant>
+
+#include <ibase.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+bool handleOf(const QSqlQuery& query, isc_stmt_handle& handle)
+{
+    const QVariant value = query.result()->handle();
+    if (value.metaType() != QMetaType::fromType<isc_stmt_handle>())
+        return false;
+    handle = value.value<isc_stmt_handle>();
+    return handle != 0;
+}
+
+struct FreeSqlda {
+    void operator()(XSQLDA* sqlda) const { std::free(sqlda); }
+};
+using Sqlda = std::unique_ptr<XSQLDA, FreeSqlda>;
+
+Sqlda makeSqlda(short count)
+{
+    Sqlda sqlda(static_cast<XSQLDA*>(std::calloc(1, XSQLDA_LENGTH(count))));
+    if (sqlda) {
+        sqlda->version = SQLDA_VERSION1;
+        sqlda->sqln = count;
+    }
+    return sqlda;
+}
+
+} // namespace
+
+std::vector<int> TextParameterBytes(const QSqlQuery& query)
+{
+    isc_stmt_handle handle;
+    if (!handleOf(query, handle))
+        return {};
+    ISC_STATUS_ARRAY status{};
+    Sqlda sqlda = makeSqlda(16);
+    if (!sqlda || isc_dsql_describe_bind(status, &handle, SQL_DIALECT_V6, sqlda.get()))
+        return {};
+    if (sqlda->sqld > sqlda->sqln) {
+        sqlda = makeSqlda(sqlda->sqld);
+        if (!sqlda || isc_dsql_describe_bind(status, &handle, SQL_DIALECT_V6, sqlda.get()))
+            return {};
+    }
+    std::vector<int> bytes;
+    for (short i = 0; i < sqlda->sqld; ++i) {
+        const XSQLVAR& var = sqlda->sqlvar[i];
+        const int type = var.sqltype & ~1;
+        bytes.push_back(type == SQL_VARYING || type == SQL_TEXT ? var.sqllen : -1);
+    }
+    return bytes;
+}
+
+void PrepareCursorlessRun(const QSqlQuery& query)
+{
+    static const bool verified = isc_get_client_major_version() == 3;
+    isc_stmt_handle handle;
+    if (!verified || query.isSelect() || !handleOf(query, handle))
+        return;
+    ISC_STATUS_ARRAY status{};
+    isc_dsql_execute2_m(status, nullptr, &handle, 0, nullptr, static_cast<unsigned short>(-1), 0, nullptr, 0,
+                        nullptr, 0, 0, nullptr);
+}

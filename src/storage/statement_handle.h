@@ -1,0 +1,23 @@
+#pragma once
+
+#include <vector>
+
+class QSqlQuery;
+
+// Calls on the client library's handle of a statement that Qt's driver has
+// prepared, for what the driver does not offer or does at too high a price.
+
+// The most bytes each parameter takes when it is a text; -1 for the others.
+// The driver cuts a longer text to this length without a word, so the caller
+// must refuse one.
+std::vector<int> TextParameterBytes(const QSqlQuery& query);
+
+// Every run of a statement through the driver first closes its cursor. For a
+// statement that has none (insert, delete) the library answers with an error
+// that the driver then looks up in the message file and throws away: six
+// system calls and an exception inside the library for every row written.
+// Marking the statement open in the way the library keeps for old embedded
+// SQL programs (a run with message type -1, which only sets that mark) lets
+// the close succeed quietly. Done only with the client library this was
+// verified on; other versions take the slower way.
+void PrepareCursorlessRun(const QSqlQuery& query);
