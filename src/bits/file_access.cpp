@@ -16,11 +16,14 @@ public:
         do
             fd = ::open(encodedName.constData(), flags | O_CLOEXEC, 0666);
         while (fd < 0 && errno == EINTR);
-        // Every file is read once from start to end: a larger read-ahead helps
-        // when it is not in the page cache. Only advice, so its result is moot.
-        if (fd >= 0 && !create)
-            ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
         return fd;
+    }
+
+    void adviseSequential(int handle) override
+    {
+        // A larger read-ahead helps a long file that is not in the page
+        // cache. Only advice, so its result is moot.
+        ::posix_fadvise(handle, 0, 0, POSIX_FADV_SEQUENTIAL);
     }
 
     qint64 size(int handle) override

@@ -17,6 +17,8 @@ public:
     virtual int open(const QByteArray& encodedName, bool create) = 0;
     // The file's size in bytes.
     virtual qint64 size(int handle) = 0;
+    // Says that the file will be read from start to end; only advice.
+    virtual void adviseSequential(int /*handle*/) {}
     // Reads up to count bytes; fewer only at the end of the file.
     virtual qint64 read(int handle, quint8* buffer, qint64 count) = 0;
     // Writes all count bytes, or fails.

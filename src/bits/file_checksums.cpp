@@ -7,6 +7,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -32,20 +33,27 @@ void readFile(const QString& fullName, FileAccess& access, Consume consume)
     // One buffer per thread, kept between files: most files are small, and a
     // fresh block-sized allocation would cost more than reading them.
     thread_local const std::unique_ptr<quint8[]> buffer = std::make_unique_for_overwrite<quint8[]>(kBlockSize);
+    // The size found at open bounds what counts, as for the bit file; knowing
+    // it, a whole file is taken in without a last read to find its end.
     const qint64 size = access.size(handle);
-    for (bool first = true;; first = false) {
-        const qint64 got = access.read(handle, buffer.get(), kBlockSize);
+    if (size < 0)
+        throw EFileBitError(fullName);
+    if (size > kBlockSize)
+        access.adviseSequential(handle);
+    qint64 left = size;
+    do {
+        const qint64 wanted = std::min(left, kBlockSize);
+        // A file reported empty is still read once, so that an unreadable one fails.
+        const qint64 got = access.read(handle, buffer.get(), std::max<qint64>(wanted, 1));
         if (got < 0)
             throw EFileBitError(fullName);
-        // The size found at open bounds what counts, as for the bit file: a
-        // file reported empty is still read once so that an unreadable one fails.
-        if (first && size == 0)
-            return;
-        if (got > 0)
-            consume(buffer.get(), std::size_t(got));
-        if (got < kBlockSize)
-            return;
-    }
+        const qint64 counted = std::min(got, wanted);
+        if (counted > 0)
+            consume(buffer.get(), std::size_t(counted));
+        if (counted < wanted)
+            return; // it has become shorter
+        left -= counted;
+    } while (left > 0);
 }
 
 } // namespace
