@@ -7,6 +7,7 @@
 #include <ibase.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -62,7 +63,11 @@ std::vector<int> TextParameterBytes(const QSqlQuery& query)
 
 void PrepareCursorlessRun(const QSqlQuery& query)
 {
-    static const bool verified = isc_get_client_major_version() == 3;
+    static const bool verified = [] {
+        char version[128] = {};
+        isc_get_client_version(version); // "LI-V6.3.11.33637 Firebird 3.0"
+        return std::strstr(version, " Firebird 3.") != nullptr;
+    }();
     isc_stmt_handle handle;
     if (!verified || query.isSelect() || !handleOf(query, handle))
         return;

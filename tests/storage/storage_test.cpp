@@ -2,9 +2,13 @@
 #include "storage/database_error.h"
 #include "storage/dm1.h"
 #include "storage/id_allocation.h"
+#include "storage/statement_handle.h"
 #include "support/temp_tree.h"
 
+#include <QSqlQuery>
+#include <QSqlResult>
 #include <gtest/gtest.h>
+#include <ibase.h>
 
 namespace {
 
@@ -186,6 +190,28 @@ TEST_F(StorageTest, AStatementShapeIsPreparedOnceAndRunWithNewValues)
         insertTab(id, QStringLiteral("/d%1").arg(id));
     EXPECT_EQ(dm.IBQuery1.prepareCount(), 1);
     EXPECT_EQ(count(Statement(u"select count(*) from tab")), 20);
+}
+
+// The client library's close of a statement without a cursor fails unless
+// the statement was marked first; the mark must not run it.
+TEST_F(StorageTest, AMarkedInsertClosesWithoutAnErrorAndRunsOnce)
+{
+    QSqlQuery insert(dm.IBDatabase1.handle());
+    ASSERT_TRUE(insert.prepare(QStringLiteral("insert into tab values (?, ?, ?)")));
+    isc_stmt_handle handle = insert.result()->handle().value<isc_stmt_handle>();
+    ISC_STATUS_ARRAY status{};
+    EXPECT_NE(isc_dsql_free_statement(status, &handle, DSQL_close), 0) << "an unmarked close succeeds";
+    PrepareCursorlessRun(insert);
+    EXPECT_EQ(isc_dsql_free_statement(status, &handle, DSQL_close), 0);
+    for (int id = 1; id <= 2; ++id) {
+        insert.bindValue(0, id);
+        insert.bindValue(1, QStringLiteral("/d"));
+        insert.bindValue(2, QStringLiteral("*"));
+        PrepareCursorlessRun(insert);
+        ASSERT_TRUE(insert.exec());
+    }
+    insert.finish();
+    EXPECT_EQ(count(Statement(u"select count(*) from tab")), 2);
 }
 
 TEST_F(StorageTest, ARejectedStatementRaisesTheDatabaseErrorAndLeavesTheQueryClosed)
