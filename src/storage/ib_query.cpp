@@ -81,7 +81,7 @@ TIBQuery::Prepared& TIBQuery::prepared(const Statement& statement)
         fail(*query);
     ++m_prepareCount;
     std::vector<int> textBytes = TextParameterBytes(*query);
-    return m_prepared.emplace(statement.shape(), Prepared{std::move(query), std::move(textBytes)}).first->second;
+    return m_prepared.emplace(statement.shape(), Prepared{std::move(query), std::move(textBytes), {}}).first->second;
 }
 
 void TIBQuery::checkTextLengths(const Prepared& prepared) const
@@ -131,8 +131,11 @@ void TIBQuery::run(bool returnsRows)
     }
     m_current = &query;
     m_active = true;
-    // Without a row the record still names the columns.
-    m_columns = query.record();
+    // Without a row the record still names the columns. A shape's columns
+    // stay the same, and building the record anew for every row is costly.
+    if (!statement.columns)
+        statement.columns = query.record();
+    m_columns = *statement.columns;
     m_hasRow = query.next();
     if (m_hasRow)
         keepRow();

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QVariant>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -72,6 +73,7 @@ private:
     struct Prepared {
         std::unique_ptr<QSqlQuery> query;
         std::vector<int> textBytes; // see TextParameterBytes
+        std::optional<QSqlRecord> columns; // known after the first run
     };
 
     Prepared& prepared(const Statement& statement);
