@@ -4,7 +4,6 @@
 #include "storage/database_error.h"
 #include "storage/ib_database.h"
 #include "storage/ib_transaction.h"
-#include "storage/statement_handle.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -81,7 +80,9 @@ TIBQuery::Prepared& TIBQuery::prepared(const Statement& statement)
         fail(*query);
     ++m_prepareCount;
     std::vector<int> textBytes = TextParameterBytes(*query);
-    return m_prepared.emplace(statement.shape(), Prepared{std::move(query), std::move(textBytes), {}}).first->second;
+    const CursorlessStatement cursorless = CursorlessHandle(*query);
+    return m_prepared.emplace(statement.shape(), Prepared{std::move(query), std::move(textBytes), cursorless, {}})
+        .first->second;
 }
 
 void TIBQuery::checkTextLengths(const Prepared& prepared) const
@@ -121,7 +122,7 @@ void TIBQuery::run(bool returnsRows)
     const QVariantList& values = m_sql.values();
     for (qsizetype i = 0; i < values.size(); ++i)
         query.bindValue(int(i), values[i]);
-    PrepareCursorlessRun(query);
+    PrepareCursorlessRun(statement.cursorless);
     if (!query.exec())
         fail(query);
 

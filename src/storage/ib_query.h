@@ -1,6 +1,7 @@
 #pragma once
 
 #include "storage/statement.h"
+#include "storage/statement_handle.h"
 
 #include <QSqlRecord>
 #include <QString>
@@ -73,6 +74,7 @@ private:
     struct Prepared {
         std::unique_ptr<QSqlQuery> query;
         std::vector<int> textBytes; // see TextParameterBytes
+        CursorlessStatement cursorless; // see CursorlessHandle
         std::optional<QSqlRecord> columns; // known after the first run
     };
 

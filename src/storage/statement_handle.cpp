@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 
 namespace {
 
@@ -61,7 +62,9 @@ std::vector<int> TextParameterBytes(const QSqlQuery& query)
     return bytes;
 }
 
-void PrepareCursorlessRun(const QSqlQuery& query)
+static_assert(std::is_same_v<CursorlessStatement, isc_stmt_handle>);
+
+CursorlessStatement CursorlessHandle(const QSqlQuery& query)
 {
     static const bool verified = [] {
         char version[128] = {};
@@ -70,8 +73,15 @@ void PrepareCursorlessRun(const QSqlQuery& query)
     }();
     isc_stmt_handle handle;
     if (!verified || query.isSelect() || !handleOf(query, handle))
+        return 0;
+    return handle;
+}
+
+void PrepareCursorlessRun(CursorlessStatement statement)
+{
+    if (statement == 0)
         return;
     ISC_STATUS_ARRAY status{};
-    isc_dsql_execute2_m(status, nullptr, &handle, 0, nullptr, static_cast<unsigned short>(-1), 0, nullptr, 0,
+    isc_dsql_execute2_m(status, nullptr, &statement, 0, nullptr, static_cast<unsigned short>(-1), 0, nullptr, 0,
                         nullptr, 0, 0, nullptr);
 }

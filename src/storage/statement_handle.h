@@ -20,4 +20,9 @@ std::vector<int> TextParameterBytes(const QSqlQuery& query);
 // SQL programs (a run with message type -1, which only sets that mark) lets
 // the close succeed quietly. Done only with the client library this was
 // verified on; other versions take the slower way.
-void PrepareCursorlessRun(const QSqlQuery& query);
+//
+// CursorlessHandle() is the statement's handle when its runs are to be
+// prepared so, 0 otherwise; it is found once, after the statement is prepared.
+using CursorlessStatement = unsigned int; // the library's isc_stmt_handle
+CursorlessStatement CursorlessHandle(const QSqlQuery& query);
+void PrepareCursorlessRun(CursorlessStatement statement);

@@ -201,13 +201,13 @@ TEST_F(StorageTest, AMarkedInsertClosesWithoutAnErrorAndRunsOnce)
     isc_stmt_handle handle = insert.result()->handle().value<isc_stmt_handle>();
     ISC_STATUS_ARRAY status{};
     EXPECT_NE(isc_dsql_free_statement(status, &handle, DSQL_close), 0) << "an unmarked close succeeds";
-    PrepareCursorlessRun(insert);
+    PrepareCursorlessRun(CursorlessHandle(insert));
     EXPECT_EQ(isc_dsql_free_statement(status, &handle, DSQL_close), 0);
     for (int id = 1; id <= 2; ++id) {
         insert.bindValue(0, id);
         insert.bindValue(1, QStringLiteral("/d"));
         insert.bindValue(2, QStringLiteral("*"));
-        PrepareCursorlessRun(insert);
+        PrepareCursorlessRun(CursorlessHandle(insert));
         ASSERT_TRUE(insert.exec());
     }
     insert.finish();
