@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include "check/check_run.h"
+#include "cli/console_options.h"
 #include "cli/console_progress.h"
 #include "cli/exit_status.h"
 #include "cli/sum_command.h"
@@ -11,6 +12,7 @@
 #include "registration/remove_from_control.h"
 #include "shell/directory_list.h"
 #include "shell/status_count.h"
+#include "storage/command_savepoint.h"
 #include "storage/commit_at_end.h"
 #include "storage/connect.h"
 #include "storage/database_file.h"
@@ -25,7 +27,7 @@ struct Command {
     QString name;
     QString arguments;
     bool needsDatabase;
-    std::function<int(TDM1*, const QStringList&, Console&)> run;
+    std::function<int(TDM1*, const QStringList&, Console&, const ConsoleOptions&)> run;
 };
 
 void printStatus(TDM1& dm, Console& console)
@@ -33,13 +35,13 @@ void printStatus(TDM1& dm, Console& console)
     console.out << StatusCountText(CountFilesUnderControl(dm)) << '\n';
 }
 
-int initCommand(TDM1*, const QStringList&, Console&)
+int initCommand(TDM1*, const QStringList&, Console&, const ConsoleOptions& options)
 {
-    CreateDatabaseFile(kDatabaseFileName);
+    CreateDatabaseFile(options.database);
     return kExitSuccess;
 }
 
-int listCommand(TDM1* dm, const QStringList&, Console& console)
+int listCommand(TDM1* dm, const QStringList&, Console& console, const ConsoleOptions&)
 {
     ReadDirectoryList(*dm, [&](const QString& dir) { console.out << dir << '\n'; });
     printStatus(*dm, console);
@@ -53,7 +55,7 @@ QString directoryArgument(const QStringList& args, const QString& usage)
     return CleanDirectoryText(args.first());
 }
 
-int addCommand(TDM1* dm, const QStringList& args, Console& console)
+int addCommand(TDM1* dm, const QStringList& args, Console& console, const ConsoleOptions&)
 {
     const QString dir = directoryArgument(args, QStringLiteral("kvaren-cli add DIR [TYPE...]"));
     // The dialog only offers existing directories; a mistyped one would be put
@@ -66,16 +68,20 @@ int addCommand(TDM1* dm, const QStringList& args, Console& console)
     return kExitSuccess;
 }
 
-int removeCommand(TDM1* dm, const QStringList& args, Console& console)
+int removeCommand(TDM1* dm, const QStringList& args, Console& console, const ConsoleOptions&)
 {
     if (args.size() > 1)
         throw Exception(QStringLiteral("Лишние аргументы: kvaren-cli remove DIR"));
-    RemoveFromControl(*dm, directoryArgument(args, QStringLiteral("kvaren-cli remove DIR")));
+    const QString dir = directoryArgument(args, QStringLiteral("kvaren-cli remove DIR"));
+    {
+        ConsoleProgress progress(console.err, console.errIsTerminal, QStringLiteral("Снятие с учета"));
+        RemoveFromControl(*dm, dir, &progress);
+    }
     printStatus(*dm, console);
     return kExitSuccess;
 }
 
-int checkCommand(TDM1* dm, const QStringList& args, Console& console)
+int checkCommand(TDM1* dm, const QStringList& args, Console& console, const ConsoleOptions&)
 {
     if (args.size() > 1)
         throw Exception(QStringLiteral("Лишние аргументы: kvaren-cli check DIR"));
@@ -97,7 +103,7 @@ int checkCommand(TDM1* dm, const QStringList& args, Console& console)
     return report.foundBits();
 }
 
-int sumCommand(TDM1*, const QStringList& args, Console& console)
+int sumCommand(TDM1*, const QStringList& args, Console& console, const ConsoleOptions&)
 {
     return runSum(args, console.out, console.err);
 }
@@ -125,8 +131,10 @@ QString UsageText()
     return text;
 }
 
-int RunCommand(const QStringList& args, Console& console)
+int RunCommand(const QStringList& arguments, Console& console)
 {
+    const ConsoleOptions options = ParseConsoleOptions(arguments);
+    const QStringList& args = options.command;
     if (args.isEmpty())
         throw Exception(UsageText().trimmed());
     for (const Command& command : commands()) {
@@ -134,10 +142,20 @@ int RunCommand(const QStringList& args, Console& console)
             continue;
         const QStringList rest = args.mid(1);
         if (!command.needsDatabase)
-            return command.run(nullptr, rest, console);
+            return command.run(nullptr, rest, console, options);
         TDM1 dm;
-        ConnectDM1(dm, kDatabaseFileName);
-        return CommitAtEnd(dm, [&] { return command.run(&dm, rest, console); });
+        ConnectDM1Waiting(dm, options.database, options.waitSeconds, [&] {
+            if (console.errIsTerminal) {
+                console.err << QStringLiteral("Ожидание базы данных, занятой другой программой (до %1 с)…").arg(options.waitSeconds) << '\n';
+                console.err.flush();
+            }
+        });
+        return CommitAtEnd(dm, [&] {
+            // Signals stop the command from here on; a stopped command is undone,
+            // and what is committed after it is only what came before it.
+            CommandStop::Running stoppable;
+            return UndoIfStopped(dm, [&] { return command.run(&dm, rest, console, options); });
+        });
     }
     throw Exception(QStringLiteral("Неизвестная команда: ") + args.first() + u'\n' + UsageText().trimmed());
 }

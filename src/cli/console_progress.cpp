@@ -13,13 +13,13 @@ ConsoleProgress::~ConsoleProgress()
     }
 }
 
-void ConsoleProgress::walking(const QString& dir, qint64 recorded)
+void ConsoleProgress::showWalking(const QString& dir, qint64 recorded)
 {
     if (due(false))
         show(QStringLiteral("%1: %2 файлов, %3").arg(m_command).arg(recorded).arg(dir));
 }
 
-void ConsoleProgress::judging(const QString& pass, qint64 done, qint64 total)
+void ConsoleProgress::showJudging(const QString& pass, qint64 done, qint64 total)
 {
     if (due(done == total))
         show(QStringLiteral("%1: %2: %3 из %4").arg(m_command, pass).arg(done).arg(total));

@@ -13,8 +13,9 @@ public:
     ConsoleProgress(QTextStream& err, bool enabled, QString command);
     ~ConsoleProgress() override;
 
-    void walking(const QString& dir, qint64 recorded) override;
-    void judging(const QString& pass, qint64 done, qint64 total) override;
+protected:
+    void showWalking(const QString& dir, qint64 recorded) override;
+    void showJudging(const QString& pass, qint64 done, qint64 total) override;
 
 private:
     // Whether to show a line now: a few times a second, or forced.

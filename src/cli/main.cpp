@@ -1,20 +1,31 @@
 #include "cli/commands.h"
 #include "cli/exit_status.h"
+#include "common/command_stop.h"
 #include "common/exception.h"
+#include "common/program_signals.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
 int main(int argc, char** argv)
 {
+    // A signal outside a command ends the program at once; during one it stops
+    // the command, which undoes itself.
+    InstallProgramSignals(true);
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
     Console console{out, err, isatty(STDERR_FILENO) == 1};
+    int status = kExitFailure;
     try {
-        return RunCommand(app.arguments().mid(1), console);
+        status = RunCommand(app.arguments().mid(1), console);
+    } catch (const ECommandStopped& stopped) {
+        out.flush();
+        err << stopped.message() << '\n';
+        return 128 + stopped.signal();
     } catch (const Exception& error) {
         out.flush();
         err << error.message() << '\n';
@@ -22,5 +33,13 @@ int main(int argc, char** argv)
         out.flush();
         err << QString::fromLocal8Bit(error.what()) << '\n';
     }
-    return kExitFailure;
+    // A signal that came too late to stop the command ends the program as it
+    // would have outside one.
+    if (const int signal = CommandStop::signal(); signal > 0) {
+        out.flush();
+        err.flush();
+        std::signal(signal, SIG_DFL);
+        raise(signal);
+    }
+    return status;
 }

@@ -1,10 +1,11 @@
 #include "registration/remove_from_control.h"
 
 #include "common/exception.h"
+#include "common/progress.h"
 #include "storage/directory_rows.h"
 #include "storage/dm1.h"
 
-void RemoveFromControl(TDM1& dm, const QString& dir)
+void RemoveFromControl(TDM1& dm, const QString& dir, Progress* progress)
 {
     TIBQuery& query = dm.IBQuery1;
     query.openStatement(Statement(u"select * from tab where file_name=").quoted(dir));
@@ -26,5 +27,7 @@ void RemoveFromControl(TDM1& dm, const QString& dir)
         if (deleted > 0)
             query.next();
         dm.IBQuery2.executeStatement(Statement(u"delete from table1 where id=").number(query.fieldAsInteger(QStringLiteral("id"))));
+        if (progress)
+            progress->judging(QStringLiteral("Удалено записей"), deleted + 1, count);
     }
 }

@@ -1,6 +1,6 @@
 #include "shell/error_display.h"
 
-#include "common/exception.h"
+#include "common/command_stop.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -40,6 +40,8 @@ bool RunShowingErrors(const std::function<void()>& body)
     try {
         body();
         return true;
+    } catch (const ECommandStopped&) {
+        // Stopped on request and undone: there is nothing to tell.
     } catch (const Exception& error) {
         ShowError(error.message());
     } catch (const std::bad_alloc&) {

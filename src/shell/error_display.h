@@ -15,6 +15,7 @@ void ShowError(const QString& message);
 QString ErrorDisplayText(const QString& message);
 
 // Runs body, showing any error it raises; returns whether it ran to its end.
+// A command stopped on request (ECommandStopped) is shown as nothing.
 // Every handler that Qt calls is run through this, so that no exception
 // crosses Qt's event loop.
 bool RunShowingErrors(const std::function<void()>& body);

@@ -12,6 +12,7 @@
 #include "shell/image_list.h"
 #include "shell/progress_window.h"
 #include "shell/status_count.h"
+#include "storage/command_savepoint.h"
 #include "storage/connect.h"
 #include "storage/dm1.h"
 
@@ -216,7 +217,8 @@ bool Tmain_form::busy() const
     return m_busy;
 }
 
-void Tmain_form::runLong(const QString& command, const std::function<void(Progress&)>& body)
+void Tmain_form::runLong(const QString& command, const std::function<void(Progress&)>& body,
+                         const std::function<void()>& undoShown)
 {
     // Progress lets events through while the command runs; none of them may
     // start another command or end the program meanwhile.
@@ -226,7 +228,14 @@ void Tmain_form::runLong(const QString& command, const std::function<void(Progre
         Running(Tmain_form& f, ProgressWindow* p) : form(f) { form.m_busy = true; form.m_progress = p; }
         ~Running() { form.m_busy = false; form.m_progress = nullptr; }
     } running(*this, &progress);
-    body(progress);
+    CommandStop::Running stoppable;
+    try {
+        UndoIfStopped(DM1, [&] { body(progress); });
+    } catch (const ECommandStopped&) {
+        if (undoShown)
+            undoShown();
+        throw;
+    }
 }
 
 void Tmain_form::N2Click()
@@ -240,7 +249,9 @@ void Tmain_form::N2Click()
     const QString dir = open_dir->directory();
     ListBox1->addItem(dir);
     const QString list = BuildExtensionList(open_dir->checkedTypes(), open_dir->memoLines());
-    runLong(QStringLiteral("Поставить на учет"), [&](Progress& progress) { PutUnderControl(DM1, dir, list, &progress); });
+    runLong(
+        QStringLiteral("Поставить на учет"), [&](Progress& progress) { PutUnderControl(DM1, dir, list, &progress); },
+        [this] { delete ListBox1->takeItem(ListBox1->count() - 1); });
     UpdateStatusCount();
 }
 
@@ -259,7 +270,8 @@ void Tmain_form::N3Click()
     const int row = selectedRow();
     if (row < 0)
         return;
-    RemoveFromControl(DM1, ListBox1->item(row)->text());
+    const QString dir = ListBox1->item(row)->text();
+    runLong(QStringLiteral("Снять с учета"), [&](Progress& progress) { RemoveFromControl(DM1, dir, &progress); });
     delete ListBox1->takeItem(row);
     UpdateStatusCount();
 }

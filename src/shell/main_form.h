@@ -73,7 +73,10 @@ private:
     // Connects a menu item or button to a handler run through the error display.
     void bind(QAction* action, void (Tmain_form::*handler)());
     // Runs a long command with a progress window, as the one command running.
-    void runLong(const QString& command, const std::function<void(Progress&)>& body);
+    // A stopped command is undone: its rows by the savepoint it runs in, what
+    // the window shows of it by undoShown.
+    void runLong(const QString& command, const std::function<void(Progress&)>& body,
+                 const std::function<void()>& undoShown = {});
     int selectedRow() const;
 
     TDM1& DM1;

@@ -1,21 +1,30 @@
 #include "shell/progress_window.h"
 
+#include "common/command_stop.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPushButton>
 
 namespace {
 
-// A progress dialog that the user cannot close or cancel.
+// A progress dialog that only its cancel button and Escape end; the command
+// itself is then asked to stop, and ends at its next file or row.
 class TProgressDialog : public QProgressDialog {
 public:
     using QProgressDialog::QProgressDialog;
 
 protected:
     void closeEvent(QCloseEvent* event) override { event->ignore(); }
-    void keyPressEvent(QKeyEvent* event) override { event->accept(); }
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->key() == Qt::Key_Escape)
+            CommandStop::ask();
+        event->accept();
+    }
     void reject() override {}
 };
 
@@ -42,7 +51,7 @@ bool ProgressWindow::due()
     return true;
 }
 
-void ProgressWindow::walking(const QString& dir, qint64 recorded)
+void ProgressWindow::showWalking(const QString& dir, qint64 recorded)
 {
     if (!due())
         return;
@@ -50,7 +59,7 @@ void ProgressWindow::walking(const QString& dir, qint64 recorded)
     update(QStringLiteral("%1\nФайлов: %2\n%3").arg(m_command).arg(recorded).arg(elided), 0, 0);
 }
 
-void ProgressWindow::judging(const QString& pass, qint64 done, qint64 total)
+void ProgressWindow::showJudging(const QString& pass, qint64 done, qint64 total)
 {
     if (!due())
         return;
@@ -64,7 +73,12 @@ void ProgressWindow::update(const QString& text, qint64 done, qint64 total)
             m_dialog = new TProgressDialog(m_parent);
             m_dialog->setObjectName(QStringLiteral("ProgressWindow"));
             m_dialog->setWindowTitle(m_command);
-            m_dialog->setCancelButton(nullptr);
+            auto* cancel = new QPushButton(QStringLiteral("Отмена"), m_dialog);
+            cancel->setObjectName(QStringLiteral("CancelButton"));
+            m_dialog->setCancelButton(cancel);
+            // The dialog would hide itself on cancel; it stays until the command has stopped.
+            QObject::disconnect(m_dialog, SIGNAL(canceled()), m_dialog, SLOT(cancel()));
+            QObject::connect(m_dialog, &QProgressDialog::canceled, [] { CommandStop::ask(); });
             m_dialog->setWindowModality(Qt::ApplicationModal);
             m_dialog->setMinimumDuration(0);
             m_dialog->setAutoClose(false);
@@ -78,5 +92,6 @@ void ProgressWindow::update(const QString& text, qint64 done, qint64 total)
         m_dialog->setRange(0, scale);
         m_dialog->setValue(total > 0 ? int(done * scale / total) : 0);
     }
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // Once the modal window shows, input reaches it alone.
+    QApplication::processEvents(m_dialog ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
 }

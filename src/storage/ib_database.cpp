@@ -2,6 +2,8 @@
 
 #include "storage/database_error.h"
 
+#include "common/program_signals.h"
+
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -41,9 +43,10 @@ void TIBDatabase::open()
 {
     if (connected())
         return;
-    if (isLocalFile(m_databaseName) && !QFileInfo::exists(m_databaseName))
-        throw EDatabaseError(QStringLiteral("Файл базы данных не найден: ")
-                             + QFileInfo(m_databaseName).absoluteFilePath());
+    const bool local = isLocalFile(m_databaseName);
+    const QString shownName = local ? QFileInfo(m_databaseName).absoluteFilePath() : m_databaseName;
+    if (local && !QFileInfo::exists(m_databaseName))
+        throw EDatabaseError(QStringLiteral("Файл базы данных не найден: ") + shownName);
 
     QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
         ? QSqlDatabase::database(m_connectionName, false)
@@ -55,8 +58,10 @@ void TIBDatabase::open()
     db.setPassword(param(QStringLiteral("password")));
     QString charset = param(QStringLiteral("lc_ctype"));
     db.setConnectOptions(charset.isEmpty() ? QString() : QStringLiteral("ISC_DPB_LC_CTYPE=") + charset);
-    if (!db.open())
-        throw EDatabaseError::fromSql(db.lastError());
+    const bool opened = db.open();
+    ReclaimProgramSignals();
+    if (!opened)
+        ThrowConnectionError(shownName, db.lastError());
 }
 
 bool TIBDatabase::connected() const

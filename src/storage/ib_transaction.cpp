@@ -6,6 +6,7 @@
 
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <algorithm>
 
 void TIBTransaction::startTransaction()
@@ -18,6 +19,16 @@ void TIBTransaction::startTransaction()
     if (!db.transaction())
         throw EDatabaseError::fromSql(db.lastError());
     m_active = true;
+    ++m_generation;
+}
+
+void TIBTransaction::executeControl(const QString& sql)
+{
+    if (!m_active)
+        throw EDatabaseError(QStringLiteral("Транзакция не начата"));
+    QSqlQuery query(m_database.handle());
+    if (!query.exec(sql))
+        throw EDatabaseError::fromSql(query.lastError());
 }
 
 void TIBTransaction::commit()

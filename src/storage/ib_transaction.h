@@ -1,13 +1,15 @@
 #pragma once
 
+#include <QString>
 #include <vector>
 
 class TIBDatabase;
 class TIBQuery;
 
 // The one transaction of the program. It is started once after connecting and
-// only ever committed, never rolled back. A commit closes every query that works
-// in it, as their results end with the transaction.
+// only ever committed; only a stopped command is undone, back to the savepoint
+// set when it began. A commit closes every query that works in it, as their
+// results end with the transaction.
 class TIBTransaction {
 public:
     explicit TIBTransaction(TIBDatabase& database) : m_database(database) {}
@@ -15,6 +17,13 @@ public:
     void startTransaction();
     void commit();
     bool active() const { return m_active; }
+    // Counts the transactions started, so a savepoint can tell whether the
+    // transaction it was set in is still the open one.
+    int generation() const { return m_generation; }
+
+    // Runs a statement that has no result and no parameters, such as a
+    // savepoint's, in the open transaction.
+    void executeControl(const QString& sql);
 
     // Called by the queries that work in this transaction.
     void attach(TIBQuery* query) { m_queries.push_back(query); }
@@ -24,4 +33,5 @@ private:
     TIBDatabase& m_database;
     std::vector<TIBQuery*> m_queries;
     bool m_active = false;
+    int m_generation = 0;
 };

@@ -1,3 +1,4 @@
+#include "cli/cli_run.h"
 #include "support/temp_tree.h"
 
 #include <QDir>
@@ -13,28 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct Result {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-QString cliPath()
-{
-    return QStringLiteral(KVAREN_CLI_PATH);
-}
-
-// Runs kvaren-cli as a user would, in dir.
-Result cli(const QString& dir, const QStringList& args)
-{
-    QProcess process;
-    process.setWorkingDirectory(dir);
-    process.start(cliPath(), args);
-    process.waitForFinished(120000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
-}
 
 class CliTest : public ::testing::Test {
 protected:
@@ -131,54 +110,6 @@ TEST_F(CliTest, SumPrintsBothChecksumsAndGoesOnPastAnUnreadableFile)
     EXPECT_EQ(r.status, 16);
     EXPECT_EQ(r.out, QStringLiteral("4589 12994182 ") + abc + QStringLiteral("\n0 0 ") + empty + u'\n');
     EXPECT_TRUE(r.err.contains(tree.path(QStringLiteral("missing")))) << r.err.toStdString();
-}
-
-// Runs kvaren-cli with its stderr on a pseudo-terminal and stdout on a pipe.
-Result cliOnTerminal(const QString& dir, const QStringList& args)
-{
-    int outPipe[2];
-    if (pipe(outPipe) != 0)
-        return {};
-    int master = -1;
-    const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
-    if (pid == 0) {
-        dup2(outPipe[1], STDOUT_FILENO);
-        close(outPipe[0]);
-        if (chdir(QFile::encodeName(dir).constData()) != 0)
-            _exit(127);
-        const QByteArray program = QFile::encodeName(cliPath());
-        std::vector<QByteArray> bytes;
-        for (const QString& arg : args)
-            bytes.push_back(arg.toUtf8());
-        std::vector<char*> argv{const_cast<char*>(program.constData())};
-        for (QByteArray& b : bytes)
-            argv.push_back(b.data());
-        argv.push_back(nullptr);
-        execv(program.constData(), argv.data());
-        _exit(127);
-    }
-    close(outPipe[1]);
-    QByteArray out, err;
-    char buffer[4096];
-    bool outOpen = true, errOpen = true;
-    while (outOpen || errOpen) {
-        pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {master, POLLIN, 0}};
-        if (poll(fds, 2, 60000) <= 0)
-            break;
-        if (outOpen && (fds[0].revents & (POLLIN | POLLHUP))) {
-            const ssize_t n = read(outPipe[0], buffer, sizeof buffer);
-            if (n > 0) out.append(buffer, n); else outOpen = false;
-        }
-        if (errOpen && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
-            const ssize_t n = read(master, buffer, sizeof buffer);
-            if (n > 0) err.append(buffer, n); else errOpen = false;
-        }
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    close(outPipe[0]);
-    close(master);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, QString::fromUtf8(out), QString::fromUtf8(err)};
 }
 
 TEST_F(CliTest, ProgressAppearsOnlyOnATerminalAndStdoutStaysPlain)

@@ -18,6 +18,7 @@ struct FileRow {
     qint32 crc2 = 0;
 
     QString fullName() const { return path + u'/' + name; }
+    friend bool operator==(const FileRow&, const FileRow&) = default;
 };
 
 // Every row of the table (table1 or table2), in id order.

@@ -1,0 +1,19 @@
+#pragma once
+
+// The program's own handling of SIGINT, SIGTERM and SIGHUP: a signal asks the
+// running command to stop (CommandStop), which then undoes its work and ends.
+//
+// With endOutsideCommand (the console), a signal while no command runs, or a
+// second one while a stop is pending, ends the program at once by the signal's
+// default action. With a notifyFd (the window), every signal also writes one
+// byte there, for the event loop to end the program in its own time; a second
+// signal while the first is pending ends it at once.
+void InstallProgramSignals(bool endOutsideCommand, int notifyFd = -1);
+
+// Puts the program's handlers back: the database client installs its own for
+// SIGINT and SIGTERM as it connects, and those would swallow the signals. Does
+// nothing before InstallProgramSignals.
+void ReclaimProgramSignals();
+
+// Whether the handler of signal is the program's own (for tests).
+bool ProgramHandlesSignal(int signal);

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <sys/types.h>
+
+// What a run of kvaren-cli gave: its exit status (-1 when a signal ended it),
+// and what it wrote.
+struct Result {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+QString cliPath();
+
+// Runs kvaren-cli as a user would, in dir.
+Result cli(const QString& dir, const QStringList& args);
+
+// Runs kvaren-cli with its stderr on a pseudo-terminal and stdout on a pipe.
+// watch, when given, sees the program's process and all it has written on
+// stderr so far, each time more arrives.
+Result cliOnTerminal(const QString& dir, const QStringList& args,
+                     const std::function<void(pid_t, const QByteArray& err)>& watch = {});
