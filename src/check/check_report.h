@@ -8,6 +8,7 @@
 struct CheckReport {
     QStringList deleted; // full names
     QStringList moved;   // "<old> перемещен в <new>"
+    QStringList movedFrom; // the <old> of each moved line, in the same order
     QStringList added;   // full names of new files
     QStringList changed; // "<full name> изменен размер файла," and the like
 

@@ -104,6 +104,7 @@ void judgeCurrent(TDM1& dm, const QString& dir, CheckReport& report, QSet<QStrin
         const param verdict = CompareCurrentFile(dm.IBQuery2, dm.IBQuery1, dir);
         if (verdict.state == param::Moved) {
             report.moved.append(verdict.text);
+            report.movedFrom.append(verdict.movedFrom);
             movedFrom.insert(verdict.movedFrom);
         } else if (verdict.state == param::New) {
             report.added.append(verdict.text);

@@ -2,7 +2,10 @@
 
 #include "check/check_report.h"
 
+#include "shell/error_display.h"
+
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -45,8 +48,14 @@ Treport_form::Treport_form(QWidget* parent) : QDialog(parent)
     setTabOrder(Memo1, Memo2);
     setTabOrder(Memo2, Memo3);
     setTabOrder(Memo3, Memo4);
+    Button2 = new QPushButton(QStringLiteral("Принять изменения"), this);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    Button2->setGeometry(275, 472, 120, 25);
+    Button2->hide();
     setTabOrder(Memo4, Button1);
+    setTabOrder(Button1, Button2);
     connect(Button1, &QPushButton::clicked, this, &Treport_form::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &Treport_form::Button2Click);
 }
 
 void Treport_form::clearLists()
@@ -55,8 +64,10 @@ void Treport_form::clearLists()
         memo->clear();
 }
 
-void Treport_form::showReport(const CheckReport& report)
+void Treport_form::showReport(const CheckReport& report, const QString& dir)
 {
+    m_dir = dir;
+    Button2->setVisible(report.foundBits() != 0);
     Memo1->setPlainText(ShownLines(report.deleted).join(u'\n'));
     Memo2->setPlainText(ShownLines(report.moved).join(u'\n'));
     Memo3->setPlainText(ShownLines(report.added).join(u'\n'));
@@ -66,4 +77,15 @@ void Treport_form::showReport(const CheckReport& report)
 void Treport_form::Button1Click()
 {
     close();
+}
+
+void Treport_form::Button2Click()
+{
+    QMessageBox question(QMessageBox::Question, ApplicationTitle(),
+                         QStringLiteral("Принять изменения в директории %1 и поставить ее файлы на учет заново?").arg(m_dir),
+                         QMessageBox::Yes | QMessageBox::No, this);
+    question.setObjectName(QStringLiteral("AcceptQuestion"));
+    question.setDefaultButton(QMessageBox::No);
+    if (question.exec() == QMessageBox::Yes)
+        accept();
 }

@@ -8,7 +8,9 @@ class QPushButton;
 struct CheckReport;
 
 // The report of an integrity check: deleted, moved, new and changed files in
-// four ordinary, editable text boxes.
+// four ordinary, editable text boxes. When it lists anything, "Принять
+// изменения" beside "Закрыть" asks once whether to accept the changes, and on
+// yes ends the window with Accepted; the caller then records them.
 class Treport_form : public QDialog {
     Q_OBJECT
 public:
@@ -23,11 +25,17 @@ public:
     QLabel* Label4;
     QPlainTextEdit* Memo4;
     QPushButton* Button1;
+    QPushButton* Button2;
 
     void clearLists();
-    // Fills the four boxes, "Не обнаружено" standing for an empty list.
-    void showReport(const CheckReport& report);
+    // Fills the four boxes, "Не обнаружено" standing for an empty list, for
+    // the check of dir.
+    void showReport(const CheckReport& report, const QString& dir = QString());
 
 private slots:
     void Button1Click();
+    void Button2Click();
+
+private:
+    QString m_dir;
 };

@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include "check/check_run.h"
+#include "check/report_json.h"
 #include "cli/console_options.h"
 #include "cli/console_progress.h"
 #include "cli/exit_status.h"
@@ -10,6 +11,7 @@
 #include "registration/extension_list.h"
 #include "registration/put_under_control.h"
 #include "registration/remove_from_control.h"
+#include "registration/update_control.h"
 #include "shell/directory_list.h"
 #include "shell/status_count.h"
 #include "storage/command_savepoint.h"
@@ -81,15 +83,37 @@ int removeCommand(TDM1* dm, const QStringList& args, Console& console, const Con
     return kExitSuccess;
 }
 
-int checkCommand(TDM1* dm, const QStringList& args, Console& console, const ConsoleOptions&)
+int updateCommand(TDM1* dm, const QStringList& args, Console& console, const ConsoleOptions&)
 {
     if (args.size() > 1)
-        throw Exception(QStringLiteral("Лишние аргументы: kvaren-cli check DIR"));
-    const QString dir = directoryArgument(args, QStringLiteral("kvaren-cli check DIR"));
+        throw Exception(QStringLiteral("Лишние аргументы: kvaren-cli update DIR"));
+    const QString dir = directoryArgument(args, QStringLiteral("kvaren-cli update DIR"));
+    {
+        ConsoleProgress progress(console.err, console.errIsTerminal, QStringLiteral("Принятие изменений"));
+        UpdateControl(*dm, dir, &progress);
+    }
+    printStatus(*dm, console);
+    return kExitSuccess;
+}
+
+int checkCommand(TDM1* dm, const QStringList& arguments, Console& console, const ConsoleOptions&)
+{
+    QStringList args = arguments;
+    const bool json = !args.isEmpty() && args.first() == u"--json";
+    if (json)
+        args.removeFirst();
+    if (args.size() > 1)
+        throw Exception(QStringLiteral("Лишние аргументы: kvaren-cli check [--json] DIR"));
+    const QString dir = directoryArgument(args, QStringLiteral("kvaren-cli check [--json] DIR"));
     CheckReport report;
     {
         ConsoleProgress progress(console.err, console.errIsTerminal, QStringLiteral("Проверка целостности"));
         report = RunCheck(*dm, dir, &progress);
+    }
+    if (json) {
+        console.out.flush();
+        console.out << QString::fromUtf8(ReportJson(dir, report));
+        return report.foundBits();
     }
     const QStringList captions = ReportCaptions();
     const QStringList* lists[] = {&report.deleted, &report.moved, &report.added, &report.changed};
@@ -115,7 +139,8 @@ const std::vector<Command>& commands()
         {QStringLiteral("list"), QString(), true, listCommand},
         {QStringLiteral("add"), QStringLiteral("DIR [TYPE...]"), true, addCommand},
         {QStringLiteral("remove"), QStringLiteral("DIR"), true, removeCommand},
-        {QStringLiteral("check"), QStringLiteral("DIR"), true, checkCommand},
+        {QStringLiteral("check"), QStringLiteral("[--json] DIR"), true, checkCommand},
+        {QStringLiteral("update"), QStringLiteral("DIR"), true, updateCommand},
         {QStringLiteral("sum"), QStringLiteral("FILE..."), false, sumCommand},
     };
     return table;

@@ -6,6 +6,7 @@
 #include "registration/open_dir.h"
 #include "registration/put_under_control.h"
 #include "registration/remove_from_control.h"
+#include "registration/update_control.h"
 #include "shell/about_form.h"
 #include "shell/directory_list.h"
 #include "shell/error_display.h"
@@ -27,7 +28,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
-Tmain_form::Tmain_form(TDM1& dm, QWidget* parent) : QMainWindow(parent), DM1(dm)
+Tmain_form::Tmain_form(TDM1& dm, QWidget* parent, QString databaseName)
+    : QMainWindow(parent), DM1(dm), m_databaseName(std::move(databaseName))
 {
     setObjectName(QStringLiteral("main_form"));
     setWindowTitle(QStringLiteral("Кварен"));
@@ -144,7 +146,7 @@ void Tmain_form::setWindows(Topen_dir* openDir, Treport_form* reportForm, Tabout
 
 void Tmain_form::FormCreate()
 {
-    ConnectDM1(DM1, kDatabaseFileName);
+    ConnectDM1(DM1, m_databaseName);
     ReadDirectoryList(DM1, [this](const QString& dir) { ListBox1->addItem(dir); });
 }
 
@@ -287,6 +289,9 @@ void Tmain_form::ToolButton4Click()
     CheckReport report;
     const QString dir = ListBox1->item(row)->text();
     runLong(QStringLiteral("Проверить целостность"), [&](Progress& progress) { report = RunCheck(DM1, dir, &progress); });
-    report_form->showReport(report);
-    report_form->exec();
+    report_form->showReport(report, dir);
+    if (report_form->exec() != QDialog::Accepted)
+        return;
+    runLong(QStringLiteral("Принять изменения"), [&](Progress& progress) { UpdateControl(DM1, dir, &progress); });
+    UpdateStatusCount();
 }

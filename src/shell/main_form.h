@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/dm1.h"
+
 #include <QMainWindow>
 #include <functional>
 
@@ -7,7 +9,6 @@ class QAction;
 class QLabel;
 class QListWidget;
 class QToolBar;
-class TDM1;
 class Tabout_form;
 class Topen_dir;
 class Treport_form;
@@ -21,9 +22,10 @@ class ProgressWindow;
 class Tmain_form : public QMainWindow {
     Q_OBJECT
 public:
-    // Runs FormCreate: connects DM1 to file.gdb, starts the transaction and
-    // fills the list. An error there is shown and the window still opens.
-    explicit Tmain_form(TDM1& dm, QWidget* parent = nullptr);
+    // Runs FormCreate: connects DM1 to the database (file.gdb in the working
+    // directory unless named), starts the transaction and fills the list. An
+    // error there is shown and the window still opens.
+    explicit Tmain_form(TDM1& dm, QWidget* parent = nullptr, QString databaseName = kDatabaseFileName);
 
     // The windows created after this one at start-up.
     void setWindows(Topen_dir* openDir, Treport_form* reportForm, Tabout_form* aboutForm);
@@ -80,6 +82,7 @@ private:
     int selectedRow() const;
 
     TDM1& DM1;
+    const QString m_databaseName;
     Topen_dir* open_dir = nullptr;
     Treport_form* report_form = nullptr;
     Tabout_form* about_form = nullptr;

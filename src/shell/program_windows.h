@@ -5,14 +5,14 @@
 #include "shell/about_form.h"
 #include "shell/main_form.h"
 
-class TDM1;
+#include "storage/dm1.h"
 
 // The program's windows, created once at start-up in this order (the main
 // window connecting to the database as it is made) and kept until the program
 // ends: dialogs are only hidden between showings, so what they hold survives.
 struct TProgramWindows {
-    explicit TProgramWindows(TDM1& dm)
-        : main_form(dm), open_dir(&main_form), report_form(&main_form), about_form(&main_form)
+    explicit TProgramWindows(TDM1& dm, const QString& databaseName = kDatabaseFileName)
+        : main_form(dm, nullptr, databaseName), open_dir(&main_form), report_form(&main_form), about_form(&main_form)
     {
         main_form.setWindows(&open_dir, &report_form, &about_form);
     }

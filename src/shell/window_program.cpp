@@ -6,6 +6,7 @@
 #include "storage/dm1.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QSocketNotifier>
 
 #include <fcntl.h>
@@ -55,12 +56,21 @@ private:
 int RunWindowProgram(QApplication& application)
 {
     int status = 1;
+    QCommandLineParser parser;
+    const QCommandLineOption database(QStringLiteral("database"),
+                                      QStringLiteral("База данных: файл или имя на сервере (host:/path/file.gdb)."),
+                                      QStringLiteral("NAME"), kDatabaseFileName);
+    parser.addOption(database);
+    if (!parser.parse(application.arguments())) {
+        ShowError(parser.errorText());
+        return status;
+    }
     SignalExit signalExit;
     // Creating the storage object can fail (no database client); the error is
     // shown and the program ends before any window opens.
     RunShowingErrors([&] {
         TDM1 DM1;
-        TProgramWindows windows(DM1);
+        TProgramWindows windows(DM1, parser.value(database));
         windows.main_form.show();
         status = application.exec();
         // The exit command leaves the transaction active: commit it, as the

@@ -1,0 +1,54 @@
+#include "registration/update_control.h"
+
+#include "common/exception.h"
+#include "scan/directory_walk.h"
+#include "storage/directory_rows.h"
+#include "storage/dm1.h"
+
+#include <QList>
+#include <algorithm>
+
+namespace {
+
+struct Registration {
+    QString dir;
+    QString list;
+};
+
+bool atOrBelow(const QString& candidate, const QString& dir)
+{
+    if (dir == u"/")
+        return candidate.startsWith(u'/');
+    return candidate == dir || candidate.startsWith(dir + u'/');
+}
+
+// The registrations at dir or below it, in the order of the directory list.
+QList<Registration> registrationsAtOrBelow(TDM1& dm, const QString& dir)
+{
+    TIBQuery& query = dm.IBQuery1;
+    query.openStatement(Statement(u"select count(*) from tab"));
+    const qint32 count = query.fieldAsInteger(QStringLiteral("count"));
+    QList<Registration> found;
+    query.openStatement(Statement(u"select file_name, ext from tab"));
+    for (qint32 i = 0; i < count; ++i) {
+        if (i > 0)
+            query.next();
+        const QString name = query.fieldAsString(QStringLiteral("file_name"));
+        if (atOrBelow(name, dir))
+            found.append({name, query.fieldAsString(QStringLiteral("ext"))});
+    }
+    return found;
+}
+
+} // namespace
+
+void UpdateControl(TDM1& dm, const QString& dir, Progress* progress)
+{
+    const QList<Registration> registrations = registrationsAtOrBelow(dm, dir);
+    if (std::none_of(registrations.begin(), registrations.end(), [&](const Registration& r) { return r.dir == dir; }))
+        throw Exception(QStringLiteral("Директория не стоит на учете: ") + dir);
+    Statement rows(u"delete from table1 where ");
+    dm.IBQuery1.executeStatement(AppendDirectoryRows(rows, dir));
+    for (const Registration& registration : registrations)
+        ScanToBaseline(dm, registration.dir, registration.list, progress);
+}
