@@ -70,30 +70,38 @@ int addCommand(TDM1* dm, const QStringList& args, Console& console, const Consol
     return kExitSuccess;
 }
 
-int removeCommand(TDM1* dm, const QStringList& args, Console& console, const ConsoleOptions&)
+// The one directory argument of the command that usage shows.
+QString soleDirectory(const QStringList& args, const QString& usage)
 {
     if (args.size() > 1)
-        throw Exception(QStringLiteral("Лишние аргументы: kvaren-cli remove DIR"));
-    const QString dir = directoryArgument(args, QStringLiteral("kvaren-cli remove DIR"));
+        throw Exception(QStringLiteral("Лишние аргументы: ") + usage);
+    return directoryArgument(args, usage);
+}
+
+// Runs a command that changes what is under control, with its progress on a
+// terminal, then prints the status line.
+int changeCommand(TDM1& dm, Console& console, const QString& caption, const std::function<void(Progress&)>& change)
+{
     {
-        ConsoleProgress progress(console.err, console.errIsTerminal, QStringLiteral("Снятие с учета"));
-        RemoveFromControl(*dm, dir, &progress);
+        ConsoleProgress progress(console.err, console.errIsTerminal, caption);
+        change(progress);
     }
-    printStatus(*dm, console);
+    printStatus(dm, console);
     return kExitSuccess;
+}
+
+int removeCommand(TDM1* dm, const QStringList& args, Console& console, const ConsoleOptions&)
+{
+    const QString dir = soleDirectory(args, QStringLiteral("kvaren-cli remove DIR"));
+    return changeCommand(*dm, console, QStringLiteral("Снятие с учета"),
+                         [&](Progress& progress) { RemoveFromControl(*dm, dir, &progress); });
 }
 
 int updateCommand(TDM1* dm, const QStringList& args, Console& console, const ConsoleOptions&)
 {
-    if (args.size() > 1)
-        throw Exception(QStringLiteral("Лишние аргументы: kvaren-cli update DIR"));
-    const QString dir = directoryArgument(args, QStringLiteral("kvaren-cli update DIR"));
-    {
-        ConsoleProgress progress(console.err, console.errIsTerminal, QStringLiteral("Принятие изменений"));
-        UpdateControl(*dm, dir, &progress);
-    }
-    printStatus(*dm, console);
-    return kExitSuccess;
+    const QString dir = soleDirectory(args, QStringLiteral("kvaren-cli update DIR"));
+    return changeCommand(*dm, console, QStringLiteral("Принятие изменений"),
+                         [&](Progress& progress) { UpdateControl(*dm, dir, &progress); });
 }
 
 int checkCommand(TDM1* dm, const QStringList& arguments, Console& console, const ConsoleOptions&)
@@ -102,9 +110,7 @@ int checkCommand(TDM1* dm, const QStringList& arguments, Console& console, const
     const bool json = !args.isEmpty() && args.first() == u"--json";
     if (json)
         args.removeFirst();
-    if (args.size() > 1)
-        throw Exception(QStringLiteral("Лишние аргументы: kvaren-cli check [--json] DIR"));
-    const QString dir = directoryArgument(args, QStringLiteral("kvaren-cli check [--json] DIR"));
+    const QString dir = soleDirectory(args, QStringLiteral("kvaren-cli check [--json] DIR"));
     CheckReport report;
     {
         ConsoleProgress progress(console.err, console.errIsTerminal, QStringLiteral("Проверка целостности"));
