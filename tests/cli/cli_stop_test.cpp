@@ -1,9 +1,9 @@
 #include "cli/cli_run.h"
+#include "support/database_holder.h"
 #include "support/temp_tree.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -52,24 +52,12 @@ TEST_P(CliStopTest, ASignalStopsAnAddPartWayAndNothingOfItIsCommitted)
 
 INSTANTIATE_TEST_SUITE_P(EndingSignals, CliStopTest, ::testing::Values(SIGINT, SIGTERM, SIGHUP));
 
-// Another program holding file.gdb: the engine's own console, connected.
+// Another program holding file.gdb.
 class CliBusyTest : public CliStopTest {
 protected:
-    void hold()
-    {
-        holder.start(QStringLiteral("isql-fb"), {QStringLiteral("-q"), QStringLiteral("-u"), QStringLiteral("sysdba"), databaseFile()});
-        holder.write("select 'held' from rdb$database;\n");
-        while (!holder.readAllStandardOutput().contains("held") && holder.waitForReadyRead(30000)) {
-        }
-        ASSERT_EQ(holder.state(), QProcess::Running);
-    }
-    void release()
-    {
-        holder.closeWriteChannel();
-        holder.waitForFinished(30000);
-    }
-    void TearDown() override { release(); }
-    QProcess holder;
+    void hold() { ASSERT_TRUE(holder.hold(databaseFile())); }
+    void release() { holder.release(); }
+    DatabaseHolder holder;
 };
 
 TEST_F(CliBusyTest, ADatabaseHeldByAnotherProgramIsNamedInPlainWords)

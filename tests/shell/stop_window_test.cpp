@@ -5,6 +5,7 @@
 #include "shell/window_program.h"
 #include "storage/connect.h"
 #include "storage/dm1.h"
+#include "support/database_holder.h"
 #include "support/file_rows.h"
 #include "support/program.h"
 #include "support/temp_tree.h"
@@ -119,6 +120,17 @@ TEST(ProgressWindowTest, ItsCloseBoxDoesNothing)
     EXPECT_FALSE(progress.dialog()->close());
     EXPECT_TRUE(progress.dialog()->isVisible());
     EXPECT_FALSE(CommandStop::asked());
+}
+
+TEST(BusyDatabaseTest, TheWindowSaysTheDatabaseIsBusyAndOpensWithAnEmptyList)
+{
+    TempDatabase database;
+    DatabaseHolder holder;
+    ASSERT_TRUE(holder.hold(database.file()));
+    Program program;
+    EXPECT_EQ(program.errors, QStringList{QStringLiteral("База данных занята другой программой: ") + database.file() + u'.'});
+    EXPECT_EQ(program.main_form->ListBox1->count(), 0);
+    EXPECT_FALSE(program.DM1.IBDatabase1.connected());
 }
 
 // The window program's whole life in a process of its own: commands driven as
