@@ -5,11 +5,13 @@
 #include "cli/exit_status.h"
 #include "cli/sum_command.h"
 #include "common/exception.h"
+#include "common/version.h"
 #include "registration/directory_text.h"
 #include "registration/extension_list.h"
 #include "registration/put_under_control.h"
 #include "registration/remove_from_control.h"
 #include "shell/directory_list.h"
+#include "shell/option_table.h"
 #include "shell/status_count.h"
 #include "storage/commit_at_end.h"
 #include "storage/connect.h"
@@ -102,6 +104,12 @@ int sumCommand(TDM1*, const QStringList& args, Console& console)
     return runSum(args, console.out, console.err);
 }
 
+int helpCommand(TDM1*, const QStringList&, Console& console)
+{
+    console.out << UsageText();
+    return kExitSuccess;
+}
+
 const std::vector<Command>& commands()
 {
     static const std::vector<Command> table = {
@@ -111,6 +119,7 @@ const std::vector<Command>& commands()
         {QStringLiteral("remove"), QStringLiteral("DIR"), true, removeCommand},
         {QStringLiteral("check"), QStringLiteral("DIR"), true, checkCommand},
         {QStringLiteral("sum"), QStringLiteral("FILE..."), false, sumCommand},
+        {QStringLiteral("help"), QString(), false, helpCommand},
     };
     return table;
 }
@@ -119,16 +128,31 @@ const std::vector<Command>& commands()
 
 QString UsageText()
 {
-    QString text = QStringLiteral("Использование: kvaren-cli КОМАНДА [АРГУМЕНТЫ]\nКоманды:\n");
+    QString text = QStringLiteral("Использование: kvaren-cli [ПАРАМЕТРЫ] КОМАНДА [АРГУМЕНТЫ]\nКоманды:\n");
     for (const Command& command : commands())
         text += QStringLiteral("  ") + command.name + u' ' + command.arguments + u'\n';
-    return text;
+    return text + QStringLiteral("Параметры:\n") + OptionTableText({
+        {QStringLiteral("--database ИМЯ"),
+         QStringLiteral("база данных: файл или host:/путь/file.gdb на сервере Firebird "
+                        "(по умолчанию KVAREN_DATABASE или file.gdb)")},
+        {QStringLiteral("--wait СЕКУНДЫ"),
+         QStringLiteral("ждать до стольких секунд базу данных, занятую другой программой")},
+        {QStringLiteral("--help"), QStringLiteral("показать эту справку")},
+        {QStringLiteral("--version"), QStringLiteral("показать версию программы")},
+    }) + QStringLiteral("Код возврата: 0 успех; у check сумма найденного: 1 новые, 2 удаленные, 4 измененные, "
+                        "8 перемещенные файлы; 16 ошибка; 129, 130, 143 остановлено сигналом HUP, INT, TERM.\n");
 }
 
 int RunCommand(const QStringList& args, Console& console)
 {
     if (args.isEmpty())
         throw Exception(UsageText().trimmed());
+    if (args.first() == QLatin1StringView("--help"))
+        return helpCommand(nullptr, {}, console);
+    if (args.first() == QLatin1StringView("--version")) {
+        console.out << QStringLiteral("kvaren-cli " KVAREN_VERSION "\n");
+        return kExitSuccess;
+    }
     for (const Command& command : commands()) {
         if (args.first() != command.name)
             continue;
