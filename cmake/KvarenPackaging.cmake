@@ -2,13 +2,11 @@
 set(CPACK_PACKAGE_NAME kvaren)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "watch directories for changes to their files")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Kvaren puts chosen directories under control, recording a baseline row for\n"
-  "every file of the chosen types (size, date, attributes and two checksums\n"
-  "of its contents) in a Firebird database, and later checks them, reporting\n"
-  "deleted, moved, new and changed files. It has a window, kvaren, and a\n"
-  "console program for scripts and cron, kvaren-cli. Its interface is in Russian.")
-string(CONCAT CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+set(CPACK_PACKAGE_DESCRIPTION "Kvaren puts chosen directories under control, recording a baseline row for
+every file of the chosen types (size, date, attributes and two checksums
+of its contents) in a Firebird database, and later checks them, reporting
+deleted, moved, new and changed files. It has a window, kvaren, and a
+console program for scripts and cron, kvaren-cli. Its interface is in Russian.")
 if(NOT CPACK_PACKAGE_CONTACT)
   set(CPACK_PACKAGE_CONTACT "Kvaren developers <kvaren@localhost>")
 endif()
