@@ -27,8 +27,6 @@ std::optional<int> AnswerHelpOrVersion(int argc, char** argv)
         arguments.append(QString::fromLocal8Bit(argv[i]));
 
     QCommandLineParser parser;
-    // Read as words, Qt's -reverse would otherwise count as -v among its letters.
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help(QStringLiteral("help"));
     const QCommandLineOption version(QStringLiteral("version"));
     // Known here so that its value is never taken for an option.
