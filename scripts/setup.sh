@@ -10,6 +10,7 @@ packages=(
   firebird3.0-server-core libfbclient2 firebird3.0-utils firebird-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth x11-apps imagemagick fonts-dejavu-core
+  man-db groff-base bash-completion desktop-file-utils dpkg-dev file gzip
 )
 
 missing=()

@@ -7,12 +7,14 @@
 #include "cli/exit_status.h"
 #include "cli/sum_command.h"
 #include "common/exception.h"
+#include "common/version.h"
 #include "registration/directory_text.h"
 #include "registration/extension_list.h"
 #include "registration/put_under_control.h"
 #include "registration/remove_from_control.h"
 #include "registration/update_control.h"
 #include "shell/directory_list.h"
+#include "shell/option_table.h"
 #include "shell/status_count.h"
 #include "storage/command_savepoint.h"
 #include "storage/commit_at_end.h"
@@ -138,6 +140,12 @@ int sumCommand(TDM1*, const QStringList& args, Console& console, const ConsoleOp
     return runSum(args, console.out, console.err);
 }
 
+int helpCommand(TDM1*, const QStringList&, Console& console, const ConsoleOptions&)
+{
+    console.out << UsageText();
+    return kExitSuccess;
+}
+
 const std::vector<Command>& commands()
 {
     static const std::vector<Command> table = {
@@ -148,6 +156,7 @@ const std::vector<Command>& commands()
         {QStringLiteral("check"), QStringLiteral("[--json] DIR"), true, checkCommand},
         {QStringLiteral("update"), QStringLiteral("DIR"), true, updateCommand},
         {QStringLiteral("sum"), QStringLiteral("FILE..."), false, sumCommand},
+        {QStringLiteral("help"), QString(), false, helpCommand},
     };
     return table;
 }
@@ -156,10 +165,19 @@ const std::vector<Command>& commands()
 
 QString UsageText()
 {
-    QString text = QStringLiteral("Использование: kvaren-cli КОМАНДА [АРГУМЕНТЫ]\nКоманды:\n");
+    QString text = QStringLiteral("Использование: kvaren-cli [ПАРАМЕТРЫ] КОМАНДА [АРГУМЕНТЫ]\nКоманды:\n");
     for (const Command& command : commands())
         text += QStringLiteral("  ") + command.name + u' ' + command.arguments + u'\n';
-    return text;
+    return text + QStringLiteral("Параметры:\n") + OptionTableText({
+        {QStringLiteral("--database ИМЯ"),
+         QStringLiteral("база данных: файл или host:/путь/file.gdb на сервере Firebird "
+                        "(по умолчанию KVAREN_DATABASE или file.gdb)")},
+        {QStringLiteral("--wait СЕКУНДЫ"),
+         QStringLiteral("ждать до стольких секунд базу данных, занятую другой программой")},
+        {QStringLiteral("--help"), QStringLiteral("показать эту справку")},
+        {QStringLiteral("--version"), QStringLiteral("показать версию программы")},
+    }) + QStringLiteral("Код возврата: 0 успех; у check сумма найденного: 1 новые, 2 удаленные, 4 измененные, "
+                        "8 перемещенные файлы; 16 ошибка; 129, 130, 143 остановлено сигналом HUP, INT, TERM.\n");
 }
 
 int RunCommand(const QStringList& arguments, Console& console)
@@ -168,6 +186,12 @@ int RunCommand(const QStringList& arguments, Console& console)
     const QStringList& args = options.command;
     if (args.isEmpty())
         throw Exception(UsageText().trimmed());
+    if (args.first() == QLatin1StringView("--help"))
+        return helpCommand(nullptr, {}, console, options);
+    if (args.first() == QLatin1StringView("--version")) {
+        console.out << QStringLiteral("kvaren-cli " KVAREN_VERSION "\n");
+        return kExitSuccess;
+    }
     for (const Command& command : commands()) {
         if (args.first() != command.name)
             continue;

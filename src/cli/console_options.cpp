@@ -30,6 +30,8 @@ ConsoleOptions ParseConsoleOptions(const QStringList& args)
     options.database = qEnvironmentVariable("KVAREN_DATABASE");
     qsizetype i = 0;
     for (; i < args.size() && args.at(i).startsWith(QLatin1String("--")); ++i) {
+        if (args.at(i) == u"--help" || args.at(i) == u"--version")
+            break; // answered as commands are
         QString value;
         if (takeValue(args, i, QStringLiteral("--database"), value)) {
             if (value.isEmpty())

@@ -10,7 +10,7 @@
 struct ConsoleOptions {
     QString database;
     int waitSeconds = 0;
-    QStringList command; // the command and its arguments
+    QStringList command; // the command and its arguments; --help and --version stand for commands
 };
 
 // Reads the options off args. Raises Exception on an unknown option or a

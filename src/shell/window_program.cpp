@@ -30,6 +30,7 @@ public:
             }
             // Also leaves the loops of modal windows; a running command has
             // been asked to stop and ends at its next file or row.
+            m_exitAsked = true;
             QApplication::exit(0);
         });
         InstallProgramSignals(false, m_fds[1]);
@@ -43,12 +44,17 @@ public:
             close(m_fds[1]);
         }
     }
+    // Whether a signal has asked the program to end: one that came while a
+    // window of start-up showed its error would not end the main loop, which
+    // had not begun yet.
+    bool exitAsked() const { return m_exitAsked; }
     SignalExit(const SignalExit&) = delete;
     SignalExit& operator=(const SignalExit&) = delete;
 
 private:
     int m_fds[2] = {-1, -1};
     QSocketNotifier* m_notifier = nullptr;
+    bool m_exitAsked = false;
 };
 
 } // namespace
@@ -72,7 +78,7 @@ int RunWindowProgram(QApplication& application)
         TDM1 DM1;
         TProgramWindows windows(DM1, parser.value(database));
         windows.main_form.show();
-        status = application.exec();
+        status = signalExit.exitAsked() ? 0 : application.exec();
         // The exit command leaves the transaction active: commit it, as the
         // program always does when it ends.
         RunShowingErrors([&] { DM1.finish(); });

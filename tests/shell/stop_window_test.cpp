@@ -11,6 +11,7 @@
 #include "support/temp_tree.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QProgressDialog>
@@ -137,13 +138,25 @@ TEST(BusyDatabaseTest, TheWindowSaysTheDatabaseIsBusyAndOpensWithAnEmptyList)
 // a user would, then SIGTERM sent to it. Exits with 0 when the program ended
 // with status 0 and the database holds what it should, else with the step that
 // went wrong.
-[[noreturn]] void runWindowProgramAndEndItBySignal(bool duringCommand)
+enum class When { DuringACommand, Idle, AtStartUpsError };
+
+[[noreturn]] void runWindowProgramAndEndItBySignal(When when)
 {
     ShowSooner sooner;
     TempDatabase database;
     TempTree tree;
     makeTrees(tree);
     bool signalled = false;
+    if (when == When::AtStartUpsError) {
+        // Start-up shows that the database is missing, before the main loop.
+        QFile::remove(database.file());
+        whenModalOpens([&](QWidget*) {
+            signalled = true;
+            kill(getpid(), SIGTERM);
+        });
+        const int status = RunWindowProgram(*qApp);
+        _exit(status == 0 && signalled ? 0 : 20);
+    }
     QTimer::singleShot(0, [&] {
         Tmain_form* mainForm = nullptr;
         Topen_dir* openDir = nullptr;
@@ -156,7 +169,7 @@ TEST(BusyDatabaseTest, TheWindowSaysTheDatabaseIsBusyAndOpensWithAnEmptyList)
         if (!mainForm || !openDir)
             _exit(10);
         addThroughDialog(mainForm, openDir, tree.path(QStringLiteral("small")));
-        if (duringCommand) {
+        if (when == When::DuringACommand) {
             whenProgressShows(mainForm, [&](QProgressDialog*) {
                 signalled = true;
                 kill(getpid(), SIGTERM);
@@ -192,12 +205,17 @@ protected:
 
 TEST_F(WindowProgramDeathTest, SigtermStopsTheRunningCommandAndEndsTheProgramCommittingWhatCameBefore)
 {
-    EXPECT_EXIT(runWindowProgramAndEndItBySignal(true), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(runWindowProgramAndEndItBySignal(When::DuringACommand), ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(WindowProgramDeathTest, SigtermEndsAnIdleProgramThroughItsModalWindowsCommittingItsWork)
 {
-    EXPECT_EXIT(runWindowProgramAndEndItBySignal(false), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(runWindowProgramAndEndItBySignal(When::Idle), ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(WindowProgramDeathTest, SigtermEndsTheProgramWhileStartUpShowsItsError)
+{
+    EXPECT_EXIT(runWindowProgramAndEndItBySignal(When::AtStartUpsError), ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace

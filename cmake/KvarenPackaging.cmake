@@ -1,0 +1,26 @@
+# cpack -G DEB: a Debian package of what cmake --install installs, under /usr.
+set(CPACK_PACKAGE_NAME kvaren)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "watch directories for changes to their files")
+set(CPACK_PACKAGE_DESCRIPTION "Kvaren puts chosen directories under control, recording a baseline row for
+every file of the chosen types (size, date, attributes and two checksums
+of its contents) in a Firebird database, and later checks them, reporting
+deleted, moved, new and changed files. It has a window, kvaren, and a
+console program for scripts and cron, kvaren-cli. Its interface is in Russian.")
+if(NOT CPACK_PACKAGE_CONTACT)
+  set(CPACK_PACKAGE_CONTACT "Kvaren developers <kvaren@localhost>")
+endif()
+set(CPACK_GENERATOR DEB)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# dpkg-shlibdeps finds the libraries the programs link (Qt, fbclient); these
+# two are loaded at run time and so invisible to it: Qt's Firebird driver and
+# the embedded engine that opens database files.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-ibase, firebird3.0-server-core")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
+
+include(CPack)

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Builds the Debian package with cpack into a temporary directory and checks
+# its metadata and that it holds what cmake --install installs, under /usr.
+# Usage: deb_package_test.sh BUILD_DIR VERSION
+set -euo pipefail
+build=$1 version=$2
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log" 2>&1 || { cat "$out/cpack.log"; exit 1; }
+deb=$(ls "$out"/*.deb)
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+[ "$(basename "$deb")" = "kvaren_${version}_$(dpkg --print-architecture).deb" ] || fail "package file name: $(basename "$deb")"
+[ "$(dpkg-deb -f "$deb" Package)" = kvaren ] || fail "Package: $(dpkg-deb -f "$deb" Package)"
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "Version: $(dpkg-deb -f "$deb" Version)"
+[ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail "no Maintainer"
+[ -n "$(dpkg-deb -f "$deb" Description)" ] || fail "no Description"
+depends=$(dpkg-deb -f "$deb" Depends)
+# The libraries the programs link, found by dpkg-shlibdeps, and the two that
+# are loaded at run time.
+for package in libqt6core6 libqt6widgets6 libqt6sql6 libfbclient2 libqt6sql6-ibase firebird3.0-server-core; do
+    grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "Depends lacks $package: $depends"
+done
+
+contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
+for file in usr/bin/kvaren usr/bin/kvaren-cli \
+    usr/share/man/man1/kvaren.1.gz usr/share/man/man1/kvaren-cli.1.gz \
+    usr/share/applications/kvaren.desktop usr/share/icons/hicolor/scalable/apps/kvaren.svg \
+    usr/share/bash-completion/completions/kvaren-cli; do
+    grep -qx "\./$file" <<<"$contents" || fail "the package lacks /$file"
+done
+owners=$(dpkg-deb -c "$deb" | awk '{print $2}' | sort -u)
+[ "$owners" = root/root ] || fail "files are owned by $owners"
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures failures"
+    exit 1
+fi
+echo "Debian package: all checks passed"

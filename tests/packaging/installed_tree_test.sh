@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and checks the installed tree as a
+# user meets it: both programs answer --help and --version, both manual pages
+# render without warnings and name every command and option the usage lists,
+# the desktop entry is valid, and the bash completion offers them too.
+# Usage: installed_tree_test.sh BUILD_DIR VERSION
+set -euo pipefail
+build=$1 version=$2
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+for file in bin/kvaren bin/kvaren-cli \
+    share/man/man1/kvaren.1.gz share/man/man1/kvaren-cli.1.gz \
+    share/applications/kvaren.desktop share/icons/hicolor/scalable/apps/kvaren.svg \
+    share/bash-completion/completions/kvaren-cli; do
+    [ -s "$prefix/$file" ] || fail "not installed: $file"
+done
+[ -x "$prefix/bin/kvaren" ] && [ -x "$prefix/bin/kvaren-cli" ] || fail "the programs are not executable"
+
+# --help and --version: stdout, status 0, nothing on stderr. The window program
+# answers them without a display.
+expect_output() { # NAME EXPECTED_START COMMAND...
+    local name=$1 start=$2 out err status=0
+    shift 2
+    out=$("$@" 2>"$prefix/stderr") || status=$?
+    err=$(cat "$prefix/stderr")
+    [ "$status" -eq 0 ] || fail "$name: exit status $status"
+    [ -z "$err" ] || fail "$name: stderr: $err"
+    [[ $out == "$start"* ]] || fail "$name: stdout begins: ${out:0:80}"
+}
+cli=$prefix/bin/kvaren-cli
+expect_output "kvaren-cli --help" "Использование: kvaren-cli" "$cli" --help
+expect_output "kvaren-cli --version" "kvaren-cli $version" "$cli" --version
+[ "$("$cli" --version)" = "kvaren-cli $version" ] || fail "kvaren-cli --version: $("$cli" --version)"
+[ "$("$cli" help)" = "$("$cli" --help)" ] || fail "kvaren-cli help differs from --help"
+expect_output "kvaren --help" "Использование: kvaren" env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/kvaren" --help
+[ "$(env -u DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/kvaren" --version)" = "kvaren $version" ] || fail "kvaren --version"
+status=0
+"$cli" --no-such-option >/dev/null 2>&1 || status=$?
+[ "$status" -eq 16 ] || fail "an unknown option exits with $status, not 16"
+
+# The commands and options the usage lists.
+usage=$("$cli" --help)
+commands=$(sed -n '/^Команды:/,/^Параметры:/{/^  [a-z]/{s/^  \([a-z]*\).*/\1/;p}}' <<<"$usage")
+options=$(sed -n '/^Параметры:/,${/^  --/{s/^  \(--[a-z]*\).*/\1/;p}}' <<<"$usage")
+[ "$(wc -w <<<"$commands")" -ge 7 ] || fail "usage lists too few commands: $commands"
+[ "$(wc -w <<<"$options")" -ge 4 ] || fail "usage lists too few options: $options"
+
+export LC_ALL=C.UTF-8 MANWIDTH=80
+for page in kvaren kvaren-cli; do
+    file=$prefix/share/man/man1/$page.1.gz
+    warnings=$(man --warnings=w -l "$file" 2>&1 >/dev/null) || fail "man -l $page.1 failed"
+    [ -z "$warnings" ] || fail "man -l $page.1 warns: $warnings"
+    warnings=$(zcat "$file" | groff -ww -man -Tutf8 -z 2>&1) || fail "groff $page.1 failed"
+    [ -z "$warnings" ] || fail "groff -ww $page.1 warns: $warnings"
+    zcat "$file" | grep -q "^\.TH .* \"Kvaren $version\"" || fail "$page.1 does not carry the version $version"
+done
+manual=$(man -l "$prefix/share/man/man1/kvaren-cli.1.gz" 2>/dev/null)
+for word in $commands $options; do
+    grep -qE "^       $word( |$)" <<<"$manual" || fail "kvaren-cli(1) has no entry for $word"
+done
+for section in SYNOPSIS OPTIONS COMMANDS "EXIT STATUS" ENVIRONMENT; do
+    grep -q "^$section" <<<"$manual" || fail "kvaren-cli(1) has no section $section"
+done
+for status in 0 16 129; do
+    grep -qE "^       $status\b" <<<"$manual" || fail "kvaren-cli(1) does not explain exit status $status"
+done
+
+validation=$(desktop-file-validate "$prefix/share/applications/kvaren.desktop" 2>&1) || fail "desktop entry: $validation"
+grep -qx 'Exec=kvaren' "$prefix/share/applications/kvaren.desktop" || fail "the desktop entry does not start kvaren"
+grep -qx 'Icon=kvaren' "$prefix/share/applications/kvaren.desktop" || fail "the desktop entry has not the installed icon"
+
+# The completion as bash-completion loads it on first use, from the installed
+# tree, in a bash of its own in a directory with one subdirectory and one file.
+work=$prefix/work
+mkdir -p "$work/some dir" && touch "$work/some file"
+offers() { # WORD... (the last one is the word being completed)
+    (cd "$work" && XDG_DATA_DIRS=$prefix/share bash -c '
+        source /usr/share/bash-completion/bash_completion
+        __load_completion kvaren-cli || { echo "no completion found"; exit; }
+        function=$(complete -p kvaren-cli | sed -n "s/.* -F \([^ ]*\) .*/\1/p")
+        COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); COMPREPLY=()
+        "$function"
+        printf "%s\n" "${COMPREPLY[@]}" | sort' completion kvaren-cli "$@")
+}
+offered=$(offers "")
+for command in $commands; do
+    grep -qx "$command" <<<"$offered" || fail "the completion does not offer the command $command"
+done
+offered=$(offers "--")
+for option in $options; do
+    grep -qx -- "$option" <<<"$offered" || fail "the completion does not offer the option $option"
+done
+[ "$(offers --database base.gdb --wait 5 ch)" = check ] || fail "a command after options is not completed"
+[ "$(offers check "")" = "some dir" ] || fail "check's DIR completes to: $(offers check "")"
+[ "$(offers add "some dir" "")" = "" ] || fail "add's file types complete to files"
+[ "$(offers sum some)" = "$(printf 'some dir\nsome file')" ] || fail "sum's FILE completes to: $(offers sum some)"
+[ "$(offers check --j)" = "--json" ] || fail "check does not offer --json"
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures failures"
+    exit 1
+fi
+echo "installed tree: all checks passed"
