@@ -2,7 +2,9 @@
 
 #include "common/exception.h"
 #include "storage/database_error.h"
+#include "storage/database_name.h"
 #include "storage/firebird_lock.h"
+#include "storage/firebird_login.h"
 #include "storage/ib_database.h"
 #include "storage/ib_transaction.h"
 
@@ -32,19 +34,59 @@ static QString firebirdStatusText(const ISC_STATUS* status)
     return text;
 }
 
+// The DPB of an attachment with the login, and tail after it.
+static QByteArray loginDpb(const QByteArray& tail = QByteArray())
+{
+    const FirebirdLogin login = LoginFromEnvironment();
+    QByteArray dpb;
+    dpb.append(char(isc_dpb_version1));
+    auto add = [&](char tag, const QByteArray& value) {
+        dpb.append(tag);
+        dpb.append(char(value.size()));
+        dpb.append(value);
+    };
+    add(char(isc_dpb_user_name), login.user.toLocal8Bit());
+    add(char(isc_dpb_password), login.password.toLocal8Bit());
+    return dpb + tail;
+}
+
+static QByteArray quotedLiteral(const QByteArray& text)
+{
+    return '\'' + QByteArray(text).replace('\'', "''") + '\'';
+}
+
+// Whether a database answers at name. A server tells why it could not create
+// a file only in words, so after such an I/O error it is asked instead.
+static bool databaseAnswers(const QString& name)
+{
+    const QByteArray dpb = loginDpb();
+    const QByteArray encoded = QFile::encodeName(name);
+    ISC_STATUS_ARRAY status{};
+    isc_db_handle db = 0;
+    if (isc_attach_database(status, 0, encoded.constData(), &db, short(dpb.size()), dpb.constData()))
+        return false;
+    isc_detach_database(status, &db);
+    return true;
+}
+
 // The engine itself creates the file: the page size and default character set
 // can only be given to CREATE DATABASE, which needs no connection.
 static void createEmptyDatabase(const QString& path)
 {
-    QByteArray quoted = QFile::encodeName(path).replace('\'', "''");
-    QByteArray sql = "CREATE DATABASE '" + quoted
-        + "' USER 'sysdba' PASSWORD 'qorvintex' PAGE_SIZE 16384 DEFAULT CHARACTER SET UTF8";
+    const FirebirdLogin login = LoginFromEnvironment();
+    QByteArray sql = "CREATE DATABASE " + quotedLiteral(QFile::encodeName(path)) + " USER "
+        + quotedLiteral(login.user.toLocal8Bit()) + " PASSWORD " + quotedLiteral(login.password.toLocal8Bit())
+        + " PAGE_SIZE 16384 DEFAULT CHARACTER SET UTF8";
     ISC_STATUS_ARRAY status{};
     isc_db_handle db = 0;
     isc_tr_handle tr = 0;
-    if (isc_dsql_execute_immediate(status, &db, &tr, 0, sql.constData(), 3, nullptr))
+    if (isc_dsql_execute_immediate(status, &db, &tr, 0, sql.constData(), 3, nullptr)) {
+        if (IsServerDatabaseName(path) && status[1] == isc_io_error && databaseAnswers(path))
+            throw Exception(QStringLiteral("База данных уже существует: ") + path + u'\n'
+                            + firebirdStatusText(status));
         throw EDatabaseError(QStringLiteral("Не удалось создать базу данных ") + path + QStringLiteral(": ")
                              + firebirdStatusText(status));
+    }
     isc_detach_database(status, &db);
 }
 
@@ -53,16 +95,11 @@ static void createEmptyDatabase(const QString& path)
 // spills pages to disk before it commits.
 static void setPageBuffers(const QString& path, quint32 pages)
 {
-    QByteArray dpb;
-    dpb.append(char(isc_dpb_version1));
-    auto add = [&](char tag, const QByteArray& value) {
-        dpb.append(tag);
-        dpb.append(char(value.size()));
-        dpb.append(value);
-    };
-    add(char(isc_dpb_user_name), "sysdba");
-    add(char(isc_dpb_password), "qorvintex");
-    add(char(isc_dpb_set_page_buffers), QByteArray(reinterpret_cast<const char*>(&pages), 4));
+    QByteArray setting;
+    setting.append(char(isc_dpb_set_page_buffers));
+    setting.append(char(4));
+    setting.append(reinterpret_cast<const char*>(&pages), 4);
+    const QByteArray dpb = loginDpb(setting);
     const QByteArray name = QFile::encodeName(path);
     ISC_STATUS_ARRAY status{};
     isc_db_handle db = 0;
@@ -70,6 +107,18 @@ static void setPageBuffers(const QString& path, quint32 pages)
         throw EDatabaseError(QStringLiteral("Не удалось настроить базу данных ") + path + QStringLiteral(": ")
                              + firebirdStatusText(status));
     isc_detach_database(status, &db);
+}
+
+// Removes a database that was made but not finished; what made it failed, and
+// that error is the one to show, so a failure here is let be.
+static void dropDatabase(const QString& name)
+{
+    const QByteArray dpb = loginDpb();
+    const QByteArray encoded = QFile::encodeName(name);
+    ISC_STATUS_ARRAY status{};
+    isc_db_handle db = 0;
+    if (isc_attach_database(status, 0, encoded.constData(), &db, short(dpb.size()), dpb.constData()) == 0)
+        isc_drop_database(status, &db);
 }
 
 QStringList SchemaStatements()
@@ -97,8 +146,7 @@ QStringList SchemaStatements()
 static void applySchema(const QString& path)
 {
     TIBDatabase database(QStringLiteral("schema-") + QString::number(getpid()));
-    database.Params = {QStringLiteral("user_name=sysdba"), QStringLiteral("password=qorvintex"),
-                       QStringLiteral("lc_ctype=UTF8")};
+    database.Params = LoginParams();
     database.setDatabaseName(path);
     database.open();
     TIBTransaction transaction(database);
@@ -117,8 +165,28 @@ static QString alreadyExists(const QString& path)
     return QStringLiteral("Файл базы данных уже существует: ") + QFileInfo(path).absoluteFilePath();
 }
 
+// A server makes the file where only it can look, so there is no temporary
+// name to build under: the database gets its name at once and is dropped again
+// when a later step fails.
+static void createOnServer(const QString& name)
+{
+    createEmptyDatabase(name);
+    try {
+        setPageBuffers(name, 8192);
+        applySchema(name);
+    } catch (...) {
+        dropDatabase(name);
+        throw;
+    }
+}
+
 void CreateDatabaseFile(const QString& path)
 {
+    if (IsServerDatabaseName(path)) {
+        EnsureFirebirdLockDirectory();
+        createOnServer(path);
+        return;
+    }
     if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
         throw Exception(alreadyExists(path));
     EnsureFirebirdLockDirectory();

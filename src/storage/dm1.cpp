@@ -1,6 +1,7 @@
 #include "storage/dm1.h"
 
 #include "storage/firebird_lock.h"
+#include "storage/firebird_login.h"
 
 #include <QSqlDatabase>
 
@@ -19,8 +20,7 @@ TDM1::TDM1()
       IBQuery2(IBDatabase1, IBTransaction1),
       DataSource1(IBQuery1)
 {
-    IBDatabase1.Params = {QStringLiteral("user_name=sysdba"), QStringLiteral("password=qorvintex"),
-                          QStringLiteral("lc_ctype=UTF8")};
+    IBDatabase1.Params = LoginParams();
     IBQuery2.addSql(Statement(u"select * from table2"));
     IBQuery2.setMasterSource(&DataSource1);
 }

@@ -1,6 +1,7 @@
 #include "storage/ib_database.h"
 
 #include "storage/database_error.h"
+#include "storage/database_name.h"
 
 #include "common/program_signals.h"
 
@@ -31,19 +32,11 @@ QString TIBDatabase::param(const QString& name) const
     return QString();
 }
 
-// A name like "host:/path" or "host/port:path" goes to a server; anything else
-// is a file that the embedded engine opens.
-static bool isLocalFile(const QString& name)
-{
-    qsizetype colon = name.indexOf(u':');
-    return colon < 0 || name.startsWith(u'/') || name.startsWith(u'.');
-}
-
 void TIBDatabase::open()
 {
     if (connected())
         return;
-    const bool local = isLocalFile(m_databaseName);
+    const bool local = !IsServerDatabaseName(m_databaseName);
     const QString shownName = local ? QFileInfo(m_databaseName).absoluteFilePath() : m_databaseName;
     if (local && !QFileInfo::exists(m_databaseName))
         throw EDatabaseError(QStringLiteral("Файл базы данных не найден: ") + shownName);

@@ -14,10 +14,15 @@ QString cliPath()
     return QStringLiteral(KVAREN_CLI_PATH);
 }
 
-// Runs kvaren-cli as a user would, in dir.
 Result cli(const QString& dir, const QStringList& args)
 {
+    return cli(dir, args, QProcessEnvironment::systemEnvironment());
+}
+
+Result cli(const QString& dir, const QStringList& args, const QProcessEnvironment& environment)
+{
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.setWorkingDirectory(dir);
     process.start(cliPath(), args);
     process.waitForFinished(120000);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -16,8 +17,10 @@ struct Result {
 
 QString cliPath();
 
-// Runs kvaren-cli as a user would, in dir.
+// Runs kvaren-cli as a user would, in dir; with environment, in that
+// environment instead of the test's own.
 Result cli(const QString& dir, const QStringList& args);
+Result cli(const QString& dir, const QStringList& args, const QProcessEnvironment& environment);
 
 // Runs kvaren-cli with its stderr on a pseudo-terminal and stdout on a pipe.
 // watch, when given, sees the program's process and all it has written on

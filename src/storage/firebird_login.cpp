@@ -1,0 +1,18 @@
+#include "storage/firebird_login.h"
+
+FirebirdLogin LoginFromEnvironment()
+{
+    FirebirdLogin login{QStringLiteral("sysdba"), QStringLiteral("qorvintex")};
+    if (!qEnvironmentVariableIsEmpty("ISC_USER"))
+        login.user = qEnvironmentVariable("ISC_USER");
+    if (!qEnvironmentVariableIsEmpty("ISC_PASSWORD"))
+        login.password = qEnvironmentVariable("ISC_PASSWORD");
+    return login;
+}
+
+QStringList LoginParams()
+{
+    const FirebirdLogin login = LoginFromEnvironment();
+    return {QStringLiteral("user_name=") + login.user, QStringLiteral("password=") + login.password,
+            QStringLiteral("lc_ctype=UTF8")};
+}

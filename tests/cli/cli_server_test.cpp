@@ -1,0 +1,112 @@
+#include "cli/cli_run.h"
+#include "support/firebird_server.h"
+#include "support/temp_tree.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcessEnvironment>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+// kvaren-cli against a real Firebird server of the test's own, reached over
+// TCP with the login in ISC_USER and ISC_PASSWORD, as a host that keeps its
+// baseline on another machine would.
+class CliServerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!FirebirdServer::installed())
+            GTEST_SKIP() << FirebirdServer::notInstalledMessage().toStdString();
+        server = std::make_unique<FirebirdServer>();
+        const QString error = server->start();
+        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+        database = server->databaseName(QStringLiteral("file.gdb"));
+    }
+
+    QProcessEnvironment login(const QString& password) const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("KVAREN_DATABASE"));
+        environment.insert(QStringLiteral("ISC_USER"), server->user());
+        environment.insert(QStringLiteral("ISC_PASSWORD"), password);
+        return environment;
+    }
+
+    Result run(const QStringList& command) const
+    {
+        return cli(work.path(), QStringList{QStringLiteral("--database"), database} + command,
+                   login(server->password()));
+    }
+
+    std::unique_ptr<FirebirdServer> server;
+    QString database;
+    TempTree work;
+    TempTree tree;
+};
+
+TEST_F(CliServerTest, InitAddCheckAndListKeepTheBaselineOnTheServer)
+{
+    Result r = run({QStringLiteral("init")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(server->dataDirectory() + QStringLiteral("/file.gdb")));
+    EXPECT_FALSE(QFileInfo::exists(work.path(QStringLiteral("file.gdb"))));
+
+    tree.file(QStringLiteral("d/keep.txt"), "keep");
+    tree.file(QStringLiteral("d/grow.txt"), "grow");
+    const QString d = tree.path(QStringLiteral("d"));
+    r = run({QStringLiteral("add"), d, QStringLiteral("txt")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("На учете находится: 2  файлов.\n"));
+
+    tree.file(QStringLiteral("d/grow.txt"), "grown");
+    r = run({QStringLiteral("check"), d});
+    EXPECT_EQ(r.status, 4) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("Удаленные файлы\nНе обнаружено\n\nПеремещенные файлы\nНе обнаружено\n\n"
+                                    "Новые файлы\nНе обнаружено\n\nИзмененные файлы\n")
+                         + d + QStringLiteral("/grow.txt изменен размер файла,\n") + d
+                         + QStringLiteral("/grow.txt изменено содержание файла,\n"));
+
+    TempTree otherHost;
+    r = cli(otherHost.path(), {QStringLiteral("--database"), database, QStringLiteral("list")},
+            login(server->password()));
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, d + QStringLiteral("\nНа учете находится: 2  файлов.\n"));
+}
+
+TEST_F(CliServerTest, InitRefusesADatabaseThatExistsAndLeavesItAsItWas)
+{
+    ASSERT_EQ(run({QStringLiteral("init")}).status, 0);
+    tree.file(QStringLiteral("d/a.txt"), "a");
+    ASSERT_EQ(run({QStringLiteral("add"), tree.path(QStringLiteral("d"))}).status, 0);
+
+    Result r = run({QStringLiteral("init")});
+    EXPECT_EQ(r.status, 16);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("База данных уже существует: ") + database + u'\n'))
+        << r.err.toStdString();
+    EXPECT_EQ(r.out, QString());
+    r = run({QStringLiteral("list")});
+    EXPECT_EQ(r.out, tree.path(QStringLiteral("d")) + QStringLiteral("\nНа учете находится: 1  файлов.\n"))
+        << r.err.toStdString();
+}
+
+TEST_F(CliServerTest, AWrongPasswordIsRefusedWithStatus16AndNamesTheDatabase)
+{
+    const QProcessEnvironment wrong = login(server->password() + QStringLiteral("x"));
+    Result r = cli(work.path(), {QStringLiteral("--database"), database, QStringLiteral("init")}, wrong);
+    EXPECT_EQ(r.status, 16);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("Не удалось создать базу данных ") + database)) << r.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(server->dataDirectory() + QStringLiteral("/file.gdb")));
+
+    ASSERT_EQ(run({QStringLiteral("init")}).status, 0);
+    r = cli(work.path(), {QStringLiteral("--database"), database, QStringLiteral("list")}, wrong);
+    EXPECT_EQ(r.status, 16);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("Не удалось открыть базу данных ") + database + u'\n'))
+        << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("password"))) << r.err.toStdString();
+    EXPECT_EQ(r.out, QString());
+}
+
+} // namespace
