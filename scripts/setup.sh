@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 packages=(
   cmake g++ make
   qt6-base-dev libqt6sql6-ibase
-  firebird3.0-server-core libfbclient2 firebird3.0-utils firebird-dev
+  firebird3.0-server-core libfbclient2 firebird3.0-utils firebird-dev firebird3.0-server
   libgtest-dev libbenchmark-dev
   xvfb xauth x11-apps imagemagick fonts-dejavu-core
   man-db groff-base bash-completion desktop-file-utils dpkg-dev file gzip
@@ -25,6 +25,17 @@ if ((${#missing[@]})); then
   [ "$(id -u)" -eq 0 ] || sudo=(sudo)
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # The server package starts and enables a system Firebird service. The tests
+  # start a server of their own, and a system one would only hold port 3050 and
+  # lock files under /tmp/firebird, so it is stopped and kept from starting.
+  if [[ " ${missing[*]} " == *" firebird3.0-server "* ]]; then
+    if [ -d /run/systemd/system ]; then
+      "${sudo[@]}" systemctl disable --now firebird3.0.service || true
+    else
+      "${sudo[@]}" service firebird3.0 stop || true
+      "${sudo[@]}" update-rc.d firebird3.0 disable || true
+    fi
+  fi
 fi
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
