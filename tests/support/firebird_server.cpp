@@ -114,19 +114,26 @@ QString FirebirdServer::start()
     if (!error.isEmpty())
         return error;
 
-    m_process.setProcessEnvironment([this] {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("FIREBIRD"), m_root.path());
-        environment.insert(QStringLiteral("FIREBIRD_LOCK"), m_root.path() + QStringLiteral("/lock"));
-        return environment;
-    }());
+    m_process.setProcessEnvironment(engineEnvironment());
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     // A test that crashes takes its server with it.
-    m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
     m_process.start(kServerProgram, {});
     if (!m_process.waitForStarted(10000))
         return QStringLiteral("cannot start ") + kServerProgram + QStringLiteral(": ") + m_process.errorString();
     return waitUntilListening();
+}
+
+// The server and the isql that makes its security database read the fixture's
+// root and keep their locks in it.
+QProcessEnvironment FirebirdServer::engineEnvironment() const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("FIREBIRD"), m_root.path());
+    environment.insert(QStringLiteral("FIREBIRD_LOCK"), m_root.path() + QStringLiteral("/lock"));
+    environment.remove(QStringLiteral("ISC_USER"));
+    environment.remove(QStringLiteral("ISC_PASSWORD"));
+    return environment;
 }
 
 // Its own root: the configuration and security database are the fixture's,
@@ -167,12 +174,7 @@ QString FirebirdServer::createSecurityDatabase()
 {
     const QString root = m_root.path();
     QProcess isql;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("FIREBIRD"), root);
-    environment.insert(QStringLiteral("FIREBIRD_LOCK"), root + QStringLiteral("/lock"));
-    environment.remove(QStringLiteral("ISC_USER"));
-    environment.remove(QStringLiteral("ISC_PASSWORD"));
-    isql.setProcessEnvironment(environment);
+    isql.setProcessEnvironment(engineEnvironment());
     isql.setProcessChannelMode(QProcess::MergedChannels);
     isql.start(kIsql, {QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("-user"), QStringLiteral("sysdba")});
     const QString script = QStringLiteral("create database ") + sqlText(root + QStringLiteral("/security3.fdb"))

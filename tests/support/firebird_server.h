@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -34,6 +35,7 @@ public:
     QString databaseName(const QString& file) const;
 
 private:
+    QProcessEnvironment engineEnvironment() const;
     QString writeConfiguration();
     QString createSecurityDatabase();
     QString waitUntilListening();
