@@ -92,6 +92,15 @@ TEST_F(CliServerTest, InitRefusesADatabaseThatExistsAndLeavesItAsItWas)
         << r.err.toStdString();
 }
 
+TEST_F(CliServerTest, InitWhereTheServerCannotWriteSaysSoAndNotThatItExists)
+{
+    database = server->databaseName(QStringLiteral("missing/file.gdb"));
+    const Result r = run({QStringLiteral("init")});
+    EXPECT_EQ(r.status, 16);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("Не удалось создать базу данных ") + database + QStringLiteral(": ")))
+        << r.err.toStdString();
+}
+
 TEST_F(CliServerTest, AWrongPasswordIsRefusedWithStatus16AndNamesTheDatabase)
 {
     const QProcessEnvironment wrong = login(server->password() + QStringLiteral("x"));
