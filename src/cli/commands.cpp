@@ -6,6 +6,7 @@
 #include "cli/sum_command.h"
 #include "common/exception.h"
 #include "registration/directory_text.h"
+#include "registration/existing_directory.h"
 #include "registration/extension_list.h"
 #include "registration/put_under_control.h"
 #include "registration/remove_from_control.h"
@@ -56,10 +57,7 @@ QString directoryArgument(const QStringList& args, const QString& usage)
 int addCommand(TDM1* dm, const QStringList& args, Console& console)
 {
     const QString dir = directoryArgument(args, QStringLiteral("kvaren-cli add DIR [TYPE...]"));
-    // The dialog only offers existing directories; a mistyped one would be put
-    // under control with no files at all.
-    if (!QFileInfo(dir).isDir())
-        throw Exception(QStringLiteral("Директория не найдена: ") + dir);
+    RequireExistingDirectory(dir);
     ConsoleProgress progress(console.err, console.errIsTerminal, QStringLiteral("Постановка на учет"));
     PutUnderControl(*dm, dir, BuildExtensionList(args.mid(1), {}), &progress);
     printStatus(*dm, console);
