@@ -1,0 +1,50 @@
+#include "support/temp_tree.h"
+
+#include <QFile>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+// kvaren-cli run in the working directory dir; its exit status, or -1.
+int cliStatus(const QString& dir, const QStringList& args)
+{
+    QProcess process;
+    process.setWorkingDirectory(dir);
+    process.start(QStringLiteral(KVAREN_CLI_PATH), args);
+    process.waitForFinished(120000);
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+// Each finding alone sets its own bit of check's exit status: 1 new, 2
+// deleted, 4 changed, 8 moved.
+TEST(CliExitBitsTest, EachFindingAloneGivesItsOwnBit)
+{
+    const struct {
+        const char* what;
+        int status;
+        std::function<void(TempTree&)> change;
+    } cases[] = {
+        {"nothing", 0, [](TempTree&) {}},
+        {"a new file", 1, [](TempTree& t) { t.file(QStringLiteral("d/new.txt"), "new"); }},
+        {"a deleted file", 2, [](TempTree& t) { QFile::remove(t.path(QStringLiteral("d/sub/b.txt"))); }},
+        {"a changed file", 4, [](TempTree& t) { t.file(QStringLiteral("d/a.txt"), "changed"); }},
+        {"a moved file", 8,
+         [](TempTree& t) { QFile::rename(t.path(QStringLiteral("d/sub/b.txt")), t.path(QStringLiteral("d/b.txt"))); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempTree home;
+        TempTree tree;
+        tree.file(QStringLiteral("d/a.txt"), "a");
+        tree.file(QStringLiteral("d/sub/b.txt"), "b");
+        ASSERT_EQ(cliStatus(home.path(), {QStringLiteral("init")}), 0);
+        ASSERT_EQ(cliStatus(home.path(), {QStringLiteral("add"), tree.path(QStringLiteral("d"))}), 0);
+        c.change(tree);
+        EXPECT_EQ(cliStatus(home.path(), {QStringLiteral("check"), tree.path(QStringLiteral("d"))}), c.status);
+    }
+}
+
+} // namespace
