@@ -9,6 +9,7 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <functional>
 #include <optional>
 #include <sched.h>
@@ -39,7 +40,13 @@ TEST_F(WalkBoundariesTest, LinksToAFifoOrADeviceAreNotRecorded)
     ASSERT_EQ(symlink((root + "/fifo").constData(), (root + "/to-fifo.txt").constData()), 0);
     ASSERT_EQ(symlink("/dev/null", (root + "/to-null.txt").constData()), 0);
     ASSERT_EQ(symlink("/dev/zero", (root + "/to-zero.txt").constData()), 0);
+    // Held open with a byte in it, so that a walk that did open the FIFO
+    // would record it instead of waiting for a writer for ever.
+    const int writer = open((root + "/fifo").constData(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(write(writer, "x", 1), 1);
     ScanToBaseline(dm, tree.path(), QStringLiteral("txt"));
+    close(writer);
     EXPECT_EQ(recorded(), QStringList{QStringLiteral("real.txt")});
 }
 

@@ -110,6 +110,11 @@ TEST(MainFormCommandsTest, RemovingThatFailsPartWayKeepsTheLineAndTheStatusLine)
     Program program;
     Tmain_form& form = *program.main_form;
     form.show();
+    // Rows the status line has not counted yet, more than the deletes before
+    // the failing one can take away: a refresh would change the count.
+    for (int id = 100; id < 103; ++id)
+        program.DM1.IBQuery1.executeStatement(
+            Statement(u"insert into table1 values (").number(id).sql(u",'f','/elsewhere',1,'0','001',1,1)"));
     form.ListBox1->setCurrentRow(0);
     form.ToolButton2->trigger();
 
@@ -122,7 +127,7 @@ TEST(MainFormCommandsTest, RemovingThatFailsPartWayKeepsTheLineAndTheStatusLine)
     for (const FileRow& row : ReadFileRows(program.DM1, QStringLiteral("table1")))
         ids.append(row.id);
     EXPECT_TRUE(ids.contains(2));
-    EXPECT_LT(ids.size(), 3 + 1);
+    EXPECT_TRUE(ids.contains(100) && ids.contains(101) && ids.contains(102));
 }
 
 class PutUnderControlCommandTest : public ::testing::Test {
@@ -166,11 +171,14 @@ TEST_F(PutUnderControlCommandTest, AnUnreadableFileEndsItKeepingTheLineAndTheTab
     const QString bad = tree.path(QStringLiteral("work/bad.txt"));
     if (!MakeUnreadableFile(bad))
         GTEST_SKIP() << "no way to make an unreadable file here";
+    // A row the status line has not counted yet: a refresh would show it,
+    // whatever the walk recorded before the bad file.
+    program->DM1.IBQuery1.executeStatement(Statement(u"insert into table1 values (100,'f','/elsewhere',1,'0','001',1,1)"));
     put(tree.path(QStringLiteral("work")));
     EXPECT_EQ(program->errors, QStringList{QStringLiteral("Ошибка инициализации файла ") + bad + u'.'});
     EXPECT_EQ(listed(*program->main_form), QStringList{tree.path(QStringLiteral("work"))});
     EXPECT_EQ(tabRows(program->DM1), QStringList{tree.path(QStringLiteral("work"))});
-    EXPECT_LE(CountRows(program->DM1, QStringLiteral("table1")), 1);
+    EXPECT_LE(CountRows(program->DM1, QStringLiteral("table1")), 2);
     EXPECT_EQ(program->main_form->statusText(), QStringLiteral("На учете находится: 0  файлов."));
 }
 
