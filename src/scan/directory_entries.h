@@ -2,10 +2,10 @@
 
 #include "scan/search_rec.h"
 
-class PseudoFileSystems;
-
 #include <QString>
 #include <vector>
+
+class PseudoFileSystems;
 
 // The entries of a directory, in the order the file system returns them,
 // without "." and "..". Returns false, with no entries, when the directory

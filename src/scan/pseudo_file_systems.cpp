@@ -10,10 +10,10 @@
 bool IsPseudoFileSystemType(QStringView type)
 {
     static const QStringView kTypes[] = {
-        u"autofs",     u"binfmt_misc", u"bpf",       u"cgroup",   u"cgroup2",    u"configfs", u"debugfs",
-        u"devpts",     u"devtmpfs",    u"efivarfs",  u"fusectl",  u"hugetlbfs",  u"mqueue",   u"nfsd",
-        u"nsfs",       u"proc",        u"pstore",    u"rpc_pipefs", u"securityfs", u"selinuxfs", u"smackfs",
-        u"sysfs",      u"tracefs",     u"usbfs",     u"xenfs",    u"fuse.lxcfs",
+        u"autofs",  u"binfmt_misc", u"bpf",       u"cgroup",     u"cgroup2",   u"configfs",   u"debugfs",
+        u"devpts",  u"devtmpfs",    u"efivarfs",  u"fuse.lxcfs", u"fusectl",   u"hugetlbfs",  u"mqueue",
+        u"nfsd",    u"nsfs",        u"proc",      u"pstore",     u"rpc_pipefs", u"securityfs", u"selinuxfs",
+        u"smackfs", u"sysfs",       u"tracefs",   u"usbfs",      u"xenfs",
     };
     return std::find(std::begin(kTypes), std::end(kTypes), type) != std::end(kTypes);
 }
