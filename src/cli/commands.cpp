@@ -9,6 +9,7 @@
 #include "common/exception.h"
 #include "common/version.h"
 #include "registration/directory_text.h"
+#include "registration/existing_directory.h"
 #include "registration/extension_list.h"
 #include "registration/put_under_control.h"
 #include "registration/remove_from_control.h"
@@ -62,10 +63,7 @@ QString directoryArgument(const QStringList& args, const QString& usage)
 int addCommand(TDM1* dm, const QStringList& args, Console& console, const ConsoleOptions&)
 {
     const QString dir = directoryArgument(args, QStringLiteral("kvaren-cli add DIR [TYPE...]"));
-    // The dialog only offers existing directories; a mistyped one would be put
-    // under control with no files at all.
-    if (!QFileInfo(dir).isDir())
-        throw Exception(QStringLiteral("Директория не найдена: ") + dir);
+    RequireExistingDirectory(dir);
     ConsoleProgress progress(console.err, console.errIsTerminal, QStringLiteral("Постановка на учет"));
     PutUnderControl(*dm, dir, BuildExtensionList(args.mid(1), {}), &progress);
     printStatus(*dm, console);

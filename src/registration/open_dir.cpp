@@ -1,6 +1,7 @@
 #include "registration/open_dir.h"
 
 #include "registration/directory_list_box.h"
+#include "scan/pseudo_file_systems.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -96,7 +97,8 @@ void Topen_dir::fillDrives()
 {
     QStringList mountPoints{QStringLiteral("/")};
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
-        if (volume.isValid() && !mountPoints.contains(volume.rootPath()))
+        if (volume.isValid() && !IsPseudoFileSystemType(QString::fromUtf8(volume.fileSystemType()))
+            && !mountPoints.contains(volume.rootPath()))
             mountPoints.append(volume.rootPath());
     std::sort(mountPoints.begin(), mountPoints.end());
     DriveComboBox1->addItems(mountPoints);

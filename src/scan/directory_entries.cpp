@@ -1,6 +1,7 @@
 #include "scan/directory_entries.h"
 
 #include "scan/dos_time.h"
+#include "scan/pseudo_file_systems.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -38,13 +39,18 @@ qint32 attributes(const struct stat& info, bool directory, const QString& name)
 
 } // namespace
 
-bool ListDirectory(const QString& dir, std::vector<TSearchRec>& entries)
+bool ListDirectory(const QString& dir, const PseudoFileSystems& pseudo, std::vector<TSearchRec>& entries)
 {
     entries.clear();
     const QByteArray path = QFile::encodeName(dir);
     const int fd = open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
+    struct stat self {};
+    if (fstat(fd, &self) != 0 || pseudo.contains(self.st_dev)) {
+        close(fd);
+        return false;
+    }
     std::unique_ptr<DIR, DirCloser> stream(fdopendir(fd));
     if (!stream) {
         close(fd);
@@ -58,6 +64,9 @@ bool ListDirectory(const QString& dir, std::vector<TSearchRec>& entries)
         if (fstatat(fd, raw, &info, AT_SYMLINK_NOFOLLOW) != 0)
             continue; // vanished since it was listed
         bool directory = S_ISDIR(info.st_mode);
+        // Not even opened: opening an automount point would mount it.
+        if (directory && pseudo.contains(info.st_dev))
+            continue;
         if (S_ISLNK(info.st_mode)) {
             // Only links to regular files count, as the file they point to.
             if (fstatat(fd, raw, &info, 0) != 0 || !S_ISREG(info.st_mode))

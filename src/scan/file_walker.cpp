@@ -82,7 +82,7 @@ void FileWalker::walk(const QString& dir)
     // The entries are read in full before any of them is handled, so that a
     // deep tree does not hold one open directory per level.
     std::vector<TSearchRec> entries;
-    if (!ListDirectory(dir, entries))
+    if (!ListDirectory(dir, m_pseudo, entries))
         return;
     Step entered;
     entered.dir = dir;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bits/file_checksums.h"
+#include "scan/pseudo_file_systems.h"
 #include "scan/search_rec.h"
 
 #include <QString>
@@ -27,7 +28,8 @@ public:
         bool entered = false;     // a mark that the walk entered dir
     };
 
-    // Starts walking dir for files whose lower-cased extension matches lowerList.
+    // Starts walking dir for files whose lower-cased extension matches lowerList,
+    // keeping out of the pseudo file systems mounted at that moment.
     FileWalker(QString dir, QString lowerList);
     // Stops the walk where it is and waits for its thread.
     ~FileWalker();
@@ -43,6 +45,7 @@ private:
     void hand(Step&& step); // raises Stopped once the caller has gone
 
     const QString m_lowerList;
+    const PseudoFileSystems m_pseudo = PseudoFileSystems::mounted();
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Step> m_steps;  // handed over, not yet taken

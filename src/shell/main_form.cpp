@@ -2,6 +2,7 @@
 
 #include "check/check_run.h"
 #include "check/report_form.h"
+#include "registration/existing_directory.h"
 #include "registration/extension_list.h"
 #include "registration/open_dir.h"
 #include "registration/put_under_control.h"
@@ -117,8 +118,7 @@ void Tmain_form::buildToolBar()
     auto button = [&](const char* name, const QString& hint, int picture, void (Tmain_form::*handler)()) {
         QAction* action = ToolBar1->addAction(ImageList1.at(picture), hint);
         action->setObjectName(QString::fromLatin1(name));
-        action->setToolTip(hint);
-        action->setStatusTip(hint);
+        action->setToolTip(hint); // a tooltip only: the status line keeps its count
         ToolBar1->widgetForAction(action)->setObjectName(QString::fromLatin1(name));
         bind(action, handler);
         return action;
@@ -126,6 +126,7 @@ void Tmain_form::buildToolBar()
     auto separator = [&](const char* name) {
         QAction* action = ToolBar1->addSeparator();
         action->setObjectName(QString::fromLatin1(name));
+        ToolBar1->widgetForAction(action)->setFixedWidth(8);
     };
     ToolButton1 = button("ToolButton1", QStringLiteral("Поставить на учет"), 0, &Tmain_form::N2Click);
     ToolButton2 = button("ToolButton2", QStringLiteral("Снять с учета"), 1, &Tmain_form::N3Click);
@@ -249,6 +250,7 @@ void Tmain_form::N2Click()
     if (open_dir->exec() != QDialog::Accepted)
         return;
     const QString dir = open_dir->directory();
+    RequireExistingDirectory(dir); // it may have gone since the dialog showed it
     ListBox1->addItem(dir);
     const QString list = BuildExtensionList(open_dir->checkedTypes(), open_dir->memoLines());
     runLong(
@@ -275,6 +277,10 @@ void Tmain_form::N3Click()
     const QString dir = ListBox1->item(row)->text();
     runLong(QStringLiteral("Снять с учета"), [&](Progress& progress) { RemoveFromControl(DM1, dir, &progress); });
     delete ListBox1->takeItem(row);
+    // The list would select the next line; a second press would then take
+    // that directory out of control unasked.
+    ListBox1->setCurrentItem(nullptr);
+    ListBox1->clearSelection();
     UpdateStatusCount();
 }
 

@@ -126,8 +126,14 @@ TEST(BitFile, Errors)
                                kFileInitErrorText);
     expectError<EFileBitError>([&] { f.SetReversed(); }, kFileInitErrorText);
     expectError<EFileBitZacr>([&] { f.Close(); }, kFileCloseErrorText);
-    EXPECT_EQ(kFileInitErrorText.size(), 27);
-    EXPECT_EQ(kFileCloseErrorText.size(), 30);
+    // The exact texts, not the constants the code raises them with. The close
+    // error's second word is spelt with a Latin p (U+0070), as it always was.
+    EXPECT_EQ(kFileInitErrorText, QStringLiteral("Ошибка инициализации файла "));
+    EXPECT_EQ(kFileCloseErrorText, QStringLiteral("Ошибка п") + QChar(0x70) + QStringLiteral("и записи конца файла "));
+    EXPECT_EQ(EFileBitZacr().message(), QStringLiteral("Ошибка п") + QChar(0x70) + QStringLiteral("и записи конца файла "));
+    EXPECT_EQ(EFileBitError().message(), QStringLiteral("Ошибка инициализации файла "));
+    EXPECT_EQ(EFileBitError(QStringLiteral("/x")).message(), QStringLiteral("Ошибка инициализации файла /x"));
+    EXPECT_EQ(EStrBitError().message(), QStringLiteral("Bits index out of range"));
     f.Open(name, bfRead, 8192);
     expectError<EFileBitError>([&] { f.Open(name, bfRead, 8192); }, kFileInitErrorText);
     expectError<EStrBitError>([&] { f.ReadBits(-1); }, QStringLiteral("Bits index out of range"));

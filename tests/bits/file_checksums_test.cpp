@@ -229,3 +229,26 @@ TEST(FileChecksums, SparseFileOver256MiB)
         EXPECT_EQ(sums.crc2, want.xor32) << tail.toHex().constData();
     }
 }
+
+// A file reported as 0 bytes is still read once: one whose read fails raises
+// the read error instead of giving the checksums of an empty file.
+TEST(FileChecksums, AnEmptyFileWhoseReadFailsRaises)
+{
+    TestFiles files;
+    const QString empty = files.write(QByteArray());
+    FaultyFileAccess access(1);
+    expectFileError([&] { FileChecksums(empty, access); }, QStringLiteral("Ошибка инициализации файла ") + empty);
+    EXPECT_EQ(access.closeCount, access.openCount);
+    FaultyFileAccess reads(0);
+    const FileSums sums = FileChecksums(empty, reads);
+    EXPECT_EQ(sums.crc1, 0);
+    EXPECT_EQ(sums.crc2, 0);
+
+    // The kernel's own: a process's memory stats as 0 bytes, and its first
+    // page is never mapped, so reading from the start fails for anyone.
+    const QString memory = QStringLiteral("/proc/self/mem");
+    QFile probe(memory);
+    if (!probe.open(QIODevice::ReadOnly) || probe.size() != 0 || !probe.read(1).isEmpty() || probe.error() == QFile::NoError)
+        GTEST_SKIP() << "no 0-byte file that fails on reading here";
+    expectFileError([&] { FileChecksums(memory); }, QStringLiteral("Ошибка инициализации файла ") + memory);
+}

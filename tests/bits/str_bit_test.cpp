@@ -189,14 +189,17 @@ TEST(StrBit, OperationsAgreeWithAModel)
             s.AssignBits(copy);
             break;
         }
-        case 6:
+        case 6: {
             s.AddBits(s);
-            model.insert(model.end(), model.begin(), model.end());
+            // Inserting a vector's own range into it is undefined: copy it first.
+            const auto before = model;
+            model.insert(model.end(), before.begin(), before.end());
             if (model.size() > 400) {
                 model.resize(50);
                 s.SetLen(50);
             }
             break;
+        }
         }
         ASSERT_EQ(bitsOf(s), model) << "step " << step;
         const auto zero = std::find(model.begin(), model.end(), 0);

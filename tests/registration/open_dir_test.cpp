@@ -1,4 +1,5 @@
 #include "registration/directory_list_box.h"
+#include "scan/pseudo_file_systems.h"
 #include "storage/connect.h"
 #include "support/file_rows.h"
 #include "support/program.h"
@@ -11,6 +12,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStorageInfo>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -159,6 +161,24 @@ TEST_F(OpenDirTest, RemovingTheSelectedDirectoryDeletesItsRowsAndNothingWithoutA
     EXPECT_EQ(program->main_form->ListBox1->count(), 0);
     EXPECT_EQ(program->main_form->statusText(), QStringLiteral("На учете находится: 0  файлов."));
     EXPECT_EQ(CountRows(program->DM1, QStringLiteral("tab")), 0);
+}
+
+} // namespace
+
+namespace {
+
+// The kernel's interfaces are no drives to put under control.
+TEST_F(OpenDirTest, TheDriveListOffersNoPseudoFileSystem)
+{
+    QStringList offered;
+    for (int i = 0; i < dialog().DriveComboBox1->count(); ++i)
+        offered.append(dialog().DriveComboBox1->itemText(i));
+    EXPECT_TRUE(offered.contains(QStringLiteral("/")));
+    for (const QString& drive : offered) {
+        EXPECT_FALSE(IsPseudoFileSystemType(QString::fromUtf8(QStorageInfo(drive).fileSystemType()))) << drive.toStdString();
+        EXPECT_FALSE(drive == u"/proc" || drive.startsWith(u"/proc/") || drive == u"/sys" || drive.startsWith(u"/sys/"))
+            << drive.toStdString();
+    }
 }
 
 } // namespace

@@ -103,4 +103,26 @@ TEST(PackDosDateTimeTest, PacksLocalTimeAndClampsWhatTheFormatCannotHold)
     EXPECT_EQ(PackDosDateTime(std::time_t(1) << 40), last);
 }
 
+// Known packed values worked out by hand, not by the formula: an odd second
+// is halved down, and moments the format cannot hold take its first or last.
+TEST(PackDosDateTimeTest, GivesTheKnownPackedValues)
+{
+    const struct {
+        QDateTime local;
+        qint32 packed;
+    } cases[] = {
+        {QDateTime(QDate(2004, 5, 17), QTime(13, 45, 20)), 816934314},
+        {QDateTime(QDate(2004, 5, 17), QTime(13, 45, 21)), 816934314},
+        {QDateTime(QDate(2021, 7, 4), QTime(9, 8, 7)), 1390692611},
+        {QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59)), 664780669},
+        {QDateTime(QDate(2044, 3, 1), QTime(6, 7, 9)), -2141114140},
+        {QDateTime(QDate(1980, 1, 1), QTime(0, 0, 0)), 2162688},
+        {QDateTime(QDate(1975, 6, 15), QTime(12, 0, 0)), 2162688},
+        {QDateTime(QDate(2107, 12, 31), QTime(23, 59, 59)), -6307971},
+        {QDateTime(QDate(2150, 1, 1), QTime(12, 0, 0)), -6307971},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PackDosDateTime(c.local.toSecsSinceEpoch()), c.packed) << c.local.toString().toStdString();
+}
+
 } // namespace
