@@ -1,5 +1,6 @@
 #include "check/check_run.h"
 
+#include "check/judge_in_memory.h"
 #include "check/show_file.h"
 #include "common/exception.h"
 #include "common/progress.h"
@@ -8,6 +9,7 @@
 #include "storage/connect.h"
 #include "storage/directory_rows.h"
 #include "storage/dm1.h"
+#include "storage/name_columns.h"
 
 #include <QSet>
 
@@ -47,21 +49,7 @@ void commitScan(TDM1& dm)
 
 void EmptyTable2(TDM1& dm)
 {
-    dm.IBQuery1.openStatement(Statement(u"select count(*) from table2"));
-    const qint32 count = dm.IBQuery1.fieldAsInteger(kCount);
-    if (count == 0)
-        return;
-    const Statement all(u"select * from table2");
-    dm.IBQuery2.openStatement(all);
-    const qint32 first = dm.IBQuery2.fieldAsInteger(QStringLiteral("id"));
-    dm.IBQuery2.executeStatement(Statement(u"delete from table2 where id=").number(first));
-    // IBQuery2 keeps its place while IBQuery1 only executes deletes.
-    dm.IBQuery2.openStatement(all);
-    for (qint32 i = 1; i < count; ++i) {
-        if (i > 1)
-            dm.IBQuery2.next();
-        dm.IBQuery1.executeStatement(Statement(u"delete from table2 where id=").number(dm.IBQuery2.fieldAsInteger(QStringLiteral("id"))));
-    }
+    dm.IBQuery1.executeStatement(Statement(u"delete from table2"));
 }
 
 namespace {
@@ -151,15 +139,12 @@ private:
 
 } // namespace
 
-CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress)
-{
-    CheckReport report;
-    const QString list = extensionList(dm, dir);
-    EmptyTable2(dm);
-    ScanToCurrent(dm, dir, list, progress);
-    commitScan(dm);
+namespace {
 
-    QSet<QString> movedFrom;
+// Judges by the per-file statements, row by row: the reference that the
+// in-memory judging must agree with.
+void judgeByStatements(TDM1& dm, const QString& dir, CheckReport& report, QSet<QString>& movedFrom, Progress* progress)
+{
     dm.IBQuery1.openStatement(Statement(u"select count(*) from table2"));
     if (dm.IBQuery1.fieldAsInteger(kCount) < RunCheckInParallelFrom) {
         report.deleted = judgeBaseline(dm, dir, [&](qint64 done, qint64 total) {
@@ -181,13 +166,62 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress)
             both(0, 0);
         report.deleted = baseline.take();
     }
+}
 
-    EmptyTable2(dm);
+// Reads the scan and the directory's baseline once each and judges them in
+// memory. False, with nothing judged, when a row of the scan lies outside dir
+// (rows no walk of dir makes): the statements then judge it as they would.
+bool judgeInMemory(TDM1& dm, const QString& dir, CheckReport& report, QSet<QString>& movedFrom, Progress* progress)
+{
+    dm.IBQuery1.openStatement(Statement(u"select count(*) from table2"));
+    const qint64 currentRows = dm.IBQuery1.fieldAsInteger(kCount);
+    Statement countBaseline(u"select count(*) from table1 where ");
+    dm.IBQuery1.openStatement(AppendDirectoryRows(countBaseline, dir));
+    const qint64 baselineRows = dm.IBQuery1.fieldAsInteger(kCount);
+    // Reading a row and judging it count as one step each.
+    const qint64 total = 2 * (currentRows + baselineRows);
+    auto tell = [&](qint64 done) {
+        if (progress)
+            progress->judging(QStringLiteral("Проверено файлов"), std::min(done, total), total);
+    };
+
+    const QList<CheckRow> current = ReadCheckRows(dm.IBQuery1, Statement(u"select * from table2"), tell);
+    for (const CheckRow& row : current)
+        if (!InDirectory(row.path, dir))
+            return false;
+    Statement selectBaseline(u"select * from table1 where ");
+    const QList<CheckRow> baseline = ReadCheckRows(dm.IBQuery1, AppendDirectoryRows(selectBaseline, dir),
+                                                   [&](qint64 read) { tell(current.size() + read); });
+    const qint64 read = current.size() + baseline.size();
+    JudgeInMemory(baseline, current, report, movedFrom, [&](qint64 judged) { tell(read + judged); });
+    return true;
+}
+
+} // namespace
+
+CheckReport JudgeScan(TDM1& dm, const QString& dir, Progress* progress, CheckJudging judging)
+{
+    CheckReport report;
+    QSet<QString> movedFrom;
+    if (judging == CheckJudging::Statements || !NamesComparedByteForByte(dm.IBQuery1)
+        || !judgeInMemory(dm, dir, report, movedFrom, progress))
+        judgeByStatements(dm, dir, report, movedFrom, progress);
 
     // A moved file is missing from its old place, so pass 1 listed that place
     // as deleted too. Only the exact old names are struck: a substring test
     // would also strike /d/a.txt because /d/a.txt.bak moved.
     if (!movedFrom.isEmpty())
         report.deleted.removeIf([&](const QString& line) { return movedFrom.contains(line); });
+    return report;
+}
+
+CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, CheckJudging judging)
+{
+    const QString list = extensionList(dm, dir);
+    EmptyTable2(dm);
+    ScanToCurrent(dm, dir, list, progress);
+    commitScan(dm);
+    CheckReport report = JudgeScan(dm, dir, progress, judging);
+    EmptyTable2(dm);
     return report;
 }
