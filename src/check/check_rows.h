@@ -17,7 +17,8 @@ struct CheckRow {
     qint32 crc2 = 0;
 };
 
-// Every row of the result of statement (a "select *" of table1 or table2), in
+// Every row of the result of statement (a select of at least those columns of
+// table1 or table2), in
 // the order the database returns them, read on query as the per-file routines
 // read them (texts as texts, numbers as signed 32-bit integers). read is told
 // the number of rows read so far every few hundred rows. Rows of one

@@ -21,6 +21,8 @@
 namespace {
 
 const QString kCount = QStringLiteral("count");
+// The columns a check compares; the others are read for nothing.
+const QString kCheckColumns = QStringLiteral("file_name,full_path,file_size,atr,crc1,crc2");
 
 QString extensionList(TDM1& dm, const QString& dir)
 {
@@ -185,11 +187,11 @@ bool judgeInMemory(TDM1& dm, const QString& dir, CheckReport& report, QSet<QStri
             progress->judging(QStringLiteral("Проверено файлов"), std::min(done, total), total);
     };
 
-    const QList<CheckRow> current = ReadCheckRows(dm.IBQuery1, Statement(u"select * from table2"), tell);
+    const QList<CheckRow> current = ReadCheckRows(dm.IBQuery1, Statement(QStringLiteral("select ") + kCheckColumns + QStringLiteral(" from table2")), tell);
     for (const CheckRow& row : current)
         if (!InDirectory(row.path, dir))
             return false;
-    Statement selectBaseline(u"select * from table1 where ");
+    Statement selectBaseline(QStringLiteral("select ") + kCheckColumns + QStringLiteral(" from table1 where "));
     const QList<CheckRow> baseline = ReadCheckRows(dm.IBQuery1, AppendDirectoryRows(selectBaseline, dir),
                                                    [&](qint64 read) { tell(current.size() + read); });
     const qint64 read = current.size() + baseline.size();
