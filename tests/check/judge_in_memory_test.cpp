@@ -266,3 +266,32 @@ TEST_F(JudgeInMemoryTest, AScanRowOutsideTheDirectoryIsJudgedByTheStatements)
 }
 
 } // namespace
+
+namespace {
+
+// Databases made before names were kept as bytes compare them as texts, where
+// "x" equals "x ": their checks are judged by the statements, which compare
+// as that database does.
+TEST_F(JudgeInMemoryTest, TextNameColumnsAreJudgedByTheStatements)
+{
+    for (const char* table : {"table1", "table2"})
+        dm.IBQuery1.executeStatement(Statement(QStringLiteral(
+            "recreate table %1 (id integer, file_name varchar(255) character set utf8,"
+            " full_path varchar(4096) character set utf8, file_size integer, data varchar(11), atr varchar(3),"
+            " crc1 integer, crc2 integer)").arg(QString::fromUtf8(table))));
+    dm.IBTransaction1.commit();
+    dm.IBTransaction1.startTransaction();
+    tree.file(QStringLiteral("d/x"), "1");
+    tree.file(QStringLiteral("d/x "), "2");
+    const QString d = tree.path(QStringLiteral("d"));
+    PutUnderControl(dm, d, QStringLiteral("*"));
+    QFile::remove(tree.path(QStringLiteral("d/x ")));
+    ScanToCurrent(dm, d, QStringLiteral("*"));
+    dm.IBTransaction1.commit();
+    dm.IBTransaction1.startTransaction();
+    const CheckReport statements = JudgeScan(dm, d, nullptr, CheckJudging::Statements);
+    EXPECT_TRUE(statements.deleted.isEmpty()) << "x stands for x  in a text column";
+    expectSameReport(JudgeScan(dm, d, nullptr, CheckJudging::InMemory), statements);
+}
+
+} // namespace
