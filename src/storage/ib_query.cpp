@@ -120,8 +120,15 @@ void TIBQuery::run(bool returnsRows)
     checkTextLengths(statement);
     QSqlQuery& query = *statement.query;
     const QVariantList& values = m_sql.values();
-    for (qsizetype i = 0; i < values.size(); ++i)
-        query.bindValue(int(i), values[i]);
+    QVariantList& bound = BoundValues(query);
+    if (bound.size() == values.size()) {
+        // Every position is bound from the first run on: see BoundValues.
+        for (qsizetype i = 0; i < values.size(); ++i)
+            bound[i] = values[i];
+    } else {
+        for (qsizetype i = 0; i < values.size(); ++i)
+            query.bindValue(int(i), values[i]);
+    }
     PrepareCursorlessRun(statement.cursorless);
     if (!query.exec())
         fail(query);
