@@ -177,23 +177,26 @@ bool judgeInMemory(TDM1& dm, const QString& dir, CheckReport& report, QSet<QStri
 {
     dm.IBQuery1.openStatement(Statement(u"select count(*) from table2"));
     const qint64 currentRows = dm.IBQuery1.fieldAsInteger(kCount);
-    Statement countBaseline(u"select count(*) from table1 where ");
-    dm.IBQuery1.openStatement(AppendDirectoryRows(countBaseline, dir));
-    const qint64 baselineRows = dm.IBQuery1.fieldAsInteger(kCount);
-    // Reading a row and judging it count as one step each.
-    const qint64 total = 2 * (currentRows + baselineRows);
+    // Reading a row and judging it count as one step each. Counting the
+    // baseline beforehand would read all of table1 once more: until it has
+    // been read, it is taken to be as large as the scan.
+    qint64 total = 4 * currentRows;
     auto tell = [&](qint64 done) {
         if (progress)
             progress->judging(QStringLiteral("Проверено файлов"), std::min(done, total), total);
     };
 
-    const QList<CheckRow> current = ReadCheckRows(dm.IBQuery1, Statement(QStringLiteral("select ") + kCheckColumns + QStringLiteral(" from table2")), tell);
+    const QList<CheckRow> current = ReadCheckRows(
+        dm.IBQuery1, Statement(QStringLiteral("select ") + kCheckColumns + QStringLiteral(" from table2")), tell);
     for (const CheckRow& row : current)
         if (!InDirectory(row.path, dir))
             return false;
     Statement selectBaseline(QStringLiteral("select ") + kCheckColumns + QStringLiteral(" from table1 where "));
-    const QList<CheckRow> baseline = ReadCheckRows(dm.IBQuery1, AppendDirectoryRows(selectBaseline, dir),
-                                                   [&](qint64 read) { tell(current.size() + read); });
+    const QList<CheckRow> baseline = ReadCheckRows(dm.IBQuery1, AppendDirectoryRows(selectBaseline, dir), [&](qint64 read) {
+        total = std::max(total, 2 * current.size() + 2 * read);
+        tell(current.size() + read);
+    });
+    total = 2 * (current.size() + baseline.size());
     const qint64 read = current.size() + baseline.size();
     JudgeInMemory(baseline, current, report, movedFrom, [&](qint64 judged) { tell(read + judged); });
     return true;

@@ -1,4 +1,6 @@
 #include "check/check_run.h"
+#include "common/exception.h"
+#include "common/progress.h"
 #include "registration/put_under_control.h"
 #include "registration/remove_from_control.h"
 #include "scan/directory_walk.h"
@@ -292,6 +294,44 @@ TEST_F(JudgeInMemoryTest, TextNameColumnsAreJudgedByTheStatements)
     const CheckReport statements = JudgeScan(dm, d, nullptr, CheckJudging::Statements);
     EXPECT_TRUE(statements.deleted.isEmpty()) << "x stands for x  in a text column";
     expectSameReport(JudgeScan(dm, d, nullptr, CheckJudging::InMemory), statements);
+}
+
+} // namespace
+
+namespace {
+
+// A command is stopped by its progress raising: the check must unwind from
+// any of its calls, the walk's and the judging's, and leave the connection fit
+// for the next check.
+struct StopAt : Progress {
+    explicit StopAt(int calls) : left(calls) {}
+    void walking(const QString&, qint64) override { count(); }
+    void judging(const QString&, qint64, qint64) override { count(); }
+    void count()
+    {
+        ++made;
+        if (left-- == 0)
+            throw Exception(QStringLiteral("stopped"));
+    }
+    int left;
+    int made = 0;
+};
+
+TEST_F(JudgeInMemoryTest, AProgressThatRaisesEndsTheCheckWhereverItIs)
+{
+    for (int i = 0; i < 1000; ++i)
+        tree.file(QStringLiteral("d/%1/f%2").arg(i % 7).arg(i), QByteArray::number(i));
+    const QString d = tree.path(QStringLiteral("d"));
+    PutUnderControl(dm, d, QStringLiteral("*"));
+    StopAt counting(1 << 30);
+    RunCheck(dm, d, &counting);
+    ASSERT_GT(counting.made, 1000) << "told of every file walked and of the judging";
+    for (int stopAt : {0, 500, counting.made - 2, counting.made - 1}) {
+        SCOPED_TRACE(stopAt);
+        StopAt stop(stopAt);
+        EXPECT_THROW(RunCheck(dm, d, &stop), Exception);
+    }
+    EXPECT_EQ(RunCheck(dm, d).foundBits(), 0);
 }
 
 } // namespace
