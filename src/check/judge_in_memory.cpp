@@ -83,10 +83,8 @@ void JudgeInMemory(const QList<CheckRow>& baseline, const QList<CheckRow>& curre
         qsizetype last;
     };
     std::unordered_map<Place, Chain, PlaceHash> at;
-    std::unordered_map<Contents, qsizetype, ContentsHash> firstWith;
     std::vector<qsizetype> next(std::size_t(baseline.size()), -1);
     at.reserve(std::size_t(baseline.size()));
-    firstWith.reserve(std::size_t(baseline.size()));
     for (qsizetype i = 0; i < baseline.size(); ++i) {
         const CheckRow& row = baseline[i];
         auto [chain, added] = at.try_emplace(Place{row.path, row.name}, Chain{i, i});
@@ -94,8 +92,20 @@ void JudgeInMemory(const QList<CheckRow>& baseline, const QList<CheckRow>& curre
             next[std::size_t(chain->second.last)] = i;
             chain->second.last = i;
         }
-        firstWith.try_emplace(Contents{row.name, row.crc1, row.crc2}, i);
     }
+    // Made when the first file not at its place needs it: a check that finds
+    // every file at its place spares it.
+    std::unordered_map<Contents, qsizetype, ContentsHash> firstWith;
+    bool madeFirstWith = false;
+    auto contents = [&]() -> const std::unordered_map<Contents, qsizetype, ContentsHash>& {
+        if (!madeFirstWith) {
+            firstWith.reserve(std::size_t(baseline.size()));
+            for (qsizetype i = 0; i < baseline.size(); ++i)
+                firstWith.try_emplace(Contents{baseline[i].name, baseline[i].crc1, baseline[i].crc2}, i);
+            madeFirstWith = true;
+        }
+        return firstWith;
+    };
 
     // Pass 2.
     for (const CheckRow& row : current) {
@@ -112,15 +122,17 @@ void JudgeInMemory(const QList<CheckRow>& baseline, const QList<CheckRow>& curre
                 sameAtr = sameAtr || sameText(old.atr, row.atr);
                 sameContents = sameContents || (old.crc1 == row.crc1 && old.crc2 == row.crc2);
             }
-            const CheckRow& found = baseline[place->second.first];
-            const QString text = JoinPath(found.path, found.name);
-            if (!sameSize)
-                report.changed.append(ChangeLine(text, u'S'));
-            if (!sameAtr)
-                report.changed.append(ChangeLine(text, u'A'));
-            if (!sameContents)
-                report.changed.append(ChangeLine(text, u'C'));
-        } else if (const auto moved = firstWith.find(Contents{row.name, row.crc1, row.crc2}); moved != firstWith.end()) {
+            if (!(sameSize && sameAtr && sameContents)) {
+                const CheckRow& found = baseline[place->second.first];
+                const QString text = JoinPath(found.path, found.name);
+                if (!sameSize)
+                    report.changed.append(ChangeLine(text, u'S'));
+                if (!sameAtr)
+                    report.changed.append(ChangeLine(text, u'A'));
+                if (!sameContents)
+                    report.changed.append(ChangeLine(text, u'C'));
+            }
+        } else if (const auto moved = contents().find(Contents{row.name, row.crc1, row.crc2}); moved != firstWith.end()) {
             const CheckRow& old = baseline[moved->second];
             const QString from = JoinPath(old.path, old.name);
             movedFrom.insert(from);
