@@ -222,7 +222,7 @@ qint32 TIBQuery::fieldAsInteger(int index) const
 {
     const QVariant& value = field(index);
     // An integer column needs no round trip through its text.
-    if (value.typeId() == QMetaType::Int)
+    if (value.typeId() == QMetaType::Int && !value.isNull())
         return value.toInt();
     return toInteger(value, m_columns.fieldName(index));
 }
