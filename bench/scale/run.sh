@@ -4,6 +4,10 @@
 #
 # usage: bench/scale/run.sh [COUNT...]     (default: 10000 20000 100000)
 # Installs aide, integrit, python3 and time when missing; builds Kvaren.
+# The floor is the time of reading every file of the tree once (find | xargs
+# cksum). With KVAREN_BEFORE=/path/to/another/kvaren-cli, that build is timed
+# on the same trees in the same run, and its check reports compared with this
+# build's byte for byte.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/../.." && pwd)"
 counts=("$@")
@@ -20,6 +24,7 @@ if ((${#need[@]})); then
 fi
 "$here/scripts/setup.sh" >/dev/null
 cli="$here/build/src/cli/kvaren-cli"
+before="${KVAREN_BEFORE:-}"
 
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/kvaren-bench.XXXXXX")"
 trap 'chmod -R u+w "$scratch" 2>/dev/null; rm -rf "$scratch"' EXIT
@@ -44,10 +49,11 @@ measure() {
 }
 
 rows=()
+same=()
 run_tree() { # label tree
   local label=$1 work="$scratch/$1"
   tree=$2
-  mkdir -p "$work/kvaren" "$work/aide" "$work/integrit"
+  mkdir -p "$work/kvaren" "$work/before" "$work/aide" "$work/integrit"
   cat > "$work/aide/aide.conf" <<CONF
 database_in=file:$work/aide/aide.db
 database_out=file:$work/aide/aide.db.new
@@ -61,8 +67,10 @@ root=$tree
 known=$work/integrit/known.cdb
 current=$work/integrit/current.cdb
 CONF
-  local ka ai iu kc ac ic
+  local ka ai iu kc ac ic fl ba="0 0" bc="0 0"
+  fl=$(measure "$label-read" ':' sh -c 'find "$1" -type f -print0 | xargs -0 cksum > /dev/null' sh "$tree")
   ka=$(cd "$work/kvaren" && measure "$label-kvaren-add" 'rm -f file.gdb; "$cli" init' "$cli" add "$tree")
+  [ -z "$before" ] || ba=$(cd "$work/before" && measure "$label-before-add" 'rm -f file.gdb; "$before" init' "$before" add "$tree")
   ai=$(measure "$label-aide-init" 'rm -f "$work/aide/aide.db.new"' aide --init -c "$work/aide/aide.conf")
   mv "$work/aide/aide.db.new" "$work/aide/aide.db"
   iu=$(measure "$label-integrit-u" 'rm -f "$work/integrit/current.cdb"' integrit -C "$work/integrit/integrit.conf" -u)
@@ -70,33 +78,52 @@ CONF
 
   python3 "$here/bench/scale/change_tree.py" "$tree" 1 > /dev/null
   kc=$(cd "$work/kvaren" && measure "$label-kvaren-check" ':' "$cli" check "$tree")
+  if [ -n "$before" ]; then
+    bc=$(cd "$work/before" && measure "$label-before-check" ':' "$before" check "$tree")
+    if cmp -s "$scratch/$label-kvaren-check.out" "$scratch/$label-before-check.out"; then
+      same+=("$label: the check reports of both builds are byte-identical")
+    else
+      same+=("$label: the check reports of the two builds DIFFER")
+    fi
+  fi
   ac=$(measure "$label-aide-check" ':' aide --check -c "$work/aide/aide.conf")
   ic=$(measure "$label-integrit-c" ':' integrit -C "$work/integrit/integrit.conf" -c -u)
-  rows+=("$label $ka $ai $iu $kc $ac $ic")
-  echo "measured $label: $ka $ai $iu $kc $ac $ic" >&2
+  rows+=("$label $ka $ai $iu $kc $ac $ic $fl $ba $bc")
+  echo "measured $label: $ka $ai $iu $kc $ac $ic $fl $ba $bc" >&2
 }
 
 for n in "${counts[@]}"; do
   python3 "$here/bench/scale/make_tree.py" "$scratch/tree-$n" "$n"
   run_tree "$n" "$scratch/tree-$n"
 done
-python3 "$here/bench/scale/make_tree.py" "$scratch/tree-large" --large 1024 4
-run_tree "1GiB" "$scratch/tree-large"
+if [ "${LARGE:-1}" != 0 ]; then # LARGE=0 leaves out the tree of large files
+  python3 "$here/bench/scale/make_tree.py" "$scratch/tree-large" --large 1024 4
+  run_tree "1GiB" "$scratch/tree-large"
+fi
 
 python3 - "${rows[@]}" <<'PY'
 import sys
 rows = [r.split() for r in sys.argv[1:]]
-print("%-7s %-7s %9s %9s %9s %7s %7s   %s" % ("files", "step", "kvaren s", "aide s", "integrit", "k/aide", "k/intg", "peak MB kvaren/aide/integrit"))
+with_before = any(float(r[15]) for r in rows)
+print("%-7s %-7s %9s %9s %9s %7s %7s %8s %7s %9s   %s" % (
+    "files", "step", "kvaren s", "aide s", "integrit", "k/aide", "k/intg", "floor s", "k/floor",
+    "before s" if with_before else "", "peak MB kvaren/aide/integrit"))
 times = {}
 for r in rows:
     label = r[0]
     v = [float(x) for x in r[1:]]
-    for step, (k, a, i) in (("add", (0, 1, 2)), ("check", (3, 4, 5))):
-        kt, km, at, am, it, im = v[2*k], v[2*k+1], v[2*a], v[2*a+1], v[2*i], v[2*i+1]
+    floor = v[12]
+    for step, (k, a, i, b) in (("add", (0, 1, 2, 7)), ("check", (3, 4, 5, 8))):
+        kt, km, at, am, it, im, bt = v[2*k], v[2*k+1], v[2*a], v[2*a+1], v[2*i], v[2*i+1], v[2*b]
         times[(label, step)] = kt
-        print("%-7s %-7s %9.2f %9.2f %9.2f %7.2f %7.2f   %.0f/%.0f/%.0f" % (
-            label, step, kt, at, it, kt / at if at else 0, kt / it if it else 0, km / 1024, am / 1024, im / 1024))
+        print("%-7s %-7s %9.2f %9.2f %9.2f %7.2f %7.2f %8.2f %7.2f %9s   %.0f/%.0f/%.0f" % (
+            label, step, kt, at, it, kt / at if at else 0, kt / it if it else 0, floor, kt / floor if floor else 0,
+            "%.2f" % bt if with_before else "", km / 1024, am / 1024, im / 1024))
 for step in ("add", "check"):
     if ("100000", step) in times and ("10000", step) in times and times[("10000", step)]:
         print("kvaren %s 100k/10k time ratio: %.1f" % (step, times[("100000", step)] / times[("10000", step)]))
+for label in sorted({r[0] for r in rows}, key=lambda l: (not l.isdigit(), int(l) if l.isdigit() else 0)):
+    if (label, "add") in times and (label, "check") in times and times[(label, "add")]:
+        print("kvaren %s check/add: %.2f" % (label, times[(label, "check")] / times[(label, "add")]))
 PY
+for line in "${same[@]}"; do echo "$line"; done

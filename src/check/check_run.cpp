@@ -1,5 +1,6 @@
 #include "check/check_run.h"
 
+#include "check/judge_in_memory.h"
 #include "check/show_file.h"
 #include "common/exception.h"
 #include "common/progress.h"
@@ -8,6 +9,7 @@
 #include "storage/connect.h"
 #include "storage/directory_rows.h"
 #include "storage/dm1.h"
+#include "storage/name_columns.h"
 
 #include <QSet>
 
@@ -19,6 +21,8 @@
 namespace {
 
 const QString kCount = QStringLiteral("count");
+// The columns a check compares; the others are read for nothing.
+const QString kCheckColumns = QStringLiteral("file_name,full_path,file_size,atr,crc1,crc2");
 
 QString extensionList(TDM1& dm, const QString& dir)
 {
@@ -47,21 +51,7 @@ void commitScan(TDM1& dm)
 
 void EmptyTable2(TDM1& dm)
 {
-    dm.IBQuery1.openStatement(Statement(u"select count(*) from table2"));
-    const qint32 count = dm.IBQuery1.fieldAsInteger(kCount);
-    if (count == 0)
-        return;
-    const Statement all(u"select * from table2");
-    dm.IBQuery2.openStatement(all);
-    const qint32 first = dm.IBQuery2.fieldAsInteger(QStringLiteral("id"));
-    dm.IBQuery2.executeStatement(Statement(u"delete from table2 where id=").number(first));
-    // IBQuery2 keeps its place while IBQuery1 only executes deletes.
-    dm.IBQuery2.openStatement(all);
-    for (qint32 i = 1; i < count; ++i) {
-        if (i > 1)
-            dm.IBQuery2.next();
-        dm.IBQuery1.executeStatement(Statement(u"delete from table2 where id=").number(dm.IBQuery2.fieldAsInteger(QStringLiteral("id"))));
-    }
+    dm.IBQuery1.executeStatement(Statement(u"delete from table2"));
 }
 
 namespace {
@@ -91,7 +81,7 @@ QStringList judgeBaseline(TDM1& dm, const QString& dir, const Judged& judged)
 }
 
 // Pass 2: every file of the new scan, moved, new or changed.
-void judgeCurrent(TDM1& dm, const QString& dir, CheckReport& report, QSet<QString>& movedFrom, const Judged& judged)
+void judgeCurrent(TDM1& dm, const QString& dir, CheckReport& report, const Judged& judged)
 {
     dm.IBQuery1.openStatement(Statement(u"select count(*) from table2"));
     const qint32 currentRows = dm.IBQuery1.fieldAsInteger(kCount);
@@ -105,7 +95,6 @@ void judgeCurrent(TDM1& dm, const QString& dir, CheckReport& report, QSet<QStrin
         if (verdict.state == param::Moved) {
             report.moved.append(verdict.text);
             report.movedFrom.append(verdict.movedFrom);
-            movedFrom.insert(verdict.movedFrom);
         } else if (verdict.state == param::New) {
             report.added.append(verdict.text);
         }
@@ -152,22 +141,19 @@ private:
 
 } // namespace
 
-CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress)
-{
-    CheckReport report;
-    const QString list = extensionList(dm, dir);
-    EmptyTable2(dm);
-    ScanToCurrent(dm, dir, list, progress);
-    commitScan(dm);
+namespace {
 
-    QSet<QString> movedFrom;
+// Judges by the per-file statements, row by row: the reference that the
+// in-memory judging must agree with.
+void judgeByStatements(TDM1& dm, const QString& dir, CheckReport& report, Progress* progress)
+{
     dm.IBQuery1.openStatement(Statement(u"select count(*) from table2"));
     if (dm.IBQuery1.fieldAsInteger(kCount) < RunCheckInParallelFrom) {
         report.deleted = judgeBaseline(dm, dir, [&](qint64 done, qint64 total) {
             if (progress)
                 progress->judging(QStringLiteral("Удаленные файлы"), done, total);
         });
-        judgeCurrent(dm, dir, report, movedFrom, [&](qint64 done, qint64 total) {
+        judgeCurrent(dm, dir, report, [&](qint64 done, qint64 total) {
             if (progress)
                 progress->judging(QStringLiteral("Текущие файлы"), done, total);
         });
@@ -177,18 +163,70 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress)
             if (progress)
                 progress->judging(QStringLiteral("Проверено файлов"), done + baseline.done(), total + baseline.total());
         };
-        judgeCurrent(dm, dir, report, movedFrom, both);
+        judgeCurrent(dm, dir, report, both);
         while (!baseline.waitFor(std::chrono::milliseconds(40)))
             both(0, 0);
         report.deleted = baseline.take();
     }
+}
 
-    EmptyTable2(dm);
+// Reads the scan and the directory's baseline once each and judges them in
+// memory. False, with nothing judged, when a row of the scan lies outside dir
+// (rows no walk of dir makes): the statements then judge it as they would.
+bool judgeInMemory(TDM1& dm, const QString& dir, CheckReport& report, Progress* progress)
+{
+    dm.IBQuery1.openStatement(Statement(u"select count(*) from table2"));
+    const qint64 currentRows = dm.IBQuery1.fieldAsInteger(kCount);
+    // Reading a row and judging it count as one step each. Counting the
+    // baseline beforehand would read all of table1 once more: until it has
+    // been read, it is taken to be as large as the scan.
+    qint64 total = 4 * currentRows;
+    auto tell = [&](qint64 done) {
+        if (progress)
+            progress->judging(QStringLiteral("Проверено файлов"), std::min(done, total), total);
+    };
+
+    const QList<CheckRow> current = ReadCheckRows(
+        dm.IBQuery1, Statement(QStringLiteral("select ") + kCheckColumns + QStringLiteral(" from table2")), tell);
+    for (const CheckRow& row : current)
+        if (!InDirectory(row.path, dir))
+            return false;
+    Statement selectBaseline(QStringLiteral("select ") + kCheckColumns + QStringLiteral(" from table1 where "));
+    const QList<CheckRow> baseline = ReadCheckRows(dm.IBQuery1, AppendDirectoryRows(selectBaseline, dir), [&](qint64 read) {
+        total = std::max(total, 2 * current.size() + 2 * read);
+        tell(current.size() + read);
+    });
+    total = 2 * (current.size() + baseline.size());
+    const qint64 read = current.size() + baseline.size();
+    JudgeInMemory(baseline, current, report, [&](qint64 judged) { tell(read + judged); });
+    return true;
+}
+
+} // namespace
+
+CheckReport JudgeScan(TDM1& dm, const QString& dir, Progress* progress, CheckJudging judging)
+{
+    CheckReport report;
+    if (judging == CheckJudging::Statements || !NamesComparedByteForByte(dm.IBQuery1)
+        || !judgeInMemory(dm, dir, report, progress))
+        judgeByStatements(dm, dir, report, progress);
 
     // A moved file is missing from its old place, so pass 1 listed that place
     // as deleted too. Only the exact old names are struck: a substring test
     // would also strike /d/a.txt because /d/a.txt.bak moved.
+    const QSet<QString> movedFrom(report.movedFrom.cbegin(), report.movedFrom.cend());
     if (!movedFrom.isEmpty())
         report.deleted.removeIf([&](const QString& line) { return movedFrom.contains(line); });
+    return report;
+}
+
+CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, CheckJudging judging)
+{
+    const QString list = extensionList(dm, dir);
+    EmptyTable2(dm);
+    ScanToCurrent(dm, dir, list, progress);
+    commitScan(dm);
+    CheckReport report = JudgeScan(dm, dir, progress, judging);
+    EmptyTable2(dm);
     return report;
 }

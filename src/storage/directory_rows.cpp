@@ -10,3 +10,10 @@ Statement& AppendDirectoryRows(Statement& statement, const QString& dir)
         return statement.sql(u"full_path starting with ").quoted(dir);
     return statement.sql(u"(full_path=").quoted(dir).sql(u" or full_path starting with ").quoted(dir + u'/').sql(u")");
 }
+
+bool InDirectory(const QString& path, const QString& dir)
+{
+    if (dir == u"/")
+        return path.startsWith(dir);
+    return path.size() > dir.size() ? path.startsWith(dir) && path[dir.size()] == u'/' : path == dir;
+}

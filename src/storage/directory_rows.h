@@ -12,3 +12,8 @@ class Statement;
 // Every selection of a directory's rows (removing it, checking it, finding a
 // moved file inside it) uses this one condition.
 Statement& AppendDirectoryRows(Statement& statement, const QString& dir);
+
+// The same condition on a path in memory, for judging rows already read: true
+// when path is dir itself or lies below it, compared as AppendDirectoryRows
+// compares (the texts' UTF-8 bytes, which order and match as the texts do).
+bool InDirectory(const QString& path, const QString& dir);

@@ -120,8 +120,15 @@ void TIBQuery::run(bool returnsRows)
     checkTextLengths(statement);
     QSqlQuery& query = *statement.query;
     const QVariantList& values = m_sql.values();
-    for (qsizetype i = 0; i < values.size(); ++i)
-        query.bindValue(int(i), values[i]);
+    QVariantList& bound = BoundValues(query);
+    if (bound.size() == values.size()) {
+        // Every position is bound from the first run on: see BoundValues.
+        for (qsizetype i = 0; i < values.size(); ++i)
+            bound[i] = values[i];
+    } else {
+        for (qsizetype i = 0; i < values.size(); ++i)
+            query.bindValue(int(i), values[i]);
+    }
     PrepareCursorlessRun(statement.cursorless);
     if (!query.exec())
         fail(query);
@@ -144,15 +151,16 @@ void TIBQuery::run(bool returnsRows)
         m_shownBy->dataSetChanged();
 }
 
-void TIBQuery::next()
+bool TIBQuery::next()
 {
     if (!m_active)
         throw EDatabaseError(QStringLiteral("Запрос закрыт"));
     if (!m_hasRow || !m_current->next())
-        return; // on the last row: stay there
+        return false; // on the last row: stay there
     keepRow();
     if (m_shownBy)
         m_shownBy->dataSetChanged();
+    return true;
 }
 
 void TIBQuery::keepRow()
@@ -174,25 +182,49 @@ void TIBQuery::fail(const QSqlQuery& query)
 
 QVariant TIBQuery::fieldByName(const QString& name) const
 {
+    return field(fieldIndex(name));
+}
+
+int TIBQuery::fieldIndex(const QString& name) const
+{
     if (!m_active)
         throw EDatabaseError(QStringLiteral("Поле «%1» недоступно: запрос закрыт").arg(name));
     int index = m_columns.indexOf(name);
     if (index < 0)
         throw EDatabaseError(QStringLiteral("Поле «%1» не найдено").arg(name));
+    return index;
+}
+
+const QVariant& TIBQuery::field(int index) const
+{
+    static const QVariant null;
     if (!m_hasRow)
-        return QVariant();
+        return null;
     return m_row.at(index);
 }
 
-qint32 TIBQuery::fieldAsInteger(const QString& name) const
+static qint32 toInteger(const QVariant& value, const QString& name)
 {
-    QVariant value = fieldByName(name);
     bool ok = false;
     qint32 result = value.isNull() ? 0 : value.toString().toInt(&ok);
     if (!ok)
         throw EDatabaseError(QStringLiteral("Значение поля «%1» не является целым числом: «%2»")
                                  .arg(name, value.toString()));
     return result;
+}
+
+qint32 TIBQuery::fieldAsInteger(const QString& name) const
+{
+    return toInteger(fieldByName(name), name);
+}
+
+qint32 TIBQuery::fieldAsInteger(int index) const
+{
+    const QVariant& value = field(index);
+    // An integer column needs no round trip through its text.
+    if (value.typeId() == QMetaType::Int && !value.isNull())
+        return value.toInt();
+    return toInteger(value, m_columns.fieldName(index));
 }
 
 QString TIBQuery::fieldAsString(const QString& name) const

@@ -43,8 +43,11 @@ public:
 
     void open();
     void execSql();
-    void next();
+    // Moves to the next row; false, staying on the last row, when there is none.
+    bool next();
     bool active() const { return m_active; }
+    // Whether the open result has a row to stand on.
+    bool hasRow() const { return m_hasRow; }
 
     // The column of the current row; null when the result has no rows or the
     // column is null. Raises when the query is closed or has no such column.
@@ -53,6 +56,12 @@ public:
     qint32 fieldAsInteger(const QString& name) const;
     QString fieldAsString(const QString& name) const;
     bool fieldIsNull(const QString& name) const { return fieldByName(name).isNull(); }
+
+    // The same by the column's position, found once with fieldIndex(), for
+    // reading many rows of one result.
+    int fieldIndex(const QString& name) const;
+    const QVariant& field(int index) const;
+    qint32 fieldAsInteger(int index) const;
 
     void openStatement(const Statement& statement);
     void executeStatement(const Statement& statement);

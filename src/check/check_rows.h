@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <functional>
+
+class Statement;
+class TIBQuery;
+
+// A file row of table1 or table2 with the columns a check compares.
+struct CheckRow {
+    QString name;
+    QString path;
+    qint32 size = 0;
+    QString atr;
+    qint32 crc1 = 0;
+    qint32 crc2 = 0;
+};
+
+// Every row of the result of statement (a select of at least those columns of
+// table1 or table2), in
+// the order the database returns them, read on query as the per-file routines
+// read them (texts as texts, numbers as signed 32-bit integers). read is told
+// the number of rows read so far every few hundred rows. Rows of one
+// directory share their path text.
+QList<CheckRow> ReadCheckRows(TIBQuery& query, const Statement& statement, const std::function<void(qint64 read)>& read);

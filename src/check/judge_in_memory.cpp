@@ -1,0 +1,146 @@
+#include "check/judge_in_memory.h"
+
+#include "scan/directory_entries.h"
+
+#include <QHash>
+
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace {
+
+// A file's place: its directory and name (the statements' "File_name=... and
+// full_path=...").
+struct Place {
+    QString path;
+    QString name;
+    bool operator==(const Place&) const = default;
+};
+
+// What a moved file is known by: its name and both checksums (the moved-file
+// statement; that its row lies in the directory under check the baseline read
+// has settled).
+struct Contents {
+    QString name;
+    qint32 crc1;
+    qint32 crc2;
+    bool operator==(const Contents&) const = default;
+};
+
+struct PlaceHash {
+    std::size_t operator()(const Place& place) const { return qHashMulti(0, place.path, place.name); }
+};
+struct ContentsHash {
+    std::size_t operator()(const Contents& contents) const
+    {
+        return qHashMulti(0, contents.name, contents.crc1, contents.crc2);
+    }
+};
+
+// "atr=..." on a text column: the shorter text is padded with blanks.
+bool sameText(const QString& a, const QString& b)
+{
+    auto unpadded = [](const QString& text) {
+        qsizetype end = text.size();
+        while (end > 0 && text[end - 1] == u' ')
+            --end;
+        return QStringView(text).first(end);
+    };
+    return a == b || unpadded(a) == unpadded(b);
+}
+
+constexpr qint64 kTellEvery = 256;
+
+} // namespace
+
+void JudgeInMemory(const QList<CheckRow>& baseline, const QList<CheckRow>& current, CheckReport& report,
+                   const std::function<void(qint64 judged)>& judged)
+{
+    qint64 done = 0;
+    auto tell = [&] {
+        if (++done % kTellEvery == 0)
+            judged(done);
+    };
+
+    // Pass 1: a baseline row is deleted when no current row has its name and
+    // place; duplicate rows of a place registered twice are judged each.
+    std::unordered_set<Place, PlaceHash> present;
+    present.reserve(std::size_t(current.size()));
+    for (const CheckRow& row : current)
+        present.insert(Place{row.path, row.name});
+    for (const CheckRow& row : baseline) {
+        if (!present.contains(Place{row.path, row.name}))
+            report.deleted.append(JoinPath(row.path, row.name));
+        tell();
+    }
+
+    // The baseline rows of each place, first to last, chained through next;
+    // and the first baseline row of each name and contents, the one the
+    // moved-file statement returns first.
+    struct Chain {
+        qsizetype first;
+        qsizetype last;
+    };
+    std::unordered_map<Place, Chain, PlaceHash> at;
+    std::vector<qsizetype> next(std::size_t(baseline.size()), -1);
+    at.reserve(std::size_t(baseline.size()));
+    for (qsizetype i = 0; i < baseline.size(); ++i) {
+        const CheckRow& row = baseline[i];
+        auto [chain, added] = at.try_emplace(Place{row.path, row.name}, Chain{i, i});
+        if (!added) {
+            next[std::size_t(chain->second.last)] = i;
+            chain->second.last = i;
+        }
+    }
+    // Made when the first file not at its place needs it: a check that finds
+    // every file at its place spares it.
+    std::unordered_map<Contents, qsizetype, ContentsHash> firstWith;
+    bool madeFirstWith = false;
+    auto contents = [&]() -> const std::unordered_map<Contents, qsizetype, ContentsHash>& {
+        if (!madeFirstWith) {
+            firstWith.reserve(std::size_t(baseline.size()));
+            for (qsizetype i = 0; i < baseline.size(); ++i)
+                firstWith.try_emplace(Contents{baseline[i].name, baseline[i].crc1, baseline[i].crc2}, i);
+            madeFirstWith = true;
+        }
+        return firstWith;
+    };
+
+    // Pass 2.
+    for (const CheckRow& row : current) {
+        const auto place = at.find(Place{row.path, row.name});
+        if (place != at.end()) {
+            // At its place. A change letter is set when no baseline row of the
+            // place agrees (the count statements count them all).
+            bool sameSize = false;
+            bool sameAtr = false;
+            bool sameContents = false;
+            for (qsizetype i = place->second.first; i >= 0; i = next[std::size_t(i)]) {
+                const CheckRow& old = baseline[i];
+                sameSize = sameSize || old.size == row.size;
+                sameAtr = sameAtr || sameText(old.atr, row.atr);
+                sameContents = sameContents || (old.crc1 == row.crc1 && old.crc2 == row.crc2);
+            }
+            if (!(sameSize && sameAtr && sameContents)) {
+                const CheckRow& found = baseline[place->second.first];
+                const QString text = JoinPath(found.path, found.name);
+                if (!sameSize)
+                    report.changed.append(ChangeLine(text, u'S'));
+                if (!sameAtr)
+                    report.changed.append(ChangeLine(text, u'A'));
+                if (!sameContents)
+                    report.changed.append(ChangeLine(text, u'C'));
+            }
+        } else if (const auto moved = contents().find(Contents{row.name, row.crc1, row.crc2}); moved != firstWith.end()) {
+            const CheckRow& old = baseline[moved->second];
+            const QString from = JoinPath(old.path, old.name);
+            report.moved.append(from + QStringLiteral(" перемещен в ") + JoinPath(row.path, row.name));
+            report.movedFrom.append(from);
+        } else {
+            report.added.append(JoinPath(row.path, row.name));
+        }
+        tell();
+    }
+    judged(done);
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "check/check_report.h"
+#include "check/check_rows.h"
+
+#include <functional>
+
+// Judges a check from rows read once, giving exactly what CheckBaselineFile and
+// CompareCurrentFile give row by row with their statements (the reference):
+// - baseline: the table1 rows of the directory under check (the rows that
+//   AppendDirectoryRows selects), in the order the database returned them;
+// - current: every table2 row, in the order the database returned them; each
+//   path must lie in the directory under check (InDirectory), as a walk of it
+//   makes them, since the statements would look for the others in rows of
+//   table1 outside the baseline read here.
+//
+// Adds, in that order, to report.deleted each baseline row without a current
+// row of its name and place; and for each current row, to report.moved,
+// report.added or report.changed what CompareCurrentFile finds, with the old
+// full names of moved files in report.movedFrom. Names and paths are compared as
+// the database compares them in octets columns, byte for byte; atr as a text
+// (trailing blanks aside). judged is told every few hundred rows how many of
+// the baseline and current rows together have been judged.
+void JudgeInMemory(const QList<CheckRow>& baseline, const QList<CheckRow>& current, CheckReport& report,
+                   const std::function<void(qint64 judged)>& judged);

@@ -1,0 +1,113 @@
+#include "scan/bulk_insert.h"
+
+#include "scan/attr_text.h"
+#include "storage/database_error.h"
+#include "storage/ib_query.h"
+#include "storage/id_allocation.h"
+
+namespace {
+
+// The declared width of a batch's text values: the smallest of a few that
+// holds its longest one. A value is copied at its declared width, so the
+// columns' own widths (a path may take 4096 bytes) would make every row cost
+// what the widest could; a few widths keep the prepared shapes few.
+qsizetype widthFor(qsizetype bytes, std::initializer_list<qsizetype> widths)
+{
+    for (qsizetype width : widths)
+        if (bytes <= width)
+            return width;
+    return -1;
+}
+
+constexpr qsizetype kNameBytes = 1020; // the columns' widths (see schema.sql)
+constexpr qsizetype kPathBytes = 4096;
+
+} // namespace
+
+BulkInsert::BulkInsert(TIBQuery& query, QString table, InsertRoutine oneByOne)
+    : m_query(query), m_table(std::move(table)), m_oneByOne(oneByOne)
+{
+    m_rows.reserve(kBatch);
+}
+
+void BulkInsert::add(const QString& dir, const TSearchRec& entry, const FileSums& sums)
+{
+    m_rows.push_back(Row{dir, entry, sums});
+    if (m_rows.size() == std::size_t(kBatch))
+        writeBatch();
+}
+
+void BulkInsert::flush()
+{
+    writeOneByOne();
+}
+
+void BulkInsert::writeOneByOne()
+{
+    // Each row leaves the list once written, so that after an error the rows
+    // before it are not written a second time.
+    std::size_t written = 0;
+    struct Drop {
+        std::vector<Row>& rows;
+        std::size_t& written;
+        ~Drop() { rows.erase(rows.begin(), rows.begin() + std::ptrdiff_t(written)); }
+    } drop{m_rows, written};
+    for (const Row& row : m_rows) {
+        m_oneByOne(m_query, row.dir, row.entry, &m_ids, &row.sums);
+        ++written;
+    }
+}
+
+void BulkInsert::writeBatch()
+{
+    // The first row of a walk asks the table for its id, as one by one.
+    if (!m_ids.next)
+        m_ids.next = NextId(m_query, m_table);
+
+    qsizetype nameBytes = 0;
+    qsizetype pathBytes = 0;
+    for (const Row& row : m_rows) {
+        nameBytes = std::max(nameBytes, row.entry.Name.toUtf8().size());
+        pathBytes = std::max(pathBytes, row.dir.toUtf8().size());
+    }
+    const qsizetype nameWidth = widthFor(nameBytes, {64, 255, kNameBytes});
+    const qsizetype pathWidth = widthFor(pathBytes, {256, 1024, kPathBytes});
+    if (nameWidth < 0 || pathWidth < 0) {
+        writeOneByOne(); // refuses the text too long for its column
+        return;
+    }
+    const QString name = QStringLiteral(" as varchar(%1) character set octets),cast(").arg(nameWidth);
+    const QString path = QStringLiteral(" as varchar(%1) character set octets),cast(").arg(pathWidth);
+
+    Statement insert(QString(QStringLiteral("insert into ") + m_table + u' '));
+    qint32 id = *m_ids.next;
+    for (const Row& row : m_rows) {
+        insert.sql(id == *m_ids.next ? u"select cast(" : u" union all select cast(");
+        insert.number(id++)
+            .sql(u" as integer),cast(")
+            .quoted(row.entry.Name)
+            .sql(name)
+            .quoted(row.dir)
+            .sql(path)
+            .number(row.entry.Size)
+            .sql(u" as integer),cast(")
+            .quoted(QString::number(row.entry.Time))
+            .sql(u" as varchar(11)),cast(")
+            .quoted(AttrToText(row.entry.Attr))
+            .sql(u" as varchar(3)),cast(")
+            .number(row.sums.crc1)
+            .sql(u" as integer),cast(")
+            .number(row.sums.crc2)
+            .sql(u" as integer) from rdb$database");
+    }
+    try {
+        m_query.executeStatement(insert);
+    } catch (const EDatabaseError&) {
+        // The statement changed nothing; one by one, the row at fault raises
+        // its own error after the rows before it are written.
+        writeOneByOne();
+        return;
+    }
+    m_ids.next = id;
+    m_rows.clear();
+}
