@@ -23,7 +23,6 @@
 #include "storage/database_file.h"
 #include "storage/dm1.h"
 
-#include <QFileInfo>
 #include <functional>
 
 namespace {
