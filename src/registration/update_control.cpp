@@ -15,13 +15,6 @@ struct Registration {
     QString list;
 };
 
-bool atOrBelow(const QString& candidate, const QString& dir)
-{
-    if (dir == u"/")
-        return candidate.startsWith(u'/');
-    return candidate == dir || candidate.startsWith(dir + u'/');
-}
-
 // The registrations at dir or below it, in the order of the directory list.
 QList<Registration> registrationsAtOrBelow(TDM1& dm, const QString& dir)
 {
@@ -34,7 +27,7 @@ QList<Registration> registrationsAtOrBelow(TDM1& dm, const QString& dir)
         if (i > 0)
             query.next();
         const QString name = query.fieldAsString(QStringLiteral("file_name"));
-        if (atOrBelow(name, dir))
+        if (InDirectory(name, dir))
             found.append({name, query.fieldAsString(QStringLiteral("ext"))});
     }
     return found;
