@@ -16,6 +16,11 @@ QStringList ReportCaptions()
             QStringLiteral("Измененные файлы")};
 }
 
+QString MovedLine(const QString& from, const QString& to)
+{
+    return from + QStringLiteral(" перемещен в ") + to;
+}
+
 QString ChangeLine(const QString& fullName, QChar letter)
 {
     switch (letter.unicode()) {

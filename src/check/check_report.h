@@ -23,5 +23,8 @@ QStringList ShownLines(const QStringList& lines);
 // The four lists' captions, in the report's order.
 QStringList ReportCaptions();
 
+// The line of a file moved from one full name to another.
+QString MovedLine(const QString& from, const QString& to);
+
 // The change line for one change letter ("S", "A" or "C") of a file.
 QString ChangeLine(const QString& fullName, QChar letter);

@@ -1,5 +1,6 @@
 #include "check/judge_in_memory.h"
 
+#include "check/check_report.h"
 #include "scan/directory_entries.h"
 
 #include <QHash>
@@ -135,7 +136,7 @@ void JudgeInMemory(const QList<CheckRow>& baseline, const QList<CheckRow>& curre
         } else if (const auto moved = contents().find(Contents{row.name, row.crc1, row.crc2}); moved != firstWith.end()) {
             const CheckRow& old = baseline[moved->second];
             const QString from = JoinPath(old.path, old.name);
-            report.moved.append(from + QStringLiteral(" перемещен в ") + JoinPath(row.path, row.name));
+            report.moved.append(MovedLine(from, JoinPath(row.path, row.name)));
             report.movedFrom.append(from);
         } else {
             report.added.append(JoinPath(row.path, row.name));

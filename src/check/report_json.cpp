@@ -53,9 +53,8 @@ QByteArray ReportJson(const QString& dir, const CheckReport& report)
     QJsonArray moved;
     for (qsizetype i = 0; i < report.moved.size(); ++i) {
         const QString& from = report.movedFrom.at(i);
-        const QString separator = QStringLiteral(" перемещен в ");
         moved.append(QJsonObject{{QStringLiteral("from"), from},
-                                 {QStringLiteral("to"), report.moved.at(i).mid(from.size() + separator.size())}});
+                                 {QStringLiteral("to"), report.moved.at(i).mid(MovedLine(from, QString()).size())}});
     }
     const QJsonObject document{
         {QStringLiteral("directory"), dir},

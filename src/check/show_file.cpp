@@ -1,5 +1,7 @@
 #include "check/show_file.h"
 
+#include "check/check_report.h"
+
 #include "scan/directory_entries.h"
 #include "storage/directory_rows.h"
 #include "storage/ib_query.h"
@@ -77,7 +79,7 @@ param CompareCurrentFile(TIBQuery& lookup, TIBQuery& current, const QString& dir
     if (!lookup.fieldIsNull(kFileName)) {
         result.state = param::Moved;
         result.movedFrom = JoinPath(lookup.fieldAsString(kFullPath), lookup.fieldAsString(kFileName));
-        result.text = result.movedFrom + QStringLiteral(" перемещен в ") + JoinPath(path, name);
+        result.text = MovedLine(result.movedFrom, JoinPath(path, name));
         return result;
     }
 
