@@ -1,7 +1,6 @@
 #include "check/show_file.h"
 
 #include "check/check_report.h"
-
 #include "scan/directory_entries.h"
 #include "storage/directory_rows.h"
 #include "storage/ib_query.h"
