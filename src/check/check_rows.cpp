@@ -2,6 +2,9 @@
 
 #include "storage/ib_query.h"
 
+#include <algorithm>
+#include <vector>
+
 QList<CheckRow> ReadCheckRows(TIBQuery& query, const Statement& statement, const std::function<void(qint64 read)>& read)
 {
     QList<CheckRow> rows;
@@ -35,4 +38,43 @@ QList<CheckRow> ReadCheckRows(TIBQuery& query, const Statement& statement, const
     read(rows.size());
     query.close();
     return rows;
+}
+
+std::optional<QList<CheckRow>> InTableOrder(TIBQuery& query, QList<CheckRow> written,
+                                            const std::function<void(qint64 read)>& read)
+{
+    std::vector<qint32> ids;
+    ids.reserve(std::size_t(written.size()));
+    query.openStatement(Statement(u"select id from table2"));
+    if (query.hasRow()) {
+        const int id = query.fieldIndex(QStringLiteral("id"));
+        do {
+            if (query.field(id).isNull())
+                return std::nullopt;
+            ids.push_back(query.fieldAsInteger(id));
+            if (ids.size() % 256 == 0)
+                read(qint64(ids.size()));
+        } while (query.next());
+    }
+    query.close();
+    read(qint64(ids.size()));
+    if (qsizetype(ids.size()) != written.size())
+        return std::nullopt;
+    if (ids.empty())
+        return QList<CheckRow>();
+
+    // The written rows are all in table2, so as many ids as rows means no
+    // others; each must still be one of theirs, and once.
+    const qint32 first = *std::min_element(ids.cbegin(), ids.cend());
+    std::vector<bool> taken(ids.size(), false);
+    QList<CheckRow> ordered;
+    ordered.reserve(written.size());
+    for (qint32 id : ids) {
+        const qint64 index = qint64(id) - first;
+        if (index >= qint64(taken.size()) || taken[std::size_t(index)])
+            return std::nullopt;
+        taken[std::size_t(index)] = true;
+        ordered.append(std::move(written[qsizetype(index)]));
+    }
+    return ordered;
 }

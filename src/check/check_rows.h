@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class Statement;
 class TIBQuery;
@@ -24,3 +25,12 @@ struct CheckRow {
 // the number of rows read so far every few hundred rows. Rows of one
 // directory share their path text.
 QList<CheckRow> ReadCheckRows(TIBQuery& query, const Statement& statement, const std::function<void(qint64 read)>& read);
+
+// The rows a walk has just written into table2 (written, in the order of
+// their ids, which count up by one from the first) put in the order in which
+// the database returns table2's rows, found by reading their ids alone: the
+// same list ReadCheckRows of "select ... from table2" gives, at a fraction of
+// the reading. Nothing when table2 holds other rows as well, or not all of
+// these. read is told the number of ids read every few hundred rows.
+std::optional<QList<CheckRow>> InTableOrder(TIBQuery& query, QList<CheckRow> written,
+                                            const std::function<void(qint64 read)>& read);

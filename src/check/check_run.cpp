@@ -2,8 +2,10 @@
 
 #include "check/judge_in_memory.h"
 #include "check/show_file.h"
+#include "check/check_aside.h"
 #include "common/exception.h"
 #include "common/progress.h"
+#include "scan/attr_text.h"
 #include "scan/directory_walk.h"
 #include "storage/commit_at_end.h"
 #include "storage/connect.h"
@@ -23,6 +25,22 @@ namespace {
 const QString kCount = QStringLiteral("count");
 // The columns a check compares; the others are read for nothing.
 const QString kCheckColumns = QStringLiteral("file_name,full_path,file_size,atr,crc1,crc2");
+
+// A moved file is missing from its old place, so pass 1 listed that place as
+// deleted too. Only the exact old names are struck: a substring test would
+// also strike /d/a.txt because /d/a.txt.bak moved.
+void strikeMovedFromDeleted(CheckReport& report)
+{
+    const QSet<QString> movedFrom(report.movedFrom.cbegin(), report.movedFrom.cend());
+    if (!movedFrom.isEmpty())
+        report.deleted.removeIf([&](const QString& line) { return movedFrom.contains(line); });
+}
+
+Statement selectBaseline(const QString& dir)
+{
+    Statement select(QStringLiteral("select ") + kCheckColumns + QStringLiteral(" from table1 where "));
+    return AppendDirectoryRows(select, dir);
+}
 
 QString extensionList(TDM1& dm, const QString& dir)
 {
@@ -191,8 +209,7 @@ bool judgeInMemory(TDM1& dm, const QString& dir, CheckReport& report, Progress* 
     for (const CheckRow& row : current)
         if (!InDirectory(row.path, dir))
             return false;
-    Statement selectBaseline(QStringLiteral("select ") + kCheckColumns + QStringLiteral(" from table1 where "));
-    const QList<CheckRow> baseline = ReadCheckRows(dm.IBQuery1, AppendDirectoryRows(selectBaseline, dir), [&](qint64 read) {
+    const QList<CheckRow> baseline = ReadCheckRows(dm.IBQuery1, selectBaseline(dir), [&](qint64 read) {
         total = std::max(total, 2 * current.size() + 2 * read);
         tell(current.size() + read);
     });
@@ -204,25 +221,85 @@ bool judgeInMemory(TDM1& dm, const QString& dir, CheckReport& report, Progress* 
 
 } // namespace
 
+namespace {
+
+// The check judged in memory, with its database work arranged around the
+// walk, which starts reading files at once. Meanwhile table2 is swept on
+// another connection, and the baseline is read, there too when this
+// transaction has changed nothing yet (the walk does not touch table1, so it
+// reads the same before the walk as after it), else here before the walk. The
+// scan is then written, committed, and taken from what was written, in
+// table2's order.
+CheckReport checkInMemory(TDM1& dm, const QString& dir, const QString& list, Progress* progress)
+{
+    CurrentScan scan(dir, list);
+    const bool baselineAside = !dm.IBTransaction1.changedData();
+    CheckAside aside(dm.IBDatabase1.databaseName(), baselineAside ? std::optional(selectBaseline(dir)) : std::nullopt);
+    // Read here or there, the baseline tells progress nothing, so that a check
+    // makes the same calls either way; a stop asked meanwhile is honoured at
+    // the walk's first file.
+    std::optional<QList<CheckRow>> baseline;
+    if (!baselineAside)
+        baseline = ReadCheckRows(dm.IBQuery1, selectBaseline(dir), [](qint64) {});
+    aside.waitForSweep();
+
+    EmptyTable2(dm);
+    QList<CheckRow> written;
+    bool inDirectory = true;
+    scan.record(dm, progress, [&](const QString& path, const TSearchRec& entry, const FileSums& sums) {
+        // A path shared with the row before keeps one copy of its text.
+        const QString shared = !written.isEmpty() && written.constLast().path == path ? written.constLast().path : path;
+        written.append(CheckRow{entry.Name, shared, entry.Size, AttrToText(entry.Attr), sums.crc1, sums.crc2});
+        inDirectory = inDirectory && InDirectory(path, dir);
+    });
+    commitScan(dm);
+
+    // Reading the ids and judging a row count as one step each.
+    qint64 total = 3 * written.size();
+    auto tell = [&](qint64 done) {
+        if (progress)
+            progress->judging(QStringLiteral("Проверено файлов"), std::min(done, total), total);
+    };
+    std::optional<QList<CheckRow>> current;
+    if (inDirectory)
+        current = InTableOrder(dm.IBQuery1, std::move(written), tell);
+    if (!current) { // rows no walk of dir writes: judged from table2 as it stands
+        CheckReport report = JudgeScan(dm, dir, progress);
+        EmptyTable2(dm);
+        return report;
+    }
+    const qint64 read = current->size();
+    if (!baseline)
+        baseline = aside.baseline();
+    if (!baseline) // the other connection failed: read here
+        baseline = ReadCheckRows(dm.IBQuery1, selectBaseline(dir), [](qint64) {});
+    total = read + current->size() + baseline->size();
+    tell(read);
+
+    CheckReport report;
+    JudgeInMemory(*baseline, *current, report, [&](qint64 judged) { tell(read + judged); });
+    strikeMovedFromDeleted(report);
+    EmptyTable2(dm);
+    return report;
+}
+
+} // namespace
+
 CheckReport JudgeScan(TDM1& dm, const QString& dir, Progress* progress, CheckJudging judging)
 {
     CheckReport report;
     if (judging == CheckJudging::Statements || !NamesComparedByteForByte(dm.IBQuery1)
         || !judgeInMemory(dm, dir, report, progress))
         judgeByStatements(dm, dir, report, progress);
-
-    // A moved file is missing from its old place, so pass 1 listed that place
-    // as deleted too. Only the exact old names are struck: a substring test
-    // would also strike /d/a.txt because /d/a.txt.bak moved.
-    const QSet<QString> movedFrom(report.movedFrom.cbegin(), report.movedFrom.cend());
-    if (!movedFrom.isEmpty())
-        report.deleted.removeIf([&](const QString& line) { return movedFrom.contains(line); });
+    strikeMovedFromDeleted(report);
     return report;
 }
 
 CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, CheckJudging judging)
 {
     const QString list = extensionList(dm, dir);
+    if (judging == CheckJudging::InMemory && NamesComparedByteForByte(dm.IBQuery1))
+        return checkInMemory(dm, dir, list, progress);
     EmptyTable2(dm);
     ScanToCurrent(dm, dir, list, progress);
     commitScan(dm);

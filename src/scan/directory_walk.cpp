@@ -8,12 +8,15 @@
 
 namespace {
 
-void walk(TIBQuery& query, const QString& table, BulkInsert::InsertRoutine insert, const QString& dir,
-          const QString& list, Progress* progress)
+// How far a CurrentScan may read ahead of the rows written: about a second of
+// reading files, while the database does other work first, for some 20 MB.
+constexpr std::size_t kScanAhead = 1 << 17;
+
+void walk(FileWalker& walker, TIBQuery& query, const QString& table, BulkInsert::InsertRoutine insert,
+          Progress* progress, const CurrentScan::Recorded& recorded = {})
 {
-    FileWalker walker(dir, list.toLower());
     BulkInsert rows(query, table, insert);
-    qint64 recorded = 0;
+    qint64 count = 0;
     FileWalker::Step step;
     while (walker.next(step)) {
         if (step.error) {
@@ -22,10 +25,12 @@ void walk(TIBQuery& query, const QString& table, BulkInsert::InsertRoutine inser
         }
         if (!step.entered) {
             rows.add(step.dir, step.entry, step.sums);
-            ++recorded;
+            if (recorded)
+                recorded(step.dir, step.entry, step.sums);
+            ++count;
         }
         if (progress)
-            progress->walking(step.dir, recorded);
+            progress->walking(step.dir, count);
     }
     rows.flush();
 }
@@ -34,10 +39,24 @@ void walk(TIBQuery& query, const QString& table, BulkInsert::InsertRoutine inser
 
 void ScanToBaseline(TDM1& dm, const QString& dir, const QString& list, Progress* progress)
 {
-    walk(dm.IBQuery1, QStringLiteral("table1"), InsertBaselineRecord, dir, list, progress);
+    FileWalker walker(dir, list.toLower());
+    walk(walker, dm.IBQuery1, QStringLiteral("table1"), InsertBaselineRecord, progress);
 }
 
 void ScanToCurrent(TDM1& dm, const QString& dir, const QString& list, Progress* progress)
 {
-    walk(dm.IBQuery1, QStringLiteral("table2"), InsertCurrentRecord, dir, list, progress);
+    FileWalker walker(dir, list.toLower());
+    walk(walker, dm.IBQuery1, QStringLiteral("table2"), InsertCurrentRecord, progress);
+}
+
+CurrentScan::CurrentScan(const QString& dir, const QString& list)
+    : m_walker(std::make_unique<FileWalker>(dir, list.toLower(), kScanAhead))
+{
+}
+
+CurrentScan::~CurrentScan() = default;
+
+void CurrentScan::record(TDM1& dm, Progress* progress, const Recorded& recorded)
+{
+    walk(*m_walker, dm.IBQuery1, QStringLiteral("table2"), InsertCurrentRecord, progress, recorded);
 }

@@ -4,17 +4,17 @@
 #include "scan/directory_entries.h"
 #include "scan/ext_matches.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
-// Enough to keep the database side busy; each step holds a few short texts.
-constexpr std::size_t kMaxWaiting = 2048;
 // A waiting caller is woken by the first step, and again should it still be
 // waiting once this many have gathered.
 constexpr std::size_t kWakeAfter = 64;
 } // namespace
 
-FileWalker::FileWalker(QString dir, QString lowerList) : m_lowerList(std::move(lowerList))
+FileWalker::FileWalker(QString dir, QString lowerList, std::size_t maxAhead)
+    : m_lowerList(std::move(lowerList)), m_maxAhead(std::max<std::size_t>(maxAhead, 1))
 {
     m_thread = std::thread([this, dir = std::move(dir)] {
         try {
@@ -65,9 +65,9 @@ bool FileWalker::next(Step& step)
 void FileWalker::hand(Step&& step)
 {
     std::unique_lock lock(m_mutex);
-    if (m_steps.size() >= kMaxWaiting && !m_stopping) {
+    if (m_steps.size() >= m_maxAhead && !m_stopping) {
         m_producerWaiting = true;
-        m_changed.wait(lock, [this] { return m_steps.size() < kMaxWaiting || m_stopping; });
+        m_changed.wait(lock, [this] { return m_steps.size() < m_maxAhead || m_stopping; });
         m_producerWaiting = false;
     }
     if (m_stopping)

@@ -28,9 +28,14 @@ public:
         bool entered = false;     // a mark that the walk entered dir
     };
 
+    // Steps handed over and not yet taken, at the most, unless told otherwise:
+    // enough to keep the database side busy.
+    static constexpr std::size_t kDefaultAhead = 2048;
+
     // Starts walking dir for files whose lower-cased extension matches lowerList,
-    // keeping out of the pseudo file systems mounted at that moment.
-    FileWalker(QString dir, QString lowerList);
+    // keeping out of the pseudo file systems mounted at that moment. The walk
+    // waits while maxAhead steps are waiting to be taken.
+    FileWalker(QString dir, QString lowerList, std::size_t maxAhead = kDefaultAhead);
     // Stops the walk where it is and waits for its thread.
     ~FileWalker();
     FileWalker(const FileWalker&) = delete;
@@ -45,6 +50,7 @@ private:
     void hand(Step&& step); // raises Stopped once the caller has gone
 
     const QString m_lowerList;
+    const std::size_t m_maxAhead;
     const PseudoFileSystems m_pseudo = PseudoFileSystems::mounted();
     std::mutex m_mutex;
     std::condition_variable m_changed;

@@ -130,6 +130,8 @@ void TIBQuery::run(bool returnsRows)
             query.bindValue(int(i), values[i]);
     }
     PrepareCursorlessRun(statement.cursorless);
+    if (!returnsRows)
+        m_transaction.noteDataChanged(); // even when it fails: part of it may have run
     if (!query.exec())
         fail(query);
 

@@ -19,6 +19,7 @@ void TIBTransaction::startTransaction()
     if (!db.transaction())
         throw EDatabaseError::fromSql(db.lastError());
     m_active = true;
+    m_changedData = false;
     ++m_generation;
 }
 

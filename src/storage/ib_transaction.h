@@ -21,6 +21,13 @@ public:
     // transaction it was set in is still the open one.
     int generation() const { return m_generation; }
 
+    // Whether a statement that changes data (any but a select or a savepoint's)
+    // has run since the transaction started: until then, another connection
+    // sees the same rows as this transaction does.
+    bool changedData() const { return m_changedData; }
+    // Called by the queries for every statement that changes data.
+    void noteDataChanged() { m_changedData = true; }
+
     // Runs a statement that has no result and no parameters, such as a
     // savepoint's, in the open transaction.
     void executeControl(const QString& sql);
@@ -33,5 +40,6 @@ private:
     TIBDatabase& m_database;
     std::vector<TIBQuery*> m_queries;
     bool m_active = false;
+    bool m_changedData = false;
     int m_generation = 0;
 };

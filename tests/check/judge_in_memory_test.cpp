@@ -221,6 +221,29 @@ TEST_F(JudgeInMemoryTest, GivesTheStatementsReportOnRandomTreesAndChanges)
     EXPECT_EQ(found, 15) << "the rounds find every kind of change";
 }
 
+TEST_F(JudgeInMemoryTest, AWholeCheckGivesTheStatementsReportWithItsTransactionCleanOrNot)
+{
+    // A check whose transaction has changed nothing yet reads the baseline on
+    // a connection of its own; one that has, on its own connection. Either
+    // way, a second check of the same tree finds what the statements found on
+    // the first one's scan.
+    for (unsigned round = 1; round <= 6; ++round) {
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        Scenario scenario(dm, tree.dir(QStringLiteral("r%1").arg(round)), 100 + round);
+        scenario.run();
+        const CheckReport statements = JudgeScan(dm, scenario.dir(), nullptr, CheckJudging::Statements);
+        EmptyTable2(dm);
+        const bool clean = round % 2 == 1;
+        if (clean) {
+            dm.IBTransaction1.commit();
+            dm.IBTransaction1.startTransaction();
+        }
+        ASSERT_EQ(dm.IBTransaction1.changedData(), !clean);
+        expectSameReport(RunCheck(dm, scenario.dir()), statements);
+        EXPECT_EQ(RunCheck(dm, scenario.dir(), nullptr, CheckJudging::Statements).foundBits(), statements.foundBits());
+    }
+}
+
 TEST_F(JudgeInMemoryTest, SeveralEqualFilesElsewhereGiveTheRowTheDatabaseReturnsFirst)
 {
     // Four places hold the same file; it turns up at a fifth. Removing and
