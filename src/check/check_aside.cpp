@@ -4,6 +4,7 @@
 #include "storage/commit_at_end.h"
 #include "storage/connect.h"
 #include "storage/dm1.h"
+#include "storage/table2_indexes.h"
 
 CheckAside::CheckAside(const QString& databaseName, std::optional<Statement> baseline)
     : m_baseline(std::async(std::launch::async, [this, databaseName, baseline = std::move(baseline)] {
@@ -13,6 +14,11 @@ CheckAside::CheckAside(const QString& databaseName, std::optional<Statement> bas
           try {
               TDM1 own;
               ConnectDM1(own, databaseName);
+              if (baseline) {
+                  const QStringList indexes = Table2Indexes(own.IBQuery1);
+                  if (!indexes.isEmpty())
+                      DropIndexes(own.IBDatabase1, indexes);
+              }
               CommitAtEnd(own, [&] {
                   own.IBQuery1.openStatement(Statement(u"select count(*) from table2"));
                   own.IBQuery1.close();
