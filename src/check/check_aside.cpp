@@ -4,7 +4,7 @@
 #include "storage/commit_at_end.h"
 #include "storage/connect.h"
 #include "storage/dm1.h"
-#include "storage/table2_indexes.h"
+#include "storage/file_table_indexes.h"
 
 CheckAside::CheckAside(const QString& databaseName, std::optional<Statement> baseline)
     : m_baseline(std::async(std::launch::async, [this, databaseName, baseline = std::move(baseline)] {
@@ -15,7 +15,7 @@ CheckAside::CheckAside(const QString& databaseName, std::optional<Statement> bas
               TDM1 own;
               ConnectDM1(own, databaseName);
               if (baseline) {
-                  const QStringList indexes = Table2Indexes(own.IBQuery1);
+                  const QStringList indexes = FileTableIndexes(own.IBQuery1);
                   if (!indexes.isEmpty())
                       DropIndexes(own.IBDatabase1, indexes);
               }

@@ -20,10 +20,10 @@
 // 2. Reading the baseline, when given the statement for it: only right when
 //    the check's own transaction has changed nothing yet, since this
 //    connection sees only what is committed. First, before the sweep, it then
-//    drops the indexes that databases of earlier versions keep on table2
-//    (see Table2Indexes): a transaction that has changed nothing holds no
-//    lock on them, and one of another program that does makes the drop give
-//    up at once, to be tried again by the next check.
+//    drops the indexes that databases of earlier versions keep on the file
+//    tables (see FileTableIndexes): a transaction that has changed nothing
+//    holds no lock on them, and another program using them makes the drop
+//    give up at once, to be tried again by the next check.
 //
 // Nothing depends on this work being done here: a failure leaves it to the
 // check's own connection (sweepDone() still returns, baseline() gives

@@ -40,15 +40,13 @@ create table table2 (
   crc2 integer
 );
 
--- Indexes, so that each file's statements find their rows without reading the
--- whole table: "select max(id)" walks the descending index on id, and the
--- lookups by name and directory start from the index on file_name. A key on
--- full_path as well would exceed the engine's key size for paths this long.
+-- "select max(id) from tab" walks the descending index on id.
 --
--- table2 has none: every check writes and deletes all its rows, and keeping
--- index entries for them would cost more than writing the rows themselves,
--- while the check reads the scan whole (a check judged by the per-file
--- statements reads through table2 once per baseline row instead).
+-- The file tables have no index: the check, update and remove read a
+-- directory's rows by full_path, for which a key would exceed the engine's
+-- key size, and a check reads its whole scan at once. Index entries would
+-- cost every row written more than writing the row itself, and again when
+-- its rows are cleared away. Only the per-file statements, kept as the
+-- check's reference, look rows up one by one, and read through the table
+-- for each.
 create descending index tab_id on tab (id);
-create descending index table1_id on table1 (id);
-create index table1_file_name on table1 (file_name);

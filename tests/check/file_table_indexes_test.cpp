@@ -2,18 +2,18 @@
 #include "registration/put_under_control.h"
 #include "storage/connect.h"
 #include "storage/dm1.h"
-#include "storage/table2_indexes.h"
+#include "storage/file_table_indexes.h"
 #include "support/temp_tree.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
 
-// A database of an earlier version keeps indexes on table2; a check whose
-// transaction has changed nothing drops them on its second connection, and
-// only when no other connection is using them.
+// A database of an earlier version keeps indexes on the file tables; a check
+// whose transaction has changed nothing drops them on its second connection,
+// and only when no other connection is using them.
 namespace {
 
-class Table2IndexesTest : public ::testing::Test {
+class FileTableIndexesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -27,10 +27,12 @@ protected:
         tree.file(QStringLiteral("d/new.txt"), "new");
         expectReport(RunCheck(dm, dir()));
         // As the earlier versions made them.
+        dm.IBQuery1.executeStatement(Statement(u"create descending index table1_id on table1 (id)"));
+        dm.IBQuery1.executeStatement(Statement(u"create index table1_file_name on table1 (file_name)"));
         dm.IBQuery1.executeStatement(Statement(u"create descending index table2_id on table2 (id)"));
         dm.IBQuery1.executeStatement(Statement(u"create index table2_file_name on table2 (file_name)"));
         commit();
-        ASSERT_EQ(indexes().size(), 2);
+        ASSERT_EQ(indexes().size(), 4);
     }
 
     // Connects other and runs a lookup through the index on file_name in its
@@ -43,7 +45,7 @@ protected:
     }
 
     QString dir() const { return tree.path(QStringLiteral("d")); }
-    QStringList indexes() { return Table2Indexes(dm.IBQuery1); }
+    QStringList indexes() { return FileTableIndexes(dm.IBQuery1); }
     void commit()
     {
         dm.IBTransaction1.commit();
@@ -61,7 +63,7 @@ protected:
     TDM1 dm;
 };
 
-TEST_F(Table2IndexesTest, ACheckWithNothingChangedYetDropsThem)
+TEST_F(FileTableIndexesTest, ACheckWithNothingChangedYetDropsThem)
 {
     expectReport(RunCheck(dm, dir()));
     commit();
@@ -69,26 +71,26 @@ TEST_F(Table2IndexesTest, ACheckWithNothingChangedYetDropsThem)
     expectReport(RunCheck(dm, dir()));
 }
 
-TEST_F(Table2IndexesTest, ACheckAfterChangesOfItsTransactionKeepsThem)
+TEST_F(FileTableIndexesTest, ACheckAfterChangesOfItsTransactionKeepsThem)
 {
     tree.file(QStringLiteral("e/a.txt"), "a");
     PutUnderControl(dm, tree.path(QStringLiteral("e")), QStringLiteral("*"));
     expectReport(RunCheck(dm, dir()));
     commit();
-    EXPECT_EQ(indexes().size(), 2);
+    EXPECT_EQ(indexes().size(), 4);
 }
 
-TEST_F(Table2IndexesTest, AnotherConnectionUsingThemMakesTheDropGiveUpAtOnce)
+TEST_F(FileTableIndexesTest, AnotherConnectionUsingThemMakesTheDropGiveUpAtOnce)
 {
     TDM1 other;
     useTheIndex(other); // a drop that waited for it would wait for good
     TDM1 own;
     ConnectDM1(own, kDatabaseFileName);
     EXPECT_FALSE(DropIndexes(own.IBDatabase1, indexes()));
-    EXPECT_EQ(indexes().size(), 2);
+    EXPECT_EQ(indexes().size(), 4);
 }
 
-TEST_F(Table2IndexesTest, OnceTheOtherConnectionHasClosedTheyAreDropped)
+TEST_F(FileTableIndexesTest, OnceTheOtherConnectionHasClosedTheyAreDropped)
 {
     {
         TDM1 other;
@@ -99,13 +101,13 @@ TEST_F(Table2IndexesTest, OnceTheOtherConnectionHasClosedTheyAreDropped)
     EXPECT_TRUE(indexes().isEmpty());
 }
 
-TEST_F(Table2IndexesTest, ACheckWhileAnotherConnectionUsesThemKeepsThemAndFindsTheSame)
+TEST_F(FileTableIndexesTest, ACheckWhileAnotherConnectionUsesThemKeepsThemAndFindsTheSame)
 {
     TDM1 other;
     useTheIndex(other);
     expectReport(RunCheck(dm, dir()));
     commit();
-    EXPECT_EQ(indexes().size(), 2);
+    EXPECT_EQ(indexes().size(), 4);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "storage/table2_indexes.h"
+#include "storage/file_table_indexes.h"
 
 #include "storage/ib_database.h"
 #include "storage/ib_query.h"
@@ -8,11 +8,11 @@
 
 #include <ibase.h>
 
-QStringList Table2Indexes(TIBQuery& query)
+QStringList FileTableIndexes(TIBQuery& query)
 {
     QStringList names;
     query.openStatement(Statement(u"select rdb$index_name from rdb$indices"
-                                  u" where rdb$relation_name='TABLE2' and coalesce(rdb$system_flag,0)=0"));
+                                  u" where rdb$relation_name in ('TABLE1','TABLE2') and coalesce(rdb$system_flag,0)=0"));
     if (query.hasRow()) {
         const int name = query.fieldIndex(QStringLiteral("rdb$index_name"));
         do
