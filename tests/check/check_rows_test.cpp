@@ -60,6 +60,15 @@ TEST_F(InTableOrderTest, GivesTheWrittenRowsInTheOrderTheTableReturnsThem)
     EXPECT_EQ(lastRead, 4);
 }
 
+TEST_F(InTableOrderTest, RowsThatComeBackAsWrittenAreGivenAsWritten)
+{
+    insert({3, 4, 5});
+    const std::optional<QList<CheckRow>> ordered = InTableOrder(dm.IBQuery1, written(3, 3), read);
+    ASSERT_TRUE(ordered.has_value());
+    EXPECT_EQ(names(*ordered), (QStringList{name(3), name(4), name(5)}));
+    EXPECT_EQ(lastRead, 3);
+}
+
 TEST_F(InTableOrderTest, GivesNothingWhenTheTableHoldsOtherRowsOrLacksSome)
 {
     insert({1, 2, 3});
