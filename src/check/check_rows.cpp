@@ -40,11 +40,7 @@ QList<CheckRow> ReadCheckRows(TIBQuery& query, const Statement& statement, const
     return rows;
 }
 
-namespace {
-
-// Whether table2 returns exactly count rows whose ids count up by one from the
-// first, asked of the engine, which goes through the ids without sending them.
-bool idsCountUpByOne(TIBQuery& query, qint64 count)
+bool ReturnedAsWritten(TIBQuery& query, qint64 count)
 {
     query.openStatement(Statement(u"execute block returns (rows_read bigint, ascending smallint) as"
                                   u" declare id integer; declare previous integer;"
@@ -59,16 +55,9 @@ bool idsCountUpByOne(TIBQuery& query, qint64 count)
     return yes;
 }
 
-} // namespace
-
 std::optional<QList<CheckRow>> InTableOrder(TIBQuery& query, QList<CheckRow> written,
                                             const std::function<void(qint64 read)>& read)
 {
-    // The usual case: the rows come back in the order they were written.
-    if (idsCountUpByOne(query, written.size())) {
-        read(written.size());
-        return written;
-    }
     std::vector<qint32> ids;
     ids.reserve(std::size_t(written.size()));
     query.openStatement(Statement(u"select id from table2"));

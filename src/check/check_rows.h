@@ -26,6 +26,13 @@ struct CheckRow {
 // directory share their path text.
 QList<CheckRow> ReadCheckRows(TIBQuery& query, const Statement& statement, const std::function<void(qint64 read)>& read);
 
+// Whether the rows a walk has just written into table2, count of them with
+// ids counting up by one from the first, are all the table holds, and come
+// back in the order written, as they do unless the table's pages had room
+// left by rows not yet cleared away. The engine goes through the ids and
+// answers yes or no.
+bool ReturnedAsWritten(TIBQuery& query, qint64 count);
+
 // The rows a walk has just written into table2 (written, in the order of
 // their ids, which count up by one from the first) put in the order in which
 // the database returns table2's rows, found by reading their ids alone: the

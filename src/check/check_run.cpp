@@ -1,8 +1,8 @@
 #include "check/check_run.h"
 
+#include "check/check_aside.h"
 #include "check/judge_in_memory.h"
 #include "check/show_file.h"
-#include "check/check_aside.h"
 #include "common/exception.h"
 #include "common/progress.h"
 #include "scan/attr_text.h"
@@ -34,6 +34,14 @@ void strikeMovedFromDeleted(CheckReport& report)
     const QSet<QString> movedFrom(report.movedFrom.cbegin(), report.movedFrom.cend());
     if (!movedFrom.isEmpty())
         report.deleted.removeIf([&](const QString& line) { return movedFrom.contains(line); });
+}
+
+CheckReport judged(const QList<CheckRow>& baseline, const QList<CheckRow>& current)
+{
+    CheckReport report;
+    JudgeInMemory(baseline, current, report, [](qint64) {});
+    strikeMovedFromDeleted(report);
+    return report;
 }
 
 Statement selectBaseline(const QString& dir)
@@ -254,32 +262,37 @@ CheckReport checkInMemory(TDM1& dm, const QString& dir, const QString& list, Pro
     });
     commitScan(dm);
 
-    // Reading the ids and judging a row count as one step each.
-    qint64 total = 3 * written.size();
+    // Progress hears when judging starts, when the scan's order is known and
+    // when the report is ready; the judging itself runs on another thread.
+    const qint64 total = 2 * written.size();
     auto tell = [&](qint64 done) {
         if (progress)
-            progress->judging(QStringLiteral("Проверено файлов"), std::min(done, total), total);
+            progress->judging(QStringLiteral("Проверено файлов"), done, total);
     };
-    std::optional<QList<CheckRow>> current;
-    if (inDirectory)
-        current = InTableOrder(dm.IBQuery1, std::move(written), tell);
-    if (!current) { // rows no walk of dir writes: judged from table2 as it stands
-        CheckReport report = JudgeScan(dm, dir, progress);
-        EmptyTable2(dm);
-        return report;
-    }
-    const qint64 read = current->size();
+    tell(0);
     if (!baseline)
         baseline = aside.baseline();
     if (!baseline) // the other connection failed: read here
         baseline = ReadCheckRows(dm.IBQuery1, selectBaseline(dir), [](qint64) {});
-    total = read + current->size() + baseline->size();
-    tell(read);
 
+    // The rows are judged in the order written while this thread asks whether
+    // table2 returns them so, as it usually does, and empties table2.
+    auto judgedAsWritten = std::async(std::launch::async, [&] { return judged(*baseline, written); });
+    const bool asWritten = inDirectory && ReturnedAsWritten(dm.IBQuery1, written.size());
+    tell(written.size());
     CheckReport report;
-    JudgeInMemory(*baseline, *current, report, [&](qint64 judged) { tell(read + judged); });
-    strikeMovedFromDeleted(report);
-    EmptyTable2(dm);
+    if (asWritten) {
+        EmptyTable2(dm);
+        report = judgedAsWritten.get();
+    } else {
+        judgedAsWritten.wait();
+        const std::optional<QList<CheckRow>> current =
+            inDirectory ? InTableOrder(dm.IBQuery1, written, [](qint64) {}) : std::nullopt;
+        // Without them, rows no walk of dir writes: judged from table2 as it stands.
+        report = current ? judged(*baseline, *current) : JudgeScan(dm, dir, progress);
+        EmptyTable2(dm);
+    }
+    tell(total);
     return report;
 }
 
