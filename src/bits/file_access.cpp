@@ -11,10 +11,11 @@ class PosixFileAccess final : public FileAccess {
 public:
     int open(const QByteArray& encodedName, bool create) override
     {
-        const int flags = create ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY;
+        if (!create)
+            return OpenForReading(encodedName, O_RDONLY);
         int fd;
         do
-            fd = ::open(encodedName.constData(), flags | O_CLOEXEC, 0666);
+            fd = ::open(encodedName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         while (fd < 0 && errno == EINTR);
         return fd;
     }
@@ -77,6 +78,21 @@ public:
 };
 
 } // namespace
+
+int OpenForReading(const QByteArray& encodedName, int flags)
+{
+    flags |= O_NOATIME | O_CLOEXEC;
+    for (;;) {
+        const int fd = ::open(encodedName.constData(), flags);
+        if (fd < 0 && errno == EINTR)
+            continue;
+        if (fd < 0 && errno == EPERM && (flags & O_NOATIME)) {
+            flags &= ~O_NOATIME;
+            continue;
+        }
+        return fd;
+    }
+}
 
 FileAccess& FileAccess::system()
 {

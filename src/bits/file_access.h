@@ -29,3 +29,11 @@ public:
     // The operating system's files (POSIX).
     static FileAccess& system();
 };
+
+// open(2) for reading (flags holds O_RDONLY and any others) that leaves the
+// access time of the file or directory as it was: a watched file is not to
+// change because it was checked, and a check that updated every access time
+// would write to the disk for each file. Only the owner (or root) may ask so;
+// for others it opens as usual. Retries when interrupted; -1 and errno as
+// open(2) on failure.
+int OpenForReading(const QByteArray& encodedName, int flags);

@@ -36,7 +36,7 @@ void strikeMovedFromDeleted(CheckReport& report)
         report.deleted.removeIf([&](const QString& line) { return movedFrom.contains(line); });
 }
 
-CheckReport judged(const QList<CheckRow>& baseline, const QList<CheckRow>& current)
+CheckReport judgeRows(const QList<CheckRow>& baseline, const QList<CheckRow>& current)
 {
     CheckReport report;
     JudgeInMemory(baseline, current, report, [](qint64) {});
@@ -227,10 +227,6 @@ bool judgeInMemory(TDM1& dm, const QString& dir, CheckReport& report, Progress* 
     return true;
 }
 
-} // namespace
-
-namespace {
-
 // The check judged in memory, with its database work arranged around the
 // walk, which starts reading files at once. Meanwhile table2 is swept on
 // another connection, and the baseline is read, there too when this
@@ -277,7 +273,7 @@ CheckReport checkInMemory(TDM1& dm, const QString& dir, const QString& list, Pro
 
     // The rows are judged in the order written while this thread asks whether
     // table2 returns them so, as it usually does, and empties table2.
-    auto judgedAsWritten = std::async(std::launch::async, [&] { return judged(*baseline, written); });
+    auto judgedAsWritten = std::async(std::launch::async, [&] { return judgeRows(*baseline, written); });
     const bool asWritten = inDirectory && ReturnedAsWritten(dm.IBQuery1, written.size());
     tell(written.size());
     CheckReport report;
@@ -289,7 +285,7 @@ CheckReport checkInMemory(TDM1& dm, const QString& dir, const QString& list, Pro
         const std::optional<QList<CheckRow>> current =
             inDirectory ? InTableOrder(dm.IBQuery1, written, [](qint64) {}) : std::nullopt;
         // Without them, rows no walk of dir writes: judged from table2 as it stands.
-        report = current ? judged(*baseline, *current) : JudgeScan(dm, dir, progress);
+        report = current ? judgeRows(*baseline, *current) : JudgeScan(dm, dir, progress);
         EmptyTable2(dm);
     }
     tell(total);

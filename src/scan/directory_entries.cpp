@@ -1,5 +1,6 @@
 #include "scan/directory_entries.h"
 
+#include "bits/file_access.h"
 #include "scan/dos_time.h"
 #include "scan/pseudo_file_systems.h"
 
@@ -43,7 +44,7 @@ bool ListDirectory(const QString& dir, const PseudoFileSystems& pseudo, std::vec
 {
     entries.clear();
     const QByteArray path = QFile::encodeName(dir);
-    const int fd = open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = OpenForReading(path, O_RDONLY | O_DIRECTORY);
     if (fd < 0)
         return false;
     struct stat self {};

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -123,6 +124,34 @@ TEST(FileWalkerTest, AnUnreadableFileIsTheLastStep)
     }
     EXPECT_TRUE(failed);
     EXPECT_EQ(seen, plain.mid(0, badAt));
+}
+
+} // namespace
+
+namespace {
+
+timespec accessTime(const QString& path)
+{
+    struct stat info {};
+    EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0) << path.toStdString();
+    return info.st_atim;
+}
+
+TEST(FileWalkerTest, LeavesTheAccessTimesOfWhatItReadsAsTheyWere)
+{
+    TempTree tree;
+    const QString file = tree.file(QStringLiteral("d/sub/a.txt"), "contents");
+    const QStringList read{tree.path(QStringLiteral("d")), tree.path(QStringLiteral("d/sub")), file};
+    // Access times older than the modification times: reading would bring
+    // them up to date, as the file system's relatime does once a day.
+    const timespec old[2] = {{978307200, 0}, {0, UTIME_NOW}};
+    for (const QString& path : read)
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), old, 0), 0);
+
+    FileWalker walker(tree.path(QStringLiteral("d")), QStringLiteral("*"));
+    EXPECT_EQ(walked(walker).size(), 3);
+    for (const QString& path : read)
+        EXPECT_EQ(accessTime(path).tv_sec, old[0].tv_sec) << path.toStdString();
 }
 
 } // namespace
