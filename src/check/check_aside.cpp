@@ -6,11 +6,22 @@
 #include "storage/dm1.h"
 #include "storage/file_table_indexes.h"
 
+#include <utility>
+
 CheckAside::CheckAside(const QString& databaseName, std::optional<Statement> baseline)
     : m_baseline(std::async(std::launch::async, [this, databaseName, baseline = std::move(baseline)] {
+          // However the work ends, whoever waits for the sweep goes on.
+          struct SweepEnds {
+              std::promise<void>& swept;
+              bool told = false;
+              void tell()
+              {
+                  if (!std::exchange(told, true))
+                      swept.set_value();
+              }
+              ~SweepEnds() { tell(); }
+          } sweepEnds{m_swept};
           // Failures are dropped here rather than shown: see the class.
-          std::optional<QList<CheckRow>> rows;
-          bool swept = false;
           try {
               TDM1 own;
               ConnectDM1(own, databaseName);
@@ -19,25 +30,17 @@ CheckAside::CheckAside(const QString& databaseName, std::optional<Statement> bas
                   if (!indexes.isEmpty())
                       DropIndexes(own.IBDatabase1, indexes);
               }
-              CommitAtEnd(own, [&] {
+              return CommitAtEnd(own, [&]() -> std::optional<QList<CheckRow>> {
                   own.IBQuery1.openStatement(Statement(u"select count(*) from table2"));
                   own.IBQuery1.close();
-                  swept = true;
-                  m_swept.set_value();
-                  if (baseline)
-                      rows = ReadCheckRows(own.IBQuery1, *baseline, [](qint64) {});
-                  return 0;
+                  sweepEnds.tell();
+                  if (!baseline)
+                      return std::nullopt;
+                  return ReadCheckRows(own.IBQuery1, *baseline, [](qint64) {});
               });
           } catch (const Exception&) {
-              rows.reset();
-          } catch (...) {
-              if (!swept)
-                  m_swept.set_value();
-              throw;
+              return std::optional<QList<CheckRow>>();
           }
-          if (!swept)
-              m_swept.set_value();
-          return rows;
       }))
 {
 }
