@@ -8,7 +8,7 @@ packages=(
   cmake g++ make
   qt6-base-dev libqt6sql6-ibase
   firebird3.0-server-core libfbclient2 firebird3.0-utils firebird-dev firebird3.0-server
-  libgtest-dev libbenchmark-dev
+  libgtest-dev libbenchmark-dev libssl-dev
   xvfb xauth x11-apps imagemagick fonts-dejavu-core
   man-db groff-base bash-completion desktop-file-utils dpkg-dev file gzip
 )

@@ -11,8 +11,10 @@ class PosixFileAccess final : public FileAccess {
 public:
     int open(const QByteArray& encodedName, bool create) override
     {
+        // Without waiting: a FIFO or device put in a file's place since it
+        // was listed must not hold the walk for ever.
         if (!create)
-            return OpenForReading(encodedName, O_RDONLY);
+            return OpenForReading(encodedName, O_RDONLY | O_NONBLOCK);
         int fd;
         do
             fd = ::open(encodedName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);

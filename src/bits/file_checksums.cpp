@@ -87,3 +87,21 @@ FileSums FileChecksums(const QString& fullName)
 {
     return FileChecksums(fullName, FileAccess::system());
 }
+
+FileDigests FileChecksumsAndDigest(const QString& fullName, FileAccess& access)
+{
+    Crc16Accumulator crc;
+    Xor32Accumulator sum;
+    Sha256Accumulator sha;
+    readFile(fullName, access, [&](const quint8* data, std::size_t size) {
+        crc.add(data, size);
+        sum.add(data, size);
+        sha.add(data, size);
+    });
+    return {{crc.result(), sum.result()}, sha.result()};
+}
+
+FileDigests FileChecksumsAndDigest(const QString& fullName)
+{
+    return FileChecksumsAndDigest(fullName, FileAccess::system());
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "bits/sha256_accumulator.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -29,3 +31,13 @@ struct FileSums {
 // Both checksums from one read of the file.
 FileSums FileChecksums(const QString& fullName);
 FileSums FileChecksums(const QString& fullName, FileAccess& access);
+
+// Both checksums and the SHA-256 of the contents, from one read of the file,
+// with the same errors. The checksums are those of FileChecksums; the digest
+// covers exactly the bytes they count.
+struct FileDigests {
+    FileSums sums;
+    Sha256Digest sha256;
+};
+FileDigests FileChecksumsAndDigest(const QString& fullName);
+FileDigests FileChecksumsAndDigest(const QString& fullName, FileAccess& access);

@@ -1,16 +1,30 @@
 #pragma once
 
+#include "check/finding.h"
+
+#include <QList>
 #include <QString>
 #include <QStringList>
 
-// The four lists of an integrity check, each in the order its files were
-// judged.
+// What an integrity check found: the findings in the order the files were
+// judged, and the four lists of the text report rendered from them, each in
+// that order too.
 struct CheckReport {
+    QList<Finding> findings;
+
     QStringList deleted; // full names
     QStringList moved;   // "<old> перемещен в <new>"
     QStringList movedFrom; // the <old> of each moved line, in the same order
     QStringList added;   // full names of new files
     QStringList changed; // "<full name> изменен размер файла," and the like
+
+    // Adds a finding and its lines: a deleted, moved or new file's line in its
+    // list; a changed file's lines of size, attributes and contents, in this
+    // order; a moved file whose attributes changed also gets the attributes
+    // line, under its new name.
+    void add(Finding finding);
+    // Drops the deleted files that are the old places of moved ones.
+    void strikeMovedFromDeleted();
 
     // The exit-status bits of what was found: 1 new, 2 deleted, 4 changed, 8 moved.
     int foundBits() const;

@@ -1,5 +1,6 @@
 #include "check/check_rows.h"
 
+#include "scan/fingerprint_row.h"
 #include "storage/ib_query.h"
 
 #include <algorithm>
@@ -15,6 +16,12 @@ QList<CheckRow> ReadCheckRows(TIBQuery& query, const Statement& statement, const
     const int atr = query.fieldIndex(QStringLiteral("atr"));
     const int crc1 = query.fieldIndex(QStringLiteral("crc1"));
     const int crc2 = query.fieldIndex(QStringLiteral("crc2"));
+    const bool prints = query.hasField(QStringLiteral("mode"));
+    const int sha256 = prints ? query.fieldIndex(QStringLiteral("sha256")) : -1;
+    const int mode = prints ? query.fieldIndex(QStringLiteral("mode")) : -1;
+    const int owner = prints ? query.fieldIndex(QStringLiteral("owner_id")) : -1;
+    const int group = prints ? query.fieldIndex(QStringLiteral("group_id")) : -1;
+    const int target = prints ? query.fieldIndex(QStringLiteral("link_target")) : -1;
     if (!query.hasRow()) {
         query.close();
         return rows;
@@ -31,6 +38,9 @@ QList<CheckRow> ReadCheckRows(TIBQuery& query, const Statement& statement, const
         row.atr = query.field(atr).toString();
         row.crc1 = query.fieldAsInteger(crc1);
         row.crc2 = query.fieldAsInteger(crc2);
+        if (prints)
+            row.print = FingerprintFromColumns(query.field(sha256), query.field(mode), query.field(owner),
+                                               query.field(group), query.field(target));
         rows.append(std::move(row));
         if (rows.size() % 256 == 0)
             read(rows.size());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scan/fingerprint.h"
+
 #include <QList>
 #include <QString>
 #include <functional>
@@ -16,11 +18,13 @@ struct CheckRow {
     QString atr;
     qint32 crc1 = 0;
     qint32 crc2 = 0;
+    // Nothing for a baseline row written before fingerprints were kept.
+    std::optional<Fingerprint> print;
 };
 
 // Every row of the result of statement (a select of at least those columns of
-// table1 or table2), in
-// the order the database returns them, read on query as the per-file routines
+// table1 or table2, and of the fingerprint table's when it has them), in the
+// order the database returns them, read on query as the per-file routines
 // read them (texts as texts, numbers as signed 32-bit integers). read is told
 // the number of rows read so far every few hundred rows. Rows of one
 // directory share their path text.

@@ -11,6 +11,7 @@
 #include "storage/connect.h"
 #include "storage/directory_rows.h"
 #include "storage/dm1.h"
+#include "storage/fingerprint_table.h"
 #include "storage/name_columns.h"
 
 #include <QSet>
@@ -27,26 +28,26 @@ const QString kCount = QStringLiteral("count");
 const QString kCheckColumns = QStringLiteral("file_name,full_path,file_size,atr,crc1,crc2");
 
 // A moved file is missing from its old place, so pass 1 listed that place as
-// deleted too. Only the exact old names are struck: a substring test would
-// also strike /d/a.txt because /d/a.txt.bak moved.
-void strikeMovedFromDeleted(CheckReport& report)
-{
-    const QSet<QString> movedFrom(report.movedFrom.cbegin(), report.movedFrom.cend());
-    if (!movedFrom.isEmpty())
-        report.deleted.removeIf([&](const QString& line) { return movedFrom.contains(line); });
-}
-
+// deleted too.
 CheckReport judgeRows(const QList<CheckRow>& baseline, const QList<CheckRow>& current)
 {
     CheckReport report;
     JudgeInMemory(baseline, current, report, [](qint64) {});
-    strikeMovedFromDeleted(report);
+    report.strikeMovedFromDeleted();
     return report;
 }
 
-Statement selectBaseline(const QString& dir)
+// The baseline rows of dir, with their fingerprints when the database keeps
+// them (prints: HasFingerprintTable).
+Statement selectBaseline(const QString& dir, bool prints)
 {
-    Statement select(QStringLiteral("select ") + kCheckColumns + QStringLiteral(" from table1 where "));
+    if (!prints) {
+        Statement select(QStringLiteral("select ") + kCheckColumns + QStringLiteral(" from table1 where "));
+        return AppendDirectoryRows(select, dir);
+    }
+    Statement select(u"select table1.file_name,table1.full_path,table1.file_size,table1.atr,table1.crc1,table1.crc2,"
+                     u"fingerprint.sha256,fingerprint.mode,fingerprint.owner_id,fingerprint.group_id,"
+                     u"fingerprint.link_target from table1 left join fingerprint on fingerprint.file_id=table1.id where ");
     return AppendDirectoryRows(select, dir);
 }
 
@@ -119,13 +120,19 @@ void judgeCurrent(TDM1& dm, const QString& dir, CheckReport& report, const Judge
             nextRow(dm);
         const param verdict = CompareCurrentFile(dm.IBQuery2, dm.IBQuery1, dir);
         if (verdict.state == param::Moved) {
-            report.moved.append(verdict.text);
-            report.movedFrom.append(verdict.movedFrom);
+            report.add(Finding{.kind = Finding::Moved,
+                               .file = verdict.movedTo,
+                               .from = verdict.movedFrom,
+                               .attributes = verdict.flags.contains(u'A')});
         } else if (verdict.state == param::New) {
-            report.added.append(verdict.text);
+            report.add(Finding{.kind = Finding::New, .file = verdict.text});
+        } else if (!verdict.flags.isEmpty()) {
+            report.add(Finding{.kind = Finding::Changed,
+                               .file = verdict.text,
+                               .size = verdict.flags.contains(u'S'),
+                               .attributes = verdict.flags.contains(u'A'),
+                               .contents = verdict.flags.contains(u'C')});
         }
-        for (QChar letter : verdict.flags)
-            report.changed.append(ChangeLine(verdict.text, letter));
         judged(i + 1, currentRows);
     }
 }
@@ -174,11 +181,15 @@ namespace {
 void judgeByStatements(TDM1& dm, const QString& dir, CheckReport& report, Progress* progress)
 {
     dm.IBQuery1.openStatement(Statement(u"select count(*) from table2"));
+    const auto addDeleted = [&](const QStringList& deleted) {
+        for (const QString& file : deleted)
+            report.add(Finding{.kind = Finding::Deleted, .file = file});
+    };
     if (dm.IBQuery1.fieldAsInteger(kCount) < RunCheckInParallelFrom) {
-        report.deleted = judgeBaseline(dm, dir, [&](qint64 done, qint64 total) {
+        addDeleted(judgeBaseline(dm, dir, [&](qint64 done, qint64 total) {
             if (progress)
                 progress->judging(QStringLiteral("Удаленные файлы"), done, total);
-        });
+        }));
         judgeCurrent(dm, dir, report, [&](qint64 done, qint64 total) {
             if (progress)
                 progress->judging(QStringLiteral("Текущие файлы"), done, total);
@@ -192,7 +203,7 @@ void judgeByStatements(TDM1& dm, const QString& dir, CheckReport& report, Progre
         judgeCurrent(dm, dir, report, both);
         while (!baseline.waitFor(std::chrono::milliseconds(40)))
             both(0, 0);
-        report.deleted = baseline.take();
+        addDeleted(baseline.take());
     }
 }
 
@@ -217,7 +228,8 @@ bool judgeInMemory(TDM1& dm, const QString& dir, CheckReport& report, Progress* 
     for (const CheckRow& row : current)
         if (!InDirectory(row.path, dir))
             return false;
-    const QList<CheckRow> baseline = ReadCheckRows(dm.IBQuery1, selectBaseline(dir), [&](qint64 read) {
+    const bool prints = HasFingerprintTable(dm.IBQuery1);
+    const QList<CheckRow> baseline = ReadCheckRows(dm.IBQuery1, selectBaseline(dir, prints), [&](qint64 read) {
         total = std::max(total, 2 * current.size() + 2 * read);
         tell(current.size() + read);
     });
@@ -238,22 +250,24 @@ CheckReport checkInMemory(TDM1& dm, const QString& dir, const QString& list, Pro
 {
     CurrentScan scan(dir, list);
     const bool baselineAside = !dm.IBTransaction1.changedData();
-    CheckAside aside(dm.IBDatabase1.databaseName(), baselineAside ? std::optional(selectBaseline(dir)) : std::nullopt);
+    const Statement selectBaselineRows = selectBaseline(dir, HasFingerprintTable(dm.IBQuery1));
+    CheckAside aside(dm.IBDatabase1.databaseName(), baselineAside ? std::optional(selectBaselineRows) : std::nullopt);
     // Read here or there, the baseline tells progress nothing, so that a check
     // makes the same calls either way; a stop asked meanwhile is honoured at
     // the walk's first file.
     std::optional<QList<CheckRow>> baseline;
     if (!baselineAside)
-        baseline = ReadCheckRows(dm.IBQuery1, selectBaseline(dir), [](qint64) {});
+        baseline = ReadCheckRows(dm.IBQuery1, selectBaselineRows, [](qint64) {});
     aside.waitForSweep();
 
     EmptyTable2(dm);
     QList<CheckRow> written;
     bool inDirectory = true;
-    scan.record(dm, progress, [&](const QString& path, const TSearchRec& entry, const FileSums& sums) {
+    scan.record(dm, progress,
+                [&](const QString& path, const TSearchRec& entry, const FileSums& sums, const Fingerprint& print) {
         // A path shared with the row before keeps one copy of its text.
         const QString shared = !written.isEmpty() && written.constLast().path == path ? written.constLast().path : path;
-        written.append(CheckRow{entry.Name, shared, entry.Size, AttrToText(entry.Attr), sums.crc1, sums.crc2});
+        written.append(CheckRow{entry.Name, shared, entry.Size, AttrToText(entry.Attr), sums.crc1, sums.crc2, print});
         inDirectory = inDirectory && InDirectory(path, dir);
     });
     commitScan(dm);
@@ -269,7 +283,7 @@ CheckReport checkInMemory(TDM1& dm, const QString& dir, const QString& list, Pro
     if (!baseline)
         baseline = aside.baseline();
     if (!baseline) // the other connection failed: read here
-        baseline = ReadCheckRows(dm.IBQuery1, selectBaseline(dir), [](qint64) {});
+        baseline = ReadCheckRows(dm.IBQuery1, selectBaselineRows, [](qint64) {});
 
     // The rows are judged in the order written while this thread asks whether
     // table2 returns them so, as it usually does, and empties table2.
@@ -300,7 +314,7 @@ CheckReport JudgeScan(TDM1& dm, const QString& dir, Progress* progress, CheckJud
     if (judging == CheckJudging::Statements || !NamesComparedByteForByte(dm.IBQuery1)
         || !judgeInMemory(dm, dir, report, progress))
         judgeByStatements(dm, dir, report, progress);
-    strikeMovedFromDeleted(report);
+    report.strikeMovedFromDeleted();
     return report;
 }
 

@@ -53,6 +53,37 @@ bool sameText(const QString& a, const QString& b)
 
 constexpr qint64 kTellEvery = 256;
 
+// Fingerprints are compared where both rows have one: a baseline row written
+// before they were kept is judged by its own columns alone.
+bool sameAttributes(const CheckRow& old, const CheckRow& now)
+{
+    return !old.print || !now.print || old.print->sameAttributes(*now.print);
+}
+
+bool sameDigest(const CheckRow& old, const CheckRow& now)
+{
+    return !old.print || !now.print || old.print->sha256 == now.print->sha256;
+}
+
+// The baseline row that row moved from: the first of its name and checksums,
+// and digest where both have one, whose place the scan left empty (a copy
+// whose original stays is new); -1 for none.
+template<typename With>
+qsizetype movedFrom(const CheckRow& row, const QList<CheckRow>& baseline, const With& with,
+                    const std::vector<qsizetype>& nextWith,
+                    const std::unordered_set<Place, PlaceHash>& present)
+{
+    const auto chain = with.find(Contents{row.name, row.crc1, row.crc2});
+    if (chain == with.end())
+        return -1;
+    for (qsizetype i = chain->second.first; i >= 0; i = nextWith[std::size_t(i)]) {
+        const CheckRow& old = baseline[i];
+        if (sameDigest(old, row) && !present.contains(Place{old.path, old.name}))
+            return i;
+    }
+    return -1;
+}
+
 } // namespace
 
 void JudgeInMemory(const QList<CheckRow>& baseline, const QList<CheckRow>& current, CheckReport& report,
@@ -72,13 +103,13 @@ void JudgeInMemory(const QList<CheckRow>& baseline, const QList<CheckRow>& curre
         present.insert(Place{row.path, row.name});
     for (const CheckRow& row : baseline) {
         if (!present.contains(Place{row.path, row.name}))
-            report.deleted.append(JoinPath(row.path, row.name));
+            report.add(Finding{.kind = Finding::Deleted, .file = JoinPath(row.path, row.name)});
         tell();
     }
 
     // The baseline rows of each place, first to last, chained through next;
-    // and the first baseline row of each name and contents, the one the
-    // moved-file statement returns first.
+    // and those of each name and checksums, chained through nextWith, first
+    // to last as the moved-file statement returns them.
     struct Chain {
         qsizetype first;
         qsizetype last;
@@ -96,23 +127,29 @@ void JudgeInMemory(const QList<CheckRow>& baseline, const QList<CheckRow>& curre
     }
     // Made when the first file not at its place needs it: a check that finds
     // every file at its place spares it.
-    std::unordered_map<Contents, qsizetype, ContentsHash> firstWith;
-    bool madeFirstWith = false;
-    auto contents = [&]() -> const std::unordered_map<Contents, qsizetype, ContentsHash>& {
-        if (!madeFirstWith) {
-            firstWith.reserve(std::size_t(baseline.size()));
-            for (qsizetype i = 0; i < baseline.size(); ++i)
-                firstWith.try_emplace(Contents{baseline[i].name, baseline[i].crc1, baseline[i].crc2}, i);
-            madeFirstWith = true;
+    std::unordered_map<Contents, Chain, ContentsHash> with;
+    std::vector<qsizetype> nextWith;
+    auto candidates = [&]() -> const std::unordered_map<Contents, Chain, ContentsHash>& {
+        if (nextWith.empty() && !baseline.isEmpty()) {
+            nextWith.assign(std::size_t(baseline.size()), -1);
+            with.reserve(std::size_t(baseline.size()));
+            for (qsizetype i = 0; i < baseline.size(); ++i) {
+                auto [chain, added] =
+                    with.try_emplace(Contents{baseline[i].name, baseline[i].crc1, baseline[i].crc2}, Chain{i, i});
+                if (!added) {
+                    nextWith[std::size_t(chain->second.last)] = i;
+                    chain->second.last = i;
+                }
+            }
         }
-        return firstWith;
+        return with;
     };
 
     // Pass 2.
     for (const CheckRow& row : current) {
         const auto place = at.find(Place{row.path, row.name});
         if (place != at.end()) {
-            // At its place. A change letter is set when no baseline row of the
+            // At its place. A change is reported when no baseline row of the
             // place agrees (the count statements count them all).
             bool sameSize = false;
             bool sameAtr = false;
@@ -120,26 +157,33 @@ void JudgeInMemory(const QList<CheckRow>& baseline, const QList<CheckRow>& curre
             for (qsizetype i = place->second.first; i >= 0; i = next[std::size_t(i)]) {
                 const CheckRow& old = baseline[i];
                 sameSize = sameSize || old.size == row.size;
-                sameAtr = sameAtr || sameText(old.atr, row.atr);
-                sameContents = sameContents || (old.crc1 == row.crc1 && old.crc2 == row.crc2);
+                sameAtr = sameAtr || (sameText(old.atr, row.atr) && sameAttributes(old, row));
+                sameContents = sameContents || (old.crc1 == row.crc1 && old.crc2 == row.crc2 && sameDigest(old, row));
             }
             if (!(sameSize && sameAtr && sameContents)) {
                 const CheckRow& found = baseline[place->second.first];
-                const QString text = JoinPath(found.path, found.name);
-                if (!sameSize)
-                    report.changed.append(ChangeLine(text, u'S'));
-                if (!sameAtr)
-                    report.changed.append(ChangeLine(text, u'A'));
-                if (!sameContents)
-                    report.changed.append(ChangeLine(text, u'C'));
+                report.add(Finding{.kind = Finding::Changed,
+                                   .file = JoinPath(found.path, found.name),
+                                   .size = !sameSize,
+                                   .attributes = !sameAtr,
+                                   .contents = !sameContents,
+                                   .sizeBefore = found.size,
+                                   .sizeAfter = row.size,
+                                   .before = found.print,
+                                   .after = row.print});
             }
-        } else if (const auto moved = contents().find(Contents{row.name, row.crc1, row.crc2}); moved != firstWith.end()) {
-            const CheckRow& old = baseline[moved->second];
-            const QString from = JoinPath(old.path, old.name);
-            report.moved.append(MovedLine(from, JoinPath(row.path, row.name)));
-            report.movedFrom.append(from);
+        } else if (const qsizetype from = movedFrom(row, baseline, candidates(), nextWith, present); from >= 0) {
+            const CheckRow& old = baseline[from];
+            report.add(Finding{.kind = Finding::Moved,
+                               .file = JoinPath(row.path, row.name),
+                               .from = JoinPath(old.path, old.name),
+                               .attributes = !sameText(old.atr, row.atr) || !sameAttributes(old, row),
+                               .sizeBefore = old.size,
+                               .sizeAfter = row.size,
+                               .before = old.print,
+                               .after = row.print});
         } else {
-            report.added.append(JoinPath(row.path, row.name));
+            report.add(Finding{.kind = Finding::New, .file = JoinPath(row.path, row.name)});
         }
         tell();
     }

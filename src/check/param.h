@@ -8,6 +8,7 @@ struct param {
 
     QString text;   // the report line
     qint16 state = NoVerdict;
-    QString flags;  // "S", "A", "C" in this order, for a file at its place
+    QString flags;  // "S", "A", "C" in this order, for a file at its place; "A" for a moved one
     QString movedFrom; // the old full name of a moved file
+    QString movedTo;   // and its new one
 };

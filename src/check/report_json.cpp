@@ -6,44 +6,65 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-namespace {
+#include <grp.h>
+#include <pwd.h>
+#include <vector>
 
-const QChar kLetters[] = {u'S', u'A', u'C'};
-const char* const kKeys[] = {"size", "attributes", "contents"};
+namespace {
 
 QJsonArray names(const QStringList& list)
 {
     return QJsonArray::fromStringList(list);
 }
 
-// The text report gives a changed file one line per change, S, A and C in
-// that order, one after another; the line's ending tells which change it is.
-QJsonArray changedFiles(const QStringList& lines)
+QJsonValue userName(quint32 id)
 {
-    QJsonArray files;
-    QString current;
-    QJsonObject entry;
-    for (const QString& line : lines) {
-        for (int i = 0; i < 3; ++i) {
-            const QString suffix = ChangeLine(QString(), kLetters[i]);
-            if (!line.endsWith(suffix))
-                continue;
-            const QString file = line.chopped(suffix.size());
-            if (entry.isEmpty() || file != current) {
-                if (!entry.isEmpty())
-                    files.append(entry);
-                current = file;
-                entry = {{QStringLiteral("file"), file}};
-                for (const char* key : kKeys)
-                    entry.insert(QLatin1String(key), false);
-            }
-            entry.insert(QLatin1String(kKeys[i]), true);
-            break;
-        }
-    }
-    if (!entry.isEmpty())
-        files.append(entry);
-    return files;
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(id, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return QJsonValue::Null;
+    return QString::fromLocal8Bit(found->pw_name);
+}
+
+QJsonValue groupName(quint32 id)
+{
+    std::vector<char> buffer(16384);
+    group entry{};
+    group* found = nullptr;
+    if (getgrgid_r(id, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return QJsonValue::Null;
+    return QString::fromLocal8Bit(found->gr_name);
+}
+
+// The file as recorded or as found: its size, and what its fingerprint holds
+// when there is one.
+QJsonObject state(qint32 size, const std::optional<Fingerprint>& print)
+{
+    QJsonObject object{{QStringLiteral("size"), size}};
+    if (!print)
+        return object;
+    object.insert(QStringLiteral("type"), FileTypeName(print->mode));
+    object.insert(QStringLiteral("mode"), PermissionText(print->mode));
+    object.insert(QStringLiteral("uid"), qint64(print->owner));
+    object.insert(QStringLiteral("user"), userName(print->owner));
+    object.insert(QStringLiteral("gid"), qint64(print->group));
+    object.insert(QStringLiteral("group"), groupName(print->group));
+    object.insert(QStringLiteral("link"),
+                  print->linkTarget.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(print->linkTarget));
+    object.insert(QStringLiteral("sha256"), print->sha256 ? QJsonValue(QString::fromLatin1(DigestHex(*print->sha256)))
+                                                          : QJsonValue(QJsonValue::Null));
+    return object;
+}
+
+// What was and is of a file whose rows were both read; nothing for the
+// statements' judging, which reads none.
+void addStates(QJsonObject& object, const Finding& finding)
+{
+    if (!finding.sizeBefore || !finding.sizeAfter)
+        return;
+    object.insert(QStringLiteral("before"), state(*finding.sizeBefore, finding.before));
+    object.insert(QStringLiteral("after"), state(*finding.sizeAfter, finding.after));
 }
 
 } // namespace
@@ -51,17 +72,32 @@ QJsonArray changedFiles(const QStringList& lines)
 QByteArray ReportJson(const QString& dir, const CheckReport& report)
 {
     QJsonArray moved;
-    for (qsizetype i = 0; i < report.moved.size(); ++i) {
-        const QString& from = report.movedFrom.at(i);
-        moved.append(QJsonObject{{QStringLiteral("from"), from},
-                                 {QStringLiteral("to"), report.moved.at(i).mid(MovedLine(from, QString()).size())}});
+    QJsonArray changed;
+    for (const Finding& finding : report.findings) {
+        if (finding.kind == Finding::Moved) {
+            QJsonObject entry{{QStringLiteral("from"), finding.from},
+                              {QStringLiteral("to"), finding.file},
+                              {QStringLiteral("attributes"), finding.attributes}};
+            addStates(entry, finding);
+            moved.append(entry);
+        }
+        // A moved file whose attributes changed has its line among the
+        // changed ones too.
+        if (finding.kind == Finding::Changed || (finding.kind == Finding::Moved && finding.attributes)) {
+            QJsonObject entry{{QStringLiteral("file"), finding.file},
+                              {QStringLiteral("size"), finding.size},
+                              {QStringLiteral("attributes"), finding.attributes},
+                              {QStringLiteral("contents"), finding.contents}};
+            addStates(entry, finding);
+            changed.append(entry);
+        }
     }
     const QJsonObject document{
         {QStringLiteral("directory"), dir},
         {QStringLiteral("deleted"), names(report.deleted)},
         {QStringLiteral("moved"), moved},
         {QStringLiteral("new"), names(report.added)},
-        {QStringLiteral("changed"), changedFiles(report.changed)},
+        {QStringLiteral("changed"), changed},
     };
     return QJsonDocument(document).toJson(QJsonDocument::Indented);
 }

@@ -8,8 +8,16 @@ struct CheckReport;
 // The report of a check of dir as one JSON document, for programs to read:
 //   {"directory": dir,
 //    "deleted": [full name, ...],
-//    "moved":   [{"from": old full name, "to": new full name}, ...],
+//    "moved":   [{"from": old full name, "to": new full name, "attributes": bool,
+//                 "before": state, "after": state}, ...],
 //    "new":     [full name, ...],
-//    "changed": [{"file": full name, "size": bool, "attributes": bool, "contents": bool}, ...]}
-// Each list in the order of the text report.
+//    "changed": [{"file": full name, "size": bool, "attributes": bool, "contents": bool,
+//                 "before": state, "after": state}, ...]}
+// Each list in the order of the text report; a moved file whose attributes
+// changed stands among the changed ones too. A state is what the file was as
+// recorded and is as found: {"size": n} and, where both rows have a
+// fingerprint, "type" ("file", "link", "fifo"...), "mode" (octal, "0755"),
+// "uid", "user", "gid", "group" (names null where the system has none),
+// "link" (the link's text, or null) and "sha256" (hex, or null for a name not
+// read). Files judged by the statements alone carry no states.
 QByteArray ReportJson(const QString& dir, const CheckReport& report);

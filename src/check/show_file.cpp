@@ -72,13 +72,22 @@ param CompareCurrentFile(TIBQuery& lookup, TIBQuery& current, const QString& dir
         return result;
     }
 
+    // A copy whose original is still at its place is no move: the old place
+    // must be missing from the scan.
     Statement moved(u"SELECT * from table1 where File_name=");
     moved.quoted(name).sql(u" and crc1=").number(crc1).sql(u" and crc2=").number(crc2).sql(u" and ");
-    lookup.openStatement(AppendDirectoryRows(moved, directory));
+    AppendDirectoryRows(moved, directory)
+        .sql(u" and not exists (select 1 from table2 where table2.file_name=table1.file_name"
+             u" and table2.full_path=table1.full_path)");
+    lookup.openStatement(moved);
     if (!lookup.fieldIsNull(kFileName)) {
         result.state = param::Moved;
         result.movedFrom = JoinPath(lookup.fieldAsString(kFullPath), lookup.fieldAsString(kFileName));
-        result.text = MovedLine(result.movedFrom, JoinPath(path, name));
+        result.movedTo = JoinPath(path, name);
+        result.text = MovedLine(result.movedFrom, result.movedTo);
+        // A file moved and made read-only, say, has changed on the way too.
+        if (lookup.fieldAsString(QStringLiteral("atr")) != atr)
+            result.flags += u'A';
         return result;
     }
 

@@ -9,8 +9,8 @@ int runSum(const QStringList& files, QTextStream& out, QTextStream& err)
     int status = kExitSuccess;
     for (const QString& file : files) {
         try {
-            const FileSums sums = FileChecksums(file);
-            out << sums.crc1 << ' ' << sums.crc2 << ' ' << file << '\n';
+            const FileDigests read = FileChecksumsAndDigest(file);
+            out << read.sums.crc1 << ' ' << read.sums.crc2 << ' ' << DigestHex(read.sha256) << ' ' << file << '\n';
         } catch (const Exception& error) {
             // One unreadable file must not hide the sums of the others.
             err << error.message() << '\n';

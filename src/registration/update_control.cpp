@@ -2,6 +2,7 @@
 
 #include "common/exception.h"
 #include "scan/directory_walk.h"
+#include "storage/delete_directory_rows.h"
 #include "storage/directory_rows.h"
 #include "storage/dm1.h"
 
@@ -40,8 +41,7 @@ void UpdateControl(TDM1& dm, const QString& dir, Progress* progress)
     const QList<Registration> registrations = registrationsAtOrBelow(dm, dir);
     if (std::none_of(registrations.begin(), registrations.end(), [&](const Registration& r) { return r.dir == dir; }))
         throw Exception(QStringLiteral("Директория не стоит на учете: ") + dir);
-    Statement rows(u"delete from table1 where ");
-    dm.IBQuery1.executeStatement(AppendDirectoryRows(rows, dir));
+    DeleteDirectoryRows(dm.IBQuery1, dir);
     for (const Registration& registration : registrations)
         ScanToBaseline(dm, registration.dir, registration.list, progress);
 }

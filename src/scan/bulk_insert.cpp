@@ -1,6 +1,8 @@
 #include "scan/bulk_insert.h"
 
 #include "scan/attr_text.h"
+#include "scan/fingerprint_row.h"
+#include "storage/delete_directory_rows.h"
 #include "storage/database_error.h"
 #include "storage/ib_query.h"
 #include "storage/id_allocation.h"
@@ -24,15 +26,15 @@ constexpr qsizetype kPathBytes = 4096;
 
 } // namespace
 
-BulkInsert::BulkInsert(TIBQuery& query, QString table, InsertRoutine oneByOne)
-    : m_query(query), m_table(std::move(table)), m_oneByOne(oneByOne)
+BulkInsert::BulkInsert(TIBQuery& query, QString table, InsertRoutine oneByOne, bool prints)
+    : m_query(query), m_table(std::move(table)), m_oneByOne(oneByOne), m_prints(prints)
 {
     m_rows.reserve(kBatch);
 }
 
-void BulkInsert::add(const QString& dir, const TSearchRec& entry, const FileSums& sums)
+void BulkInsert::add(const QString& dir, const TSearchRec& entry, const FileSums& sums, const Fingerprint& print)
 {
-    m_rows.push_back(Row{dir, entry, sums});
+    m_rows.push_back(Row{dir, entry, sums, print});
     if (m_rows.size() == std::size_t(kBatch))
         writeBatch();
 }
@@ -40,6 +42,16 @@ void BulkInsert::add(const QString& dir, const TSearchRec& entry, const FileSums
 void BulkInsert::flush()
 {
     writeOneByOne();
+}
+
+void BulkInsert::firstId()
+{
+    // The first row of a walk asks the table for its id, as one by one.
+    if (m_ids.next || m_rows.empty())
+        return;
+    m_ids.next = NextId(m_query, m_table);
+    if (m_prints)
+        DeleteFingerprintsFrom(m_query, *m_ids.next);
 }
 
 void BulkInsert::writeOneByOne()
@@ -52,17 +64,43 @@ void BulkInsert::writeOneByOne()
         std::size_t& written;
         ~Drop() { rows.erase(rows.begin(), rows.begin() + std::ptrdiff_t(written)); }
     } drop{m_rows, written};
+    firstId();
     for (const Row& row : m_rows) {
-        m_oneByOne(m_query, row.dir, row.entry, &m_ids, &row.sums);
+        m_oneByOne(m_query, row.dir, row.entry, &m_ids, &row.sums, m_prints ? &row.print : nullptr);
         ++written;
     }
 }
 
+Statement BulkInsert::fingerprintBatch(qint32 firstId) const
+{
+    qsizetype targetBytes = 0;
+    for (const Row& row : m_rows)
+        targetBytes = std::max(targetBytes, row.print.linkTarget.toUtf8().size());
+    const QString target =
+        QStringLiteral(" as varchar(%1) character set octets) from rdb$database").arg(widthFor(targetBytes, {64, 1024, kPathBytes}));
+    Statement insert(u"insert into fingerprint ");
+    qint32 id = firstId;
+    for (const Row& row : m_rows) {
+        insert.sql(id == firstId ? u"select cast(" : u" union all select cast(");
+        insert.number(id++)
+            .sql(u" as integer),cast(")
+            .quoted(DigestColumnText(row.print))
+            .sql(u" as varchar(64) character set octets),cast(")
+            .number(qint32(row.print.mode))
+            .sql(u" as integer),cast(")
+            .bigNumber(row.print.owner)
+            .sql(u" as bigint),cast(")
+            .bigNumber(row.print.group)
+            .sql(u" as bigint),cast(")
+            .quoted(row.print.linkTarget)
+            .sql(target);
+    }
+    return insert;
+}
+
 void BulkInsert::writeBatch()
 {
-    // The first row of a walk asks the table for its id, as one by one.
-    if (!m_ids.next)
-        m_ids.next = NextId(m_query, m_table);
+    firstId();
 
     qsizetype nameBytes = 0;
     qsizetype pathBytes = 0;
@@ -108,6 +146,10 @@ void BulkInsert::writeBatch()
         writeOneByOne();
         return;
     }
+    // A fingerprint that fails to be written is the database's fault, not a
+    // row's: its error ends the walk.
+    if (m_prints)
+        m_query.executeStatement(fingerprintBatch(*m_ids.next));
     m_ids.next = id;
     m_rows.clear();
 }

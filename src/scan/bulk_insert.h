@@ -1,7 +1,9 @@
 #pragma once
 
 #include "bits/file_checksums.h"
+#include "scan/fingerprint.h"
 #include "scan/insert_record.h"
+#include "storage/statement.h"
 #include "scan/search_rec.h"
 
 #include <QString>
@@ -19,13 +21,17 @@ class TIBQuery;
 // before it written, as without batches.
 class BulkInsert {
 public:
-    using InsertRoutine = void (*)(TIBQuery&, const QString&, const TSearchRec&, IdCounter*, const FileSums*);
+    using InsertRoutine = void (*)(TIBQuery&, const QString&, const TSearchRec&, IdCounter*, const FileSums*,
+                                   const Fingerprint*);
 
-    BulkInsert(TIBQuery& query, QString table, InsertRoutine oneByOne);
+    // With prints, every row's fingerprint is written beside it, and the
+    // fingerprints of the ids about to be given out are cleared first (see
+    // DeleteFingerprintsFrom).
+    BulkInsert(TIBQuery& query, QString table, InsertRoutine oneByOne, bool prints = false);
 
     // Takes the row of the file entry in dir; written by the next full batch
     // or by flush().
-    void add(const QString& dir, const TSearchRec& entry, const FileSums& sums);
+    void add(const QString& dir, const TSearchRec& entry, const FileSums& sums, const Fingerprint& print = {});
     // Writes every row taken and not yet written.
     void flush();
 
@@ -37,13 +43,17 @@ private:
         QString dir;
         TSearchRec entry;
         FileSums sums;
+        Fingerprint print;
     };
+    void firstId();
     void writeBatch();
     void writeOneByOne();
+    Statement fingerprintBatch(qint32 firstId) const;
 
     TIBQuery& m_query;
     const QString m_table;
     const InsertRoutine m_oneByOne;
+    const bool m_prints;
     IdCounter m_ids;
     std::vector<Row> m_rows;
 };

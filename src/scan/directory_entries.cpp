@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -38,9 +40,19 @@ qint32 attributes(const struct stat& info, bool directory, const QString& name)
     return attr;
 }
 
+QString linkText(int dirFd, const char* name, qint64 size)
+{
+    QByteArray target(std::max<qint64>(size, 255) + 1, Qt::Uninitialized);
+    const ssize_t length = readlinkat(dirFd, name, target.data(), std::size_t(target.size()));
+    if (length < 0)
+        return QString();
+    target.truncate(qsizetype(length));
+    return QFile::decodeName(target);
+}
+
 } // namespace
 
-bool ListDirectory(const QString& dir, const PseudoFileSystems& pseudo, std::vector<TSearchRec>& entries)
+bool ListDirectory(const QString& dir, const PseudoFileSystems& pseudo, std::vector<DirectoryEntry>& entries)
 {
     entries.clear();
     const QByteArray path = QFile::encodeName(dir);
@@ -61,27 +73,33 @@ bool ListDirectory(const QString& dir, const PseudoFileSystems& pseudo, std::vec
         const char* raw = entry->d_name;
         if ((raw[0] == '.' && raw[1] == '\0') || (raw[0] == '.' && raw[1] == '.' && raw[2] == '\0'))
             continue;
-        struct stat info {};
-        if (fstatat(fd, raw, &info, AT_SYMLINK_NOFOLLOW) != 0)
+        struct stat own {};
+        if (fstatat(fd, raw, &own, AT_SYMLINK_NOFOLLOW) != 0)
             continue; // vanished since it was listed
-        bool directory = S_ISDIR(info.st_mode);
+        DirectoryEntry found;
+        found.walkInto = S_ISDIR(own.st_mode);
         // Not even opened: opening an automount point would mount it.
-        if (directory && pseudo.contains(info.st_dev))
+        if (found.walkInto && pseudo.contains(own.st_dev))
             continue;
-        if (S_ISLNK(info.st_mode)) {
-            // Only links to regular files count, as the file they point to.
-            if (fstatat(fd, raw, &info, 0) != 0 || !S_ISREG(info.st_mode))
-                continue;
-        } else if (!directory && !S_ISREG(info.st_mode)) {
+        if (!decodeName(raw, found.rec.Name))
             continue;
+        found.print.mode = own.st_mode;
+        found.print.owner = own.st_uid;
+        found.print.group = own.st_gid;
+        // What the design's fields describe: the file a link leads to, where
+        // it leads to one, else the name itself.
+        struct stat shown = own;
+        if (S_ISLNK(own.st_mode)) {
+            found.print.linkTarget = linkText(fd, raw, own.st_size);
+            struct stat target {};
+            if (fstatat(fd, raw, &target, 0) == 0)
+                shown = target;
         }
-        TSearchRec rec;
-        if (!decodeName(raw, rec.Name))
-            continue;
-        rec.Size = qint32(quint32(quint64(info.st_size) & 0xFFFFFFFFu));
-        rec.Time = PackDosDateTime(info.st_mtime);
-        rec.Attr = attributes(info, directory, rec.Name);
-        entries.push_back(std::move(rec));
+        found.readContents = S_ISREG(shown.st_mode);
+        found.rec.Size = found.readContents ? qint32(quint32(quint64(shown.st_size) & 0xFFFFFFFFu)) : 0;
+        found.rec.Time = PackDosDateTime(shown.st_mtime);
+        found.rec.Attr = attributes(shown, found.walkInto, found.rec.Name);
+        entries.push_back(std::move(found));
     }
     return true;
 }

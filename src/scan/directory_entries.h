@@ -1,5 +1,6 @@
 #pragma once
 
+#include "scan/fingerprint.h"
 #include "scan/search_rec.h"
 
 #include <QString>
@@ -7,29 +8,41 @@
 
 class PseudoFileSystems;
 
+// One entry of a directory: what the design's row holds, what the fingerprint
+// holds of the name itself (lstat), and what the walk is to do with it.
+struct DirectoryEntry {
+    TSearchRec rec;
+    Fingerprint print;          // without the digest, which reading gives
+    bool walkInto = false;      // a real directory: walked, never recorded
+    bool readContents = false;  // a regular file or a link to one
+};
+
 // The entries of a directory, in the order the file system returns them,
 // without "." and "..". Returns false, with no entries, when the directory
 // cannot be listed (missing, not readable, path too long).
 //
-// Only what the walk can safely use is reported: real directories, to walk
-// into, and regular files or links to regular files, to record. Links to
-// directories are left out (a link to an ancestor would otherwise be walked
-// forever), and so are FIFOs, sockets, devices and dangling links (opening a
-// FIFO blocks; a dangling link can never be read). Names that are not valid
-// UTF-8 cannot be stored in the database and are left out as well.
-// Directories on one of the pseudo file systems are left out, and such a
-// directory itself cannot be listed: the kernel's interfaces are not files to
-// watch (see pseudo_file_systems.h).
+// Every kind of name is reported, so that nothing planted in a watched tree
+// goes unseen: real directories, to walk into; regular files; and symbolic
+// links, FIFOs, sockets and devices, to be recorded as they are. Only regular
+// files and links to regular files are ever opened (opening a FIFO blocks, a
+// device is no file to watch); links to directories are not walked (a link to
+// an ancestor would be walked forever). Names that are not valid UTF-8 cannot
+// be stored in the database and are left out. Directories on one of the
+// pseudo file systems are left out, and such a directory itself cannot be
+// listed: the kernel's interfaces are not files to watch (see
+// pseudo_file_systems.h).
 //
-// Each entry's fields are made as follows:
+// Each entry's design fields are made as follows:
 // - Name: the name as the file system gives it, decoded from UTF-8;
 // - Size: the low 32 bits of the size in bytes (of the link's target for a
-//   link), as a signed 32-bit integer;
-// - Time: the last-write time, in local time, packed in the DOS format;
-// - Attr: 16 for a directory; 32 (archive) for every file; plus 1 (read-only)
-//   when the owner has no write permission, and 2 (hidden) when the name
-//   begins with ".".
-bool ListDirectory(const QString& dir, const PseudoFileSystems& pseudo, std::vector<TSearchRec>& entries);
+//   link to a regular file), as a signed 32-bit integer; 0 for a name that is
+//   not read;
+// - Time: the last-write time, in local time, packed in the DOS format (of
+//   the link's target, where there is one);
+// - Attr: 16 for a directory; 32 (archive) for every other name; plus 1
+//   (read-only) when the owner has no write permission, and 2 (hidden) when
+//   the name begins with ".".
+bool ListDirectory(const QString& dir, const PseudoFileSystems& pseudo, std::vector<DirectoryEntry>& entries);
 
 // Joins a directory text and a name with a single "/", without normalising:
 // "/" and "sub" give "//sub", as the stored texts have always been made.

@@ -5,6 +5,7 @@
 #include "scan/file_walker.h"
 #include "scan/insert_record.h"
 #include "storage/dm1.h"
+#include "storage/fingerprint_table.h"
 
 namespace {
 
@@ -13,9 +14,9 @@ namespace {
 constexpr std::size_t kScanAhead = 1 << 17;
 
 void walk(FileWalker& walker, TIBQuery& query, const QString& table, BulkInsert::InsertRoutine insert,
-          Progress* progress, const CurrentScan::Recorded& recorded = {})
+          Progress* progress, bool prints, const CurrentScan::Recorded& recorded = {})
 {
-    BulkInsert rows(query, table, insert);
+    BulkInsert rows(query, table, insert, prints);
     qint64 count = 0;
     FileWalker::Step step;
     while (walker.next(step)) {
@@ -24,9 +25,9 @@ void walk(FileWalker& walker, TIBQuery& query, const QString& table, BulkInsert:
             std::rethrow_exception(step.error);
         }
         if (!step.entered) {
-            rows.add(step.dir, step.entry, step.sums);
+            rows.add(step.dir, step.entry, step.sums, step.print);
             if (recorded)
-                recorded(step.dir, step.entry, step.sums);
+                recorded(step.dir, step.entry, step.sums, step.print);
             ++count;
         }
         if (progress)
@@ -39,14 +40,15 @@ void walk(FileWalker& walker, TIBQuery& query, const QString& table, BulkInsert:
 
 void ScanToBaseline(TDM1& dm, const QString& dir, const QString& list, Progress* progress)
 {
+    EnsureFingerprintTable(dm.IBDatabase1, dm.IBQuery1);
     FileWalker walker(dir, list.toLower());
-    walk(walker, dm.IBQuery1, QStringLiteral("table1"), InsertBaselineRecord, progress);
+    walk(walker, dm.IBQuery1, QStringLiteral("table1"), InsertBaselineRecord, progress, true);
 }
 
 void ScanToCurrent(TDM1& dm, const QString& dir, const QString& list, Progress* progress)
 {
     FileWalker walker(dir, list.toLower());
-    walk(walker, dm.IBQuery1, QStringLiteral("table2"), InsertCurrentRecord, progress);
+    walk(walker, dm.IBQuery1, QStringLiteral("table2"), InsertCurrentRecord, progress, false);
 }
 
 CurrentScan::CurrentScan(const QString& dir, const QString& list)
@@ -58,5 +60,5 @@ CurrentScan::~CurrentScan() = default;
 
 void CurrentScan::record(TDM1& dm, Progress* progress, const Recorded& recorded)
 {
-    walk(*m_walker, dm.IBQuery1, QStringLiteral("table2"), InsertCurrentRecord, progress, recorded);
+    walk(*m_walker, dm.IBQuery1, QStringLiteral("table2"), InsertCurrentRecord, progress, false, recorded);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bits/file_checksums.h"
+#include "scan/fingerprint.h"
 #include "scan/search_rec.h"
 
 #include <QString>
@@ -14,7 +15,8 @@ class TDM1;
 // Walks dir and, depth first, every subdirectory below it, recording every file
 // whose extension matches list (see ExtMatches; both are lower-cased first)
 // as a row of table1 (ScanToBaseline) or table2 (ScanToCurrent) through
-// DM1's IBQuery1. Directories are walked whatever their names and never
+// DM1's IBQuery1. ScanToBaseline writes each row's fingerprint beside it,
+// making the fingerprint table first in a database made before it. Directories are walked whatever their names and never
 // recorded; a directory that cannot be listed adds nothing and is no error.
 // An error while recording a file ends the walk; the rows before it stay in
 // the open transaction. Nothing is committed.
@@ -28,8 +30,10 @@ void ScanToCurrent(TDM1& dm, const QString& dir, const QString& list, Progress* 
 // the walk and records nothing.
 class CurrentScan {
 public:
-    // Told of every file taken for a row, in the order of the rows' ids.
-    using Recorded = std::function<void(const QString& dir, const TSearchRec& entry, const FileSums& sums)>;
+    // Told of every file taken for a row, in the order of the rows' ids, with
+    // its fingerprint, which table2 does not keep.
+    using Recorded = std::function<void(const QString& dir, const TSearchRec& entry, const FileSums& sums,
+                                        const Fingerprint& print)>;
 
     CurrentScan(const QString& dir, const QString& list);
     ~CurrentScan();

@@ -1,6 +1,5 @@
 #include "scan/file_walker.h"
 
-#include "scan/attr_text.h"
 #include "scan/directory_entries.h"
 #include "scan/ext_matches.h"
 
@@ -81,27 +80,32 @@ void FileWalker::walk(const QString& dir)
 {
     // The entries are read in full before any of them is handled, so that a
     // deep tree does not hold one open directory per level.
-    std::vector<TSearchRec> entries;
+    std::vector<DirectoryEntry> entries;
     if (!ListDirectory(dir, m_pseudo, entries))
         return;
     Step entered;
     entered.dir = dir;
     entered.entered = true;
     hand(std::move(entered));
-    for (TSearchRec& entry : entries) {
-        if (IsDirectoryAttr(entry.Attr)) {
-            walk(JoinPath(dir, entry.Name));
-        } else if (ExtMatches(FileExtension(entry.Name).toLower(), m_lowerList)) {
+    for (DirectoryEntry& entry : entries) {
+        if (entry.walkInto) {
+            walk(JoinPath(dir, entry.rec.Name));
+        } else if (ExtMatches(FileExtension(entry.rec.Name).toLower(), m_lowerList)) {
             Step file;
             file.dir = dir;
-            try {
-                file.sums = FileChecksums(JoinPath(dir, entry.Name));
-            } catch (...) {
-                file.error = std::current_exception();
-                hand(std::move(file));
-                throw Stopped{}; // nothing after an unreadable file is recorded
+            if (entry.readContents) {
+                try {
+                    const FileDigests read = FileChecksumsAndDigest(JoinPath(dir, entry.rec.Name));
+                    file.sums = read.sums;
+                    entry.print.sha256 = read.sha256;
+                } catch (...) {
+                    file.error = std::current_exception();
+                    hand(std::move(file));
+                    throw Stopped{}; // nothing after an unreadable file is recorded
+                }
             }
-            file.entry = std::move(entry);
+            file.entry = std::move(entry.rec);
+            file.print = std::move(entry.print);
             hand(std::move(file));
         }
     }

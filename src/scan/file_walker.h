@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bits/file_checksums.h"
+#include "scan/fingerprint.h"
 #include "scan/pseudo_file_systems.h"
 #include "scan/search_rec.h"
 
@@ -14,8 +15,9 @@
 // The file-system half of a directory walk, run on a thread of its own so that
 // listing directories and reading files for their checksums overlaps the
 // database work of recording them. It walks depth first, in the order the file
-// system returns entries, and hands over, in that order, every matching file
-// with both its checksums, and a mark for every directory entered. The caller
+// system returns entries, and hands over, in that order, every matching name
+// (see ListDirectory) with both checksums and the fingerprint of what it is,
+// and a mark for every directory entered. The caller
 // records them on its own thread, so every statement still runs there, one
 // after another, exactly as a walk without the thread would run them.
 class FileWalker {
@@ -23,7 +25,8 @@ public:
     struct Step {
         QString dir;              // the directory that holds the file, or was entered
         TSearchRec entry;         // the file; empty for a directory mark
-        FileSums sums{};          // both checksums of the file
+        FileSums sums{};          // both checksums of the file (0 for a name not read)
+        Fingerprint print;        // what the name is, and the digest of what was read
         std::exception_ptr error; // the file could not be read: the walk ends here
         bool entered = false;     // a mark that the walk entered dir
     };

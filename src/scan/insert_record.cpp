@@ -2,11 +2,12 @@
 
 #include "scan/attr_text.h"
 #include "scan/directory_entries.h"
+#include "scan/fingerprint_row.h"
 #include "storage/ib_query.h"
 #include "storage/id_allocation.h"
 
-static void insertRecord(const QString& table, TIBQuery& query, const QString& dir, const TSearchRec& entry,
-                         IdCounter* ids, const FileSums* given)
+static qint32 insertRecord(const QString& table, TIBQuery& query, const QString& dir, const TSearchRec& entry,
+                           IdCounter* ids, const FileSums* given)
 {
     const QString fullName = JoinPath(dir, entry.Name);
     qint32 id = 0;
@@ -36,16 +37,19 @@ static void insertRecord(const QString& table, TIBQuery& query, const QString& d
                                .sql(u")"));
     if (ids)
         ids->next = id + 1;
+    return id;
 }
 
 void InsertBaselineRecord(TIBQuery& query, const QString& dir, const TSearchRec& entry, IdCounter* ids,
-                          const FileSums* sums)
+                          const FileSums* sums, const Fingerprint* print)
 {
-    insertRecord(QStringLiteral("table1"), query, dir, entry, ids, sums);
+    const qint32 id = insertRecord(QStringLiteral("table1"), query, dir, entry, ids, sums);
+    if (print)
+        InsertFingerprint(query, id, *print);
 }
 
 void InsertCurrentRecord(TIBQuery& query, const QString& dir, const TSearchRec& entry, IdCounter* ids,
-                         const FileSums* sums)
+                         const FileSums* sums, const Fingerprint*)
 {
     insertRecord(QStringLiteral("table2"), query, dir, entry, ids, sums);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bits/file_checksums.h"
+#include "scan/fingerprint.h"
 #include "scan/search_rec.h"
 
 #include <QString>
@@ -20,8 +21,10 @@ struct IdCounter {
 // packed time as text, AttrToText and both checksums of the file, read once.
 // After a normal return exactly one row has been added, uncommitted; when the
 // file cannot be read, EFileBitError names it and no row is added. sums, when
-// given, are the file's checksums read beforehand.
+// given, are the file's checksums read beforehand. print, when given, is the
+// file's fingerprint, which InsertBaselineRecord adds to the fingerprint table
+// with the row's id (a check keeps the scan's own in memory).
 void InsertBaselineRecord(TIBQuery& query, const QString& dir, const TSearchRec& entry, IdCounter* ids = nullptr,
-                          const FileSums* sums = nullptr);
+                          const FileSums* sums = nullptr, const Fingerprint* print = nullptr);
 void InsertCurrentRecord(TIBQuery& query, const QString& dir, const TSearchRec& entry, IdCounter* ids = nullptr,
-                         const FileSums* sums = nullptr);
+                         const FileSums* sums = nullptr, const Fingerprint* print = nullptr);

@@ -60,6 +60,8 @@ public:
     // The same by the column's position, found once with fieldIndex(), for
     // reading many rows of one result.
     int fieldIndex(const QString& name) const;
+    // Whether the open result has a column of that name.
+    bool hasField(const QString& name) const { return m_active && m_columns.indexOf(name) >= 0; }
     const QVariant& field(int index) const;
     qint32 fieldAsInteger(int index) const;
 

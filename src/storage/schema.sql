@@ -50,3 +50,23 @@ create table table2 (
 -- check's reference, look rows up one by one, and read through the table
 -- for each.
 create descending index tab_id on tab (id);
+
+-- What a check compares besides the columns above, one row per table1 row
+-- that add or update wrote, tied to it by its id. sha256 is the digest of the
+-- contents in hex, null for a name that is not read (a device, a FIFO, a link
+-- to neither a file); mode is st_mode (file type and permission bits), owner
+-- and group the ids; link_target the text of a symbolic link, null for any
+-- other name. Rows of table1 without one were written before it existed and
+-- are judged by their own columns alone.
+--
+-- The index serves the deletes of a directory's rows and the join of the
+-- check's baseline read, both by id.
+create table fingerprint (
+  file_id integer,
+  sha256 varchar(64) character set octets,
+  mode integer,
+  owner_id bigint,
+  group_id bigint,
+  link_target varchar(4096) character set octets
+);
+create index fingerprint_file_id on fingerprint (file_id);

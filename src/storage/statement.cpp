@@ -22,6 +22,14 @@ Statement& Statement::number(qint32 value)
     return *this;
 }
 
+Statement& Statement::bigNumber(qint64 value)
+{
+    m_marks.push_back(m_shape.size());
+    m_shape += u'?';
+    m_values.append(value);
+    return *this;
+}
+
 QString Statement::line() const
 {
     // Made only when asked for: the statements run as shape and values.
@@ -33,7 +41,7 @@ QString Statement::line() const
         if (value.typeId() == QMetaType::QString)
             line += u'\'' + value.toString().replace(QStringLiteral("'"), QStringLiteral("''")) + u'\'';
         else
-            line += QString::number(value.toInt());
+            line += QString::number(value.toLongLong());
         from = m_marks[i] + 1;
     }
     line += QStringView(m_shape).mid(from);

@@ -24,6 +24,7 @@ public:
     Statement& sql(QStringView piece);
     Statement& quoted(const QString& text);
     Statement& number(qint32 value);
+    Statement& bigNumber(qint64 value);
 
     QString line() const;
     const QString& shape() const { return m_shape; }

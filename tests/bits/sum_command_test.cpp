@@ -17,7 +17,8 @@ TEST(SumCommand, PrintsBothChecksumsAndGoesOnAfterAnError)
     QTextStream out(&outText);
     QTextStream err(&errText);
     EXPECT_EQ(runSum({abc, missing, abca}, out, err), kExitFailure);
-    EXPECT_EQ(outText, QStringLiteral("4589 12994182 ") + abc + QStringLiteral("\n12029 -2033826170 ") + abca
+    EXPECT_EQ(outText, QStringLiteral("4589 12994182 %1 ").arg(QLatin1StringView("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad")) + abc
+                           + QStringLiteral("\n12029 -2033826170 %1 ").arg(QLatin1StringView("5c3f67b7fa84dfbe1118387cad14793929845a5bc7c0080c4d8309d37baa68d0")) + abca
                            + QStringLiteral("\n"));
     EXPECT_EQ(errText, kFileInitErrorText + missing + QStringLiteral("\n"));
 }
@@ -31,6 +32,6 @@ TEST(SumCommand, SucceedsWhenEveryFileIsRead)
     QTextStream out(&outText);
     QTextStream err(&errText);
     EXPECT_EQ(runSum({empty}, out, err), kExitSuccess);
-    EXPECT_EQ(outText, QStringLiteral("0 0 ") + empty + QStringLiteral("\n"));
+    EXPECT_EQ(outText, QStringLiteral("0 0 e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855 ") + empty + QStringLiteral("\n"));
     EXPECT_TRUE(errText.isEmpty());
 }

@@ -109,18 +109,22 @@ TEST_F(DirectoryWalkTest, StoresOddNamesExactly)
     EXPECT_EQ(recordedNames(), expected);
 }
 
-TEST_F(DirectoryWalkTest, LeavesOutLinksToDirectoriesFifosAndDanglingLinks)
+// Every name is seen: links, FIFOs and dangling links are rows like files;
+// a link to a directory is recorded, not walked.
+TEST_F(DirectoryWalkTest, RecordsLinksFifosAndDanglingLinksAndWalksNoLinkedDirectory)
 {
     tree.file(QStringLiteral("real.txt"), "x");
     tree.dir(QStringLiteral("sub"));
     const QByteArray root = QFile::encodeName(tree.path());
-    ASSERT_EQ(symlink(root.constData(), (root + "/sub/loop").constData()), 0);
+    ASSERT_EQ(symlink(root.constData(), (root + "/sub/loop.txt").constData()), 0);
     ASSERT_EQ(symlink((root + "/real.txt").constData(), (root + "/link.txt").constData()), 0);
     ASSERT_EQ(symlink((root + "/nowhere").constData(), (root + "/dangling.txt").constData()), 0);
     ASSERT_EQ(mkfifo((root + "/pipe.txt").constData(), 0600), 0);
 
     ScanToBaseline(dm, tree.path(), QStringLiteral("txt"));
-    EXPECT_EQ(recordedNames(), (QStringList{QStringLiteral("link.txt"), QStringLiteral("real.txt")}));
+    EXPECT_EQ(recordedNames(), (QStringList{QStringLiteral("dangling.txt"), QStringLiteral("link.txt"),
+                                            QStringLiteral("pipe.txt"), QStringLiteral("real.txt"),
+                                            QStringLiteral("sub/loop.txt")}));
 }
 
 TEST_F(DirectoryWalkTest, AMissingStartOrAnUnlistableDirectoryAddsNothing)

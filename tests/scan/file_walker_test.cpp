@@ -16,15 +16,15 @@ namespace {
 // The walk as a plain recursion over ListDirectory would make it.
 void listInOrder(const QString& dir, QStringList& out)
 {
-    std::vector<TSearchRec> entries;
+    std::vector<DirectoryEntry> entries;
     if (!ListDirectory(dir, PseudoFileSystems::mounted(), entries))
         return;
     out.append(QStringLiteral("> ") + dir);
-    for (const TSearchRec& entry : entries) {
-        if (entry.Attr & faDirectory)
-            listInOrder(JoinPath(dir, entry.Name), out);
+    for (const DirectoryEntry& entry : entries) {
+        if (entry.walkInto)
+            listInOrder(JoinPath(dir, entry.rec.Name), out);
         else
-            out.append(JoinPath(dir, entry.Name));
+            out.append(JoinPath(dir, entry.rec.Name));
     }
 }
 

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <optional>
+#include <tuple>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -31,8 +32,9 @@ protected:
 };
 
 // Opening a FIFO for reading waits for a writer that never comes; a device
-// is no file to watch. Through a link they are left out as they are without.
-TEST_F(WalkBoundariesTest, LinksToAFifoOrADeviceAreNotRecorded)
+// is no file to watch. Links to them are recorded, never opened: size and
+// both checksums 0.
+TEST_F(WalkBoundariesTest, LinksToAFifoOrADeviceAreRecordedUnread)
 {
     tree.file(QStringLiteral("real.txt"), "x");
     const QByteArray root = QFile::encodeName(tree.path());
@@ -47,7 +49,11 @@ TEST_F(WalkBoundariesTest, LinksToAFifoOrADeviceAreNotRecorded)
     ASSERT_EQ(write(writer, "x", 1), 1);
     ScanToBaseline(dm, tree.path(), QStringLiteral("txt"));
     close(writer);
-    EXPECT_EQ(recorded(), QStringList{QStringLiteral("real.txt")});
+    EXPECT_EQ(recorded(), (QStringList{QStringLiteral("real.txt"), QStringLiteral("to-fifo.txt"),
+                                       QStringLiteral("to-null.txt"), QStringLiteral("to-zero.txt")}));
+    for (const FileRow& row : ReadFileRows(dm, QStringLiteral("table1")))
+        if (row.name != u"real.txt")
+            EXPECT_EQ(std::tuple(row.size, row.crc1, row.crc2), std::tuple(0, 0, 0)) << row.name.toStdString();
 }
 
 // The walk lower-cases the list itself; the caller passes it as it is stored.
