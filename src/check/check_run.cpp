@@ -120,18 +120,18 @@ void judgeCurrent(TDM1& dm, const QString& dir, CheckReport& report, const Judge
             nextRow(dm);
         const param verdict = CompareCurrentFile(dm.IBQuery2, dm.IBQuery1, dir);
         if (verdict.state == param::Moved) {
-            report.add(Finding{.kind = Finding::Moved,
-                               .file = verdict.movedTo,
-                               .from = verdict.movedFrom,
-                               .attributes = verdict.flags.contains(u'A')});
+            Finding moved = Finding::of(Finding::Moved, verdict.movedTo);
+            moved.from = verdict.movedFrom;
+            moved.attributes = verdict.flags.contains(u'A');
+            report.add(std::move(moved));
         } else if (verdict.state == param::New) {
-            report.add(Finding{.kind = Finding::New, .file = verdict.text});
+            report.add(Finding::of(Finding::New, verdict.text));
         } else if (!verdict.flags.isEmpty()) {
-            report.add(Finding{.kind = Finding::Changed,
-                               .file = verdict.text,
-                               .size = verdict.flags.contains(u'S'),
-                               .attributes = verdict.flags.contains(u'A'),
-                               .contents = verdict.flags.contains(u'C')});
+            Finding changed = Finding::of(Finding::Changed, verdict.text);
+            changed.size = verdict.flags.contains(u'S');
+            changed.attributes = verdict.flags.contains(u'A');
+            changed.contents = verdict.flags.contains(u'C');
+            report.add(std::move(changed));
         }
         judged(i + 1, currentRows);
     }
@@ -183,7 +183,7 @@ void judgeByStatements(TDM1& dm, const QString& dir, CheckReport& report, Progre
     dm.IBQuery1.openStatement(Statement(u"select count(*) from table2"));
     const auto addDeleted = [&](const QStringList& deleted) {
         for (const QString& file : deleted)
-            report.add(Finding{.kind = Finding::Deleted, .file = file});
+            report.add(Finding::of(Finding::Deleted, file));
     };
     if (dm.IBQuery1.fieldAsInteger(kCount) < RunCheckInParallelFrom) {
         addDeleted(judgeBaseline(dm, dir, [&](qint64 done, qint64 total) {

@@ -24,4 +24,12 @@ struct Finding {
     std::optional<qint32> sizeAfter;
     std::optional<Fingerprint> before;
     std::optional<Fingerprint> after;
+
+    static Finding of(Kind kind, QString file)
+    {
+        Finding finding;
+        finding.kind = kind;
+        finding.file = std::move(file);
+        return finding;
+    }
 };

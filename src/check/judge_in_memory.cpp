@@ -65,6 +65,15 @@ bool sameDigest(const CheckRow& old, const CheckRow& now)
     return !old.print || !now.print || old.print->sha256 == now.print->sha256;
 }
 
+Finding withStates(Finding finding, const CheckRow& old, const CheckRow& now)
+{
+    finding.sizeBefore = old.size;
+    finding.sizeAfter = now.size;
+    finding.before = old.print;
+    finding.after = now.print;
+    return finding;
+}
+
 // The baseline row that row moved from: the first of its name and checksums,
 // and digest where both have one, whose place the scan left empty (a copy
 // whose original stays is new); -1 for none.
@@ -103,7 +112,7 @@ void JudgeInMemory(const QList<CheckRow>& baseline, const QList<CheckRow>& curre
         present.insert(Place{row.path, row.name});
     for (const CheckRow& row : baseline) {
         if (!present.contains(Place{row.path, row.name}))
-            report.add(Finding{.kind = Finding::Deleted, .file = JoinPath(row.path, row.name)});
+            report.add(Finding::of(Finding::Deleted, JoinPath(row.path, row.name)));
         tell();
     }
 
@@ -162,28 +171,20 @@ void JudgeInMemory(const QList<CheckRow>& baseline, const QList<CheckRow>& curre
             }
             if (!(sameSize && sameAtr && sameContents)) {
                 const CheckRow& found = baseline[place->second.first];
-                report.add(Finding{.kind = Finding::Changed,
-                                   .file = JoinPath(found.path, found.name),
-                                   .size = !sameSize,
-                                   .attributes = !sameAtr,
-                                   .contents = !sameContents,
-                                   .sizeBefore = found.size,
-                                   .sizeAfter = row.size,
-                                   .before = found.print,
-                                   .after = row.print});
+                Finding changed = Finding::of(Finding::Changed, JoinPath(found.path, found.name));
+                changed.size = !sameSize;
+                changed.attributes = !sameAtr;
+                changed.contents = !sameContents;
+                report.add(withStates(std::move(changed), found, row));
             }
         } else if (const qsizetype from = movedFrom(row, baseline, candidates(), nextWith, present); from >= 0) {
             const CheckRow& old = baseline[from];
-            report.add(Finding{.kind = Finding::Moved,
-                               .file = JoinPath(row.path, row.name),
-                               .from = JoinPath(old.path, old.name),
-                               .attributes = !sameText(old.atr, row.atr) || !sameAttributes(old, row),
-                               .sizeBefore = old.size,
-                               .sizeAfter = row.size,
-                               .before = old.print,
-                               .after = row.print});
+            Finding moved = Finding::of(Finding::Moved, JoinPath(row.path, row.name));
+            moved.from = JoinPath(old.path, old.name);
+            moved.attributes = !sameText(old.atr, row.atr) || !sameAttributes(old, row);
+            report.add(withStates(std::move(moved), old, row));
         } else {
-            report.add(Finding{.kind = Finding::New, .file = JoinPath(row.path, row.name)});
+            report.add(Finding::of(Finding::New, JoinPath(row.path, row.name)));
         }
         tell();
     }

@@ -40,9 +40,9 @@ void walk(FileWalker& walker, TIBQuery& query, const QString& table, BulkInsert:
 
 void ScanToBaseline(TDM1& dm, const QString& dir, const QString& list, Progress* progress)
 {
-    EnsureFingerprintTable(dm.IBDatabase1, dm.IBQuery1);
+    const bool prints = HasFingerprintTable(dm.IBQuery1);
     FileWalker walker(dir, list.toLower());
-    walk(walker, dm.IBQuery1, QStringLiteral("table1"), InsertBaselineRecord, progress, true);
+    walk(walker, dm.IBQuery1, QStringLiteral("table1"), InsertBaselineRecord, progress, prints);
 }
 
 void ScanToCurrent(TDM1& dm, const QString& dir, const QString& list, Progress* progress)

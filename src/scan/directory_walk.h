@@ -15,8 +15,8 @@ class TDM1;
 // Walks dir and, depth first, every subdirectory below it, recording every file
 // whose extension matches list (see ExtMatches; both are lower-cased first)
 // as a row of table1 (ScanToBaseline) or table2 (ScanToCurrent) through
-// DM1's IBQuery1. ScanToBaseline writes each row's fingerprint beside it,
-// making the fingerprint table first in a database made before it. Directories are walked whatever their names and never
+// DM1's IBQuery1. ScanToBaseline writes each row's fingerprint beside it
+// (connecting made the table where it was missing). Directories are walked whatever their names and never
 // recorded; a directory that cannot be listed adds nothing and is no error.
 // An error while recording a file ends the walk; the rows before it stay in
 // the open transaction. Nothing is committed.

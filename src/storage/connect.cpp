@@ -2,6 +2,7 @@
 
 #include "storage/database_error.h"
 #include "storage/dm1.h"
+#include "storage/fingerprint_table.h"
 
 #include <QDeadlineTimer>
 #include <QThread>
@@ -10,6 +11,7 @@ void ConnectDM1(TDM1& dm, const QString& databaseName)
 {
     dm.IBDatabase1.setDatabaseName(databaseName);
     dm.IBDatabase1.open();
+    EnsureFingerprintTable(dm.IBDatabase1);
     dm.IBTransaction1.startTransaction();
 }
 

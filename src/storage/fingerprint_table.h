@@ -7,8 +7,10 @@ class TIBQuery;
 // this version, or written to by it once. Runs one statement on query.
 bool HasFingerprintTable(TIBQuery& query);
 
-// Makes the fingerprint table in a database made before it, in a transaction
-// of its own on database's connection, committed at once: the engine lets no
-// transaction use a table that it created itself. Nothing when it is there.
+// Makes the fingerprint table, empty, in a database made before it: on
+// database's connection, right after connecting and before its transaction
+// starts, each statement committed at once. A transaction sees no table made
+// after it began, and the window keeps its one transaction open all day, so
+// the table cannot wait for the first add. Nothing when the table is there.
 // Raises EDatabaseError when the engine refuses.
-void EnsureFingerprintTable(TIBDatabase& database, TIBQuery& query);
+void EnsureFingerprintTable(TIBDatabase& database);

@@ -1,0 +1,302 @@
+#include "bits/file_checksums.h"
+#include "check/check_run.h"
+#include "check/report_json.h"
+#include "common/command_stop.h"
+#include "common/progress.h"
+#include "registration/put_under_control.h"
+#include "registration/update_control.h"
+#include "storage/command_savepoint.h"
+#include "storage/connect.h"
+#include "storage/dm1.h"
+#include "storage/fingerprint_table.h"
+#include "support/file_rows.h"
+#include "support/temp_tree.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// The changes that the checksums and the attribute text cannot see, each made
+// on a tree of its own and each to be reported; an unchanged tree stays clean.
+namespace {
+
+// A file whose two checksums stay the same when two aligned 4-byte groups
+// 131,068 bytes apart trade places.
+QByteArray forgeable()
+{
+    QByteArray bytes(140000, '\0');
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        bytes[i] = char((i * 7919) >> 3);
+    return bytes;
+}
+
+void swapGroups(const QString& path)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    const QByteArray first = bytes.mid(64, 4);
+    bytes.replace(64, 4, bytes.mid(64 + 131068, 4));
+    bytes.replace(64 + 131068, 4, first);
+    file.seek(0);
+    file.write(bytes);
+}
+
+QByteArray native(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+struct TamperCase {
+    const char* name;
+    bool needsRoot;
+    std::function<void(TempTree&)> change;
+    // The report's lines, with the tree's path cut.
+    QStringList deleted, moved, added, changed;
+};
+
+const QString kA = QStringLiteral(" изменены атрибуты файла,");
+const QString kC = QStringLiteral(" изменено содержание файла,");
+const QString kS = QStringLiteral(" изменен размер файла,");
+
+QList<TamperCase> tamperCases()
+{
+    auto chmodTo = [](const char* file, mode_t mode) {
+        return [=](TempTree& tree) { ASSERT_EQ(chmod(native(tree.path(QStringLiteral("d/") + QString::fromUtf8(file))), mode), 0); };
+    };
+    return {
+        {"unchanged", false, [](TempTree&) {}, {}, {}, {}, {}},
+        {"two groups swapped", false,
+         [](TempTree& tree) {
+             const QString big = tree.path(QStringLiteral("d/big.bin"));
+             const FileSums before = FileChecksums(big);
+             swapGroups(big);
+             const FileSums after = FileChecksums(big);
+             ASSERT_EQ(std::tuple(before.crc1, before.crc2), std::tuple(after.crc1, after.crc2))
+                 << "the checksums alone do not see this";
+         },
+         {}, {}, {}, {QStringLiteral("big.bin") + kC}},
+        {"setuid", false, chmodTo("bin/id", 04755), {}, {}, {}, {QStringLiteral("bin/id") + kA}},
+        {"writable by others", false, chmodTo("etc/hosts", 0646), {}, {}, {}, {QStringLiteral("etc/hosts") + kA}},
+        {"secret key readable", false, chmodTo("etc/key", 0644), {}, {}, {}, {QStringLiteral("etc/key") + kA}},
+        {"owner", true,
+         [](TempTree& tree) { ASSERT_EQ(lchown(native(tree.path(QStringLiteral("d/etc/hosts"))), 1, -1), 0); },
+         {}, {}, {}, {QStringLiteral("etc/hosts") + kA}},
+        {"group", true,
+         [](TempTree& tree) { ASSERT_EQ(lchown(native(tree.path(QStringLiteral("d/etc/hosts"))), -1, 1), 0); },
+         {}, {}, {}, {QStringLiteral("etc/hosts") + kA}},
+        {"file turned into a link to its twin", false,
+         [](TempTree& tree) {
+             tree.file(QStringLiteral("twin"), "127.0.0.1 localhost\n");
+             QFile::remove(tree.path(QStringLiteral("d/etc/hosts")));
+             ASSERT_EQ(symlink(native(tree.path(QStringLiteral("twin"))), native(tree.path(QStringLiteral("d/etc/hosts")))), 0);
+         },
+         {}, {}, {}, {QStringLiteral("etc/hosts") + kA}},
+        {"link retargeted to a copy", false,
+         [](TempTree& tree) {
+             tree.file(QStringLiteral("copy"), "#!/bin/sh\n");
+             QFile::remove(tree.path(QStringLiteral("d/bin/sh")));
+             ASSERT_EQ(symlink(native(tree.path(QStringLiteral("copy"))), native(tree.path(QStringLiteral("d/bin/sh")))), 0);
+         },
+         {}, {}, {}, {QStringLiteral("bin/sh") + kA}},
+        {"planted FIFO", false,
+         [](TempTree& tree) { ASSERT_EQ(mkfifo(native(tree.path(QStringLiteral("d/etc/pipe"))), 0600), 0); },
+         {}, {}, {QStringLiteral("etc/pipe")}, {}},
+        {"zeros appended to an empty file", false,
+         [](TempTree& tree) { tree.file(QStringLiteral("d/etc/empty"), QByteArray(4096, '\0')); },
+         {}, {}, {}, {QStringLiteral("etc/empty") + kS, QStringLiteral("etc/empty") + kC}},
+        {"moved and made setuid", false,
+         [](TempTree& tree) {
+             tree.dir(QStringLiteral("d/usr"));
+             ASSERT_TRUE(QFile::rename(tree.path(QStringLiteral("d/bin/id")), tree.path(QStringLiteral("d/usr/id"))));
+             ASSERT_EQ(chmod(native(tree.path(QStringLiteral("d/usr/id"))), 04755), 0);
+         },
+         {}, {QStringLiteral("bin/id перемещен в usr/id")}, {}, {QStringLiteral("usr/id") + kA}},
+    };
+}
+
+class FingerprintCheckTest : public ::testing::Test {
+public:
+    // A small /etc and /bin under root.
+    static void plant(TempTree& tree, const QString& root)
+    {
+        auto file = [&](const char* name, const QByteArray& contents, mode_t mode) {
+            const QString path = tree.file(root + u'/' + QString::fromUtf8(name), contents);
+            ASSERT_EQ(chmod(native(path), mode), 0);
+        };
+        file("etc/hosts", "127.0.0.1 localhost\n", 0644);
+        file("etc/key", "secret", 0600);
+        file("etc/empty", QByteArray(), 0644);
+        file("bin/id", "\x7f" "ELF binary", 0755);
+        file("bin/sh.real", "#!/bin/sh\n", 0755);
+        file("big.bin", forgeable(), 0644);
+        ASSERT_EQ(symlink("sh.real", native(tree.path(root + QStringLiteral("/bin/sh")))), 0);
+    }
+
+protected:
+    void SetUp() override { ConnectDM1(dm, kDatabaseFileName); }
+
+    CheckReport check(const QString& dir)
+    {
+        CheckReport report = RunCheck(dm, dir);
+        for (QStringList* list : {&report.deleted, &report.moved, &report.added, &report.changed})
+            for (QString& line : *list)
+                line.replace(dir + u'/', QString());
+        return report;
+    }
+
+    TempDatabase database;
+    TDM1 dm;
+    TempTree tree;
+};
+
+TEST_F(FingerprintCheckTest, EveryTamperingIsReportedAndAnUnchangedTreeIsClean)
+{
+    for (const TamperCase& tamper : tamperCases()) {
+        SCOPED_TRACE(tamper.name);
+        if (tamper.needsRoot && geteuid() != 0)
+            continue;
+        TempTree own;
+        plant(own, QStringLiteral("d"));
+        const QString dir = own.path(QStringLiteral("d"));
+        PutUnderControl(dm, dir, QStringLiteral("*"));
+        tamper.change(own);
+        const CheckReport report = check(dir);
+        EXPECT_EQ(report.deleted, tamper.deleted);
+        EXPECT_EQ(report.moved, tamper.moved);
+        EXPECT_EQ(report.added, tamper.added);
+        EXPECT_EQ(report.changed, tamper.changed);
+    }
+}
+
+TEST_F(FingerprintCheckTest, TheJsonReportSaysWhatEachFieldWasAndIs)
+{
+    plant(tree, QStringLiteral("d"));
+    const QString dir = tree.path(QStringLiteral("d"));
+    PutUnderControl(dm, dir, QStringLiteral("*"));
+    ASSERT_EQ(chmod(native(tree.path(QStringLiteral("d/bin/id"))), 04755), 0);
+    tree.file(QStringLiteral("d/etc/hosts"), "0.0.0.0 localhost\n");
+    const QJsonArray changed = QJsonDocument::fromJson(ReportJson(dir, RunCheck(dm, dir)))[u"changed"].toArray();
+    ASSERT_EQ(changed.size(), 2);
+    const bool idFirst = changed[0].toObject()[u"file"].toString().endsWith(u"/id");
+    const QJsonObject id = changed[idFirst ? 0 : 1].toObject();
+    const QJsonObject hosts = changed[idFirst ? 1 : 0].toObject();
+    EXPECT_EQ(id[u"before"][u"mode"].toString() + u'>' + id[u"after"][u"mode"].toString(), u"0755>4755");
+    EXPECT_EQ(id[u"after"][u"type"].toString(), u"file");
+    EXPECT_EQ(id[u"after"][u"uid"].toInteger(), qint64(geteuid()));
+    EXPECT_TRUE(hosts[u"contents"].toBool());
+    EXPECT_EQ(hosts[u"after"][u"sha256"].toString().size(), 64);
+    EXPECT_NE(hosts[u"before"][u"sha256"], hosts[u"after"][u"sha256"]);
+}
+
+// The fingerprint rows against what the system's own tools read.
+TEST_F(FingerprintCheckTest, TheRowsHoldWhatSha256sumAndStatRead)
+{
+    plant(tree, QStringLiteral("d"));
+    PutUnderControl(dm, tree.path(QStringLiteral("d")), QStringLiteral("*"));
+    dm.IBQuery1.openStatement(Statement(u"select table1.full_path, table1.file_name, fingerprint.sha256,"
+                                        u" fingerprint.mode, fingerprint.owner_id, fingerprint.group_id,"
+                                        u" fingerprint.link_target from table1 join fingerprint"
+                                        u" on fingerprint.file_id=table1.id"));
+    int rows = 0;
+    for (bool more = dm.IBQuery1.hasRow(); more; more = dm.IBQuery1.next(), ++rows) {
+        const QString path = dm.IBQuery1.field(0).toString() + u'/' + dm.IBQuery1.field(1).toString();
+        SCOPED_TRACE(path.toStdString());
+        QProcess stat;
+        stat.start(QStringLiteral("stat"), {QStringLiteral("-c"), QStringLiteral("%f %u %g %N"), path});
+        ASSERT_TRUE(stat.waitForFinished());
+        const QStringList fields = QString::fromUtf8(stat.readAllStandardOutput()).trimmed().split(u' ');
+        EXPECT_EQ(dm.IBQuery1.field(3).toLongLong(), fields[0].toLongLong(nullptr, 16));
+        EXPECT_EQ(dm.IBQuery1.field(4).toString(), fields[1]);
+        EXPECT_EQ(dm.IBQuery1.field(5).toString(), fields[2]);
+        const bool link = fields.size() > 4; // "'name' -> 'target'"
+        EXPECT_EQ(dm.IBQuery1.field(6).toString(), link ? fields.last().mid(1).chopped(1) : QString());
+        QProcess sum;
+        sum.start(QStringLiteral("sha256sum"), {path});
+        ASSERT_TRUE(sum.waitForFinished());
+        EXPECT_EQ(dm.IBQuery1.field(2).toString(), QString::fromLatin1(sum.readAllStandardOutput().left(64)));
+    }
+    EXPECT_EQ(rows, 7);
+}
+
+// A database made before fingerprints were kept gets their table when it is
+// first opened, and checks its rows by their own columns until the directory
+// is recorded again.
+TEST(OlderDatabaseTest, GetsTheTableWhenOpenedAndChecksOldRowsAsBeforeUntilTheirUpdate)
+{
+    TempDatabase database;
+    TempTree tree;
+    QProcess isql;
+    isql.start(QStringLiteral("isql-fb"), {QStringLiteral("-q"), QStringLiteral("-u"), QStringLiteral("sysdba"), database.file()});
+    isql.write("drop table fingerprint;\ncommit;\n");
+    isql.closeWriteChannel();
+    ASSERT_TRUE(isql.waitForFinished(30000));
+    ASSERT_EQ(isql.exitCode(), 0) << isql.readAllStandardError().toStdString();
+
+    TDM1 dm;
+    ConnectDM1(dm, kDatabaseFileName);
+    ASSERT_TRUE(HasFingerprintTable(dm.IBQuery1));
+    FingerprintCheckTest::plant(tree, QStringLiteral("d"));
+    const QString dir = tree.path(QStringLiteral("d"));
+    PutUnderControl(dm, dir, QStringLiteral("*"));
+    // As an earlier version wrote them: rows without fingerprints.
+    dm.IBQuery1.executeStatement(Statement(u"delete from fingerprint"));
+    const auto changed = [&] {
+        CheckReport report = RunCheck(dm, dir);
+        report.changed.replaceInStrings(dir + u'/', QString());
+        return report.changed;
+    };
+
+    ASSERT_EQ(chmod(native(tree.path(QStringLiteral("d/etc/hosts"))), 0646), 0);
+    tree.file(QStringLiteral("d/etc/key"), "stolen");
+    EXPECT_EQ(changed(), (QStringList{QStringLiteral("etc/key") + kC}));
+    UpdateControl(dm, dir);
+    ASSERT_EQ(chmod(native(tree.path(QStringLiteral("d/etc/hosts"))), 0644), 0);
+    EXPECT_EQ(changed(), (QStringList{QStringLiteral("etc/hosts") + kA}));
+}
+
+class StopAtCall : public Progress {
+public:
+    explicit StopAtCall(int call) : m_left(call) {}
+
+protected:
+    void showWalking(const QString&, qint64) override { count(); }
+    void showJudging(const QString&, qint64, qint64) override { count(); }
+
+private:
+    void count()
+    {
+        if (--m_left == 0)
+            CommandStop::ask(SIGINT);
+    }
+    int m_left;
+};
+
+TEST_F(FingerprintCheckTest, AStoppedAddOrUpdateUndoesTheFingerprintsWithTheRows)
+{
+    for (int i = 0; i < 40; ++i)
+        tree.file(QStringLiteral("d/%1/f%2").arg(i % 4).arg(i), QByteArray::number(i));
+    const QString dir = tree.path(QStringLiteral("d"));
+    PutUnderControl(dm, dir, QStringLiteral("*"));
+    const qint32 prints = CountRows(dm, QStringLiteral("fingerprint"));
+    ASSERT_EQ(prints, 40);
+    for (const auto& command : std::vector<std::function<void(Progress*)>>{
+             [&](Progress* p) { PutUnderControl(dm, dir, QStringLiteral("*"), p); },
+             [&](Progress* p) { UpdateControl(dm, dir, p); }}) {
+        StopAtCall stop(3);
+        CommandStop::Running running;
+        EXPECT_THROW(UndoIfStopped(dm, [&] { command(&stop); }), ECommandStopped);
+        EXPECT_EQ(CountRows(dm, QStringLiteral("table1")), 40);
+        EXPECT_EQ(CountRows(dm, QStringLiteral("fingerprint")), prints);
+    }
+    EXPECT_TRUE(check(dir).changed.isEmpty());
+}
+
+} // namespace
