@@ -4,14 +4,14 @@
 
 #include <openssl/evp.h>
 
-struct Sha256Accumulator::Context {
-    struct Free {
-        void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
-    };
-    std::unique_ptr<EVP_MD_CTX, Free> digest{EVP_MD_CTX_new()};
-};
+#include <memory>
 
 namespace {
+
+[[noreturn]] void failed()
+{
+    throw Exception(QStringLiteral("Ошибка вычисления SHA-256"));
+}
 
 // Fetched once: looking the algorithm up again for every file costs more than
 // hashing a small one.
@@ -21,10 +21,9 @@ const EVP_MD* sha256()
     return md;
 }
 
-[[noreturn]] void failed()
-{
-    throw Exception(QStringLiteral("Ошибка вычисления SHA-256"));
-}
+struct ContextFree {
+    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
+};
 
 } // namespace
 
@@ -33,17 +32,19 @@ QByteArray DigestHex(const Sha256Digest& digest)
     return QByteArray(reinterpret_cast<const char*>(digest.data()), qsizetype(digest.size())).toHex();
 }
 
-Sha256Accumulator::Sha256Accumulator() : m_context(std::make_unique<Context>())
+Sha256Accumulator::Sha256Accumulator()
 {
-    if (!m_context->digest || !sha256() || EVP_DigestInit_ex2(m_context->digest.get(), sha256(), nullptr) != 1)
+    // One context per thread, made again for each digest: most files are
+    // small, and allocating a context costs as much as hashing one.
+    thread_local const std::unique_ptr<EVP_MD_CTX, ContextFree> context(EVP_MD_CTX_new());
+    if (!context || !sha256() || EVP_DigestInit_ex2(context.get(), sha256(), nullptr) != 1)
         failed();
+    m_context = context.get();
 }
-
-Sha256Accumulator::~Sha256Accumulator() = default;
 
 void Sha256Accumulator::add(const quint8* data, std::size_t size)
 {
-    if (EVP_DigestUpdate(m_context->digest.get(), data, size) != 1)
+    if (EVP_DigestUpdate(m_context, data, size) != 1)
         failed();
 }
 
@@ -51,7 +52,7 @@ Sha256Digest Sha256Accumulator::result()
 {
     Sha256Digest digest{};
     unsigned int length = 0;
-    if (EVP_DigestFinal_ex(m_context->digest.get(), digest.data(), &length) != 1 || length != digest.size())
+    if (EVP_DigestFinal_ex(m_context, digest.data(), &length) != 1 || length != digest.size())
         failed();
     return digest;
 }

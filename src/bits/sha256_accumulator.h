@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cstddef>
-#include <memory>
 
 // A SHA-256 digest: 32 bytes.
 using Sha256Digest = std::array<quint8, 32>;
@@ -13,12 +12,15 @@ using Sha256Digest = std::array<quint8, 32>;
 // The digest as sha256sum prints it: 64 lower-case hexadecimal digits.
 QByteArray DigestHex(const Sha256Digest& digest);
 
+struct evp_md_ctx_st;
+
 // SHA-256 of a byte stream fed in pieces of any size, by OpenSSL's libcrypto
-// (which takes the processor's SHA instructions where it has them).
+// (which takes the processor's SHA instructions where it has them). One at a
+// time on each thread: they share the thread's context.
 class Sha256Accumulator {
 public:
     Sha256Accumulator();
-    ~Sha256Accumulator();
+    ~Sha256Accumulator() = default;
     Sha256Accumulator(const Sha256Accumulator&) = delete;
     Sha256Accumulator& operator=(const Sha256Accumulator&) = delete;
 
@@ -27,6 +29,5 @@ public:
     Sha256Digest result();
 
 private:
-    struct Context;
-    std::unique_ptr<Context> m_context;
+    evp_md_ctx_st* m_context;
 };

@@ -8,7 +8,7 @@
 
 #include <utility>
 
-CheckAside::CheckAside(const QString& databaseName, std::optional<Statement> baseline)
+CheckAside::CheckAside(const QString& databaseName, ReadBaseline baseline)
     : m_baseline(std::async(std::launch::async, [this, databaseName, baseline = std::move(baseline)] {
           // However the work ends, whoever waits for the sweep goes on.
           struct SweepEnds {
@@ -36,7 +36,7 @@ CheckAside::CheckAside(const QString& databaseName, std::optional<Statement> bas
                   sweepEnds.tell();
                   if (!baseline)
                       return std::nullopt;
-                  return ReadCheckRows(own.IBQuery1, *baseline, [](qint64) {});
+                  return baseline(own.IBQuery1);
               });
           } catch (const Exception&) {
               return std::optional<QList<CheckRow>>();

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <future>
 #include <optional>
 
@@ -17,7 +18,7 @@
 //    table through once (a count) is enough and changes nothing a transaction
 //    can see: rows it cannot clear away (deleted by a transaction still open)
 //    stay for the check to meet, as without the sweep.
-// 2. Reading the baseline, when given the statement for it: only right when
+// 2. Reading the baseline, when given the reader of it: only right when
 //    the check's own transaction has changed nothing yet, since this
 //    connection sees only what is committed. First, before the sweep, it then
 //    drops the indexes that databases of earlier versions keep on the file
@@ -30,8 +31,11 @@
 // nothing), which then meets the same rows and the same errors.
 class CheckAside {
 public:
-    // Starts at once on the database databaseName.
-    CheckAside(const QString& databaseName, std::optional<Statement> baseline);
+    using ReadBaseline = std::function<QList<CheckRow>(TIBQuery& query)>;
+
+    // Starts at once on the database databaseName; readBaseline, when given,
+    // reads the baseline there.
+    CheckAside(const QString& databaseName, ReadBaseline readBaseline);
     // Waits for the work to end.
     ~CheckAside();
     CheckAside(const CheckAside&) = delete;

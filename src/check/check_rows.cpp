@@ -16,12 +16,7 @@ QList<CheckRow> ReadCheckRows(TIBQuery& query, const Statement& statement, const
     const int atr = query.fieldIndex(QStringLiteral("atr"));
     const int crc1 = query.fieldIndex(QStringLiteral("crc1"));
     const int crc2 = query.fieldIndex(QStringLiteral("crc2"));
-    const bool prints = query.hasField(QStringLiteral("mode"));
-    const int sha256 = prints ? query.fieldIndex(QStringLiteral("sha256")) : -1;
-    const int mode = prints ? query.fieldIndex(QStringLiteral("mode")) : -1;
-    const int owner = prints ? query.fieldIndex(QStringLiteral("owner_id")) : -1;
-    const int group = prints ? query.fieldIndex(QStringLiteral("group_id")) : -1;
-    const int target = prints ? query.fieldIndex(QStringLiteral("link_target")) : -1;
+    const int id = query.hasField(QStringLiteral("id")) ? query.fieldIndex(QStringLiteral("id")) : -1;
     if (!query.hasRow()) {
         query.close();
         return rows;
@@ -38,9 +33,8 @@ QList<CheckRow> ReadCheckRows(TIBQuery& query, const Statement& statement, const
         row.atr = query.field(atr).toString();
         row.crc1 = query.fieldAsInteger(crc1);
         row.crc2 = query.fieldAsInteger(crc2);
-        if (prints)
-            row.print = FingerprintFromColumns(query.field(sha256), query.field(mode), query.field(owner),
-                                               query.field(group), query.field(target));
+        if (id >= 0)
+            row.id = query.fieldAsInteger(id);
         rows.append(std::move(row));
         if (rows.size() % 256 == 0)
             read(rows.size());
@@ -48,6 +42,33 @@ QList<CheckRow> ReadCheckRows(TIBQuery& query, const Statement& statement, const
     read(rows.size());
     query.close();
     return rows;
+}
+
+void AttachFingerprints(TIBQuery& query, QList<CheckRow>& rows)
+{
+    if (rows.isEmpty())
+        return;
+    // The rows by id, to look each fingerprint's row up in.
+    std::vector<std::pair<qint32, qsizetype>> byId;
+    byId.reserve(std::size_t(rows.size()));
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        byId.emplace_back(rows[i].id, i);
+    std::sort(byId.begin(), byId.end());
+    query.openStatement(Statement(u"select file_id,sha256,mode,owner_id,group_id,link_target from fingerprint"
+                                  u" where file_id between ")
+                            .number(byId.front().first)
+                            .sql(u" and ")
+                            .number(byId.back().first));
+    if (query.hasRow()) {
+        do {
+            const qint32 fileId = query.fieldAsInteger(0);
+            auto at = std::lower_bound(byId.begin(), byId.end(), std::pair(fileId, qsizetype(0)));
+            for (; at != byId.end() && at->first == fileId; ++at)
+                rows[at->second].print =
+                    FingerprintFromColumns(query.field(1), query.field(2), query.field(3), query.field(4), query.field(5));
+        } while (query.next());
+    }
+    query.close();
 }
 
 bool ReturnedAsWritten(TIBQuery& query, qint64 count)

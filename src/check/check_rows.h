@@ -19,12 +19,13 @@ struct CheckRow {
     qint32 crc1 = 0;
     qint32 crc2 = 0;
     // Nothing for a baseline row written before fingerprints were kept.
-    std::optional<Fingerprint> print;
+    std::optional<Fingerprint> print = std::nullopt;
+    qint32 id = 0; // where read, to find the row's fingerprint by
 };
 
 // Every row of the result of statement (a select of at least those columns of
-// table1 or table2, and of the fingerprint table's when it has them), in the
-// order the database returns them, read on query as the per-file routines
+// table1 or table2, and of id when it has it), in the order the database
+// returns them, read on query as the per-file routines
 // read them (texts as texts, numbers as signed 32-bit integers). read is told
 // the number of rows read so far every few hundred rows. Rows of one
 // directory share their path text.
@@ -35,6 +36,10 @@ QList<CheckRow> ReadCheckRows(TIBQuery& query, const Statement& statement, const
 // back in the order written, as they do unless the table's pages had room
 // left by rows not yet cleared away. The engine goes through the ids and
 // answers yes or no.
+// Gives each of rows (table1 rows read with their ids) its fingerprint, read
+// from the fingerprint table in one statement; a row without one keeps none.
+void AttachFingerprints(TIBQuery& query, QList<CheckRow>& rows);
+
 bool ReturnedAsWritten(TIBQuery& query, qint64 count);
 
 // The rows a walk has just written into table2 (written, in the order of

@@ -37,18 +37,20 @@ CheckReport judgeRows(const QList<CheckRow>& baseline, const QList<CheckRow>& cu
     return report;
 }
 
+Statement selectBaseline(const QString& dir)
+{
+    Statement select(QStringLiteral("select id,") + kCheckColumns + QStringLiteral(" from table1 where "));
+    return AppendDirectoryRows(select, dir);
+}
+
 // The baseline rows of dir, with their fingerprints when the database keeps
 // them (prints: HasFingerprintTable).
-Statement selectBaseline(const QString& dir, bool prints)
+QList<CheckRow> readBaseline(TIBQuery& query, const QString& dir, bool prints, const std::function<void(qint64)>& read)
 {
-    if (!prints) {
-        Statement select(QStringLiteral("select ") + kCheckColumns + QStringLiteral(" from table1 where "));
-        return AppendDirectoryRows(select, dir);
-    }
-    Statement select(u"select table1.file_name,table1.full_path,table1.file_size,table1.atr,table1.crc1,table1.crc2,"
-                     u"fingerprint.sha256,fingerprint.mode,fingerprint.owner_id,fingerprint.group_id,"
-                     u"fingerprint.link_target from table1 left join fingerprint on fingerprint.file_id=table1.id where ");
-    return AppendDirectoryRows(select, dir);
+    QList<CheckRow> rows = ReadCheckRows(query, selectBaseline(dir), read);
+    if (prints)
+        AttachFingerprints(query, rows);
+    return rows;
 }
 
 QString extensionList(TDM1& dm, const QString& dir)
@@ -229,7 +231,7 @@ bool judgeInMemory(TDM1& dm, const QString& dir, CheckReport& report, Progress* 
         if (!InDirectory(row.path, dir))
             return false;
     const bool prints = HasFingerprintTable(dm.IBQuery1);
-    const QList<CheckRow> baseline = ReadCheckRows(dm.IBQuery1, selectBaseline(dir, prints), [&](qint64 read) {
+    const QList<CheckRow> baseline = readBaseline(dm.IBQuery1, dir, prints, [&](qint64 read) {
         total = std::max(total, 2 * current.size() + 2 * read);
         tell(current.size() + read);
     });
@@ -250,14 +252,17 @@ CheckReport checkInMemory(TDM1& dm, const QString& dir, const QString& list, Pro
 {
     CurrentScan scan(dir, list);
     const bool baselineAside = !dm.IBTransaction1.changedData();
-    const Statement selectBaselineRows = selectBaseline(dir, HasFingerprintTable(dm.IBQuery1));
-    CheckAside aside(dm.IBDatabase1.databaseName(), baselineAside ? std::optional(selectBaselineRows) : std::nullopt);
+    const bool prints = HasFingerprintTable(dm.IBQuery1);
+    const CheckAside::ReadBaseline read = [&](TIBQuery& query) {
+        return readBaseline(query, dir, prints, [](qint64) {});
+    };
+    CheckAside aside(dm.IBDatabase1.databaseName(), baselineAside ? read : CheckAside::ReadBaseline());
     // Read here or there, the baseline tells progress nothing, so that a check
     // makes the same calls either way; a stop asked meanwhile is honoured at
     // the walk's first file.
     std::optional<QList<CheckRow>> baseline;
     if (!baselineAside)
-        baseline = ReadCheckRows(dm.IBQuery1, selectBaselineRows, [](qint64) {});
+        baseline = read(dm.IBQuery1);
     aside.waitForSweep();
 
     EmptyTable2(dm);
@@ -283,7 +288,7 @@ CheckReport checkInMemory(TDM1& dm, const QString& dir, const QString& list, Pro
     if (!baseline)
         baseline = aside.baseline();
     if (!baseline) // the other connection failed: read here
-        baseline = ReadCheckRows(dm.IBQuery1, selectBaselineRows, [](qint64) {});
+        baseline = read(dm.IBQuery1);
 
     // The rows are judged in the order written while this thread asks whether
     // table2 returns them so, as it usually does, and empties table2.

@@ -73,11 +73,6 @@ void BulkInsert::writeOneByOne()
 
 Statement BulkInsert::fingerprintBatch(qint32 firstId) const
 {
-    qsizetype targetBytes = 0;
-    for (const Row& row : m_rows)
-        targetBytes = std::max(targetBytes, row.print.linkTarget.toUtf8().size());
-    const QString target =
-        QStringLiteral(" as varchar(%1) character set octets) from rdb$database").arg(widthFor(targetBytes, {64, 1024, kPathBytes}));
     Statement insert(u"insert into fingerprint ");
     qint32 id = firstId;
     for (const Row& row : m_rows) {
@@ -85,15 +80,15 @@ Statement BulkInsert::fingerprintBatch(qint32 firstId) const
         insert.number(id++)
             .sql(u" as integer),cast(")
             .quoted(DigestColumnText(row.print))
-            .sql(u" as varchar(64) character set octets),cast(")
+            .sql(u" as varchar(64) character set ascii),cast(")
             .number(qint32(row.print.mode))
             .sql(u" as integer),cast(")
             .bigNumber(row.print.owner)
             .sql(u" as bigint),cast(")
             .bigNumber(row.print.group)
             .sql(u" as bigint),cast(")
-            .quoted(row.print.linkTarget)
-            .sql(target);
+            .bytes(LinkColumnBytes(row.print))
+            .sql(u" as blob sub_type binary) from rdb$database");
     }
     return insert;
 }

@@ -9,6 +9,11 @@ QString DigestColumnText(const Fingerprint& print)
     return print.sha256 ? QString::fromLatin1(DigestHex(*print.sha256)) : QString();
 }
 
+QByteArray LinkColumnBytes(const Fingerprint& print)
+{
+    return print.linkTarget.isEmpty() ? QByteArray() : print.linkTarget.toUtf8();
+}
+
 void InsertFingerprint(TIBQuery& query, qint32 fileId, const Fingerprint& print)
 {
     query.executeStatement(Statement(u"insert into fingerprint values (")
@@ -22,7 +27,7 @@ void InsertFingerprint(TIBQuery& query, qint32 fileId, const Fingerprint& print)
                                .sql(u",")
                                .bigNumber(print.group)
                                .sql(u",")
-                               .quoted(print.linkTarget)
+                               .bytes(LinkColumnBytes(print))
                                .sql(u")"));
 }
 
@@ -43,6 +48,6 @@ std::optional<Fingerprint> FingerprintFromColumns(const QVariant& sha256, const 
                     digest.begin());
         print.sha256 = digest;
     }
-    print.linkTarget = linkTarget.toString();
+    print.linkTarget = QString::fromUtf8(linkTarget.toByteArray());
     return print;
 }

@@ -6,12 +6,14 @@
 
 class TIBQuery;
 
-// How the fingerprint table keeps a fingerprint: file_id, sha256 as hex
-// (empty for a name not read), mode, owner_id, group_id, and link_target
-// (empty for a name that is no link; a link's own text is never empty).
+// How the fingerprint table keeps a fingerprint: file_id, sha256 as hex (null
+// for a name not read), mode, owner_id, group_id, and link_target (null for a
+// name that is no link; a link's own text is never empty).
 
 // The digest as the sha256 column holds it.
 QString DigestColumnText(const Fingerprint& print);
+// The link's text as the link_target blob holds it: null for no link.
+QByteArray LinkColumnBytes(const Fingerprint& print);
 
 // Adds the fingerprint row of the file row fileId through query.
 void InsertFingerprint(TIBQuery& query, qint32 fileId, const Fingerprint& print);

@@ -50,7 +50,7 @@ qint64 DeleteDirectoryRows(TIBQuery& query, const QString& dir, const std::funct
     qint64 done = 0;
     if (HasFingerprintTable(query)) {
         // A walk gives its rows consecutive ids, so a directory's rows lie in
-        // a few runs of ids, each deleted through the index.
+        // a few runs of ids: one pass through the table for each.
         const std::vector<qint32> ids = rowIds(query, dir);
         for (std::size_t first = 0; first < ids.size();) {
             std::size_t last = first;

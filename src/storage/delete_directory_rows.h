@@ -7,11 +7,12 @@ class TIBQuery;
 
 // Deletes the table1 rows of dir and the directories below it (the rows that
 // AppendDirectoryRows selects) together with their fingerprints, by a few set
-// statements on query, in time linear in the tables: the ids of the rows are
-// read once, and their fingerprints deleted range by range through the
-// fingerprint table's index. deleted is told, before the first statement
-// that deletes and after each, how many of the rows are gone so far, and may
-// raise to end the work there. Returns how many table1 rows were deleted.
+// statements on query, each one pass through its table: the ids of the rows
+// are read once, their fingerprints deleted run of ids by run of ids (a walk
+// gives its rows consecutive ids), and the rows in a few steps. deleted is
+// told, before the first statement that deletes and after each, how many of
+// the rows are gone so far, and may raise to end the work there. Returns how
+// many table1 rows were deleted.
 qint64 DeleteDirectoryRows(TIBQuery& query, const QString& dir,
                            const std::function<void(qint64 done, qint64 total)>& deleted = {});
 

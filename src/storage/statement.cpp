@@ -30,6 +30,14 @@ Statement& Statement::bigNumber(qint64 value)
     return *this;
 }
 
+Statement& Statement::bytes(const QByteArray& value)
+{
+    m_marks.push_back(m_shape.size());
+    m_shape += u'?';
+    m_values.append(value);
+    return *this;
+}
+
 QString Statement::line() const
 {
     // Made only when asked for: the statements run as shape and values.
@@ -40,6 +48,9 @@ QString Statement::line() const
         const QVariant& value = m_values[qsizetype(i)];
         if (value.typeId() == QMetaType::QString)
             line += u'\'' + value.toString().replace(QStringLiteral("'"), QStringLiteral("''")) + u'\'';
+        else if (value.typeId() == QMetaType::QByteArray)
+            line += value.toByteArray().isNull() ? QStringLiteral("null")
+                                                 : QStringLiteral("x'%1'").arg(QString::fromLatin1(value.toByteArray().toHex()));
         else
             line += QString::number(value.toLongLong());
         from = m_marks[i] + 1;

@@ -25,6 +25,8 @@ public:
     Statement& quoted(const QString& text);
     Statement& number(qint32 value);
     Statement& bigNumber(qint64 value);
+    // Bytes for a blob; a null array is SQL's null.
+    Statement& bytes(const QByteArray& value);
 
     QString line() const;
     const QString& shape() const { return m_shape; }

@@ -51,9 +51,11 @@ TEST_F(WalkBoundariesTest, LinksToAFifoOrADeviceAreRecordedUnread)
     close(writer);
     EXPECT_EQ(recorded(), (QStringList{QStringLiteral("real.txt"), QStringLiteral("to-fifo.txt"),
                                        QStringLiteral("to-null.txt"), QStringLiteral("to-zero.txt")}));
-    for (const FileRow& row : ReadFileRows(dm, QStringLiteral("table1")))
-        if (row.name != u"real.txt")
+    for (const FileRow& row : ReadFileRows(dm, QStringLiteral("table1"))) {
+        if (row.name != u"real.txt") {
             EXPECT_EQ(std::tuple(row.size, row.crc1, row.crc2), std::tuple(0, 0, 0)) << row.name.toStdString();
+        }
+    }
 }
 
 // The walk lower-cases the list itself; the caller passes it as it is stored.
