@@ -4,11 +4,87 @@
 #include "storage/ib_query.h"
 
 #include <algorithm>
-#include <vector>
 
-QList<CheckRow> ReadCheckRows(TIBQuery& query, const Statement& statement, const std::function<void(qint64 read)>& read)
+quint32 DirectoryTable::intern(const QString& path)
 {
-    QList<CheckRow> rows;
+    if (!m_paths.empty() && path == m_last)
+        return m_lastId;
+    const QByteArray bytes = path.toUtf8();
+    auto found = m_ids.constFind(bytes);
+    if (found == m_ids.constEnd()) {
+        found = m_ids.insert(bytes, quint32(m_paths.size()));
+        m_paths.push_back(bytes);
+    }
+    m_last = path;
+    m_lastId = *found;
+    return m_lastId;
+}
+
+void CheckRows::append(const QString& dir, const QString& name, qint32 size, const QString& atr, qint32 crc1,
+                       qint32 crc2, const std::optional<Fingerprint>& print, qint32 id)
+{
+    CheckRow row;
+    row.dir = m_dirs->intern(dir);
+    const QByteArray bytes = name.toUtf8();
+    row.nameAt = quint32(m_names.size());
+    row.nameSize = quint16(bytes.size());
+    m_names.append(bytes.constData(), std::size_t(bytes.size()));
+    // Few texts ever stand in atr; the last one found is most often the next.
+    qsizetype atrAt = m_atrs.indexOf(atr);
+    if (atrAt < 0) {
+        atrAt = m_atrs.size();
+        m_atrs.append(atr);
+    }
+    row.atr = quint8(atrAt);
+    row.size = size;
+    row.crc1 = crc1;
+    row.crc2 = crc2;
+    row.id = id;
+    m_rows.push_back(row);
+    if (print)
+        setPrint(qsizetype(m_rows.size()) - 1, *print);
+}
+
+void CheckRows::setPrint(qsizetype at, const Fingerprint& print)
+{
+    CheckRow& row = m_rows[std::size_t(at)];
+    row.hasPrint = true;
+    row.mode = print.mode;
+    row.owner = print.owner;
+    row.group = print.group;
+    row.hasDigest = print.sha256.has_value();
+    row.sha256 = print.sha256.value_or(Sha256Digest{});
+    row.link = -1;
+    if (!print.linkTarget.isEmpty()) {
+        row.link = qint32(m_links.size());
+        m_links.append(print.linkTarget);
+    }
+}
+
+std::optional<Fingerprint> CheckRows::print(const CheckRow& row) const
+{
+    if (!row.hasPrint)
+        return std::nullopt;
+    Fingerprint print;
+    print.mode = row.mode;
+    print.owner = row.owner;
+    print.group = row.group;
+    if (row.hasDigest)
+        print.sha256 = row.sha256;
+    if (row.link >= 0)
+        print.linkTarget = m_links[row.link];
+    return print;
+}
+
+QString CheckRows::fullName(const CheckRow& row) const
+{
+    const QByteArrayView bytes = name(row);
+    return QString::fromUtf8(m_dirs->path(row.dir)) + u'/' + QString::fromUtf8(bytes.data(), bytes.size());
+}
+
+void ReadCheckRows(TIBQuery& query, const Statement& statement, CheckRows& rows,
+                   const std::function<void(qint64 read)>& read)
+{
     query.openStatement(statement);
     const int name = query.fieldIndex(QStringLiteral("File_name"));
     const int path = query.fieldIndex(QStringLiteral("full_path"));
@@ -17,42 +93,29 @@ QList<CheckRow> ReadCheckRows(TIBQuery& query, const Statement& statement, const
     const int crc1 = query.fieldIndex(QStringLiteral("crc1"));
     const int crc2 = query.fieldIndex(QStringLiteral("crc2"));
     const int id = query.hasField(QStringLiteral("id")) ? query.fieldIndex(QStringLiteral("id")) : -1;
-    if (!query.hasRow()) {
-        query.close();
-        return rows;
+    qint64 count = 0;
+    if (query.hasRow()) {
+        do {
+            rows.append(query.field(path).toString(), query.field(name).toString(), query.fieldAsInteger(size),
+                        query.field(atr).toString(), query.fieldAsInteger(crc1), query.fieldAsInteger(crc2),
+                        std::nullopt, id >= 0 ? query.fieldAsInteger(id) : 0);
+            if (++count % 256 == 0)
+                read(count);
+        } while (query.next());
     }
-    do {
-        CheckRow row;
-        row.name = query.field(name).toString();
-        row.path = query.field(path).toString();
-        // Files of one directory come together: keeping one copy of its text
-        // saves memory and makes later comparisons of it quick.
-        if (!rows.isEmpty() && rows.constLast().path == row.path)
-            row.path = rows.constLast().path;
-        row.size = query.fieldAsInteger(size);
-        row.atr = query.field(atr).toString();
-        row.crc1 = query.fieldAsInteger(crc1);
-        row.crc2 = query.fieldAsInteger(crc2);
-        if (id >= 0)
-            row.id = query.fieldAsInteger(id);
-        rows.append(std::move(row));
-        if (rows.size() % 256 == 0)
-            read(rows.size());
-    } while (query.next());
-    read(rows.size());
+    read(count);
     query.close();
-    return rows;
 }
 
-void AttachFingerprints(TIBQuery& query, QList<CheckRow>& rows)
+void AttachFingerprints(TIBQuery& query, CheckRows& rows)
 {
     if (rows.isEmpty())
         return;
     // The rows by id, to look each fingerprint's row up in.
-    std::vector<std::pair<qint32, qsizetype>> byId;
+    std::vector<std::pair<qint32, quint32>> byId;
     byId.reserve(std::size_t(rows.size()));
     for (qsizetype i = 0; i < rows.size(); ++i)
-        byId.emplace_back(rows[i].id, i);
+        byId.emplace_back(rows[i].id, quint32(i));
     std::sort(byId.begin(), byId.end());
     query.openStatement(Statement(u"select file_id,sha256,mode,owner_id,group_id,link_target from fingerprint"
                                   u" where file_id between ")
@@ -62,65 +125,14 @@ void AttachFingerprints(TIBQuery& query, QList<CheckRow>& rows)
     if (query.hasRow()) {
         do {
             const qint32 fileId = query.fieldAsInteger(0);
-            auto at = std::lower_bound(byId.begin(), byId.end(), std::pair(fileId, qsizetype(0)));
-            for (; at != byId.end() && at->first == fileId; ++at)
-                rows[at->second].print =
-                    FingerprintFromColumns(query.field(1), query.field(2), query.field(3), query.field(4), query.field(5));
+            auto at = std::lower_bound(byId.begin(), byId.end(), std::pair(fileId, quint32(0)));
+            if (at == byId.end() || at->first != fileId)
+                continue;
+            const std::optional<Fingerprint> print =
+                FingerprintFromColumns(query.field(1), query.field(2), query.field(3), query.field(4), query.field(5));
+            for (; print && at != byId.end() && at->first == fileId; ++at)
+                rows.setPrint(at->second, *print);
         } while (query.next());
     }
     query.close();
-}
-
-bool ReturnedAsWritten(TIBQuery& query, qint64 count)
-{
-    query.openStatement(Statement(u"execute block returns (rows_read bigint, ascending smallint) as"
-                                  u" declare id integer; declare previous integer;"
-                                  u" begin rows_read = 0; ascending = 1;"
-                                  u" for select id from table2 into :id do begin"
-                                  u" if (id is null or (rows_read > 0 and id is distinct from previous + 1)) then ascending = 0;"
-                                  u" previous = id; rows_read = rows_read + 1;"
-                                  u" end suspend; end"));
-    const bool yes = query.fieldAsInteger(QStringLiteral("ascending")) == 1
-        && query.fieldByName(QStringLiteral("rows_read")).toLongLong() == count;
-    query.close();
-    return yes;
-}
-
-std::optional<QList<CheckRow>> InTableOrder(TIBQuery& query, QList<CheckRow> written,
-                                            const std::function<void(qint64 read)>& read)
-{
-    std::vector<qint32> ids;
-    ids.reserve(std::size_t(written.size()));
-    query.openStatement(Statement(u"select id from table2"));
-    if (query.hasRow()) {
-        const int id = query.fieldIndex(QStringLiteral("id"));
-        do {
-            if (query.field(id).isNull())
-                return std::nullopt;
-            ids.push_back(query.fieldAsInteger(id));
-            if (ids.size() % 256 == 0)
-                read(qint64(ids.size()));
-        } while (query.next());
-    }
-    query.close();
-    read(qint64(ids.size()));
-    if (qsizetype(ids.size()) != written.size())
-        return std::nullopt;
-    if (ids.empty())
-        return QList<CheckRow>();
-
-    // The written rows are all in table2, so as many ids as rows means no
-    // others; each must still be one of theirs, and once.
-    const qint32 first = *std::min_element(ids.cbegin(), ids.cend());
-    std::vector<bool> taken(ids.size(), false);
-    QList<CheckRow> ordered;
-    ordered.reserve(written.size());
-    for (qint32 id : ids) {
-        const qint64 index = qint64(id) - first;
-        if (index >= qint64(taken.size()) || taken[std::size_t(index)])
-            return std::nullopt;
-        taken[std::size_t(index)] = true;
-        ordered.append(std::move(written[qsizetype(index)]));
-    }
-    return ordered;
 }

@@ -1,12 +1,12 @@
 #include "check/check_run.h"
 
-#include "check/check_aside.h"
 #include "check/judge_in_memory.h"
 #include "check/show_file.h"
 #include "common/exception.h"
 #include "common/progress.h"
 #include "scan/attr_text.h"
 #include "scan/directory_walk.h"
+#include "scan/file_walker.h"
 #include "storage/commit_at_end.h"
 #include "storage/connect.h"
 #include "storage/directory_rows.h"
@@ -24,18 +24,11 @@
 namespace {
 
 const QString kCount = QStringLiteral("count");
+// How far the walk of a check may read ahead of the rows taken: about a
+// second of reading files while the baseline is read, for some 20 MB.
+constexpr std::size_t kScanAhead = 1 << 17;
 // The columns a check compares; the others are read for nothing.
 const QString kCheckColumns = QStringLiteral("file_name,full_path,file_size,atr,crc1,crc2");
-
-// A moved file is missing from its old place, so pass 1 listed that place as
-// deleted too.
-CheckReport judgeRows(const QList<CheckRow>& baseline, const QList<CheckRow>& current)
-{
-    CheckReport report;
-    JudgeInMemory(baseline, current, report, [](qint64) {});
-    report.strikeMovedFromDeleted();
-    return report;
-}
 
 Statement selectBaseline(const QString& dir)
 {
@@ -43,14 +36,13 @@ Statement selectBaseline(const QString& dir)
     return AppendDirectoryRows(select, dir);
 }
 
-// The baseline rows of dir, with their fingerprints when the database keeps
-// them (prints: HasFingerprintTable).
-QList<CheckRow> readBaseline(TIBQuery& query, const QString& dir, bool prints, const std::function<void(qint64)>& read)
+// Reads the baseline rows of dir into rows, with their fingerprints when the
+// database keeps them.
+void readBaseline(TIBQuery& query, const QString& dir, CheckRows& rows, const std::function<void(qint64)>& read)
 {
-    QList<CheckRow> rows = ReadCheckRows(query, selectBaseline(dir), read);
-    if (prints)
+    ReadCheckRows(query, selectBaseline(dir), rows, read);
+    if (HasFingerprintTable(query))
         AttachFingerprints(query, rows);
-    return rows;
 }
 
 QString extensionList(TDM1& dm, const QString& dir)
@@ -209,9 +201,10 @@ void judgeByStatements(TDM1& dm, const QString& dir, CheckReport& report, Progre
     }
 }
 
-// Reads the scan and the directory's baseline once each and judges them in
-// memory. False, with nothing judged, when a row of the scan lies outside dir
-// (rows no walk of dir makes): the statements then judge it as they would.
+// Reads the scan in table2 and the directory's baseline once each and judges
+// them in memory. False, with nothing judged, when a row of the scan lies
+// outside dir (rows no walk of dir makes): the statements then judge it as
+// they would.
 bool judgeInMemory(TDM1& dm, const QString& dir, CheckReport& report, Progress* progress)
 {
     dm.IBQuery1.openStatement(Statement(u"select count(*) from table2"));
@@ -225,13 +218,15 @@ bool judgeInMemory(TDM1& dm, const QString& dir, CheckReport& report, Progress* 
             progress->judging(QStringLiteral("Проверено файлов"), std::min(done, total), total);
     };
 
-    const QList<CheckRow> current = ReadCheckRows(
-        dm.IBQuery1, Statement(QStringLiteral("select ") + kCheckColumns + QStringLiteral(" from table2")), tell);
-    for (const CheckRow& row : current)
-        if (!InDirectory(row.path, dir))
+    DirectoryTable dirs;
+    CheckRows current(dirs);
+    ReadCheckRows(dm.IBQuery1, Statement(QStringLiteral("select ") + kCheckColumns + QStringLiteral(" from table2")),
+                  current, tell);
+    for (qsizetype i = 0; i < current.size(); ++i)
+        if (!InDirectory(QString::fromUtf8(dirs.path(current[i].dir)), dir))
             return false;
-    const bool prints = HasFingerprintTable(dm.IBQuery1);
-    const QList<CheckRow> baseline = readBaseline(dm.IBQuery1, dir, prints, [&](qint64 read) {
+    CheckRows baseline(dirs);
+    readBaseline(dm.IBQuery1, dir, baseline, [&](qint64 read) {
         total = std::max(total, 2 * current.size() + 2 * read);
         tell(current.size() + read);
     });
@@ -241,73 +236,43 @@ bool judgeInMemory(TDM1& dm, const QString& dir, CheckReport& report, Progress* 
     return true;
 }
 
-// The check judged in memory, with its database work arranged around the
-// walk, which starts reading files at once. Meanwhile table2 is swept on
-// another connection, and the baseline is read, there too when this
-// transaction has changed nothing yet (the walk does not touch table1, so it
-// reads the same before the walk as after it), else here before the walk. The
-// scan is then written, committed, and taken from what was written, in
-// table2's order.
+// The check judged in memory: the walk starts reading files at once, while
+// the baseline is read; the walk's rows are held in memory, never written,
+// and judged in the order walked.
 CheckReport checkInMemory(TDM1& dm, const QString& dir, const QString& list, Progress* progress)
 {
-    CurrentScan scan(dir, list);
-    const bool baselineAside = !dm.IBTransaction1.changedData();
-    const bool prints = HasFingerprintTable(dm.IBQuery1);
-    const CheckAside::ReadBaseline read = [&](TIBQuery& query) {
-        return readBaseline(query, dir, prints, [](qint64) {});
-    };
-    CheckAside aside(dm.IBDatabase1.databaseName(), baselineAside ? read : CheckAside::ReadBaseline());
-    // Read here or there, the baseline tells progress nothing, so that a check
-    // makes the same calls either way; a stop asked meanwhile is honoured at
-    // the walk's first file.
-    std::optional<QList<CheckRow>> baseline;
-    if (!baselineAside)
-        baseline = read(dm.IBQuery1);
-    aside.waitForSweep();
+    FileWalker walker(dir, list.toLower(), kScanAhead);
+    DirectoryTable dirs;
+    CheckRows baseline(dirs);
+    readBaseline(dm.IBQuery1, dir, baseline, [](qint64) {});
 
+    CheckRows current(dirs);
+    FileWalker::Step step;
+    while (walker.next(step)) {
+        if (step.error)
+            std::rethrow_exception(step.error);
+        if (!step.entered)
+            current.append(step.dir, step.entry.Name, step.entry.Size, AttrToText(step.entry.Attr), step.sums.crc1,
+                           step.sums.crc2, step.print);
+        if (progress)
+            progress->walking(step.dir, current.size());
+    }
+    // A check that an interrupted one left rows in table2 for clears them,
+    // and commits where it always has: what the window did before it is
+    // durable from here on.
     EmptyTable2(dm);
-    QList<CheckRow> written;
-    bool inDirectory = true;
-    scan.record(dm, progress,
-                [&](const QString& path, const TSearchRec& entry, const FileSums& sums, const Fingerprint& print) {
-        // A path shared with the row before keeps one copy of its text.
-        const QString shared = !written.isEmpty() && written.constLast().path == path ? written.constLast().path : path;
-        written.append(CheckRow{entry.Name, shared, entry.Size, AttrToText(entry.Attr), sums.crc1, sums.crc2, print});
-        inDirectory = inDirectory && InDirectory(path, dir);
-    });
     commitScan(dm);
 
-    // Progress hears when judging starts, when the scan's order is known and
-    // when the report is ready; the judging itself runs on another thread.
-    const qint64 total = 2 * written.size();
+    const qint64 total = current.size() + baseline.size();
     auto tell = [&](qint64 done) {
         if (progress)
             progress->judging(QStringLiteral("Проверено файлов"), done, total);
     };
     tell(0);
-    if (!baseline)
-        baseline = aside.baseline();
-    if (!baseline) // the other connection failed: read here
-        baseline = read(dm.IBQuery1);
-
-    // The rows are judged in the order written while this thread asks whether
-    // table2 returns them so, as it usually does, and empties table2.
-    auto judgedAsWritten = std::async(std::launch::async, [&] { return judgeRows(*baseline, written); });
-    const bool asWritten = inDirectory && ReturnedAsWritten(dm.IBQuery1, written.size());
-    tell(written.size());
     CheckReport report;
-    if (asWritten) {
-        EmptyTable2(dm);
-        report = judgedAsWritten.get();
-    } else {
-        judgedAsWritten.wait();
-        const std::optional<QList<CheckRow>> current =
-            inDirectory ? InTableOrder(dm.IBQuery1, written, [](qint64) {}) : std::nullopt;
-        // Without them, rows no walk of dir writes: judged from table2 as it stands.
-        report = current ? judgeRows(*baseline, *current) : JudgeScan(dm, dir, progress);
-        EmptyTable2(dm);
-    }
-    tell(total);
+    JudgeInMemory(baseline, current, report, tell);
+    report.strikeMovedFromDeleted();
+    tell(total); // the report is ready
     return report;
 }
 

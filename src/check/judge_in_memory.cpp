@@ -1,43 +1,25 @@
 #include "check/judge_in_memory.h"
 
+#include "check/chain_index.h"
 #include "check/check_report.h"
-#include "scan/directory_entries.h"
 
 #include <QHash>
 
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 namespace {
 
-// A file's place: its directory and name (the statements' "File_name=... and
-// full_path=...").
-struct Place {
-    QString path;
-    QString name;
-    bool operator==(const Place&) const = default;
-};
+constexpr qint64 kTellEvery = 256;
 
-// What a moved file is known by: its name and both checksums (the moved-file
-// statement; that its row lies in the directory under check the baseline read
-// has settled).
-struct Contents {
-    QString name;
-    qint32 crc1;
-    qint32 crc2;
-    bool operator==(const Contents&) const = default;
-};
+std::size_t placeHash(const CheckRows& rows, const CheckRow& row)
+{
+    return qHashMulti(0, row.dir, rows.name(row));
+}
 
-struct PlaceHash {
-    std::size_t operator()(const Place& place) const { return qHashMulti(0, place.path, place.name); }
-};
-struct ContentsHash {
-    std::size_t operator()(const Contents& contents) const
-    {
-        return qHashMulti(0, contents.name, contents.crc1, contents.crc2);
-    }
-};
+std::size_t contentsHash(const CheckRows& rows, const CheckRow& row)
+{
+    return qHashMulti(0, rows.name(row), row.crc1, row.crc2);
+}
 
 // "atr=..." on a text column: the shorter text is padded with blanks.
 bool sameText(const QString& a, const QString& b)
@@ -51,142 +33,165 @@ bool sameText(const QString& a, const QString& b)
     return a == b || unpadded(a) == unpadded(b);
 }
 
-constexpr qint64 kTellEvery = 256;
-
 // Fingerprints are compared where both rows have one: a baseline row written
 // before they were kept is judged by its own columns alone.
 bool sameAttributes(const CheckRow& old, const CheckRow& now)
 {
-    return !old.print || !now.print || old.print->sameAttributes(*now.print);
+    return !old.hasPrint || !now.hasPrint
+        || (old.mode == now.mode && old.owner == now.owner && old.group == now.group
+            && (old.link < 0) == (now.link < 0));
 }
 
 bool sameDigest(const CheckRow& old, const CheckRow& now)
 {
-    return !old.print || !now.print || old.print->sha256 == now.print->sha256;
+    return !old.hasPrint || !now.hasPrint
+        || (old.hasDigest == now.hasDigest && (!old.hasDigest || old.sha256 == now.sha256));
 }
 
-Finding withStates(Finding finding, const CheckRow& old, const CheckRow& now)
-{
-    finding.sizeBefore = old.size;
-    finding.sizeAfter = now.size;
-    finding.before = old.print;
-    finding.after = now.print;
-    return finding;
-}
-
-// The baseline row that row moved from: the first of its name and checksums,
-// and digest where both have one, whose place the scan left empty (a copy
-// whose original stays is new); -1 for none.
-template<typename With>
-qsizetype movedFrom(const CheckRow& row, const QList<CheckRow>& baseline, const With& with,
-                    const std::vector<qsizetype>& nextWith,
-                    const std::unordered_set<Place, PlaceHash>& present)
-{
-    const auto chain = with.find(Contents{row.name, row.crc1, row.crc2});
-    if (chain == with.end())
-        return -1;
-    for (qsizetype i = chain->second.first; i >= 0; i = nextWith[std::size_t(i)]) {
-        const CheckRow& old = baseline[i];
-        if (sameDigest(old, row) && !present.contains(Place{old.path, old.name}))
-            return i;
-    }
-    return -1;
-}
-
-} // namespace
-
-void JudgeInMemory(const QList<CheckRow>& baseline, const QList<CheckRow>& current, CheckReport& report,
-                   const std::function<void(qint64 judged)>& judged)
-{
-    qint64 done = 0;
-    auto tell = [&] {
-        if (++done % kTellEvery == 0)
-            judged(done);
-    };
-
-    // Pass 1: a baseline row is deleted when no current row has its name and
-    // place; duplicate rows of a place registered twice are judged each.
-    std::unordered_set<Place, PlaceHash> present;
-    present.reserve(std::size_t(current.size()));
-    for (const CheckRow& row : current)
-        present.insert(Place{row.path, row.name});
-    for (const CheckRow& row : baseline) {
-        if (!present.contains(Place{row.path, row.name}))
-            report.add(Finding::of(Finding::Deleted, JoinPath(row.path, row.name)));
-        tell();
+class Judge {
+public:
+    Judge(const CheckRows& baseline, const CheckRows& current, CheckReport& report,
+          const std::function<void(qint64)>& judged)
+        : m_baseline(baseline), m_current(current), m_report(report), m_judged(judged),
+          m_at(baseline.size(), [&](quint32 b) { return placeHash(baseline, baseline[b]); },
+               [&](quint32 a, quint32 b) { return samePlace(baseline, baseline[a], baseline, baseline[b]); }),
+          m_present(std::size_t(baseline.size()), false)
+    {
     }
 
-    // The baseline rows of each place, first to last, chained through next;
-    // and those of each name and checksums, chained through nextWith, first
-    // to last as the moved-file statement returns them.
-    struct Chain {
-        qsizetype first;
-        qsizetype last;
-    };
-    std::unordered_map<Place, Chain, PlaceHash> at;
-    std::vector<qsizetype> next(std::size_t(baseline.size()), -1);
-    at.reserve(std::size_t(baseline.size()));
-    for (qsizetype i = 0; i < baseline.size(); ++i) {
-        const CheckRow& row = baseline[i];
-        auto [chain, added] = at.try_emplace(Place{row.path, row.name}, Chain{i, i});
-        if (!added) {
-            next[std::size_t(chain->second.last)] = i;
-            chain->second.last = i;
+    void run()
+    {
+        // A baseline row is deleted when no current row has its name and
+        // place; duplicate rows of a place registered twice are judged each.
+        for (qsizetype c = 0; c < m_current.size(); ++c)
+            for (qint64 b = placeOf(m_current[c]); b != ChainIndex::kNone; b = m_at.next(b))
+                m_present[std::size_t(b)] = true;
+        for (qsizetype b = 0; b < m_baseline.size(); ++b) {
+            if (!m_present[std::size_t(b)])
+                m_report.add(Finding::of(Finding::Deleted, m_baseline.fullName(m_baseline[b])));
+            tell();
         }
-    }
-    // Made when the first file not at its place needs it: a check that finds
-    // every file at its place spares it.
-    std::unordered_map<Contents, Chain, ContentsHash> with;
-    std::vector<qsizetype> nextWith;
-    auto candidates = [&]() -> const std::unordered_map<Contents, Chain, ContentsHash>& {
-        if (nextWith.empty() && !baseline.isEmpty()) {
-            nextWith.assign(std::size_t(baseline.size()), -1);
-            with.reserve(std::size_t(baseline.size()));
-            for (qsizetype i = 0; i < baseline.size(); ++i) {
-                auto [chain, added] =
-                    with.try_emplace(Contents{baseline[i].name, baseline[i].crc1, baseline[i].crc2}, Chain{i, i});
-                if (!added) {
-                    nextWith[std::size_t(chain->second.last)] = i;
-                    chain->second.last = i;
-                }
-            }
+        for (qsizetype c = 0; c < m_current.size(); ++c) {
+            judgeCurrent(m_current[c]);
+            tell();
         }
-        return with;
-    };
+        m_judged(m_done);
+    }
 
-    // Pass 2.
-    for (const CheckRow& row : current) {
-        const auto place = at.find(Place{row.path, row.name});
-        if (place != at.end()) {
+private:
+    static bool samePlace(const CheckRows& rowsA, const CheckRow& a, const CheckRows& rowsB, const CheckRow& b)
+    {
+        return a.dir == b.dir && rowsA.name(a) == rowsB.name(b);
+    }
+    static bool sameContents(const CheckRows& rowsA, const CheckRow& a, const CheckRows& rowsB, const CheckRow& b)
+    {
+        return a.crc1 == b.crc1 && a.crc2 == b.crc2 && rowsA.name(a) == rowsB.name(b);
+    }
+
+    // The first baseline row at the place of a current row.
+    qint64 placeOf(const CheckRow& row) const
+    {
+        return m_at.find(placeHash(m_current, row),
+                         [&](quint32 b) { return samePlace(m_baseline, m_baseline[b], m_current, row); });
+    }
+
+    // The two rows differ in a link's target (the index says only whether
+    // there is one).
+    bool sameLink(const CheckRow& old, const CheckRow& now) const
+    {
+        return !old.hasPrint || !now.hasPrint || old.link < 0
+            || m_baseline.print(old)->linkTarget == m_current.print(now)->linkTarget;
+    }
+    bool sameAttributesAndLink(const CheckRow& old, const CheckRow& now) const
+    {
+        return sameAttributes(old, now) && sameLink(old, now);
+    }
+
+    void judgeCurrent(const CheckRow& row)
+    {
+        const qint64 first = placeOf(row);
+        if (first != ChainIndex::kNone) {
             // At its place. A change is reported when no baseline row of the
             // place agrees (the count statements count them all).
             bool sameSize = false;
             bool sameAtr = false;
-            bool sameContents = false;
-            for (qsizetype i = place->second.first; i >= 0; i = next[std::size_t(i)]) {
-                const CheckRow& old = baseline[i];
+            bool sameData = false;
+            for (qint64 b = first; b != ChainIndex::kNone; b = m_at.next(b)) {
+                const CheckRow& old = m_baseline[b];
                 sameSize = sameSize || old.size == row.size;
-                sameAtr = sameAtr || (sameText(old.atr, row.atr) && sameAttributes(old, row));
-                sameContents = sameContents || (old.crc1 == row.crc1 && old.crc2 == row.crc2 && sameDigest(old, row));
+                sameAtr = sameAtr || (sameText(m_baseline.atr(old), m_current.atr(row)) && sameAttributesAndLink(old, row));
+                sameData = sameData || (old.crc1 == row.crc1 && old.crc2 == row.crc2 && sameDigest(old, row));
             }
-            if (!(sameSize && sameAtr && sameContents)) {
-                const CheckRow& found = baseline[place->second.first];
-                Finding changed = Finding::of(Finding::Changed, JoinPath(found.path, found.name));
+            if (!(sameSize && sameAtr && sameData)) {
+                const CheckRow& found = m_baseline[first];
+                Finding changed = Finding::of(Finding::Changed, m_baseline.fullName(found));
                 changed.size = !sameSize;
                 changed.attributes = !sameAtr;
-                changed.contents = !sameContents;
-                report.add(withStates(std::move(changed), found, row));
+                changed.contents = !sameData;
+                m_report.add(withStates(std::move(changed), found, row));
             }
-        } else if (const qsizetype from = movedFrom(row, baseline, candidates(), nextWith, present); from >= 0) {
-            const CheckRow& old = baseline[from];
-            Finding moved = Finding::of(Finding::Moved, JoinPath(row.path, row.name));
-            moved.from = JoinPath(old.path, old.name);
-            moved.attributes = !sameText(old.atr, row.atr) || !sameAttributes(old, row);
-            report.add(withStates(std::move(moved), old, row));
-        } else {
-            report.add(Finding::of(Finding::New, JoinPath(row.path, row.name)));
+            return;
         }
-        tell();
+        if (const qint64 from = movedFrom(row); from != ChainIndex::kNone) {
+            const CheckRow& old = m_baseline[from];
+            Finding moved = Finding::of(Finding::Moved, m_current.fullName(row));
+            moved.from = m_baseline.fullName(old);
+            moved.attributes = !sameText(m_baseline.atr(old), m_current.atr(row)) || !sameAttributesAndLink(old, row);
+            m_report.add(withStates(std::move(moved), old, row));
+            return;
+        }
+        m_report.add(Finding::of(Finding::New, m_current.fullName(row)));
     }
-    judged(done);
+
+    // The baseline row that row moved from: the first of its name and
+    // checksums, and digest where both have one, whose place the scan left
+    // empty (a copy whose original stays is new); kNone for none.
+    qint64 movedFrom(const CheckRow& row)
+    {
+        // Made when the first file not at its place needs it: a check that
+        // finds every file at its place spares it.
+        if (!m_with)
+            m_with.emplace(
+                m_baseline.size(), [&](quint32 b) { return contentsHash(m_baseline, m_baseline[b]); },
+                [&](quint32 a, quint32 b) { return sameContents(m_baseline, m_baseline[a], m_baseline, m_baseline[b]); });
+        const qint64 first = m_with->find(contentsHash(m_current, row), [&](quint32 b) {
+            return sameContents(m_baseline, m_baseline[b], m_current, row);
+        });
+        for (qint64 b = first; b != ChainIndex::kNone; b = m_with->next(b))
+            if (sameDigest(m_baseline[b], row) && !m_present[std::size_t(b)])
+                return b;
+        return ChainIndex::kNone;
+    }
+
+    Finding withStates(Finding finding, const CheckRow& old, const CheckRow& now) const
+    {
+        finding.sizeBefore = old.size;
+        finding.sizeAfter = now.size;
+        finding.before = m_baseline.print(old);
+        finding.after = m_current.print(now);
+        return finding;
+    }
+
+    void tell()
+    {
+        if (++m_done % kTellEvery == 0)
+            m_judged(m_done);
+    }
+
+    const CheckRows& m_baseline;
+    const CheckRows& m_current;
+    CheckReport& m_report;
+    const std::function<void(qint64)>& m_judged;
+    ChainIndex m_at;                 // the baseline rows of each place
+    std::optional<ChainIndex> m_with; // the baseline rows of each name and checksums
+    std::vector<bool> m_present;     // whether the scan has a file at a baseline row's place
+    qint64 m_done = 0;
+};
+
+} // namespace
+
+void JudgeInMemory(const CheckRows& baseline, const CheckRows& current, CheckReport& report,
+                   const std::function<void(qint64 judged)>& judged)
+{
+    Judge(baseline, current, report, judged).run();
 }

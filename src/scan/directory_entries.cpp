@@ -86,7 +86,7 @@ bool ListDirectory(const QString& dir, const PseudoFileSystems& pseudo, std::vec
         found.print.mode = own.st_mode;
         found.print.owner = own.st_uid;
         found.print.group = own.st_gid;
-        // What the design's fields describe: the file a link leads to, where
+        // What the row's own fields describe: the file a link leads to, where
         // it leads to one, else the name itself.
         struct stat shown = own;
         if (S_ISLNK(own.st_mode)) {

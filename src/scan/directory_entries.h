@@ -8,7 +8,7 @@
 
 class PseudoFileSystems;
 
-// One entry of a directory: what the design's row holds, what the fingerprint
+// One entry of a directory: what its file row holds, what the fingerprint
 // holds of the name itself (lstat), and what the walk is to do with it.
 struct DirectoryEntry {
     TSearchRec rec;
@@ -32,7 +32,7 @@ struct DirectoryEntry {
 // listed: the kernel's interfaces are not files to watch (see
 // pseudo_file_systems.h).
 //
-// Each entry's design fields are made as follows:
+// Each entry's row fields are made as follows:
 // - Name: the name as the file system gives it, decoded from UTF-8;
 // - Size: the low 32 bits of the size in bytes (of the link's target for a
 //   link to a regular file), as a signed 32-bit integer; 0 for a name that is

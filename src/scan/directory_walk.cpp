@@ -9,12 +9,8 @@
 
 namespace {
 
-// How far a CurrentScan may read ahead of the rows written: about a second of
-// reading files, while the database does other work first, for some 20 MB.
-constexpr std::size_t kScanAhead = 1 << 17;
-
 void walk(FileWalker& walker, TIBQuery& query, const QString& table, BulkInsert::InsertRoutine insert,
-          Progress* progress, bool prints, const CurrentScan::Recorded& recorded = {})
+          Progress* progress, bool prints)
 {
     BulkInsert rows(query, table, insert, prints);
     qint64 count = 0;
@@ -26,8 +22,6 @@ void walk(FileWalker& walker, TIBQuery& query, const QString& table, BulkInsert:
         }
         if (!step.entered) {
             rows.add(step.dir, step.entry, step.sums, step.print);
-            if (recorded)
-                recorded(step.dir, step.entry, step.sums, step.print);
             ++count;
         }
         if (progress)
@@ -49,16 +43,4 @@ void ScanToCurrent(TDM1& dm, const QString& dir, const QString& list, Progress* 
 {
     FileWalker walker(dir, list.toLower());
     walk(walker, dm.IBQuery1, QStringLiteral("table2"), InsertCurrentRecord, progress, false);
-}
-
-CurrentScan::CurrentScan(const QString& dir, const QString& list)
-    : m_walker(std::make_unique<FileWalker>(dir, list.toLower(), kScanAhead))
-{
-}
-
-CurrentScan::~CurrentScan() = default;
-
-void CurrentScan::record(TDM1& dm, Progress* progress, const Recorded& recorded)
-{
-    walk(*m_walker, dm.IBQuery1, QStringLiteral("table2"), InsertCurrentRecord, progress, false, recorded);
 }

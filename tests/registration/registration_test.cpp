@@ -135,6 +135,22 @@ TEST_F(RegistrationTest, RemovingADirectoryNotUnderControlIsAnErrorAndDeletesNot
     EXPECT_EQ(CountRows(dm, QStringLiteral("table1")), 1);
 }
 
+// The rows of a directory lie in several runs of ids when directories were
+// put under control in turn; its fingerprints go with them, and no others.
+TEST_F(RegistrationTest, RemovingDeletesTheFingerprintsOfExactlyItsRows)
+{
+    for (const char* dir : {"o'brien", "o'brien/sub", "o'brien2", "other"})
+        for (int i = 0; i < 40; ++i)
+            tree.file(QString::fromUtf8(dir) + QStringLiteral("/f%1.txt").arg(i), QByteArray::number(i));
+    for (const char* dir : {"o'brien2", "o'brien/sub", "o'brien", "other", "o'brien/sub"})
+        PutUnderControl(dm, tree.path(QString::fromUtf8(dir)), QStringLiteral("*"));
+    RemoveFromControl(dm, tree.path(QStringLiteral("o'brien")));
+    EXPECT_EQ(CountRows(dm, QStringLiteral("table1")), 80);
+    EXPECT_EQ(CountRows(dm, QStringLiteral("fingerprint")), 80);
+    dm.IBQuery1.openStatement(Statement(u"select count(*) from table1 join fingerprint on file_id=id"));
+    EXPECT_EQ(dm.IBQuery1.fieldAsInteger(QStringLiteral("count")), 80);
+}
+
 TEST_F(RegistrationTest, TheRootTakesInEveryRowBelowIt)
 {
     tree.file(QStringLiteral("d/a.txt"), "1");
