@@ -17,10 +17,13 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # dpkg-shlibdeps finds the libraries the programs link (Qt, fbclient); these
-# two are loaded at run time and so invisible to it: Qt's Firebird driver and
-# the embedded engine that opens database files.
+# three are loaded at run time and so invisible to it: Qt's Firebird driver,
+# the embedded engine that opens database files, and Qt's SVG plugins that
+# draw the windows' icon.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-ibase, firebird3.0-server-core")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-ibase, firebird3.0-server-core, libqt6svg6")
+# Qt's Russian texts of the standard buttons; without them they read in English.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
 
 include(CPack)

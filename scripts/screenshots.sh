@@ -20,3 +20,10 @@ if [ "${PROGRESS_FILES:-0}" -gt 0 ]; then
   big=("$work/big")
 fi
 xvfb-run -a -s "-screen 0 1024x768x24" "$here/build/tools/kvaren-screenshots" "$out" "$work/tree" "${big[@]}"
+# The first start from the desktop menu on an account without a database: the
+# window makes the user's own and opens on it.
+mkdir -p "$work/xdg"
+XDG_DATA_HOME="$work/xdg" xvfb-run -a -s "-screen 0 1024x768x24" sh -c \
+  '"$1" --user-database & pid=$!; sleep 4; import -window root "$2/first_start.png"; kill $pid; wait $pid' \
+  sh "$here/build/src/shell/kvaren" "$out"
+echo "$out/first_start.png"

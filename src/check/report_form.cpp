@@ -8,6 +8,9 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 Treport_form::Treport_form(QWidget* parent) : QDialog(parent)
 {
@@ -18,40 +21,59 @@ Treport_form::Treport_form(QWidget* parent) : QDialog(parent)
     font.setPixelSize(11);
     setFont(font);
 
+    // A column that fills the window as it is resized: at its first size the
+    // lists stand 481 pixels wide at their first heights, each under its
+    // caption, and the buttons below them from 192 pixels in.
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 9, 33);
+    column->setSpacing(0);
     const QStringList captions = ReportCaptions();
-    auto label = [&](const char* name, int index, int left, int top) {
+    auto label = [&](const char* name, int index) {
         auto* l = new QLabel(captions[index], this);
         l->setObjectName(QString::fromLatin1(name));
-        l->move(left, top);
+        l->setFixedHeight(16);
+        column->addWidget(l, 0, Qt::AlignHCenter);
         return l;
     };
-    auto memo = [&](const char* name, int top, int height) {
+    auto memo = [&](const char* name, int height) {
         auto* m = new QPlainTextEdit(this);
         m->setObjectName(QString::fromLatin1(name));
-        m->setGeometry(0, top, 481, height);
+        m->setMinimumSize(120, 40);
         m->setLineWrapMode(QPlainTextEdit::NoWrap);
         m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         m->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        column->addWidget(m, height);
         return m;
     };
-    Label1 = label("Label1", 0, 168, 0);
-    Memo1 = memo("Memo1", 16, 97);
-    Label2 = label("Label2", 1, 160, 112);
-    Memo2 = memo("Memo2", 128, 97);
-    Label3 = label("Label3", 2, 184, 224);
-    Memo3 = memo("Memo3", 240, 105);
-    Label4 = label("Label4", 3, 176, 344);
-    Memo4 = memo("Memo4", 360, 105);
+    Label1 = label("Label1", 0);
+    Memo1 = memo("Memo1", 97);
+    Label2 = label("Label2", 1);
+    Memo2 = memo("Memo2", 97);
+    Label3 = label("Label3", 2);
+    Memo3 = memo("Memo3", 105);
+    Label4 = label("Label4", 3);
+    Memo4 = memo("Memo4", 105);
     Button1 = new QPushButton(QStringLiteral("Закрыть"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(192, 472, 75, 25);
+    Button1->setMinimumSize(75, 25);
     setTabOrder(Memo1, Memo2);
     setTabOrder(Memo2, Memo3);
     setTabOrder(Memo3, Memo4);
     Button2 = new QPushButton(QStringLiteral("Принять изменения"), this);
     Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(275, 472, 120, 25);
+    Button2->setMinimumSize(120, 25);
     Button2->hide();
+    // Each button as wide as its text needs, at least its first width.
+    for (QPushButton* button : {Button1, Button2})
+        button->setMinimumWidth(std::max(button->minimumWidth(), button->sizeHint().width()));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(192);
+    buttons->addWidget(Button1);
+    buttons->addSpacing(8);
+    buttons->addWidget(Button2);
+    buttons->addStretch(214);
+    column->addSpacing(7);
+    column->addLayout(buttons);
     setTabOrder(Memo4, Button1);
     setTabOrder(Button1, Button2);
     connect(Button1, &QPushButton::clicked, this, &Treport_form::Button1Click);

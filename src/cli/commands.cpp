@@ -47,7 +47,7 @@ int initCommand(TDM1*, const QStringList&, Console&, const ConsoleOptions& optio
 
 int listCommand(TDM1* dm, const QStringList&, Console& console, const ConsoleOptions&)
 {
-    ReadDirectoryList(*dm, [&](const QString& dir) { console.out << dir << '\n'; });
+    ReadDirectoryList(*dm, [&](const QString& dir, const QString&) { console.out << dir << '\n'; });
     printStatus(*dm, console);
     return kExitSuccess;
 }

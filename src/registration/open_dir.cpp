@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QStorageInfo>
 
+#include <algorithm>
+
 Topen_dir::Topen_dir(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("open_dir"));
@@ -21,26 +23,22 @@ Topen_dir::Topen_dir(QWidget* parent) : QDialog(parent)
 
     Label1 = new QLabel(QStringLiteral("Вабор директории"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->move(24, 0);
+
     Label2 = new QLabel(QStringLiteral("Выбор типа файлов"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->move(184, 0);
+
 
     // Created in tab order.
     DirectoryListBox1 = new TDirectoryListBox(this);
     DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
-    DirectoryListBox1->setGeometry(0, 16, 145, 137);
 
     DriveComboBox1 = new QComboBox(this);
     DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
-    DriveComboBox1->setGeometry(0, 160, 145, 19);
 
     Button1 = new QPushButton(QStringLiteral("Ok"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(160, 160, 75, 25);
     Button2 = new QPushButton(QStringLiteral("Отмена"), this);
     Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(240, 160, 75, 25);
     for (QPushButton* button : {Button1, Button2}) {
         button->setAutoDefault(false);
         button->setDefault(false);
@@ -48,7 +46,7 @@ Topen_dir::Topen_dir(QWidget* parent) : QDialog(parent)
 
     CheckListBox1 = new QListWidget(this);
     CheckListBox1->setObjectName(QStringLiteral("CheckListBox1"));
-    CheckListBox1->setGeometry(152, 16, 81, 137);
+
     CheckListBox1->setUniformItemSizes(true);
     for (const QString& type : fileTypes()) {
         auto* item = new QListWidgetItem(type, CheckListBox1);
@@ -59,10 +57,12 @@ Topen_dir::Topen_dir(QWidget* parent) : QDialog(parent)
 
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setGeometry(232, 16, 81, 137);
+
     Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    placeControls();
 
     setTabOrder(DirectoryListBox1, DriveComboBox1);
     setTabOrder(DriveComboBox1, Button1);
@@ -82,6 +82,37 @@ Topen_dir::Topen_dir(QWidget* parent) : QDialog(parent)
             [this](const QString& dir) { m_lastDirectoryOnDrive[driveOf(dir)] = dir; });
     m_lastDirectoryOnDrive[driveOf(start)] = start;
     connect(DriveComboBox1, &QComboBox::currentIndexChanged, this, &Topen_dir::DriveComboBox1Change);
+}
+
+void Topen_dir::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    placeControls();
+}
+
+void Topen_dir::placeControls()
+{
+    // At the first size, 323 by 212, every control stands where it always
+    // has; a larger window gives the lists its extra height and the three
+    // columns its extra width, shared as their first widths are (145 : 81 :
+    // 81), and the drives and buttons stay below the lists.
+    const int dx = std::max(0, width() - 323);
+    const int dy = std::max(0, height() - 212);
+    const int w0 = 145 + dx * 145 / 307;
+    const int w1 = 81 + dx * 81 / 307;
+    const int w2 = 81 + dx - (w0 - 145) - (w1 - 81);
+    const int x1 = w0 + 7;
+    const int x2 = x1 + w1 - 1;
+    const int lists = 137 + dy;
+    const int bottom = 160 + dy;
+    Label1->move(24, 0);
+    Label2->move(x1 + 32, 0);
+    DirectoryListBox1->setGeometry(0, 16, w0, lists);
+    CheckListBox1->setGeometry(x1, 16, w1, lists);
+    Memo1->setGeometry(x2, 16, w2, lists);
+    DriveComboBox1->setGeometry(0, bottom, w0, 19);
+    Button1->setGeometry(x1 + 8, bottom, 75, 25);
+    Button2->setGeometry(x1 + 88, bottom, 75, 25);
 }
 
 QStringList Topen_dir::fileTypes()

@@ -42,6 +42,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private slots:
     void Button1Click();
@@ -49,6 +50,8 @@ private slots:
     void DriveComboBox1Change();
 
 private:
+    // Puts the controls where they belong at the window's size.
+    void placeControls();
     // The mount point holding dir: the "drive" it lies on.
     QString driveOf(const QString& dir) const;
     void fillDrives();

@@ -1,10 +1,12 @@
 #include "shell/application.h"
 
+#include "shell/desktop_look.h"
 #include "shell/error_display.h"
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("kvaren"));
+    InstallDesktopLook(*this);
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event)

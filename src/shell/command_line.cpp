@@ -14,7 +14,10 @@ QString WindowUsageText()
         + OptionTableText({
             {QStringLiteral("--database ИМЯ"),
              QStringLiteral("база данных: файл или host:/путь/file.gdb на сервере Firebird "
-                            "(по умолчанию file.gdb)")},
+                            "(по умолчанию KVAREN_DATABASE или file.gdb)")},
+            {QStringLiteral("--user-database"),
+             QStringLiteral("своя база данных пользователя, ~/.local/share/kvaren/file.gdb, "
+                            "созданная при первом запуске (так окно запускается из меню)")},
             {QStringLiteral("--help"), QStringLiteral("показать эту справку")},
             {QStringLiteral("--version"), QStringLiteral("показать версию программы")},
         });
@@ -31,7 +34,8 @@ std::optional<int> AnswerHelpOrVersion(int argc, char** argv)
     const QCommandLineOption version(QStringLiteral("version"));
     // Known here so that its value is never taken for an option.
     const QCommandLineOption database(QStringLiteral("database"), QString(), QStringLiteral("NAME"));
-    parser.addOptions({help, version, database});
+    const QCommandLineOption userDatabase(QStringLiteral("user-database"));
+    parser.addOptions({help, version, database, userDatabase});
     // Fails on Qt's own options, which are the application's to read.
     parser.parse(arguments);
 

@@ -2,16 +2,19 @@
 
 #include "storage/dm1.h"
 
-void ReadDirectoryList(TDM1& dm, const std::function<void(const QString&)>& append)
+void ReadDirectoryList(TDM1& dm, const std::function<void(const QString& dir, const QString& types)>& append)
 {
     TIBQuery& query = dm.IBQuery1;
     query.openStatement(Statement(u"select count(*) from tab"));
     const qint32 count = query.fieldAsInteger(QStringLiteral("count"));
-    query.openStatement(Statement(u"select file_name from tab"));
+    query.openStatement(Statement(u"select file_name, ext from tab"));
+    const auto hand = [&] {
+        append(query.fieldAsString(QStringLiteral("file_name")), query.fieldAsString(QStringLiteral("ext")));
+    };
     if (!query.fieldIsNull(QStringLiteral("file_name")))
-        append(query.fieldAsString(QStringLiteral("file_name")));
+        hand();
     for (qint32 i = 1; i < count; ++i) {
         query.next();
-        append(query.fieldAsString(QStringLiteral("file_name")));
+        hand();
     }
 }

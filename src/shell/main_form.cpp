@@ -148,7 +148,7 @@ void Tmain_form::setWindows(Topen_dir* openDir, Treport_form* reportForm, Tabout
 void Tmain_form::FormCreate()
 {
     ConnectDM1(DM1, m_databaseName);
-    ReadDirectoryList(DM1, [this](const QString& dir) { ListBox1->addItem(dir); });
+    ReadDirectoryList(DM1, [this](const QString& dir, const QString& types) { addDirectoryLine(dir, types); });
 }
 
 void Tmain_form::showEvent(QShowEvent* event)
@@ -251,12 +251,18 @@ void Tmain_form::N2Click()
         return;
     const QString dir = open_dir->directory();
     RequireExistingDirectory(dir); // it may have gone since the dialog showed it
-    ListBox1->addItem(dir);
     const QString list = BuildExtensionList(open_dir->checkedTypes(), open_dir->memoLines());
+    addDirectoryLine(dir, list);
     runLong(
         QStringLiteral("Поставить на учет"), [&](Progress& progress) { PutUnderControl(DM1, dir, list, &progress); },
         [this] { delete ListBox1->takeItem(ListBox1->count() - 1); });
     UpdateStatusCount();
+}
+
+void Tmain_form::addDirectoryLine(const QString& dir, const QString& types)
+{
+    auto* line = new QListWidgetItem(dir, ListBox1);
+    line->setToolTip(QStringLiteral("Типы файлов: ") + types);
 }
 
 int Tmain_form::selectedRow() const

@@ -80,6 +80,8 @@ private:
     void runLong(const QString& command, const std::function<void(Progress&)>& body,
                  const std::function<void()>& undoShown = {});
     int selectedRow() const;
+    // Adds a line for dir at the end of the list, its file types as its tooltip.
+    void addDirectoryLine(const QString& dir, const QString& types);
 
     TDM1& DM1;
     const QString m_databaseName;

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace {
 
@@ -79,12 +80,22 @@ void ProgressWindow::update(const QString& text, qint64 done, qint64 total)
             // The dialog would hide itself on cancel; it stays until the command has stopped.
             QObject::disconnect(m_dialog, SIGNAL(canceled()), m_dialog, SLOT(cancel()));
             QObject::connect(m_dialog, &QProgressDialog::canceled, [] { CommandStop::ask(); });
+            // The dialog makes an Escape shortcut of its own for each cancel
+            // button it is given, its first one and this; two shortcuts on one
+            // key are ambiguous, and neither then fires. One of ours instead.
+            for (QShortcut* shortcut : m_dialog->findChildren<QShortcut*>())
+                shortcut->setEnabled(false);
+            new QShortcut(QKeySequence::Cancel, m_dialog, [] { CommandStop::ask(); });
             m_dialog->setWindowModality(Qt::ApplicationModal);
             m_dialog->setMinimumDuration(0);
             m_dialog->setAutoClose(false);
             m_dialog->setAutoReset(false);
             m_dialog->setMinimumWidth(460);
             m_dialog->show();
+            // Keys reach the window that has the focus, and none has it
+            // unless asked for: without this, Escape would go nowhere.
+            m_dialog->raise();
+            m_dialog->activateWindow();
         }
         m_dialog->setLabelText(text);
         // A range of 0..0 is a busy bar, for while the total is not known.

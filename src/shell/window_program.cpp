@@ -3,6 +3,7 @@
 #include "common/program_signals.h"
 #include "shell/error_display.h"
 #include "shell/program_windows.h"
+#include "shell/window_database.h"
 #include "storage/dm1.h"
 
 #include <QApplication>
@@ -65,18 +66,24 @@ int RunWindowProgram(QApplication& application)
     QCommandLineParser parser;
     const QCommandLineOption database(QStringLiteral("database"),
                                       QStringLiteral("База данных: файл или имя на сервере (host:/path/file.gdb)."),
-                                      QStringLiteral("NAME"), kDatabaseFileName);
-    parser.addOption(database);
+                                      QStringLiteral("NAME"));
+    const QCommandLineOption userDatabase(QStringLiteral("user-database"));
+    parser.addOptions({database, userDatabase});
     if (!parser.parse(application.arguments())) {
         ShowError(parser.errorText());
         return status;
     }
+    const QString databaseName = WindowDatabaseName(parser.value(database), parser.isSet(userDatabase));
     SignalExit signalExit;
+    // The user's own database is made the first time, unasked; should that
+    // fail, the window says so and opens as on any missing database.
+    if (parser.isSet(userDatabase) && databaseName == UserDatabasePath())
+        RunShowingErrors([&] { MakeUserDatabase(databaseName); });
     // Creating the storage object can fail (no database client); the error is
     // shown and the program ends before any window opens.
     RunShowingErrors([&] {
         TDM1 DM1;
-        TProgramWindows windows(DM1, parser.value(database));
+        TProgramWindows windows(DM1, databaseName);
         windows.main_form.show();
         status = signalExit.exitAsked() ? 0 : application.exec();
         // The exit command leaves the transaction active: commit it, as the

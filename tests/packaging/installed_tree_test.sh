@@ -71,7 +71,7 @@ for status in 0 16 129; do
 done
 
 validation=$(desktop-file-validate "$prefix/share/applications/kvaren.desktop" 2>&1) || fail "desktop entry: $validation"
-grep -qx 'Exec=kvaren' "$prefix/share/applications/kvaren.desktop" || fail "the desktop entry does not start kvaren"
+grep -qx 'Exec=kvaren --user-database' "$prefix/share/applications/kvaren.desktop" || fail "the desktop entry does not start kvaren"
 grep -qx 'Icon=kvaren' "$prefix/share/applications/kvaren.desktop" || fail "the desktop entry has not the installed icon"
 
 # The completion as bash-completion loads it on first use, from the installed

@@ -117,7 +117,17 @@ int main(int argc, char** argv)
                 fresh.write("new");
             fresh.close();
             main_form.ListBox1->item(main_form.ListBox1->count() - 1)->setSelected(true);
-            shootModal(QStringLiteral("report_form"));
+            // The report as it opens and grown, then the question of
+            // accepting the changes, answered no.
+            QTimer::singleShot(400, [&] {
+                Treport_form& report = windows.report_form;
+                shoot(QStringLiteral("report_form"), &report);
+                report.resize(1000, 700);
+                shoot(QStringLiteral("report_form_resized"), &report);
+                shootModal(QStringLiteral("accept_question"));
+                report.Button2->click();
+                report.close();
+            });
             main_form.ToolButton4->trigger();
         }
         if (!bigTree.isEmpty()) {
