@@ -122,7 +122,7 @@ int main(int argc, char** argv)
             QTimer::singleShot(400, [&] {
                 Treport_form& report = windows.report_form;
                 shoot(QStringLiteral("report_form"), &report);
-                report.resize(1000, 700);
+                report.setGeometry(12, 40, 1000, 700); // the whole of it on the screen
                 shoot(QStringLiteral("report_form_resized"), &report);
                 shootModal(QStringLiteral("accept_question"));
                 report.Button2->click();
