@@ -6,36 +6,32 @@ Statement& Statement::sql(QStringView piece)
     return *this;
 }
 
-Statement& Statement::quoted(const QString& text)
+Statement& Statement::mark(QVariant value)
 {
     m_marks.push_back(m_shape.size());
     m_shape += u'?';
-    m_values.append(text);
+    m_values.append(std::move(value));
     return *this;
+}
+
+Statement& Statement::quoted(const QString& text)
+{
+    return mark(QVariant(text));
 }
 
 Statement& Statement::number(qint32 value)
 {
-    m_marks.push_back(m_shape.size());
-    m_shape += u'?';
-    m_values.append(value);
-    return *this;
+    return mark(QVariant(value));
 }
 
 Statement& Statement::bigNumber(qint64 value)
 {
-    m_marks.push_back(m_shape.size());
-    m_shape += u'?';
-    m_values.append(value);
-    return *this;
+    return mark(QVariant(value));
 }
 
 Statement& Statement::bytes(const QByteArray& value)
 {
-    m_marks.push_back(m_shape.size());
-    m_shape += u'?';
-    m_values.append(value);
-    return *this;
+    return mark(QVariant(value));
 }
 
 QString Statement::line() const

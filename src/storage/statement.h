@@ -34,6 +34,9 @@ public:
     bool isEmpty() const { return m_shape.isEmpty(); }
 
 private:
+    // Puts a parameter marker for value at the end.
+    Statement& mark(QVariant value);
+
     QString m_shape;
     QVariantList m_values;
     std::vector<qsizetype> m_marks; // where each value stands in m_shape

@@ -1,11 +1,8 @@
 #include "bits/file_checksums.h"
 #include "check/check_run.h"
 #include "check/report_json.h"
-#include "common/command_stop.h"
-#include "common/progress.h"
 #include "registration/put_under_control.h"
 #include "registration/update_control.h"
-#include "storage/command_savepoint.h"
 #include "storage/connect.h"
 #include "storage/dm1.h"
 #include "storage/fingerprint_table.h"
@@ -260,43 +257,6 @@ TEST(OlderDatabaseTest, GetsTheTableWhenOpenedAndChecksOldRowsAsBeforeUntilTheir
     UpdateControl(dm, dir);
     ASSERT_EQ(chmod(native(tree.path(QStringLiteral("d/etc/hosts"))), 0644), 0);
     EXPECT_EQ(changed(), (QStringList{QStringLiteral("etc/hosts") + kA}));
-}
-
-class StopAtCall : public Progress {
-public:
-    explicit StopAtCall(int call) : m_left(call) {}
-
-protected:
-    void showWalking(const QString&, qint64) override { count(); }
-    void showJudging(const QString&, qint64, qint64) override { count(); }
-
-private:
-    void count()
-    {
-        if (--m_left == 0)
-            CommandStop::ask(SIGINT);
-    }
-    int m_left;
-};
-
-TEST_F(FingerprintCheckTest, AStoppedAddOrUpdateUndoesTheFingerprintsWithTheRows)
-{
-    for (int i = 0; i < 40; ++i)
-        tree.file(QStringLiteral("d/%1/f%2").arg(i % 4).arg(i), QByteArray::number(i));
-    const QString dir = tree.path(QStringLiteral("d"));
-    PutUnderControl(dm, dir, QStringLiteral("*"));
-    const qint32 prints = CountRows(dm, QStringLiteral("fingerprint"));
-    ASSERT_EQ(prints, 40);
-    for (const auto& command : std::vector<std::function<void(Progress*)>>{
-             [&](Progress* p) { PutUnderControl(dm, dir, QStringLiteral("*"), p); },
-             [&](Progress* p) { UpdateControl(dm, dir, p); }}) {
-        StopAtCall stop(3);
-        CommandStop::Running running;
-        EXPECT_THROW(UndoIfStopped(dm, [&] { command(&stop); }), ECommandStopped);
-        EXPECT_EQ(CountRows(dm, QStringLiteral("table1")), 40);
-        EXPECT_EQ(CountRows(dm, QStringLiteral("fingerprint")), prints);
-    }
-    EXPECT_TRUE(check(dir).changed.isEmpty());
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "common/progress.h"
 #include "registration/put_under_control.h"
 #include "registration/remove_from_control.h"
+#include "registration/update_control.h"
 #include "storage/command_savepoint.h"
 #include "storage/connect.h"
 #include "storage/dm1.h"
@@ -10,6 +11,9 @@
 #include "support/temp_tree.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
 
 namespace {
 
@@ -92,6 +96,21 @@ TEST_F(StoppedCommandTest, AStoppedRemoveKeepsTheDirectoryAndEveryRow)
 
     EXPECT_EQ(rows("table1"), before);
     EXPECT_EQ(CountRows(dm, QStringLiteral("tab")), 1);
+}
+
+TEST_F(StoppedCommandTest, AStoppedAddOrUpdateUndoesTheFingerprintsWithTheRows)
+{
+    const QString big = tree.path(QStringLiteral("big"));
+    PutUnderControl(dm, big, QStringLiteral("*"));
+    ASSERT_EQ(CountRows(dm, QStringLiteral("fingerprint")), 30);
+    for (const auto& command : std::vector<std::function<void(Progress*)>>{
+             [&](Progress* p) { PutUnderControl(dm, big, QStringLiteral("*"), p); },
+             [&](Progress* p) { UpdateControl(dm, big, p); }}) {
+        StopAt stop(3);
+        runStopped([&] { command(&stop); });
+        EXPECT_EQ(CountRows(dm, QStringLiteral("table1")), 30);
+        EXPECT_EQ(CountRows(dm, QStringLiteral("fingerprint")), 30);
+    }
 }
 
 TEST_F(StoppedCommandTest, ACheckStoppedInItsWalkLeavesTable2AsItWas)
