@@ -83,9 +83,9 @@ TEST(DesktopWindowTest, EscapePressedAsAUserWouldStopsTheRunningCommand)
 {
     TempDatabase database;
     TempTree tree;
-    for (int i = 0; i < 6000; ++i)
+    for (int i = 0; i < 20000; ++i)
         tree.file(QStringLiteral("big/%1/f%2.txt").arg(i / 100).arg(i), QByteArray::number(i));
-    ProgressWindow::showAfterMs = 50;
+    ProgressWindow::showAfterMs = 20;
     Program program;
     bool pressed = false;
     auto* timer = new QTimer;
