@@ -35,7 +35,7 @@ void CheckRows::append(const QString& dir, const QString& name, qint32 size, con
         atrAt = m_atrs.size();
         m_atrs.append(atr);
     }
-    row.atr = quint8(atrAt);
+    row.atr = quint16(atrAt);
     row.size = size;
     row.crc1 = crc1;
     row.crc2 = crc2;

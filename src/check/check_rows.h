@@ -37,7 +37,7 @@ struct CheckRow {
     quint32 dir = 0;     // in the DirectoryTable
     quint32 nameAt = 0;  // the name's UTF-8 bytes in the rows' name store
     quint16 nameSize = 0;
-    quint8 atr = 0;      // in the rows' attribute texts
+    quint16 atr = 0;     // in the rows' attribute texts
     bool hasPrint = false;
     bool hasDigest = false;
     qint32 size = 0;
