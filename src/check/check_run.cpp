@@ -14,8 +14,6 @@
 #include "storage/fingerprint_table.h"
 #include "storage/name_columns.h"
 
-#include <QSet>
-
 #include <atomic>
 #include <chrono>
 #include <functional>

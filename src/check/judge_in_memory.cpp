@@ -5,6 +5,7 @@
 
 #include <QHash>
 
+#include <optional>
 #include <vector>
 
 namespace {
