@@ -92,7 +92,7 @@ TEST_F(ReportFormTest, ALongWalkKeepsPaintingShowsItsProgressAndLetsNoOtherComma
         ShowSooner() { ProgressWindow::showAfterMs = 50; }
         ~ShowSooner() { ProgressWindow::showAfterMs = 500; }
     } sooner;
-    for (int i = 0; i < 6000; ++i)
+    for (int i = 0; i < 20000; ++i)
         tree.file(QStringLiteral("big/%1/f%2.txt").arg(i / 100).arg(i), QByteArray::number(i));
 
     PaintCounter counter;
@@ -128,7 +128,7 @@ TEST_F(ReportFormTest, ALongWalkKeepsPaintingShowsItsProgressAndLetsNoOtherComma
     poke.stop();
 
     ASSERT_TRUE(program.errors.isEmpty()) << program.errors.join(u'\n').toStdString();
-    EXPECT_EQ(program.main_form->statusText(), QStringLiteral("На учете находится: 6000  файлов."));
+    EXPECT_EQ(program.main_form->statusText(), QStringLiteral("На учете находится: 20000  файлов."));
     EXPECT_GT(paintsWhileBusy, 0) << "the main window painted while the walk ran";
     EXPECT_TRUE(progressText.startsWith(QStringLiteral("Поставить на учет\nФайлов: "))) << progressText.toStdString();
     EXPECT_TRUE(progressText.contains(tree.path(QStringLiteral("big")).left(20))) << progressText.toStdString();
