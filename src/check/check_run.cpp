@@ -220,8 +220,10 @@ bool judgeInMemory(TDM1& dm, const QString& dir, CheckReport& report, Progress* 
     CheckRows current(dirs);
     ReadCheckRows(dm.IBQuery1, Statement(QStringLiteral("select ") + kCheckColumns + QStringLiteral(" from table2")),
                   current, tell);
+    // Each directory once: the rows of one directory come together.
     for (qsizetype i = 0; i < current.size(); ++i)
-        if (!InDirectory(QString::fromUtf8(dirs.path(current[i].dir)), dir))
+        if ((i == 0 || current[i].dir != current[i - 1].dir)
+            && !InDirectory(QString::fromUtf8(dirs.path(current[i].dir)), dir))
             return false;
     CheckRows baseline(dirs);
     readBaseline(dm.IBQuery1, dir, baseline, [&](qint64 read) {

@@ -1,12 +1,9 @@
 #pragma once
 
-#include "bits/file_checksums.h"
-#include "scan/fingerprint.h"
 #include "scan/search_rec.h"
 
 #include <QString>
 
-class FileWalker;
 class Progress;
 class TDM1;
 

@@ -20,14 +20,6 @@ struct Fingerprint {
     std::optional<Sha256Digest> sha256;
     // The link's own text; empty when the name is no symbolic link.
     QString linkTarget;
-
-    bool operator==(const Fingerprint&) const = default;
-    // Whether mode (type included), owner, group and link target agree: what
-    // the report calls the attributes.
-    bool sameAttributes(const Fingerprint& other) const
-    {
-        return mode == other.mode && owner == other.owner && group == other.group && linkTarget == other.linkTarget;
-    }
 };
 
 // The file type of a mode in words: "file", "link", "directory", "fifo",
