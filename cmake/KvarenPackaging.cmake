@@ -1,15 +1,17 @@
 # cpack -G DEB: a Debian package of what cmake --install installs, under /usr.
 set(CPACK_PACKAGE_NAME kvaren)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "watch directories for changes to their files")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_DESCRIPTION "Kvaren puts chosen directories under control, recording a baseline row for
 every file of the chosen types (size, date, attributes and two checksums
 of its contents) in a Firebird database, and later checks them, reporting
 deleted, moved, new and changed files. It has a window, kvaren, and a
 console program for scripts and cron, kvaren-cli. Its interface is in Russian.")
 if(NOT CPACK_PACKAGE_CONTACT)
-  set(CPACK_PACKAGE_CONTACT "Kvaren developers <kvaren@localhost>")
+  set(CPACK_PACKAGE_CONTACT "Kvaren developers <maintainers@kvaren.org>")
 endif()
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_RPM_PACKAGE_LICENSE MIT)
 set(CPACK_GENERATOR DEB)
 set(CPACK_STRIP_FILES ON)
 

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Builds the Debian package with cpack into a temporary directory and checks
-# its metadata and that it holds what cmake --install installs, under /usr.
-# Usage: deb_package_test.sh BUILD_DIR VERSION
+# its metadata, that it holds what cmake --install installs, under /usr, with
+# the licence and the changelog, and that lintian finds nothing wrong with it:
+# any error or warning fails.
+# Usage: deb_package_test.sh BUILD_DIR VERSION SOURCE_DIR
 set -euo pipefail
-build=$1 version=$2
+build=$1 version=$2 source=$3
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log" 2>&1 || { cat "$out/cpack.log"; exit 1; }
@@ -28,11 +30,29 @@ contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for file in usr/bin/kvaren usr/bin/kvaren-cli \
     usr/share/man/man1/kvaren.1.gz usr/share/man/man1/kvaren-cli.1.gz \
     usr/share/applications/kvaren.desktop usr/share/icons/hicolor/scalable/apps/kvaren.svg \
-    usr/share/bash-completion/completions/kvaren-cli; do
+    usr/share/bash-completion/completions/kvaren-cli \
+    usr/share/doc/kvaren/copyright usr/share/doc/kvaren/changelog.gz; do
     grep -qx "\./$file" <<<"$contents" || fail "the package lacks /$file"
 done
 owners=$(dpkg-deb -c "$deb" | awk '{print $2}' | sort -u)
 [ "$owners" = root/root ] || fail "files are owned by $owners"
+
+tree=$out/tree
+dpkg-deb -x "$deb" "$tree"
+doc=$tree/usr/share/doc/kvaren
+# The copyright file carries the licence of LICENSE word for word.
+grep -qx 'License: Expat' "$doc/copyright" || fail "copyright does not name the Expat licence"
+diff <(sed -n '/^License: Expat$/,${/^License:/d;s/^ //;s/^\.$//;p}' "$doc/copyright") \
+     <(sed -n '/^Permission is hereby granted/,$p' "$source/LICENSE") >/dev/null \
+    || fail "copyright's licence text differs from LICENSE"
+# The changelog's latest entry is this version's.
+zcat "$doc/changelog.gz" >"$out/changelog"
+[ "$(dpkg-parsechangelog -l "$out/changelog" -S Version)" = "$version" ] \
+    || fail "the changelog's latest entry is not $version: $(head -1 "$out/changelog")"
+
+# lintian: an error or a warning fails, as does lintian failing to run; the
+# notes are shown (README's "Packaging" explains the ones that stay).
+lintian --fail-on error,warning --tag-display-limit 0 --display-info "$deb" || fail "lintian: status $?"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures failures"

@@ -16,7 +16,8 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 for file in bin/kvaren bin/kvaren-cli \
     share/man/man1/kvaren.1.gz share/man/man1/kvaren-cli.1.gz \
     share/applications/kvaren.desktop share/icons/hicolor/scalable/apps/kvaren.svg \
-    share/bash-completion/completions/kvaren-cli; do
+    share/bash-completion/completions/kvaren-cli \
+    share/doc/kvaren/copyright share/doc/kvaren/changelog.gz; do
     [ -s "$prefix/$file" ] || fail "not installed: $file"
 done
 [ -x "$prefix/bin/kvaren" ] && [ -x "$prefix/bin/kvaren-cli" ] || fail "the programs are not executable"
