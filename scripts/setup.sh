@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libbenchmark-dev libssl-dev
   xvfb xauth x11-apps imagemagick fonts-dejavu-core
   man-db groff-base bash-completion desktop-file-utils dpkg-dev file gzip
-  lintian
+  lintian systemd
 )
 
 missing=()

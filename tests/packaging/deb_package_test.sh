@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package with cpack into a temporary directory and checks
 # its metadata, that it holds what cmake --install installs, under /usr, with
-# the licence and the changelog, and that lintian finds nothing wrong with it:
-# any error or warning fails.
+# the licence, the changelog and the daily check's units, that its maintainer
+# scripts leave the check's timer disabled, and that lintian finds nothing
+# wrong with it: any error or warning fails.
 # Usage: deb_package_test.sh BUILD_DIR VERSION SOURCE_DIR
 set -euo pipefail
 build=$1 version=$2 source=$3
@@ -31,7 +32,8 @@ for file in usr/bin/kvaren usr/bin/kvaren-cli \
     usr/share/man/man1/kvaren.1.gz usr/share/man/man1/kvaren-cli.1.gz \
     usr/share/applications/kvaren.desktop usr/share/icons/hicolor/scalable/apps/kvaren.svg \
     usr/share/bash-completion/completions/kvaren-cli \
-    usr/share/doc/kvaren/copyright usr/share/doc/kvaren/changelog.gz; do
+    usr/share/doc/kvaren/copyright usr/share/doc/kvaren/changelog.gz \
+    usr/lib/systemd/system/kvaren-check.service usr/lib/systemd/system/kvaren-check.timer; do
     grep -qx "\./$file" <<<"$contents" || fail "the package lacks /$file"
 done
 owners=$(dpkg-deb -c "$deb" | awk '{print $2}' | sort -u)
@@ -49,6 +51,26 @@ diff <(sed -n '/^License: Expat$/,${/^License:/d;s/^ //;s/^\.$//;p}' "$doc/copyr
 zcat "$doc/changelog.gz" >"$out/changelog"
 [ "$(dpkg-parsechangelog -l "$out/changelog" -S Version)" = "$version" ] \
     || fail "the changelog's latest entry is not $version: $(head -1 "$out/changelog")"
+
+# The daily check runs the packaged program; the package installs its timer
+# but never enables or starts it.
+grep -qx 'ExecStart=/usr/bin/kvaren-cli --database /var/lib/kvaren/file.gdb check --all' \
+    "$tree/usr/lib/systemd/system/kvaren-check.service" || fail "the service does not run /usr/bin/kvaren-cli check --all"
+dpkg-deb -e "$deb" "$out/control"
+scripts=$(ls "$out/control" | grep -xE 'preinst|postinst|prerm|postrm' | sed "s|^|$out/control/|")
+if grep -lE 'systemctl|deb-systemd|kvaren-check' $scripts; then
+    fail "a maintainer script touches the daily check's units"
+fi
+# postinst makes /var/lib/kvaren, root's alone: tried as root on a /var/lib
+# of its own, in a mount namespace.
+if [ "$(id -u)" -eq 0 ] && unshare --mount true 2>/dev/null; then
+    made=$(unshare --mount sh -c 'mount -t tmpfs tmpfs /var/lib &&
+        "$1/postinst" configure && stat -c "%a %U %G" /var/lib/kvaren' sh "$out/control") \
+        || fail "postinst configure failed"
+    [ "$made" = "700 root root" ] || fail "postinst made /var/lib/kvaren as: $made"
+else
+    echo "postinst not tried: needs root and unshare"
+fi
 
 # lintian: an error or a warning fails, as does lintian failing to run; the
 # notes are shown (README's "Packaging" explains the ones that stay).

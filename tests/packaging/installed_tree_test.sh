@@ -2,7 +2,8 @@
 # Installs the build into a temporary prefix and checks the installed tree as a
 # user meets it: both programs answer --help and --version, both manual pages
 # render without warnings and name every command and option the usage lists,
-# the desktop entry is valid, and the bash completion offers them too.
+# the desktop entry is valid, the bash completion offers them too, and
+# systemd finds nothing wrong with the daily check's units.
 # Usage: installed_tree_test.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$1 version=$2
@@ -17,7 +18,8 @@ for file in bin/kvaren bin/kvaren-cli \
     share/man/man1/kvaren.1.gz share/man/man1/kvaren-cli.1.gz \
     share/applications/kvaren.desktop share/icons/hicolor/scalable/apps/kvaren.svg \
     share/bash-completion/completions/kvaren-cli \
-    share/doc/kvaren/copyright share/doc/kvaren/changelog.gz; do
+    share/doc/kvaren/copyright share/doc/kvaren/changelog.gz \
+    lib/systemd/system/kvaren-check.service lib/systemd/system/kvaren-check.timer; do
     [ -s "$prefix/$file" ] || fail "not installed: $file"
 done
 [ -x "$prefix/bin/kvaren" ] && [ -x "$prefix/bin/kvaren-cli" ] || fail "the programs are not executable"
@@ -64,12 +66,28 @@ manual=$(man -l "$prefix/share/man/man1/kvaren-cli.1.gz" 2>/dev/null)
 for word in $commands $options; do
     grep -qE "^       $word( |$)" <<<"$manual" || fail "kvaren-cli(1) has no entry for $word"
 done
-for section in SYNOPSIS OPTIONS COMMANDS "EXIT STATUS" ENVIRONMENT; do
+for section in SYNOPSIS OPTIONS COMMANDS "EXIT STATUS" ENVIRONMENT FILES; do
     grep -q "^$section" <<<"$manual" || fail "kvaren-cli(1) has no section $section"
 done
 for status in 0 16 129; do
     grep -qE "^       $status\b" <<<"$manual" || fail "kvaren-cli(1) does not explain exit status $status"
 done
+for file in /var/lib/kvaren/file.gdb kvaren-check.service kvaren-check.timer; do
+    grep -q -- "$file" <<<"$manual" || fail "kvaren-cli(1) does not name $file"
+done
+
+# The daily check's units run the kvaren-cli of this install; any problem
+# systemd-analyze verify finds with them (syntax, a missing program or manual
+# page) is printed, and fails the test. man finds the installed pages by
+# MANPATH.
+units=$prefix/lib/systemd/system
+grep -qx "ExecStart=$prefix/bin/kvaren-cli --database /var/lib/kvaren/file.gdb check --all" "$units/kvaren-check.service" \
+    || fail "the service does not run the installed kvaren-cli: $(grep ^ExecStart= "$units/kvaren-check.service")"
+grep -qx "SuccessExitStatus=$(seq -s ' ' 1 15)" "$units/kvaren-check.service" \
+    || fail "the service does not take check's statuses 1 to 15 for success"
+verified=$(MANPATH=$prefix/share/man systemd-analyze verify "$units/kvaren-check.service" "$units/kvaren-check.timer" 2>&1) \
+    || fail "systemd-analyze verify failed"
+[ -z "$verified" ] || fail "systemd-analyze verify: $verified"
 
 validation=$(desktop-file-validate "$prefix/share/applications/kvaren.desktop" 2>&1) || fail "desktop entry: $validation"
 grep -qx 'Exec=kvaren --user-database' "$prefix/share/applications/kvaren.desktop" || fail "the desktop entry does not start kvaren"
