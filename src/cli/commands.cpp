@@ -23,6 +23,10 @@
 #include "storage/database_file.h"
 #include "storage/dm1.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <functional>
 
 namespace {
@@ -103,23 +107,8 @@ int updateCommand(TDM1* dm, const QStringList& args, Console& console, const Con
                          [&](Progress& progress) { UpdateControl(*dm, dir, &progress); });
 }
 
-int checkCommand(TDM1* dm, const QStringList& arguments, Console& console, const ConsoleOptions&)
+void printReport(Console& console, const CheckReport& report)
 {
-    QStringList args = arguments;
-    const bool json = !args.isEmpty() && args.first() == u"--json";
-    if (json)
-        args.removeFirst();
-    const QString dir = soleDirectory(args, QStringLiteral("kvaren-cli check [--json] DIR"));
-    CheckReport report;
-    {
-        ConsoleProgress progress(console.err, console.errIsTerminal, QStringLiteral("Проверка целостности"));
-        report = RunCheck(*dm, dir, &progress);
-    }
-    if (json) {
-        console.out.flush();
-        console.out << QString::fromUtf8(ReportJson(dir, report));
-        return report.foundBits();
-    }
     const QStringList captions = ReportCaptions();
     const QStringList* lists[] = {&report.deleted, &report.moved, &report.added, &report.changed};
     for (int i = 0; i < 4; ++i) {
@@ -129,6 +118,69 @@ int checkCommand(TDM1* dm, const QStringList& arguments, Console& console, const
         for (const QString& line : ShownLines(*lists[i]))
             console.out << line << '\n';
     }
+}
+
+CheckReport checkWithProgress(TDM1& dm, Console& console, const QString& dir)
+{
+    ConsoleProgress progress(console.err, console.errIsTerminal, QStringLiteral("Проверка целостности"));
+    return RunCheck(dm, dir, &progress);
+}
+
+// check --all: every directory under control in the list's order, one report
+// after another. A directory whose check fails is named on stderr with its
+// error and adds 16 to the status; the others are checked all the same.
+int checkAll(TDM1& dm, Console& console, bool json)
+{
+    QStringList dirs;
+    ReadDirectoryList(dm, [&](const QString& dir, const QString&) { dirs.append(dir); });
+    int status = kExitSuccess;
+    QJsonArray documents;
+    for (qsizetype i = 0; i < dirs.size(); ++i) {
+        const QString& dir = dirs[i];
+        try {
+            const CheckReport report = checkWithProgress(dm, console, dir);
+            status |= report.foundBits();
+            if (json) {
+                documents.append(QJsonDocument::fromJson(ReportJson(dir, report)).object());
+                continue;
+            }
+            if (i > 0)
+                console.out << '\n';
+            console.out << QStringLiteral("Директория ") << dir << QStringLiteral("\n\n");
+            printReport(console, report);
+        } catch (const ECommandStopped&) {
+            throw;
+        } catch (const Exception& error) {
+            status |= kExitFailure;
+            console.out.flush();
+            console.err << dir << QStringLiteral(": ") << error.message() << '\n';
+            console.err.flush();
+            if (json)
+                documents.append(QJsonObject{{QStringLiteral("directory"), dir}, {QStringLiteral("error"), error.message()}});
+        }
+    }
+    if (json)
+        console.out << QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("directories"), documents}}).toJson());
+    return status;
+}
+
+int checkCommand(TDM1* dm, const QStringList& arguments, Console& console, const ConsoleOptions&)
+{
+    QStringList args = arguments;
+    const bool json = args.removeAll(QStringLiteral("--json")) > 0;
+    if (args.removeAll(QStringLiteral("--all")) > 0) {
+        if (!args.isEmpty())
+            throw Exception(QStringLiteral("Лишние аргументы: kvaren-cli check [--json] --all"));
+        return checkAll(*dm, console, json);
+    }
+    const QString dir = soleDirectory(args, QStringLiteral("kvaren-cli check [--json] DIR"));
+    const CheckReport report = checkWithProgress(*dm, console, dir);
+    if (json) {
+        console.out.flush();
+        console.out << QString::fromUtf8(ReportJson(dir, report));
+        return report.foundBits();
+    }
+    printReport(console, report);
     return report.foundBits();
 }
 
@@ -150,7 +202,7 @@ const std::vector<Command>& commands()
         {QStringLiteral("list"), QString(), true, listCommand},
         {QStringLiteral("add"), QStringLiteral("DIR [TYPE...]"), true, addCommand},
         {QStringLiteral("remove"), QStringLiteral("DIR"), true, removeCommand},
-        {QStringLiteral("check"), QStringLiteral("[--json] DIR"), true, checkCommand},
+        {QStringLiteral("check"), QStringLiteral("[--json] DIR | [--json] --all"), true, checkCommand},
         {QStringLiteral("update"), QStringLiteral("DIR"), true, updateCommand},
         {QStringLiteral("sum"), QStringLiteral("FILE..."), false, sumCommand},
         {QStringLiteral("help"), QString(), false, helpCommand},

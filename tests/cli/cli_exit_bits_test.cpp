@@ -2,6 +2,9 @@
 #include "support/temp_tree.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -40,6 +43,45 @@ TEST(CliExitBitsTest, EachFindingAloneGivesItsOwnBit)
         c.change(tree);
         EXPECT_EQ(cliStatus(home.path(), {QStringLiteral("check"), tree.path(QStringLiteral("d"))}), c.status);
     }
+}
+
+} // namespace
+
+namespace {
+
+// check --all: one report after another, the status the sum of what each
+// found, and a directory that fails named without keeping the others from
+// being checked.
+TEST(CliExitBitsTest, CheckAllReportsEveryDirectoryAndAddsUpTheirBits)
+{
+    TempTree home;
+    TempTree tree;
+    tree.file(QStringLiteral("a/x.txt"), "x");
+    tree.file(QStringLiteral("b/y.txt"), "y");
+    tree.file(QStringLiteral("c/z.txt"), "z");
+    ASSERT_EQ(cliStatus(home.path(), {QStringLiteral("init")}), 0);
+    for (const char* d : {"a", "b", "c"})
+        ASSERT_EQ(cliStatus(home.path(), {QStringLiteral("add"), tree.path(QString::fromLatin1(d))}), 0);
+    tree.file(QStringLiteral("a/new.txt"), "new");
+    tree.file(QStringLiteral("b/y.txt"), "changed");
+    if (!MakeUnreadableFile(tree.path(QStringLiteral("c/unreadable.txt"))))
+        GTEST_SKIP() << "no way to make an unreadable file here";
+
+    const Result text = cli(home.path(), {QStringLiteral("check"), QStringLiteral("--all")});
+    EXPECT_EQ(text.status, 1 | 4 | 16);
+    EXPECT_TRUE(text.out.startsWith(QStringLiteral("Директория ") + tree.path(QStringLiteral("a")) + QStringLiteral("\n\n")))
+        << text.out.toStdString();
+    EXPECT_TRUE(text.out.contains(QStringLiteral("\n\nДиректория ") + tree.path(QStringLiteral("b")) + u'\n'));
+    EXPECT_TRUE(text.err.startsWith(tree.path(QStringLiteral("c")) + QStringLiteral(": "))) << text.err.toStdString();
+
+    const Result json = cli(home.path(), {QStringLiteral("check"), QStringLiteral("--all"), QStringLiteral("--json")});
+    EXPECT_EQ(json.status, 1 | 4 | 16);
+    const QJsonArray documents = QJsonDocument::fromJson(json.out.toUtf8()).object().value(u"directories").toArray();
+    ASSERT_EQ(documents.size(), 3) << json.out.toStdString();
+    EXPECT_EQ(documents[0].toObject().value(u"new").toArray().size(), 1);
+    EXPECT_EQ(documents[1].toObject().value(u"changed").toArray().size(), 1);
+    EXPECT_EQ(documents[2].toObject().value(u"directory").toString(), tree.path(QStringLiteral("c")));
+    EXPECT_FALSE(documents[2].toObject().value(u"error").toString().isEmpty());
 }
 
 } // namespace
