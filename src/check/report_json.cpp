@@ -69,7 +69,7 @@ void addStates(QJsonObject& object, const Finding& finding)
 
 } // namespace
 
-QByteArray ReportJson(const QString& dir, const CheckReport& report)
+QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report)
 {
     QJsonArray moved;
     QJsonArray changed;
@@ -92,12 +92,16 @@ QByteArray ReportJson(const QString& dir, const CheckReport& report)
             changed.append(entry);
         }
     }
-    const QJsonObject document{
+    return QJsonObject{
         {QStringLiteral("directory"), dir},
         {QStringLiteral("deleted"), names(report.deleted)},
         {QStringLiteral("moved"), moved},
         {QStringLiteral("new"), names(report.added)},
         {QStringLiteral("changed"), changed},
     };
-    return QJsonDocument(document).toJson(QJsonDocument::Indented);
+}
+
+QByteArray ReportJson(const QString& dir, const CheckReport& report)
+{
+    return QJsonDocument(ReportJsonObject(dir, report)).toJson(QJsonDocument::Indented);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QString>
 
 struct CheckReport;
@@ -21,3 +22,5 @@ struct CheckReport;
 // "link" (the link's text, or null) and "sha256" (hex, or null for a name not
 // read). Files judged by the statements alone carry no states.
 QByteArray ReportJson(const QString& dir, const CheckReport& report);
+// The same document as an object, to stand inside another.
+QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report);

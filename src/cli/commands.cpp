@@ -141,7 +141,7 @@ int checkAll(TDM1& dm, Console& console, bool json)
             const CheckReport report = checkWithProgress(dm, console, dir);
             status |= report.foundBits();
             if (json) {
-                documents.append(QJsonDocument::fromJson(ReportJson(dir, report)).object());
+                documents.append(ReportJsonObject(dir, report));
                 continue;
             }
             if (i > 0)

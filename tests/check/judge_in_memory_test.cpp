@@ -223,10 +223,9 @@ TEST_F(JudgeInMemoryTest, GivesTheStatementsReportOnRandomTreesAndChanges)
 
 TEST_F(JudgeInMemoryTest, AWholeCheckGivesTheStatementsReportWithItsTransactionCleanOrNot)
 {
-    // A check whose transaction has changed nothing yet reads the baseline on
-    // a connection of its own; one that has, on its own connection. Either
-    // way, a second check of the same tree finds what the statements found on
-    // the first one's scan.
+    // Whether or not its transaction has changed anything before it, a second
+    // check of the same tree finds what the statements found on the first
+    // one's scan.
     for (unsigned round = 1; round <= 6; ++round) {
         SCOPED_TRACE(testing::Message() << "round " << round);
         Scenario scenario(dm, tree.dir(QStringLiteral("r%1").arg(round)), 100 + round);
