@@ -27,15 +27,36 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
 
+// A command's arguments: its words and the options it was given.
+struct Arguments {
+    QStringList words;
+    QStringList flags;
+    bool has(const char* flag) const { return flags.contains(QLatin1StringView(flag)); }
+};
+
+using CommandRun = std::function<int(TDM1*, const Arguments&, Console&, const ConsoleOptions&)>;
+
 struct Command {
     QString name;
-    QString arguments;
+    QString arguments; // as the usage shows them
+    QString purpose;
     bool needsDatabase;
-    std::function<int(TDM1*, const QStringList&, Console&, const ConsoleOptions&)> run;
+    qsizetype minWords;
+    qsizetype maxWords; // -1: any number
+    QStringList flags;  // the options the command knows
+    QString missingWords; // the message when fewer than minWords are given
+    CommandRun run;
+    std::function<void(const Arguments&)> validate = {}; // what the counts cannot say
+
+    QString usage() const
+    {
+        return QStringLiteral("kvaren-cli ") + name + (arguments.isEmpty() ? QString() : u' ' + arguments);
+    }
 };
 
 void printStatus(TDM1& dm, Console& console)
@@ -43,42 +64,34 @@ void printStatus(TDM1& dm, Console& console)
     console.out << StatusCountText(CountFilesUnderControl(dm)) << '\n';
 }
 
-int initCommand(TDM1*, const QStringList&, Console&, const ConsoleOptions& options)
+int initCommand(TDM1*, const Arguments&, Console&, const ConsoleOptions& options)
 {
     CreateDatabaseFile(options.database);
     return kExitSuccess;
 }
 
-int listCommand(TDM1* dm, const QStringList&, Console& console, const ConsoleOptions&)
+int listCommand(TDM1* dm, const Arguments&, Console& console, const ConsoleOptions&)
 {
     ReadDirectoryList(*dm, [&](const QString& dir, const QString&) { console.out << dir << '\n'; });
     printStatus(*dm, console);
     return kExitSuccess;
 }
 
-QString directoryArgument(const QStringList& args, const QString& usage)
+void validateAdd(const Arguments& args)
 {
-    if (args.isEmpty())
-        throw Exception(QStringLiteral("Не указана директория: ") + usage);
-    return CleanDirectoryText(args.first());
+    RequireExistingDirectory(CleanDirectoryText(args.words.first()));
 }
 
-int addCommand(TDM1* dm, const QStringList& args, Console& console, const ConsoleOptions&)
+int addCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions&)
 {
-    const QString dir = directoryArgument(args, QStringLiteral("kvaren-cli add DIR [TYPE...]"));
-    RequireExistingDirectory(dir);
+    const QString dir = CleanDirectoryText(args.words.first());
+    QStringList types;
+    for (const QString& type : args.words.mid(1))
+        types.append(PlainFileType(type));
     ConsoleProgress progress(console.err, console.errIsTerminal, QStringLiteral("Постановка на учет"));
-    PutUnderControl(*dm, dir, BuildExtensionList(args.mid(1), {}), &progress);
+    PutUnderControl(*dm, dir, BuildExtensionList(types, {}), &progress);
     printStatus(*dm, console);
     return kExitSuccess;
-}
-
-// The one directory argument of the command that usage shows.
-QString soleDirectory(const QStringList& args, const QString& usage)
-{
-    if (args.size() > 1)
-        throw Exception(QStringLiteral("Лишние аргументы: ") + usage);
-    return directoryArgument(args, usage);
 }
 
 // Runs a command that changes what is under control, with its progress on a
@@ -93,16 +106,16 @@ int changeCommand(TDM1& dm, Console& console, const QString& caption, const std:
     return kExitSuccess;
 }
 
-int removeCommand(TDM1* dm, const QStringList& args, Console& console, const ConsoleOptions&)
+int removeCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions&)
 {
-    const QString dir = soleDirectory(args, QStringLiteral("kvaren-cli remove DIR"));
+    const QString dir = CleanDirectoryText(args.words.first());
     return changeCommand(*dm, console, QStringLiteral("Снятие с учета"),
                          [&](Progress& progress) { RemoveFromControl(*dm, dir, &progress); });
 }
 
-int updateCommand(TDM1* dm, const QStringList& args, Console& console, const ConsoleOptions&)
+int updateCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions&)
 {
-    const QString dir = soleDirectory(args, QStringLiteral("kvaren-cli update DIR"));
+    const QString dir = CleanDirectoryText(args.words.first());
     return changeCommand(*dm, console, QStringLiteral("Принятие изменений"),
                          [&](Progress& progress) { UpdateControl(*dm, dir, &progress); });
 }
@@ -164,16 +177,21 @@ int checkAll(TDM1& dm, Console& console, bool json)
     return status;
 }
 
-int checkCommand(TDM1* dm, const QStringList& arguments, Console& console, const ConsoleOptions&)
+// check takes one directory, or --all instead of it.
+void validateCheck(const Arguments& args)
 {
-    QStringList args = arguments;
-    const bool json = args.removeAll(QStringLiteral("--json")) > 0;
-    if (args.removeAll(QStringLiteral("--all")) > 0) {
-        if (!args.isEmpty())
-            throw Exception(QStringLiteral("Лишние аргументы: kvaren-cli check [--json] --all"));
+    if (args.has("--all") && !args.words.isEmpty())
+        throw Exception(QStringLiteral("Лишние аргументы: kvaren-cli check [--json] --all"));
+    if (!args.has("--all") && args.words.isEmpty())
+        throw Exception(QStringLiteral("Не указана директория: kvaren-cli check [--json] DIR"));
+}
+
+int checkCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions&)
+{
+    const bool json = args.has("--json");
+    if (args.has("--all"))
         return checkAll(*dm, console, json);
-    }
-    const QString dir = soleDirectory(args, QStringLiteral("kvaren-cli check [--json] DIR"));
+    const QString dir = CleanDirectoryText(args.words.first());
     const CheckReport report = checkWithProgress(*dm, console, dir);
     if (json) {
         console.out.flush();
@@ -184,12 +202,12 @@ int checkCommand(TDM1* dm, const QStringList& arguments, Console& console, const
     return report.foundBits();
 }
 
-int sumCommand(TDM1*, const QStringList& args, Console& console, const ConsoleOptions&)
+int sumCommand(TDM1*, const Arguments& args, Console& console, const ConsoleOptions&)
 {
-    return runSum(args, console.out, console.err);
+    return runSum(args.words, console.out, console.err);
 }
 
-int helpCommand(TDM1*, const QStringList&, Console& console, const ConsoleOptions&)
+int helpCommand(TDM1*, const Arguments&, Console& console, const ConsoleOptions&)
 {
     console.out << UsageText();
     return kExitSuccess;
@@ -197,69 +215,98 @@ int helpCommand(TDM1*, const QStringList&, Console& console, const ConsoleOption
 
 const std::vector<Command>& commands()
 {
+    const QString noDirectory = QStringLiteral("Не указана директория");
     static const std::vector<Command> table = {
-        {QStringLiteral("init"), QString(), false, initCommand},
-        {QStringLiteral("list"), QString(), true, listCommand},
-        {QStringLiteral("add"), QStringLiteral("DIR [TYPE...]"), true, addCommand},
-        {QStringLiteral("remove"), QStringLiteral("DIR"), true, removeCommand},
-        {QStringLiteral("check"), QStringLiteral("[--json] DIR | [--json] --all"), true, checkCommand},
-        {QStringLiteral("update"), QStringLiteral("DIR"), true, updateCommand},
-        {QStringLiteral("sum"), QStringLiteral("FILE..."), false, sumCommand},
-        {QStringLiteral("help"), QString(), false, helpCommand},
+        {QStringLiteral("init"), QString(), QStringLiteral("создать пустую базу данных"), false, 0, 0, {}, {}, initCommand},
+        {QStringLiteral("list"), QString(), QStringLiteral("показать директории на учете и число файлов на учете"),
+         true, 0, 0, {}, {}, listCommand},
+        {QStringLiteral("add"), QStringLiteral("DIR [TYPE...]"),
+         QStringLiteral("поставить директорию на учет: файлы данных типов (txt, .txt или *.txt) или все файлы"),
+         true, 1, -1, {}, noDirectory, addCommand, validateAdd},
+        {QStringLiteral("remove"), QStringLiteral("DIR"), QStringLiteral("снять директорию с учета"), true, 1, 1, {},
+         noDirectory, removeCommand},
+        {QStringLiteral("check"), QStringLiteral("[--json] DIR | [--json] --all"),
+         QStringLiteral("проверить целостность директории или всех директорий на учете"), true, 0, 1,
+         {QStringLiteral("--json"), QStringLiteral("--all")}, {}, checkCommand, validateCheck},
+        {QStringLiteral("update"), QStringLiteral("DIR"),
+         QStringLiteral("принять изменения: поставить директорию на учет заново"), true, 1, 1, {}, noDirectory,
+         updateCommand},
+        {QStringLiteral("sum"), QStringLiteral("FILE..."),
+         QStringLiteral("показать контрольные суммы файлов: CRC-16, XOR-32 и SHA-256"), false, 1, -1, {},
+         QStringLiteral("Не указаны файлы"), sumCommand},
+        {QStringLiteral("help"), QString(), QStringLiteral("показать эту справку"), false, 0, 0, {}, {}, helpCommand},
     };
     return table;
+}
+
+// Refuses options the command does not know and too few or too many words,
+// before any database is opened.
+void checkArguments(const Command& command, const Arguments& args)
+{
+    for (const QString& flag : args.flags)
+        if (!command.flags.contains(flag))
+            throw Exception(QStringLiteral("Неизвестный параметр: ") + flag + QStringLiteral(": ") + command.usage());
+    if (args.words.size() < command.minWords)
+        throw Exception(command.missingWords + QStringLiteral(": ") + command.usage());
+    if (command.maxWords >= 0 && args.words.size() > command.maxWords)
+        throw Exception(QStringLiteral("Лишние аргументы: ") + command.usage());
+    if (command.validate)
+        command.validate(args);
 }
 
 } // namespace
 
 QString UsageText()
 {
-    QString text = QStringLiteral("Использование: kvaren-cli [ПАРАМЕТРЫ] КОМАНДА [АРГУМЕНТЫ]\nКоманды:\n");
+    QList<OptionLine> commandLines;
     for (const Command& command : commands())
-        text += QStringLiteral("  ") + command.name + u' ' + command.arguments + u'\n';
-    return text + QStringLiteral("Параметры:\n") + OptionTableText({
+        commandLines.append({command.usage().mid(QStringLiteral("kvaren-cli ").size()), command.purpose});
+    return QStringLiteral("Использование: kvaren-cli [ПАРАМЕТРЫ] КОМАНДА [АРГУМЕНТЫ]\nКоманды:\n")
+        + OptionTableText(commandLines) + QStringLiteral("Параметры:\n") + OptionTableText({
         {QStringLiteral("--database ИМЯ"),
          QStringLiteral("база данных: файл или host:/путь/file.gdb на сервере Firebird "
                         "(по умолчанию KVAREN_DATABASE или file.gdb)")},
         {QStringLiteral("--wait СЕКУНДЫ"),
          QStringLiteral("ждать до стольких секунд базу данных, занятую другой программой")},
-        {QStringLiteral("--help"), QStringLiteral("показать эту справку")},
+        {QStringLiteral("--help, -h"), QStringLiteral("показать эту справку")},
         {QStringLiteral("--version"), QStringLiteral("показать версию программы")},
-    }) + QStringLiteral("Код возврата: 0 успех; у check сумма найденного: 1 новые, 2 удаленные, 4 измененные, "
+        {QStringLiteral("--"), QStringLiteral("дальше только аргументы (для имен, начинающихся с -)")},
+    }) + QStringLiteral("Параметры можно указывать и после команды.\n"
+                        "Код возврата: 0 успех; у check сумма найденного: 1 новые, 2 удаленные, 4 измененные, "
                         "8 перемещенные файлы; 16 ошибка; 129, 130, 143 остановлено сигналом HUP, INT, TERM.\n");
 }
 
 int RunCommand(const QStringList& arguments, Console& console)
 {
     const ConsoleOptions options = ParseConsoleOptions(arguments);
-    const QStringList& args = options.command;
-    if (args.isEmpty())
-        throw Exception(UsageText().trimmed());
-    if (args.first() == QLatin1StringView("--help"))
+    if (options.help)
         return helpCommand(nullptr, {}, console, options);
-    if (args.first() == QLatin1StringView("--version")) {
+    if (options.version) {
         console.out << QStringLiteral("kvaren-cli " KVAREN_VERSION "\n");
         return kExitSuccess;
     }
-    for (const Command& command : commands()) {
-        if (args.first() != command.name)
-            continue;
-        const QStringList rest = args.mid(1);
-        if (!command.needsDatabase)
-            return command.run(nullptr, rest, console, options);
-        TDM1 dm;
-        ConnectDM1Waiting(dm, options.database, options.waitSeconds, [&] {
-            if (console.errIsTerminal) {
-                console.err << QStringLiteral("Ожидание базы данных, занятой другой программой (до %1 с)…").arg(options.waitSeconds) << '\n';
-                console.err.flush();
-            }
-        });
-        return CommitAtEnd(dm, [&] {
-            // Signals stop the command from here on; a stopped command is undone,
-            // and what is committed after it is only what came before it.
-            CommandStop::Running stoppable;
-            return UndoIfStopped(dm, [&] { return command.run(&dm, rest, console, options); });
-        });
-    }
-    throw Exception(QStringLiteral("Неизвестная команда: ") + args.first() + u'\n' + UsageText().trimmed());
+    if (options.command.isEmpty())
+        throw Exception(UsageText().trimmed());
+    const auto command = std::find_if(commands().begin(), commands().end(),
+                                      [&](const Command& c) { return c.name == options.command; });
+    if (command == commands().end())
+        throw Exception(QStringLiteral("Неизвестная команда: ") + options.command
+                        + QStringLiteral(" (справка: kvaren-cli --help)"));
+    const Arguments args{options.words, options.commandFlags};
+    checkArguments(*command, args);
+    if (!command->needsDatabase)
+        return command->run(nullptr, args, console, options);
+    TDM1 dm;
+    ConnectDM1Waiting(dm, options.database, options.waitSeconds, [&] {
+        if (console.errIsTerminal) {
+            console.err << QStringLiteral("Ожидание базы данных, занятой другой программой (до %1 с)…").arg(options.waitSeconds) << '\n';
+            console.err.flush();
+        }
+    });
+    return CommitAtEnd(dm, [&] {
+        // Signals stop the command from here on; a stopped command is undone,
+        // and what is committed after it is only what came before it.
+        CommandStop::Running stoppable;
+        return UndoIfStopped(dm, [&] { return command->run(&dm, args, console, options); });
+    });
 }

@@ -22,18 +22,33 @@ bool takeValue(const QStringList& args, qsizetype& i, const QString& name, QStri
     return false;
 }
 
+bool isOption(const QString& arg)
+{
+    return arg.size() > 1 && arg.startsWith(u'-');
+}
+
 } // namespace
 
 ConsoleOptions ParseConsoleOptions(const QStringList& args)
 {
     ConsoleOptions options;
     options.database = qEnvironmentVariable("KVAREN_DATABASE");
-    qsizetype i = 0;
-    for (; i < args.size() && args.at(i).startsWith(QLatin1String("--")); ++i) {
-        if (args.at(i) == u"--help" || args.at(i) == u"--version")
-            break; // answered as commands are
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args.at(i);
         QString value;
-        if (takeValue(args, i, QStringLiteral("--database"), value)) {
+        if (optionsEnded || !isOption(arg)) {
+            if (options.command.isEmpty())
+                options.command = arg;
+            else
+                options.words.append(arg);
+        } else if (arg == u"--") {
+            optionsEnded = true;
+        } else if (arg == u"--help" || arg == u"-h") {
+            options.help = true;
+        } else if (arg == u"--version") {
+            options.version = true;
+        } else if (takeValue(args, i, QStringLiteral("--database"), value)) {
             if (value.isEmpty())
                 throw Exception(QStringLiteral("Не указано значение параметра --database"));
             options.database = value;
@@ -42,12 +57,13 @@ ConsoleOptions ParseConsoleOptions(const QStringList& args)
             options.waitSeconds = value.toInt(&ok);
             if (!ok || options.waitSeconds < 0)
                 throw Exception(QStringLiteral("Значение --wait должно быть целым числом секунд: ") + value);
+        } else if (options.command.isEmpty()) {
+            throw Exception(QStringLiteral("Неизвестный параметр: ") + arg + QStringLiteral(" (справка: kvaren-cli --help)"));
         } else {
-            throw Exception(QStringLiteral("Неизвестный параметр: ") + args.at(i));
+            options.commandFlags.append(arg);
         }
     }
     if (options.database.isEmpty())
         options.database = kDatabaseFileName;
-    options.command = args.mid(i);
     return options;
 }

@@ -3,16 +3,23 @@
 #include <QString>
 #include <QStringList>
 
-// The options that stand before the command:
+// A console command line. The program's own options may stand anywhere:
 //   --database NAME  the database (default: $KVAREN_DATABASE, else file.gdb in
 //                    the working directory); a file, or host:/path on a server
 //   --wait SECONDS   how long to wait for a database another program holds
+//   --help, -h       the usage;  --version  the version
+// The first word is the command; other options after it are the command's own.
+// "--" ends the options: every word after it is an argument.
 struct ConsoleOptions {
     QString database;
     int waitSeconds = 0;
-    QStringList command; // the command and its arguments; --help and --version stand for commands
+    bool help = false;
+    bool version = false;
+    QString command;
+    QStringList words;        // the command's arguments
+    QStringList commandFlags; // the options that stood after the command, unknown to the program
 };
 
-// Reads the options off args. Raises Exception on an unknown option or a
-// missing or malformed value.
+// Reads a command line. Raises Exception on an option unknown before the
+// command, or a missing or malformed value.
 ConsoleOptions ParseConsoleOptions(const QStringList& args);

@@ -6,6 +6,9 @@
 
 void RequireExistingDirectory(const QString& dir)
 {
-    if (!QFileInfo(dir).isDir())
+    const QFileInfo info(dir);
+    if (info.exists() && !info.isDir())
+        throw Exception(QStringLiteral("Не является директорией: ") + dir);
+    if (!info.isDir())
         throw Exception(QStringLiteral("Директория не найдена: ") + dir);
 }

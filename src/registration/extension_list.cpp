@@ -9,3 +9,12 @@ QString BuildExtensionList(const QStringList& checkedTypes, const QStringList& m
     QString list = items.join(u',');
     return list.isEmpty() ? QStringLiteral("*") : list;
 }
+
+QString PlainFileType(const QString& type)
+{
+    if (type.startsWith(QLatin1StringView("*.")))
+        return type.mid(2);
+    if (type.startsWith(u'.'))
+        return type.mid(1);
+    return type;
+}

@@ -8,3 +8,7 @@
 // of spaces or one holding commas included), joined by single commas; "*" when
 // that gives nothing.
 QString BuildExtensionList(const QStringList& checkedTypes, const QStringList& memoLines);
+
+// A file type as a user may write it, "conf", ".conf" or "*.conf", as the list
+// holds it: "conf". "*" (every file) stays as it is.
+QString PlainFileType(const QString& type);

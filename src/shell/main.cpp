@@ -4,7 +4,7 @@
 
 int main(int argc, char** argv)
 {
-    if (const std::optional<int> status = AnswerHelpOrVersion(argc, argv))
+    if (const std::optional<int> status = AnswerCommandLine(argc, argv))
         return *status;
     TApplication application(argc, argv);
     return RunWindowProgram(application);

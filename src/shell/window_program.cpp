@@ -69,6 +69,7 @@ int RunWindowProgram(QApplication& application)
                                       QStringLiteral("NAME"));
     const QCommandLineOption userDatabase(QStringLiteral("user-database"));
     parser.addOptions({database, userDatabase});
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions); // as the command line was read
     if (!parser.parse(application.arguments())) {
         ShowError(parser.errorText());
         return status;

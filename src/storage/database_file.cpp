@@ -180,6 +180,35 @@ static void createOnServer(const QString& name)
     }
 }
 
+// Says in the user's words why no file can be made in the folder of path,
+// before the engine tries and answers in its own.
+static void requireWritableFolder(const QString& path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    const QFileInfo info(folder);
+    const QString failed = QStringLiteral("Не удалось создать базу данных ") + path + QStringLiteral(": ");
+    if (!info.exists())
+        throw Exception(failed + QStringLiteral("папка %1 не существует").arg(folder));
+    if (!info.isDir())
+        throw Exception(failed + QStringLiteral("%1 не папка, а файл").arg(folder));
+    const QByteArray encoded = QFile::encodeName(folder);
+    if (access(encoded.constData(), W_OK | X_OK) == 0)
+        return;
+    QString why;
+    switch (errno) {
+    case EACCES:
+    case EPERM:
+        why = QStringLiteral("нет права записи в папку %1");
+        break;
+    case EROFS:
+        why = QStringLiteral("папка %1 на диске только для чтения");
+        break;
+    default:
+        why = QStringLiteral("папка %1 недоступна (") + QString::fromLocal8Bit(strerror(errno)) + u')';
+    }
+    throw Exception(failed + why.arg(folder));
+}
+
 void CreateDatabaseFile(const QString& path)
 {
     if (IsServerDatabaseName(path)) {
@@ -191,12 +220,24 @@ void CreateDatabaseFile(const QString& path)
         throw Exception(alreadyExists(path));
     EnsureFirebirdLockDirectory();
 
+    requireWritableFolder(path);
+
     const QString building = path + QStringLiteral(".new-") + QString::number(getpid());
     QFile::remove(building);
     try {
         createEmptyDatabase(building);
         setPageBuffers(building, 8192);
         applySchema(building);
+    } catch (const Exception& error) {
+        QFile::remove(building);
+        // The file the user named is the one that could not be made; the
+        // engine's own words follow on the next line.
+        QString reason = error.message();
+        reason.replace(building, path);
+        const QString heading = QStringLiteral("Не удалось создать базу данных ") + path;
+        if (reason.startsWith(heading + QStringLiteral(": ")))
+            reason = reason.mid(heading.size() + 2);
+        throw EDatabaseError(heading + u'\n' + reason);
     } catch (...) {
         QFile::remove(building);
         throw;

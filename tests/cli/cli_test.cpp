@@ -3,6 +3,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
@@ -122,6 +124,79 @@ TEST_F(CliTest, ProgressAppearsOnlyOnATerminalAndStdoutStaysPlain)
     EXPECT_EQ(r.out, QStringLiteral("На учете находится: 300  файлов.\n"));
     EXPECT_TRUE(r.err.contains(QStringLiteral("\rПостановка на учет: "))) << r.err.toStdString();
     EXPECT_TRUE(r.err.endsWith(QStringLiteral("\r\x1b[K"))) << "the line is erased at the end";
+}
+
+// Every mistake a user may make on either program's command line: the
+// answer's first line, the status, and that nothing was done.
+TEST_F(CliTest, MistakesAreAnsweredInOneLineAndTypesAndOptionsAreTakenAsMeant)
+{
+    ASSERT_EQ(cli(work(), {QStringLiteral("init")}).status, 0);
+    const QString d = tree.file(QStringLiteral("d/a.conf"), "a").section(u'/', 0, -2);
+    tree.file(QStringLiteral("d/b.txt"), "b");
+    const QString file = tree.file(QStringLiteral("plain"), "x");
+    const QString missingFolder = tree.path(QStringLiteral("missing/file.gdb"));
+    QProcessEnvironment noDisplay = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        noDisplay.remove(QString::fromLatin1(name));
+
+    struct Case {
+        QString program;
+        QStringList args;
+        int status;
+        QString out; // the first line of stdout
+        QString err; // all of stderr
+    };
+    const QString cliProgram = cliPath(), window = QStringLiteral(KVAREN_PATH);
+    const QString count = QStringLiteral("На учете находится: %1  файлов.");
+    const Case cases[] = {
+        {cliProgram, {QStringLiteral("-h")}, 0, QStringLiteral("Использование: kvaren-cli [ПАРАМЕТРЫ] КОМАНДА [АРГУМЕНТЫ]"), {}},
+        {cliProgram, {QStringLiteral("init"), QStringLiteral("extra")}, 16, {}, QStringLiteral("Лишние аргументы: kvaren-cli init\n")},
+        {cliProgram, {QStringLiteral("list"), QStringLiteral("extra")}, 16, {}, QStringLiteral("Лишние аргументы: kvaren-cli list\n")},
+        {cliProgram, {QStringLiteral("remove"), d, d}, 16, {}, QStringLiteral("Лишние аргументы: kvaren-cli remove DIR\n")},
+        {cliProgram, {QStringLiteral("sum")}, 16, {}, QStringLiteral("Не указаны файлы: kvaren-cli sum FILE...\n")},
+        {cliProgram, {QStringLiteral("update")}, 16, {}, QStringLiteral("Не указана директория: kvaren-cli update DIR\n")},
+        {cliProgram, {QStringLiteral("check"), QStringLiteral("--frob"), d}, 16, {},
+         QStringLiteral("Неизвестный параметр: --frob: kvaren-cli check [--json] DIR | [--json] --all\n")},
+        {cliProgram, {QStringLiteral("--frob"), QStringLiteral("list")}, 16, {},
+         QStringLiteral("Неизвестный параметр: --frob (справка: kvaren-cli --help)\n")},
+        {cliProgram, {QStringLiteral("frob")}, 16, {}, QStringLiteral("Неизвестная команда: frob (справка: kvaren-cli --help)\n")},
+        {cliProgram, {QStringLiteral("add"), file}, 16, {}, QStringLiteral("Не является директорией: ") + file + u'\n'},
+        {cliProgram, {QStringLiteral("--database"), missingFolder, QStringLiteral("init")}, 16, {},
+         QStringLiteral("Не удалось создать базу данных %1: папка %2 не существует\n").arg(missingFolder, tree.path(QStringLiteral("missing")))},
+        {cliProgram, {QStringLiteral("--database"), file + QStringLiteral("/file.gdb"), QStringLiteral("init")}, 16, {},
+         QStringLiteral("Не удалось создать базу данных %1/file.gdb: %1 не папка, а файл\n").arg(file)},
+        {window, {QStringLiteral("--bogus")}, 16, {}, QStringLiteral("Неизвестный параметр: --bogus (справка: kvaren --help)\n")},
+        {window, {QStringLiteral("extra")}, 16, {}, QStringLiteral("Лишние аргументы: extra (справка: kvaren --help)\n")},
+        // What is meant: a type with its dot or star, options after the command.
+        {cliProgram, {QStringLiteral("add"), d, QStringLiteral(".conf")}, 0, count.arg(1), {}},
+        {cliProgram, {QStringLiteral("add"), d, QStringLiteral("*.conf"), QStringLiteral("--database"), QStringLiteral("file.gdb")}, 0, count.arg(2), {}},
+        {cliProgram, {QStringLiteral("check"), d, QStringLiteral("--json")}, 0, QStringLiteral("{"), {}},
+        {cliProgram, {QStringLiteral("list"), QStringLiteral("--"), }, 0, d, {}},
+    };
+    for (const Case& c : cases) {
+        QProcess process;
+        process.setProcessEnvironment(noDisplay);
+        process.setWorkingDirectory(work());
+        process.start(c.program, c.args);
+        ASSERT_TRUE(process.waitForFinished(120000));
+        const QString out = QString::fromUtf8(process.readAllStandardOutput());
+        const QString what = QFileInfo(c.program).fileName() + u' ' + c.args.join(u' ');
+        EXPECT_EQ(process.exitCode(), c.status) << what.toStdString();
+        EXPECT_EQ(out.section(u'\n', 0, 0), c.out) << what.toStdString();
+        EXPECT_EQ(QString::fromUtf8(process.readAllStandardError()), c.err) << what.toStdString();
+    }
+    EXPECT_EQ(cli(work(), {QStringLiteral("list")}).out, d + u'\n' + d + u'\n' + count.arg(2) + u'\n');
+    EXPECT_FALSE(QFileInfo::exists(tree.path(QStringLiteral("missing"))));
+
+    // The usage: one line saying what each command does, no trailing blanks.
+    const QString usage = cli(work(), {QStringLiteral("--help")}).out;
+    EXPECT_FALSE(usage.contains(QStringLiteral(" \n"))) << usage.toStdString();
+    const QString commands = usage.section(QStringLiteral("Команды:\n"), 1).section(QStringLiteral("Параметры:"), 0, 0);
+    for (const char* command : {"init", "list", "add", "remove", "check", "update", "sum", "help"})
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^  %1 .*  \\w+").arg(QLatin1StringView(command)),
+                                       QRegularExpression::MultilineOption | QRegularExpression::UseUnicodePropertiesOption)
+                        .match(commands).hasMatch())
+            << command << '\n' << commands.toStdString();
 }
 
 } // namespace
