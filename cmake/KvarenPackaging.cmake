@@ -17,6 +17,9 @@ set(CPACK_RPM_PACKAGE_LICENSE MIT)
 set(CPACK_GENERATOR DEB)
 set(CPACK_STRIP_FILES ON)
 
+# The package's own revision of the project's version: the packaging may
+# change without a new release, and the changelog's latest entry names it.
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${KVAREN_DEBIAN_REVISION})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -4,7 +4,7 @@
 # the licence, the changelog and the daily check's units, that its maintainer
 # scripts leave the check's timer disabled, and that lintian finds nothing
 # wrong with it: any error or warning fails.
-# Usage: deb_package_test.sh BUILD_DIR VERSION SOURCE_DIR
+# Usage: deb_package_test.sh BUILD_DIR PACKAGE_VERSION SOURCE_DIR
 set -euo pipefail
 build=$1 version=$2 source=$3
 out=$(mktemp -d)
@@ -32,7 +32,7 @@ for file in usr/bin/kvaren usr/bin/kvaren-cli \
     usr/share/man/man1/kvaren.1.gz usr/share/man/man1/kvaren-cli.1.gz \
     usr/share/applications/kvaren.desktop usr/share/icons/hicolor/scalable/apps/kvaren.svg \
     usr/share/bash-completion/completions/kvaren-cli \
-    usr/share/doc/kvaren/copyright usr/share/doc/kvaren/changelog.gz \
+    usr/share/doc/kvaren/copyright usr/share/doc/kvaren/changelog.Debian.gz \
     usr/lib/systemd/system/kvaren-check.service usr/lib/systemd/system/kvaren-check.timer; do
     grep -qx "\./$file" <<<"$contents" || fail "the package lacks /$file"
 done
@@ -48,7 +48,7 @@ diff <(sed -n '/^License: Expat$/,${/^License:/d;s/^ //;s/^\.$//;p}' "$doc/copyr
      <(sed -n '/^Permission is hereby granted/,$p' "$source/LICENSE") >/dev/null \
     || fail "copyright's licence text differs from LICENSE"
 # The changelog's latest entry is this version's.
-zcat "$doc/changelog.gz" >"$out/changelog"
+zcat "$doc/changelog.Debian.gz" >"$out/changelog"
 [ "$(dpkg-parsechangelog -l "$out/changelog" -S Version)" = "$version" ] \
     || fail "the changelog's latest entry is not $version: $(head -1 "$out/changelog")"
 

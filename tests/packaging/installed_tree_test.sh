@@ -18,7 +18,7 @@ for file in bin/kvaren bin/kvaren-cli \
     share/man/man1/kvaren.1.gz share/man/man1/kvaren-cli.1.gz \
     share/applications/kvaren.desktop share/icons/hicolor/scalable/apps/kvaren.svg \
     share/bash-completion/completions/kvaren-cli \
-    share/doc/kvaren/copyright share/doc/kvaren/changelog.gz \
+    share/doc/kvaren/copyright share/doc/kvaren/changelog.Debian.gz \
     lib/systemd/system/kvaren-check.service lib/systemd/system/kvaren-check.timer; do
     [ -s "$prefix/$file" ] || fail "not installed: $file"
 done
