@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/exception.h"
+#include "common/shown_name.h"
 
 // The checksum engine's exceptions, each raised with its one fixed text.
 class EStrBitError : public Exception {
@@ -16,7 +17,8 @@ class EFileBitError : public Exception {
 public:
     // The fixed text, optionally followed by the file's full name so that the
     // user can tell which file failed.
-    explicit EFileBitError(const QString& fileName = QString()) : Exception(kFileInitErrorText + fileName) {}
+    // Control characters in the name are escaped: the message is one line.
+    explicit EFileBitError(const QString& fileName = QString()) : Exception(kFileInitErrorText + ShownName(fileName)) {}
 };
 
 class EFileBitZacr : public Exception {

@@ -7,7 +7,7 @@
 
 namespace {
 
-class PosixFileAccess final : public FileAccess {
+class PosixFileAccess : public FileAccess {
 public:
     int open(const QByteArray& encodedName, bool create) override
     {
@@ -79,6 +79,20 @@ public:
     }
 };
 
+class RegularFileAccess final : public PosixFileAccess {
+public:
+    int open(const QByteArray& encodedName, bool create) override
+    {
+        const int handle = PosixFileAccess::open(encodedName, create);
+        struct stat st;
+        if (handle < 0 || create || (::fstat(handle, &st) == 0 && S_ISREG(st.st_mode)))
+            return handle;
+        ::close(handle);
+        errno = EINVAL;
+        return -1;
+    }
+};
+
 } // namespace
 
 int OpenForReading(const QByteArray& encodedName, int flags)
@@ -99,5 +113,11 @@ int OpenForReading(const QByteArray& encodedName, int flags)
 FileAccess& FileAccess::system()
 {
     static PosixFileAccess access;
+    return access;
+}
+
+FileAccess& FileAccess::regularFiles()
+{
+    static RegularFileAccess access;
     return access;
 }

@@ -28,6 +28,10 @@ public:
 
     // The operating system's files (POSIX).
     static FileAccess& system();
+    // The same, opening only what is a regular file at that moment: a name
+    // that became a FIFO, a device or a directory since it was looked at
+    // fails to open, with EINVAL, and is never read.
+    static FileAccess& regularFiles();
 };
 
 // open(2) for reading (flags holds O_RDONLY and any others) that leaves the

@@ -1,5 +1,7 @@
 #include "check/check_report.h"
 
+#include "common/shown_name.h"
+
 #include <QSet>
 
 void CheckReport::add(Finding finding)
@@ -47,7 +49,26 @@ int CheckReport::foundBits() const
 
 QStringList ShownLines(const QStringList& lines)
 {
-    return lines.isEmpty() ? QStringList{QStringLiteral("Не обнаружено")} : lines;
+    if (lines.isEmpty())
+        return {QStringLiteral("Не обнаружено")};
+    QStringList shown;
+    shown.reserve(lines.size());
+    for (const QString& line : lines)
+        shown.append(ShownName(line));
+    return shown;
+}
+
+QStringList NotExaminedLines(const NotExaminedList& names)
+{
+    QStringList lines;
+    for (const NotExamined& name : names)
+        lines.append(name.line());
+    return lines;
+}
+
+QString NotExaminedCaption()
+{
+    return QStringLiteral("Не проверено");
 }
 
 QStringList ReportCaptions()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "check/finding.h"
+#include "scan/not_examined.h"
 
 #include <QList>
 #include <QString>
@@ -17,6 +18,7 @@ struct CheckReport {
     QStringList movedFrom; // the <old> of each moved line, in the same order
     QStringList added;   // full names of new files
     QStringList changed; // "<full name> изменен размер файла," and the like
+    NotExaminedList notExamined; // what the walk could not examine
 
     // Adds a finding and its lines: a deleted, moved or new file's line in its
     // list; a changed file's lines of size, attributes and contents, in this
@@ -30,9 +32,14 @@ struct CheckReport {
     int foundBits() const;
 };
 
-// A list as the report shows it: its lines, or the single line "Не обнаружено"
-// when it is empty.
+// A list as the report shows it: its lines, control characters in names
+// escaped (ShownName), or the single line "Не обнаружено" when it is empty.
 QStringList ShownLines(const QStringList& lines);
+
+// What a walk could not examine as the reports show it, "path: reason" a line,
+// under the caption "Не проверено".
+QStringList NotExaminedLines(const NotExaminedList& names);
+QString NotExaminedCaption();
 
 // The four lists' captions, in the report's order.
 QStringList ReportCaptions();

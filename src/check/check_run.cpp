@@ -270,6 +270,7 @@ CheckReport checkInMemory(TDM1& dm, const QString& dir, const QString& list, Pro
     };
     tell(0);
     CheckReport report;
+    report.notExamined = walker.notExamined();
     JudgeInMemory(baseline, current, report, tell);
     report.strikeMovedFromDeleted();
     tell(total); // the report is ready
@@ -294,9 +295,10 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, CheckJudg
     if (judging == CheckJudging::InMemory && NamesComparedByteForByte(dm.IBQuery1))
         return checkInMemory(dm, dir, list, progress);
     EmptyTable2(dm);
-    ScanToCurrent(dm, dir, list, progress);
+    NotExaminedList notExamined = ScanToCurrent(dm, dir, list, progress);
     commitScan(dm);
     CheckReport report = JudgeScan(dm, dir, progress, judging);
+    report.notExamined = std::move(notExamined);
     EmptyTable2(dm);
     return report;
 }

@@ -53,6 +53,13 @@ Treport_form::Treport_form(QWidget* parent) : QDialog(parent)
     Memo3 = memo("Memo3", 105);
     Label4 = label("Label4", 3);
     Memo4 = memo("Memo4", 105);
+    NotExaminedLabel = new QLabel(NotExaminedCaption(), this);
+    NotExaminedLabel->setObjectName(QStringLiteral("NotExaminedLabel"));
+    NotExaminedLabel->setFixedHeight(16);
+    column->addWidget(NotExaminedLabel, 0, Qt::AlignHCenter);
+    NotExaminedMemo = memo("NotExaminedMemo", 60);
+    NotExaminedLabel->hide();
+    NotExaminedMemo->hide();
     Button1 = new QPushButton(QStringLiteral("Закрыть"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setMinimumSize(75, 25);
@@ -74,7 +81,8 @@ Treport_form::Treport_form(QWidget* parent) : QDialog(parent)
     buttons->addStretch(214);
     column->addSpacing(7);
     column->addLayout(buttons);
-    setTabOrder(Memo4, Button1);
+    setTabOrder(Memo4, NotExaminedMemo);
+    setTabOrder(NotExaminedMemo, Button1);
     setTabOrder(Button1, Button2);
     connect(Button1, &QPushButton::clicked, this, &Treport_form::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &Treport_form::Button2Click);
@@ -82,7 +90,7 @@ Treport_form::Treport_form(QWidget* parent) : QDialog(parent)
 
 void Treport_form::clearLists()
 {
-    for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3, Memo4})
+    for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3, Memo4, NotExaminedMemo})
         memo->clear();
 }
 
@@ -94,6 +102,9 @@ void Treport_form::showReport(const CheckReport& report, const QString& dir)
     Memo2->setPlainText(ShownLines(report.moved).join(u'\n'));
     Memo3->setPlainText(ShownLines(report.added).join(u'\n'));
     Memo4->setPlainText(ShownLines(report.changed).join(u'\n'));
+    NotExaminedMemo->setPlainText(NotExaminedLines(report.notExamined).join(u'\n'));
+    NotExaminedLabel->setVisible(!report.notExamined.isEmpty());
+    NotExaminedMemo->setVisible(!report.notExamined.isEmpty());
 }
 
 void Treport_form::Button1Click()

@@ -24,12 +24,16 @@ public:
     QPlainTextEdit* Memo3;
     QLabel* Label4;
     QPlainTextEdit* Memo4;
+    // What the walk could not examine, after the four lists; shown only when
+    // there is any.
+    QLabel* NotExaminedLabel;
+    QPlainTextEdit* NotExaminedMemo;
     QPushButton* Button1;
     QPushButton* Button2;
 
     void clearLists();
     // Fills the four boxes, "Не обнаружено" standing for an empty list, for
-    // the check of dir.
+    // the check of dir, and shows what it could not examine.
     void showReport(const CheckReport& report, const QString& dir = QString());
 
 private slots:

@@ -67,6 +67,15 @@ void addStates(QJsonObject& object, const Finding& finding)
     object.insert(QStringLiteral("after"), state(*finding.sizeAfter, finding.after));
 }
 
+// What the walk could not examine: the path as shown, and why.
+QJsonArray notExamined(const NotExaminedList& names)
+{
+    QJsonArray array;
+    for (const NotExamined& name : names)
+        array.append(QJsonObject{{QStringLiteral("path"), name.path}, {QStringLiteral("reason"), name.reason}});
+    return array;
+}
+
 } // namespace
 
 QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report)
@@ -98,6 +107,7 @@ QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report)
         {QStringLiteral("moved"), moved},
         {QStringLiteral("new"), names(report.added)},
         {QStringLiteral("changed"), changed},
+        {QStringLiteral("not_examined"), notExamined(report.notExamined)},
     };
 }
 

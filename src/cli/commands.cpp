@@ -7,6 +7,7 @@
 #include "cli/exit_status.h"
 #include "cli/sum_command.h"
 #include "common/exception.h"
+#include "common/shown_name.h"
 #include "common/version.h"
 #include "registration/directory_text.h"
 #include "registration/existing_directory.h"
@@ -64,6 +65,19 @@ void printStatus(TDM1& dm, Console& console)
     console.out << StatusCountText(CountFilesUnderControl(dm)) << '\n';
 }
 
+// Names what a walk could not examine on stderr, one a line, and gives the
+// status bit that says so.
+int reportNotExamined(Console& console, const NotExaminedList& names)
+{
+    if (names.isEmpty())
+        return kExitSuccess;
+    console.out.flush();
+    for (const QString& line : NotExaminedLines(names))
+        console.err << NotExaminedCaption() << QStringLiteral(": ") << line << '\n';
+    console.err.flush();
+    return kExitNotExamined;
+}
+
 int initCommand(TDM1*, const Arguments&, Console&, const ConsoleOptions& options)
 {
     CreateDatabaseFile(options.database);
@@ -88,36 +102,44 @@ int addCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleO
     QStringList types;
     for (const QString& type : args.words.mid(1))
         types.append(PlainFileType(type));
-    ConsoleProgress progress(console.err, console.errIsTerminal, QStringLiteral("Постановка на учет"));
-    PutUnderControl(*dm, dir, BuildExtensionList(types, {}), &progress);
+    NotExaminedList notExamined;
+    {
+        ConsoleProgress progress(console.err, console.errIsTerminal, QStringLiteral("Постановка на учет"));
+        notExamined = PutUnderControl(*dm, dir, BuildExtensionList(types, {}), &progress);
+    }
     printStatus(*dm, console);
-    return kExitSuccess;
+    return reportNotExamined(console, notExamined);
 }
 
 // Runs a command that changes what is under control, with its progress on a
-// terminal, then prints the status line.
-int changeCommand(TDM1& dm, Console& console, const QString& caption, const std::function<void(Progress&)>& change)
+// terminal, then prints the status line and what it could not examine.
+int changeCommand(TDM1& dm, Console& console, const QString& caption,
+                  const std::function<NotExaminedList(Progress&)>& change)
 {
+    NotExaminedList notExamined;
     {
         ConsoleProgress progress(console.err, console.errIsTerminal, caption);
-        change(progress);
+        notExamined = change(progress);
     }
     printStatus(dm, console);
-    return kExitSuccess;
+    return reportNotExamined(console, notExamined);
 }
 
 int removeCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions&)
 {
     const QString dir = CleanDirectoryText(args.words.first());
     return changeCommand(*dm, console, QStringLiteral("Снятие с учета"),
-                         [&](Progress& progress) { RemoveFromControl(*dm, dir, &progress); });
+                         [&](Progress& progress) {
+                             RemoveFromControl(*dm, dir, &progress);
+                             return NotExaminedList();
+                         });
 }
 
 int updateCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions&)
 {
     const QString dir = CleanDirectoryText(args.words.first());
     return changeCommand(*dm, console, QStringLiteral("Принятие изменений"),
-                         [&](Progress& progress) { UpdateControl(*dm, dir, &progress); });
+                         [&](Progress& progress) { return UpdateControl(*dm, dir, &progress); });
 }
 
 void printReport(Console& console, const CheckReport& report)
@@ -152,21 +174,21 @@ int checkAll(TDM1& dm, Console& console, bool json)
         const QString& dir = dirs[i];
         try {
             const CheckReport report = checkWithProgress(dm, console, dir);
-            status |= report.foundBits();
+            status |= report.foundBits() | reportNotExamined(console, report.notExamined);
             if (json) {
                 documents.append(ReportJsonObject(dir, report));
                 continue;
             }
             if (i > 0)
                 console.out << '\n';
-            console.out << QStringLiteral("Директория ") << dir << QStringLiteral("\n\n");
+            console.out << QStringLiteral("Директория ") << ShownName(dir) << QStringLiteral("\n\n");
             printReport(console, report);
         } catch (const ECommandStopped&) {
             throw;
         } catch (const Exception& error) {
             status |= kExitFailure;
             console.out.flush();
-            console.err << dir << QStringLiteral(": ") << error.message() << '\n';
+            console.err << ShownName(dir) << QStringLiteral(": ") << error.message() << '\n';
             console.err.flush();
             if (json)
                 documents.append(QJsonObject{{QStringLiteral("directory"), dir}, {QStringLiteral("error"), error.message()}});
@@ -193,13 +215,14 @@ int checkCommand(TDM1* dm, const Arguments& args, Console& console, const Consol
         return checkAll(*dm, console, json);
     const QString dir = CleanDirectoryText(args.words.first());
     const CheckReport report = checkWithProgress(*dm, console, dir);
+    const int notExamined = reportNotExamined(console, report.notExamined);
     if (json) {
         console.out.flush();
         console.out << QString::fromUtf8(ReportJson(dir, report));
-        return report.foundBits();
+        return report.foundBits() | notExamined;
     }
     printReport(console, report);
-    return report.foundBits();
+    return report.foundBits() | notExamined;
 }
 
 int sumCommand(TDM1*, const Arguments& args, Console& console, const ConsoleOptions&)
@@ -273,7 +296,7 @@ QString UsageText()
         {QStringLiteral("--"), QStringLiteral("дальше только аргументы (для имен, начинающихся с -)")},
     }) + QStringLiteral("Параметры можно указывать и после команды.\n"
                         "Код возврата: 0 успех; у check сумма найденного: 1 новые, 2 удаленные, 4 измененные, "
-                        "8 перемещенные файлы; 16 ошибка; 129, 130, 143 остановлено сигналом HUP, INT, TERM.\n");
+                        "8 перемещенные файлы; 16 ошибка; 32 не все имена проверены (они названы в stderr); 129, 130, 143 остановлено сигналом HUP, INT, TERM.\n");
 }
 
 int RunCommand(const QStringList& arguments, Console& console)
@@ -304,9 +327,13 @@ int RunCommand(const QStringList& arguments, Console& console)
         }
     });
     return CommitAtEnd(dm, [&] {
-        // Signals stop the command from here on; a stopped command is undone,
-        // and what is committed after it is only what came before it.
+        // Signals stop the command from here on; a stopped or failed command
+        // is undone, and what is committed after it is what came before it.
         CommandStop::Running stoppable;
-        return UndoIfStopped(dm, [&] { return command->run(&dm, args, console, options); });
+        return UndoIfFailed(dm, [&] {
+            const int status = command->run(&dm, args, console, options);
+            StopIfAsked(); // a stop asked as the command ended still undoes it
+            return status;
+        });
     });
 }

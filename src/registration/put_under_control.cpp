@@ -4,10 +4,10 @@
 #include "storage/dm1.h"
 #include "storage/id_allocation.h"
 
-void PutUnderControl(TDM1& dm, const QString& dir, const QString& list, Progress* progress)
+NotExaminedList PutUnderControl(TDM1& dm, const QString& dir, const QString& list, Progress* progress)
 {
     const qint32 id = NextId(dm.IBQuery1, QStringLiteral("tab"));
     dm.IBQuery1.executeStatement(
         Statement(u"insert into tab values(").number(id).sql(u",").quoted(dir).sql(u",").quoted(list).sql(u")"));
-    ScanToBaseline(dm, dir, list, progress);
+    return ScanToBaseline(dm, dir, list, progress);
 }

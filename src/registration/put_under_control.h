@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "scan/not_examined.h"
+
 class Progress;
 class TDM1;
 
@@ -10,4 +12,5 @@ class TDM1;
 // whether dir is under control already; a second time gives a second tab row
 // and a second set of rows. Nothing is committed. An error ends it at that
 // point, with what was written before it kept in the open transaction.
-void PutUnderControl(TDM1& dm, const QString& dir, const QString& list, Progress* progress = nullptr);
+// Returns what the walk could not examine.
+NotExaminedList PutUnderControl(TDM1& dm, const QString& dir, const QString& list, Progress* progress = nullptr);

@@ -36,12 +36,14 @@ QList<Registration> registrationsAtOrBelow(TDM1& dm, const QString& dir)
 
 } // namespace
 
-void UpdateControl(TDM1& dm, const QString& dir, Progress* progress)
+NotExaminedList UpdateControl(TDM1& dm, const QString& dir, Progress* progress)
 {
     const QList<Registration> registrations = registrationsAtOrBelow(dm, dir);
     if (std::none_of(registrations.begin(), registrations.end(), [&](const Registration& r) { return r.dir == dir; }))
         throw Exception(QStringLiteral("Директория не стоит на учете: ") + dir);
     DeleteDirectoryRows(dm.IBQuery1, dir);
+    NotExaminedList notExamined;
     for (const Registration& registration : registrations)
-        ScanToBaseline(dm, registration.dir, registration.list, progress);
+        notExamined += ScanToBaseline(dm, registration.dir, registration.list, progress);
+    return notExamined;
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "scan/not_examined.h"
+
 class Progress;
 class TDM1;
 
@@ -15,5 +17,5 @@ class TDM1;
 // twice, as the two registrations did) and each directory under control inside
 // it, whose rows the deletion took too. So afterwards each of them checks clean.
 // Nothing is committed. Raises Exception naming dir, before anything changes,
-// when no tab row has it.
-void UpdateControl(TDM1& dm, const QString& dir, Progress* progress = nullptr);
+// when no tab row has it. Returns what the walks could not examine.
+NotExaminedList UpdateControl(TDM1& dm, const QString& dir, Progress* progress = nullptr);

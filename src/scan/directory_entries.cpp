@@ -1,6 +1,7 @@
 #include "scan/directory_entries.h"
 
 #include "bits/file_access.h"
+#include "common/shown_name.h"
 #include "scan/dos_time.h"
 #include "scan/pseudo_file_systems.h"
 
@@ -10,6 +11,7 @@
 #include <algorithm>
 
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -50,15 +52,65 @@ QString linkText(int dirFd, const char* name, qint64 size)
     return QFile::decodeName(target);
 }
 
+// Fills found from what lstat gave for the name at (dirFd, at), name decoded.
+void describe(int dirFd, const char* at, const struct stat& own, DirectoryEntry& found)
+{
+    found.walkInto = S_ISDIR(own.st_mode);
+    found.print.mode = own.st_mode;
+    found.print.owner = own.st_uid;
+    found.print.group = own.st_gid;
+    // What the row's own fields describe: the file a link leads to, where
+    // it leads to one, else the name itself.
+    struct stat shown = own;
+    if (S_ISLNK(own.st_mode)) {
+        found.print.linkTarget = linkText(dirFd, at, own.st_size);
+        struct stat target {};
+        if (fstatat(dirFd, at, &target, 0) == 0)
+            shown = target;
+    }
+    found.readContents = S_ISREG(shown.st_mode);
+    found.rec.Size = found.readContents ? qint32(quint32(quint64(shown.st_size) & 0xFFFFFFFFu)) : 0;
+    found.rec.Time = PackDosDateTime(shown.st_mtime);
+    found.rec.Attr = attributes(shown, found.walkInto, found.rec.Name);
+}
+
+void note(NotExaminedList* notExamined, const QString& path, const QString& reason)
+{
+    if (notExamined)
+        notExamined->append({path, reason});
+}
+
 } // namespace
 
-bool ListDirectory(const QString& dir, const PseudoFileSystems& pseudo, std::vector<DirectoryEntry>& entries)
+QString NotExaminedReason(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("нет доступа");
+    case ENAMETOOLONG:
+        return QStringLiteral("слишком длинный путь");
+    case ELOOP:
+        return QStringLiteral("слишком много символических ссылок");
+    case EILSEQ:
+        return QStringLiteral("имя не в кодировке UTF-8");
+    default:
+        return QString::fromLocal8Bit(strerror(error));
+    }
+}
+
+bool ListDirectory(const QString& dir, const PseudoFileSystems& pseudo, std::vector<DirectoryEntry>& entries,
+                   NotExaminedList* notExamined)
 {
     entries.clear();
     const QByteArray path = QFile::encodeName(dir);
     const int fd = OpenForReading(path, O_RDONLY | O_DIRECTORY);
-    if (fd < 0)
+    if (fd < 0) {
+        // Gone since its parent was listed, or never there: nothing to see.
+        if (errno != ENOENT)
+            note(notExamined, ShownName(dir), NotExaminedReason(errno));
         return false;
+    }
     struct stat self {};
     if (fstat(fd, &self) != 0 || pseudo.contains(self.st_dev)) {
         close(fd);
@@ -66,40 +118,49 @@ bool ListDirectory(const QString& dir, const PseudoFileSystems& pseudo, std::vec
     }
     std::unique_ptr<DIR, DirCloser> stream(fdopendir(fd));
     if (!stream) {
+        note(notExamined, ShownName(dir), NotExaminedReason(errno));
         close(fd);
         return false;
     }
-    while (const dirent* entry = readdir(stream.get())) {
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(stream.get());
+        if (!entry) {
+            if (errno != 0) // the listing broke off: what it gave is kept
+                note(notExamined, ShownName(dir), NotExaminedReason(errno));
+            break;
+        }
         const char* raw = entry->d_name;
         if ((raw[0] == '.' && raw[1] == '\0') || (raw[0] == '.' && raw[1] == '.' && raw[2] == '\0'))
             continue;
         struct stat own {};
-        if (fstatat(fd, raw, &own, AT_SYMLINK_NOFOLLOW) != 0)
-            continue; // vanished since it was listed
-        DirectoryEntry found;
-        found.walkInto = S_ISDIR(own.st_mode);
-        // Not even opened: opening an automount point would mount it.
-        if (found.walkInto && pseudo.contains(own.st_dev))
+        if (fstatat(fd, raw, &own, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT) // else vanished since it was listed
+                note(notExamined, JoinPath(ShownName(dir), ShownNameBytes(raw)), NotExaminedReason(errno));
             continue;
-        if (!decodeName(raw, found.rec.Name))
-            continue;
-        found.print.mode = own.st_mode;
-        found.print.owner = own.st_uid;
-        found.print.group = own.st_gid;
-        // What the row's own fields describe: the file a link leads to, where
-        // it leads to one, else the name itself.
-        struct stat shown = own;
-        if (S_ISLNK(own.st_mode)) {
-            found.print.linkTarget = linkText(fd, raw, own.st_size);
-            struct stat target {};
-            if (fstatat(fd, raw, &target, 0) == 0)
-                shown = target;
         }
-        found.readContents = S_ISREG(shown.st_mode);
-        found.rec.Size = found.readContents ? qint32(quint32(quint64(shown.st_size) & 0xFFFFFFFFu)) : 0;
-        found.rec.Time = PackDosDateTime(shown.st_mtime);
-        found.rec.Attr = attributes(shown, found.walkInto, found.rec.Name);
+        // Not even opened: opening an automount point would mount it.
+        if (S_ISDIR(own.st_mode) && pseudo.contains(own.st_dev))
+            continue;
+        DirectoryEntry found;
+        if (!decodeName(raw, found.rec.Name)) {
+            note(notExamined, JoinPath(ShownName(dir), ShownNameBytes(raw)), NotExaminedReason(EILSEQ));
+            continue;
+        }
+        describe(fd, raw, own, found);
         entries.push_back(std::move(found));
     }
     return true;
+}
+
+int ExamineEntry(const QString& dir, const QString& name, DirectoryEntry& entry)
+{
+    const QByteArray path = QFile::encodeName(JoinPath(dir, name));
+    struct stat own {};
+    if (fstatat(AT_FDCWD, path.constData(), &own, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno;
+    entry = DirectoryEntry();
+    entry.rec.Name = name;
+    describe(AT_FDCWD, path.constData(), own, entry);
+    return 0;
 }

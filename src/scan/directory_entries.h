@@ -1,6 +1,7 @@
 #pragma once
 
 #include "scan/fingerprint.h"
+#include "scan/not_examined.h"
 #include "scan/search_rec.h"
 
 #include <QString>
@@ -19,7 +20,11 @@ struct DirectoryEntry {
 
 // The entries of a directory, in the order the file system returns them,
 // without "." and "..". Returns false, with no entries, when the directory
-// cannot be listed (missing, not readable, path too long).
+// cannot be listed (missing, not readable, path too long). Where notExamined
+// is given, what could not be examined is added to it: the directory itself
+// when it exists but cannot be listed, and each name in it that cannot be
+// looked at or is not UTF-8. A name that is gone by the time it is looked at
+// is simply not there.
 //
 // Every kind of name is reported, so that nothing planted in a watched tree
 // goes unseen: real directories, to walk into; regular files; and symbolic
@@ -27,7 +32,8 @@ struct DirectoryEntry {
 // files and links to regular files are ever opened (opening a FIFO blocks, a
 // device is no file to watch); links to directories are not walked (a link to
 // an ancestor would be walked forever). Names that are not valid UTF-8 cannot
-// be stored in the database and are left out. Directories on one of the
+// be stored in the database and are left out (and named as not examined).
+// Directories on one of the
 // pseudo file systems are left out, and such a directory itself cannot be
 // listed: the kernel's interfaces are not files to watch (see
 // pseudo_file_systems.h).
@@ -42,7 +48,16 @@ struct DirectoryEntry {
 // - Attr: 16 for a directory; 32 (archive) for every other name; plus 1
 //   (read-only) when the owner has no write permission, and 2 (hidden) when
 //   the name begins with ".".
-bool ListDirectory(const QString& dir, const PseudoFileSystems& pseudo, std::vector<DirectoryEntry>& entries);
+bool ListDirectory(const QString& dir, const PseudoFileSystems& pseudo, std::vector<DirectoryEntry>& entries,
+                   NotExaminedList* notExamined = nullptr);
+
+// Looks again at one name of dir, as ListDirectory would list it now: for a
+// file that changed while the walk went on. Returns 0 with the entry, or the
+// errno of why the name cannot be looked at (ENOENT: it is gone).
+int ExamineEntry(const QString& dir, const QString& name, DirectoryEntry& entry);
+
+// Why a name could not be examined, in words, for errno.
+QString NotExaminedReason(int error);
 
 // Joins a directory text and a name with a single "/", without normalising:
 // "/" and "sub" give "//sub", as the stored texts have always been made.

@@ -9,7 +9,7 @@
 
 namespace {
 
-void walk(FileWalker& walker, TIBQuery& query, const QString& table, BulkInsert::InsertRoutine insert,
+NotExaminedList walk(FileWalker& walker, TIBQuery& query, const QString& table, BulkInsert::InsertRoutine insert,
           Progress* progress, bool prints)
 {
     BulkInsert rows(query, table, insert, prints);
@@ -28,19 +28,20 @@ void walk(FileWalker& walker, TIBQuery& query, const QString& table, BulkInsert:
             progress->walking(step.dir, count);
     }
     rows.flush();
+    return walker.notExamined();
 }
 
 } // namespace
 
-void ScanToBaseline(TDM1& dm, const QString& dir, const QString& list, Progress* progress)
+NotExaminedList ScanToBaseline(TDM1& dm, const QString& dir, const QString& list, Progress* progress)
 {
     const bool prints = HasFingerprintTable(dm.IBQuery1);
     FileWalker walker(dir, list.toLower());
-    walk(walker, dm.IBQuery1, QStringLiteral("table1"), InsertBaselineRecord, progress, prints);
+    return walk(walker, dm.IBQuery1, QStringLiteral("table1"), InsertBaselineRecord, progress, prints);
 }
 
-void ScanToCurrent(TDM1& dm, const QString& dir, const QString& list, Progress* progress)
+NotExaminedList ScanToCurrent(TDM1& dm, const QString& dir, const QString& list, Progress* progress)
 {
     FileWalker walker(dir, list.toLower());
-    walk(walker, dm.IBQuery1, QStringLiteral("table2"), InsertCurrentRecord, progress, false);
+    return walk(walker, dm.IBQuery1, QStringLiteral("table2"), InsertCurrentRecord, progress, false);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "scan/not_examined.h"
 #include "scan/search_rec.h"
 
 #include <QString>
@@ -13,8 +14,9 @@ class TDM1;
 // DM1's IBQuery1. ScanToBaseline writes each row's fingerprint beside it
 // (connecting made the table where it was missing). Directories are walked
 // whatever their names and never recorded; a directory that cannot be listed
-// adds nothing and is no error.
+// adds nothing and is no error; both return what the walk could not examine
+// (see ListDirectory).
 // An error while recording a file ends the walk; the rows before it stay in
 // the open transaction. Nothing is committed.
-void ScanToBaseline(TDM1& dm, const QString& dir, const QString& list, Progress* progress = nullptr);
-void ScanToCurrent(TDM1& dm, const QString& dir, const QString& list, Progress* progress = nullptr);
+NotExaminedList ScanToBaseline(TDM1& dm, const QString& dir, const QString& list, Progress* progress = nullptr);
+NotExaminedList ScanToCurrent(TDM1& dm, const QString& dir, const QString& list, Progress* progress = nullptr);

@@ -1,9 +1,12 @@
 #include "scan/file_walker.h"
 
 #include "scan/directory_entries.h"
+#include "bits/file_access.h"
+#include "common/shown_name.h"
 #include "scan/ext_matches.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <vector>
 
 namespace {
@@ -76,12 +79,61 @@ void FileWalker::hand(Step&& step)
         m_changed.notify_all();
 }
 
+NotExaminedList FileWalker::notExamined()
+{
+    std::lock_guard lock(m_mutex);
+    return m_notExamined;
+}
+
+void FileWalker::note(const NotExaminedList& names)
+{
+    if (names.isEmpty())
+        return;
+    std::lock_guard lock(m_mutex);
+    m_notExamined.append(names);
+}
+
+// Reads the checksums and digest of a file into file. A file may change while
+// the walk goes on: one gone since it was listed is not there (false), one
+// that is no longer a regular file is recorded as what it is now, unread.
+// Only a file that is still one and cannot be read ends the walk.
+bool FileWalker::read(const QString& dir, DirectoryEntry& entry, Step& file)
+{
+    try {
+        const FileDigests read = FileChecksumsAndDigest(JoinPath(dir, entry.rec.Name), FileAccess::regularFiles());
+        file.sums = read.sums;
+        entry.print.sha256 = read.sha256;
+        return true;
+    } catch (...) {
+        DirectoryEntry now;
+        const int error = ExamineEntry(dir, entry.rec.Name, now);
+        if (error == ENOENT)
+            return false;
+        if (error == 0 && now.walkInto) // a directory now: walked the next time
+            return false;
+        if (error == 0 && !now.readContents) {
+            entry = std::move(now);
+            return true;
+        }
+        if (error != 0) { // its directory cannot be entered now, or its path is too long
+            note({{ShownName(JoinPath(dir, entry.rec.Name)), NotExaminedReason(error)}});
+            return false;
+        }
+        file.error = std::current_exception();
+        hand(std::move(file));
+        throw Stopped{}; // nothing after an unreadable file is recorded
+    }
+}
+
 void FileWalker::walk(const QString& dir)
 {
     // The entries are read in full before any of them is handled, so that a
     // deep tree does not hold one open directory per level.
     std::vector<DirectoryEntry> entries;
-    if (!ListDirectory(dir, m_pseudo, entries))
+    NotExaminedList notExamined;
+    const bool listed = ListDirectory(dir, m_pseudo, entries, &notExamined);
+    note(notExamined);
+    if (!listed)
         return;
     Step entered;
     entered.dir = dir;
@@ -93,17 +145,8 @@ void FileWalker::walk(const QString& dir)
         } else if (ExtMatches(FileExtension(entry.rec.Name).toLower(), m_lowerList)) {
             Step file;
             file.dir = dir;
-            if (entry.readContents) {
-                try {
-                    const FileDigests read = FileChecksumsAndDigest(JoinPath(dir, entry.rec.Name));
-                    file.sums = read.sums;
-                    entry.print.sha256 = read.sha256;
-                } catch (...) {
-                    file.error = std::current_exception();
-                    hand(std::move(file));
-                    throw Stopped{}; // nothing after an unreadable file is recorded
-                }
-            }
+            if (entry.readContents && !read(dir, entry, file))
+                continue;
             file.entry = std::move(entry.rec);
             file.print = std::move(entry.print);
             hand(std::move(file));

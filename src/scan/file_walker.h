@@ -2,6 +2,7 @@
 
 #include "bits/file_checksums.h"
 #include "scan/fingerprint.h"
+#include "scan/not_examined.h"
 #include "scan/pseudo_file_systems.h"
 #include "scan/search_rec.h"
 
@@ -11,6 +12,8 @@
 #include <exception>
 #include <mutex>
 #include <thread>
+
+struct DirectoryEntry;
 
 // The file-system half of a directory walk, run on a thread of its own so that
 // listing directories and reading files for their checksums overlaps the
@@ -47,9 +50,15 @@ public:
     // The next step, waiting for it; false once the walk has ended.
     bool next(Step& step);
 
+    // What the walk could not examine, in the order met; complete once next
+    // has returned false.
+    NotExaminedList notExamined();
+
 private:
     struct Stopped {};
     void walk(const QString& dir);
+    bool read(const QString& dir, DirectoryEntry& entry, Step& file);
+    void note(const NotExaminedList& names);
     void hand(Step&& step); // raises Stopped once the caller has gone
 
     const QString m_lowerList;
@@ -59,6 +68,7 @@ private:
     std::condition_variable m_changed;
     std::deque<Step> m_steps;  // handed over, not yet taken
     std::deque<Step> m_taken;  // taken by the caller (its thread only)
+    NotExaminedList m_notExamined;
     bool m_producerWaiting = false;
     bool m_finished = false;
     bool m_stopping = false;

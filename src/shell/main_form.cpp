@@ -1,5 +1,6 @@
 #include "shell/main_form.h"
 
+#include "check/check_report.h"
 #include "check/check_run.h"
 #include "check/report_form.h"
 #include "registration/existing_directory.h"
@@ -233,8 +234,8 @@ void Tmain_form::runLong(const QString& command, const std::function<void(Progre
     } running(*this, &progress);
     CommandStop::Running stoppable;
     try {
-        UndoIfStopped(DM1, [&] { body(progress); });
-    } catch (const ECommandStopped&) {
+        UndoIfFailed(DM1, [&] { body(progress); });
+    } catch (...) {
         if (undoShown)
             undoShown();
         throw;
@@ -253,10 +254,23 @@ void Tmain_form::N2Click()
     RequireExistingDirectory(dir); // it may have gone since the dialog showed it
     const QString list = BuildExtensionList(open_dir->checkedTypes(), open_dir->memoLines());
     addDirectoryLine(dir, list);
+    NotExaminedList notExamined;
     runLong(
-        QStringLiteral("Поставить на учет"), [&](Progress& progress) { PutUnderControl(DM1, dir, list, &progress); },
+        QStringLiteral("Поставить на учет"),
+        [&](Progress& progress) { notExamined = PutUnderControl(DM1, dir, list, &progress); },
         [this] { delete ListBox1->takeItem(ListBox1->count() - 1); });
     UpdateStatusCount();
+    showNotExamined(notExamined);
+}
+
+void Tmain_form::showNotExamined(const NotExaminedList& names)
+{
+    if (names.isEmpty())
+        return;
+    QMessageBox box(QMessageBox::Warning, ApplicationTitle(),
+                    NotExaminedCaption() + QStringLiteral(": ") + QString::number(names.size()), QMessageBox::Ok, this);
+    box.setDetailedText(NotExaminedLines(names).join(u'\n'));
+    box.exec();
 }
 
 void Tmain_form::addDirectoryLine(const QString& dir, const QString& types)
@@ -304,6 +318,9 @@ void Tmain_form::ToolButton4Click()
     report_form->showReport(report, dir);
     if (report_form->exec() != QDialog::Accepted)
         return;
-    runLong(QStringLiteral("Принять изменения"), [&](Progress& progress) { UpdateControl(DM1, dir, &progress); });
+    NotExaminedList notExamined;
+    runLong(QStringLiteral("Принять изменения"),
+            [&](Progress& progress) { notExamined = UpdateControl(DM1, dir, &progress); });
     UpdateStatusCount();
+    showNotExamined(notExamined);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "scan/not_examined.h"
 #include "storage/dm1.h"
 
 #include <QMainWindow>
@@ -75,11 +76,13 @@ private:
     // Connects a menu item or button to a handler run through the error display.
     void bind(QAction* action, void (Tmain_form::*handler)());
     // Runs a long command with a progress window, as the one command running.
-    // A stopped command is undone: its rows by the savepoint it runs in, what
-    // the window shows of it by undoShown.
+    // A stopped or failed command is undone: its rows by the savepoint it runs
+    // in, what the window shows of it by undoShown.
     void runLong(const QString& command, const std::function<void(Progress&)>& body,
                  const std::function<void()>& undoShown = {});
     int selectedRow() const;
+    // Names what a walk could not examine, in a warning box.
+    void showNotExamined(const NotExaminedList& names);
     // Adds a line for dir at the end of the list, its file types as its tooltip.
     void addDirectoryLine(const QString& dir, const QString& types);
 

@@ -15,8 +15,20 @@ bool CommandSavepoint::standing() const
 
 void CommandSavepoint::undo()
 {
-    if (standing())
+    if (!standing())
+        return;
+    try {
         m_transaction.executeControl(QStringLiteral("rollback to savepoint ") + kName);
+    } catch (const Exception&) {
+        // Nothing of the command may be committed, even when its savepoint
+        // cannot be rolled back to (a full disk, a lost connection): then the
+        // whole transaction goes, and a new one starts for what comes next.
+        try {
+            m_transaction.rollback();
+            m_transaction.startTransaction();
+        } catch (const Exception&) {
+        }
+    }
 }
 
 void CommandSavepoint::release()

@@ -10,7 +10,9 @@ class CommandSavepoint {
 public:
     explicit CommandSavepoint(TDM1& dm);
     // Undoes everything done since the savepoint, where it still stands: a
-    // commit since (the check commits its scan) has made that durable.
+    // commit since (the check commits its scan) has made that durable. Where
+    // the engine cannot roll back to it, the whole transaction is rolled back.
+    // Raises nothing: it runs while another error is on its way.
     void undo();
     // Keeps what was done and lets the savepoint go.
     void release();
@@ -23,10 +25,11 @@ private:
 };
 
 // Runs body, a command, inside a savepoint. When the command is stopped
-// (ECommandStopped), everything it did is undone and the stop goes on; when it
-// raises an error, what it did before the error stays, as it always has.
+// (ECommandStopped) or fails, everything it did is undone and the stop or the
+// error goes on: a command changes the database wholly or not at all, so a
+// failing update cannot leave half a baseline behind.
 template<typename Body>
-auto UndoIfStopped(TDM1& dm, Body&& body) -> decltype(body())
+auto UndoIfFailed(TDM1& dm, Body&& body) -> decltype(body())
 {
     CommandSavepoint savepoint(dm);
     try {
@@ -38,7 +41,7 @@ auto UndoIfStopped(TDM1& dm, Body&& body) -> decltype(body())
             savepoint.release();
             return result;
         }
-    } catch (const ECommandStopped&) {
+    } catch (...) {
         savepoint.undo();
         throw;
     }

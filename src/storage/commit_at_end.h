@@ -3,9 +3,9 @@
 #include "storage/dm1.h"
 
 // Runs body, then commits DM1's transaction, also when body raises (the error
-// then goes on, and a failing commit adds nothing to it): what a command did
-// before its error stays, as in the window, where the next commit makes it
-// durable.
+// then goes on, and a failing commit adds nothing to it). A command undoes
+// itself when it fails (UndoIfFailed), so what is then committed is what came
+// before it.
 template<typename Body>
 auto CommitAtEnd(TDM1& dm, Body&& body) -> decltype(body())
 {

@@ -46,6 +46,18 @@ void TIBTransaction::commit()
     m_active = false;
 }
 
+void TIBTransaction::rollback()
+{
+    if (!m_active)
+        throw EDatabaseError(QStringLiteral("Транзакция не начата"));
+    for (TIBQuery* query : m_queries)
+        query->releaseStatements();
+    QSqlDatabase db = m_database.handle();
+    m_active = false; // the engine ends it whatever it answers
+    if (!db.rollback())
+        throw EDatabaseError::fromSql(db.lastError());
+}
+
 void TIBTransaction::detach(TIBQuery* query)
 {
     m_queries.erase(std::remove(m_queries.begin(), m_queries.end(), query), m_queries.end());

@@ -7,8 +7,9 @@ class TIBDatabase;
 class TIBQuery;
 
 // The one transaction of the program. It is started once after connecting and
-// only ever committed; only a stopped command is undone, back to the savepoint
-// set when it began. A commit closes every query that works in it, as their
+// committed; a command that is stopped or fails is undone, back to the
+// savepoint set when it began, and only where that cannot be done is the whole
+// transaction rolled back. A commit closes every query that works in it, as their
 // results end with the transaction.
 class TIBTransaction {
 public:
@@ -16,6 +17,7 @@ public:
 
     void startTransaction();
     void commit();
+    void rollback();
     bool active() const { return m_active; }
     // Counts the transactions started, so a savepoint can tell whether the
     // transaction it was set in is still the open one.

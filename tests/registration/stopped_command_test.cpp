@@ -57,7 +57,7 @@ protected:
     void runStopped(Body body)
     {
         CommandStop::Running running;
-        EXPECT_THROW(UndoIfStopped(dm, body), ECommandStopped);
+        EXPECT_THROW(UndoIfFailed(dm, body), ECommandStopped);
     }
 
     QList<FileRow> rows(const char* table) { return ReadFileRows(dm, QString::fromLatin1(table)); }
@@ -150,12 +150,12 @@ TEST_F(StoppedCommandTest, ACommandThatIsNotStoppedKeepsItsWorkAndSoDoesOneThatF
 {
     {
         CommandStop::Running running;
-        UndoIfStopped(dm, [&] { PutUnderControl(dm, tree.path(QStringLiteral("small")), QStringLiteral("*")); });
+        UndoIfFailed(dm, [&] { PutUnderControl(dm, tree.path(QStringLiteral("small")), QStringLiteral("*")); });
     }
     EXPECT_EQ(CountRows(dm, QStringLiteral("table1")), 2);
     {
         CommandStop::Running running;
-        EXPECT_THROW(UndoIfStopped(dm, [&] { RemoveFromControl(dm, QStringLiteral("/not/under/control")); }),
+        EXPECT_THROW(UndoIfFailed(dm, [&] { RemoveFromControl(dm, QStringLiteral("/not/under/control")); }),
                      Exception);
     }
     EXPECT_EQ(CountRows(dm, QStringLiteral("table1")), 2);

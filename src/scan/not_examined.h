@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// A name in a walked tree that the walk could not examine, and why: a
+// directory it may not list or enter, a path longer than the database holds,
+// a name that is not UTF-8. The path is shown as ShownName / ShownNameBytes
+// make it, so that it can go to any report as it is.
+struct NotExamined {
+    QString path;
+    QString reason;
+
+    // "path: reason", as stderr and the reports show it.
+    QString line() const { return path + QStringLiteral(": ") + reason; }
+};
+
+using NotExaminedList = QList<NotExamined>;

@@ -1,0 +1,242 @@
+#include "cli/cli_run.h"
+#include "storage/connect.h"
+#include "storage/dm1.h"
+#include "support/file_rows.h"
+#include "support/temp_tree.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <fcntl.h>
+#include <iostream>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+// One case's world: a database with the directory d under control, worked on
+// by kvaren-cli as a normal user (nobody, when the test runs as root, so that
+// permissions count), and, where asked, on a file system of 4 MiB.
+class FaultWorld {
+public:
+    explicit FaultWorld(bool smallDisk)
+    {
+        QFile::setPermissions(top.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
+                                              | QFile::ExeOther);
+        QDir().mkpath(home());
+        QDir().mkpath(top.path(QStringLiteral("lock")));
+        if (smallDisk) {
+            mounted = geteuid() == 0
+                && mount("tmpfs", QFile::encodeName(home()).constData(), "tmpfs", 0, "size=4m") == 0;
+        }
+        // The program, where a normal user may run it.
+        QFile::copy(cliPath(), program());
+        for (int i = 0; i < 20; ++i)
+            file(QStringLiteral("d/sub%1/f%2.txt").arg(i % 3).arg(i), QByteArray::number(i));
+        file(QStringLiteral("d/a.txt"), "a");
+        handOver();
+        run({QStringLiteral("init")});
+        run({QStringLiteral("add"), dir()});
+    }
+    ~FaultWorld()
+    {
+        if (mounted)
+            umount2(QFile::encodeName(home()).constData(), MNT_DETACH);
+        // Whatever a case took away, so that the tree can be removed.
+        QDirIterator it(top.path(), QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            chmod(QFile::encodeName(it.next()).constData(), 0700);
+        // Qt cannot name what is not UTF-8.
+        QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), top.path()});
+    }
+
+    QString home() const { return top.path(QStringLiteral("home")); }
+    QString program() const { return top.path(QStringLiteral("kvaren-cli")); }
+    QString dir() const { return top.path(QStringLiteral("d")); }
+    QString path(const QString& relative) const { return top.path(relative); }
+    QString file(const QString& relative, const QByteArray& content = "x") { return top.file(relative, content); }
+
+    // Gives everything made so far to the user the program runs as.
+    void handOver()
+    {
+        if (geteuid() != 0)
+            return;
+        QDirIterator it(top.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                        QDirIterator::Subdirectories);
+        const auto give = [](const QString& path) {
+            ASSERT_EQ(lchown(QFile::encodeName(path).constData(), kNobody, kNobody), 0) << path.toStdString();
+        };
+        give(top.path());
+        while (it.hasNext())
+            give(it.next());
+    }
+
+    Result run(const QStringList& args)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("FIREBIRD_LOCK"), top.path(QStringLiteral("lock")));
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(home());
+        if (geteuid() == 0)
+            process.start(QStringLiteral("setpriv"),
+                          QStringList{QStringLiteral("--reuid=%1").arg(kNobody), QStringLiteral("--regid=%1").arg(kNobody),
+                                      QStringLiteral("--clear-groups"), QStringLiteral("--"), program()}
+                              + args);
+        else
+            process.start(program(), args);
+        process.waitForFinished(60000);
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    // What the database holds of what is under control.
+    struct Rows {
+        QList<FileRow> files;
+        qint32 registrations = 0;
+        qint32 fingerprints = 0;
+        friend bool operator==(const Rows&, const Rows&) = default;
+        friend void PrintTo(const Rows& rows, std::ostream* os)
+        {
+            *os << rows.files.size() << " file rows, " << rows.registrations << " registrations, "
+                << rows.fingerprints << " fingerprints";
+        }
+    };
+    Rows rows()
+    {
+        TDM1 dm;
+        ConnectDM1(dm, home() + QStringLiteral("/file.gdb"));
+        Rows all{ReadFileRows(dm, QStringLiteral("table1")), CountRows(dm, QStringLiteral("tab")),
+                 CountRows(dm, QStringLiteral("fingerprint"))};
+        dm.finish();
+        return all;
+    }
+
+    bool mounted = false;
+
+private:
+    TempTree top;
+};
+
+// Faults met while a command runs: each command ends with its status and
+// message, and one that fails leaves the rows exactly as they were.
+TEST(CliFaultTest, FaultsEndWithTheirStatusAndMessageAndAFailedCommandChangesNothing)
+{
+    struct Case {
+        const char* what;
+        bool smallDisk;
+        std::function<bool(FaultWorld&)> fault; // false: not possible here
+        QStringList command;                    // after the directory d
+        int status;
+        QString err; // a line stderr must hold; {} when it must be empty
+    };
+    const auto unreadable = [](FaultWorld& w) {
+        w.file(QStringLiteral("d/a.txt"), "tampered");
+        const QString locked = w.file(QStringLiteral("d/sub0/locked.txt"));
+        return geteuid() == 0 ? chmod(QFile::encodeName(locked).constData(), 0) == 0 : MakeUnreadableFile(locked);
+    };
+    const Case cases[] = {
+        {"update with an unreadable file", false, unreadable, {QStringLiteral("update")}, 16,
+         QStringLiteral("Ошибка инициализации файла %1/sub0/locked.txt")},
+        {"add with an unreadable file", false, unreadable, {QStringLiteral("add")}, 16,
+         QStringLiteral("Ошибка инициализации файла %1/sub0/locked.txt")},
+        {"update on a full disk", true,
+         [](FaultWorld& w) {
+             if (!w.mounted)
+                 return false;
+             for (int i = 0; i < 8000; ++i)
+                 w.file(QStringLiteral("d/many/%1.txt").arg(i, 200, 10, QLatin1Char('0')));
+             return true;
+         },
+         {QStringLiteral("update")}, 16, QStringLiteral("No space left on device")},
+        {"check with a FIFO in a file's place", false,
+         [](FaultWorld& w) {
+             QFile::remove(w.path(QStringLiteral("d/a.txt")));
+             return mkfifo(QFile::encodeName(w.path(QStringLiteral("d/a.txt"))).constData(), 0644) == 0;
+         },
+         {QStringLiteral("check")}, 4, {}},
+        {"check with a name that is not UTF-8", false,
+         [](FaultWorld& w) {
+             const int fd = open(QByteArray(QFile::encodeName(w.dir()) + "/evil\xff.sh").constData(),
+                                 O_WRONLY | O_CREAT, 0644);
+             return fd >= 0 && close(fd) == 0;
+         },
+         {QStringLiteral("check")}, 32, QStringLiteral("Не проверено: %1/evil\\xff.sh: имя не в кодировке UTF-8")},
+        {"check with a directory that may not be listed", false,
+         [](FaultWorld& w) { return chmod(QFile::encodeName(w.path(QStringLiteral("d/sub1"))).constData(), 0) == 0; },
+         {QStringLiteral("check")}, 32 | 2, QStringLiteral("Не проверено: %1/sub1: нет доступа")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FaultWorld world(c.smallDisk);
+        if (!c.fault(world)) {
+            std::cout << "[ SKIPPED  ] " << c.what << ": not possible here\n";
+            continue;
+        }
+        world.handOver();
+        const FaultWorld::Rows before = world.rows();
+        QStringList args = c.command;
+        args.insert(1, world.dir());
+        const Result r = world.run(args);
+        EXPECT_EQ(r.status, c.status) << r.err.toStdString();
+        if (c.err.isEmpty())
+            EXPECT_EQ(r.err, QString());
+        else
+            EXPECT_TRUE(r.err.contains(QString(c.err).replace(QStringLiteral("%1"), world.dir()))) << r.err.toStdString();
+        EXPECT_EQ(world.rows(), before) << "the rows changed";
+    }
+}
+
+// A name can say anything, even a report's line: shown escaped, it stays on
+// its own line.
+TEST(CliFaultTest, ANameCannotAddALineToTheReport)
+{
+    FaultWorld world(false);
+    const QString forged = QStringLiteral("/etc/passwd изменено содержание файла,");
+    world.file(QStringLiteral("d/x\n") + forged.mid(1).replace(u'/', u'_') + QStringLiteral("\t\x1b[2K"));
+    world.handOver();
+    const Result r = world.run({QStringLiteral("check"), world.dir()});
+    EXPECT_EQ(r.status, 1);
+    const QString shown = world.dir() + QStringLiteral("/x\\n") + forged.mid(1).replace(u'/', u'_')
+        + QStringLiteral("\\t\\x1b[2K");
+    EXPECT_TRUE(r.out.split(u'\n').contains(shown)) << r.out.toStdString();
+}
+
+// Files that come and go while a check walks (a spool, a cache) are there or
+// not; they never make the check fail.
+TEST(CliFaultTest, FilesComingAndGoingDuringACheckAreNoError)
+{
+    FaultWorld world(false);
+    std::atomic<bool> done{false};
+    // A spool: each new file makes the one made 150 files before it go, so
+    // that most of the files a walk lists are gone by the time it reads them.
+    std::thread writer([&] {
+        const auto spooled = [&](int i) { return world.path(QStringLiteral("d/sub2/tmp%1.txt").arg(i % 300)); };
+        for (int i = 0; !done; ++i) {
+            QFile file(spooled(i));
+            if (file.open(QIODevice::WriteOnly))
+                file.write("spool");
+            file.close();
+            QFile::remove(spooled(i + 150));
+        }
+    });
+    QList<int> statuses;
+    for (int i = 0; i < 5; ++i)
+        statuses.append(world.run({QStringLiteral("check"), world.dir()}).status);
+    done = true;
+    writer.join();
+    for (int status : statuses)
+        EXPECT_TRUE(status >= 0 && status < 16) << status;
+}
+
+} // namespace
