@@ -8,6 +8,7 @@
 #include <QTextStream>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 
 int main(int argc, char** argv)
@@ -33,10 +34,14 @@ int main(int argc, char** argv)
         out.flush();
         err << QString::fromLocal8Bit(error.what()) << '\n';
     }
-    // A signal that came too late to stop the command ends the program as it
-    // would have outside one.
+    // A signal that came too late to stop the command (during its last
+    // commit, which has then been made) ends the program as it would have
+    // outside one, saying so.
     if (const int signal = CommandStop::signal(); signal > 0) {
         out.flush();
+        const char* name = sigabbrev_np(signal);
+        err << QStringLiteral("Сигнал SIG") << (name ? QString::fromLatin1(name) : QString::number(signal))
+            << QStringLiteral(" пришел, когда команда уже сохраняла сделанное: оно сохранено") << '\n';
         err.flush();
         std::signal(signal, SIG_DFL);
         raise(signal);

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <iterator>
 #include <unistd.h>
 
 namespace {
@@ -13,6 +14,9 @@ constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 volatile sig_atomic_t g_installed = 0;
 volatile sig_atomic_t g_endOutsideCommand = 0;
 volatile sig_atomic_t g_notifyFd = -1;
+// The signals that were ignored when the program started (nohup, a service
+// manager): they stay ignored, as whoever started the program asked.
+bool g_ignored[std::size(kSignals)] = {};
 
 void onSignal(int signal)
 {
@@ -50,6 +54,10 @@ void InstallProgramSignals(bool endOutsideCommand, int notifyFd)
 {
     g_endOutsideCommand = endOutsideCommand;
     g_notifyFd = notifyFd;
+    for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+        struct sigaction current {};
+        g_ignored[i] = sigaction(kSignals[i], nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+    }
     g_installed = 1;
     ReclaimProgramSignals();
 }
@@ -59,12 +67,20 @@ void ReclaimProgramSignals()
     if (!g_installed)
         return;
     const struct sigaction action = ours();
-    for (int signal : kSignals)
-        sigaction(signal, &action, nullptr);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    for (std::size_t i = 0; i < std::size(kSignals); ++i)
+        sigaction(kSignals[i], g_ignored[i] ? &ignore : &action, nullptr);
 }
 
 bool ProgramHandlesSignal(int signal)
 {
     struct sigaction current {};
-    return sigaction(signal, nullptr, &current) == 0 && current.sa_handler == onSignal;
+    if (sigaction(signal, nullptr, &current) != 0)
+        return false;
+    for (std::size_t i = 0; i < std::size(kSignals); ++i)
+        if (kSignals[i] == signal && g_ignored[i])
+            return current.sa_handler == SIG_IGN;
+    return current.sa_handler == onSignal;
 }

@@ -8,6 +8,8 @@
 // default action. With a notifyFd (the window), every signal also writes one
 // byte there, for the event loop to end the program in its own time; a second
 // signal while the first is pending ends it at once.
+// A signal ignored when this is first called (nohup, a service manager) stays
+// ignored.
 void InstallProgramSignals(bool endOutsideCommand, int notifyFd = -1);
 
 // Puts the program's handlers back: the database client installs its own for
@@ -15,5 +17,6 @@ void InstallProgramSignals(bool endOutsideCommand, int notifyFd = -1);
 // nothing before InstallProgramSignals.
 void ReclaimProgramSignals();
 
-// Whether the handler of signal is the program's own (for tests).
+// Whether signal is handled as the program means to: by its own handler, or
+// ignored where it was ignored at the start (for tests).
 bool ProgramHandlesSignal(int signal);

@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -17,6 +18,8 @@
 #include <cerrno>
 #include <cstring>
 #include <cstdio>
+#include <csignal>
+#include <limits>
 #include <fcntl.h>
 #include <ibase.h>
 #include <unistd.h>
@@ -209,6 +212,27 @@ static void requireWritableFolder(const QString& path)
     throw Exception(failed + why.arg(folder));
 }
 
+// Removes the files that an init of path killed before it finished left
+// behind (path.new-PID, of a process that is gone), where they are this
+// user's own.
+static void removeAbandonedBuilds(const QString& path)
+{
+    const QFileInfo target(path);
+    const QString prefix = target.fileName() + QStringLiteral(".new-");
+    const QDir folder = target.absoluteDir();
+    for (const QString& name : folder.entryList({prefix + u'*'}, QDir::Files | QDir::Hidden | QDir::System)) {
+        bool isNumber = false;
+        const qint64 pid = name.mid(prefix.size()).toLongLong(&isNumber);
+        if (!isNumber || pid <= 0 || pid > std::numeric_limits<pid_t>::max())
+            continue;
+        if (kill(pid_t(pid), 0) == 0 || errno != ESRCH)
+            continue; // its init may still be running
+        const QFileInfo left(folder.filePath(name));
+        if (left.ownerId() == getuid())
+            QFile::remove(left.filePath());
+    }
+}
+
 void CreateDatabaseFile(const QString& path)
 {
     if (IsServerDatabaseName(path)) {
@@ -221,6 +245,7 @@ void CreateDatabaseFile(const QString& path)
     EnsureFirebirdLockDirectory();
 
     requireWritableFolder(path);
+    removeAbandonedBuilds(path);
 
     const QString building = path + QStringLiteral(".new-") + QString::number(getpid());
     QFile::remove(building);

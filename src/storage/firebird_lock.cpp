@@ -9,16 +9,42 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+
+// Makes path, a directory of this user's alone, unless it is one already.
+// False when it cannot be made or is not such a directory (another user made
+// it first, or it is a link).
+bool ownDirectory(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        return false;
+    struct stat info {};
+    return lstat(native.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid()
+        && (info.st_mode & 077) == 0;
+}
+
+} // namespace
+
 void EnsureFirebirdLockDirectory()
 {
     if (!qEnvironmentVariableIsEmpty("FIREBIRD_LOCK"))
         return;
-    const QString path = QDir::tempPath() + QStringLiteral("/firebird-") + QString::number(getuid());
-    const QByteArray native = QFile::encodeName(path);
-    if (mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
-        throw Exception(QStringLiteral("Не удалось создать каталог блокировок базы данных ") + path);
-    struct stat info {};
-    if (lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid())
-        throw Exception(QStringLiteral("Каталог блокировок базы данных принадлежит другому пользователю: ") + path);
-    qputenv("FIREBIRD_LOCK", native);
+    // The session's runtime directory, where no one else can make anything;
+    // else a directory in the temporary folder named after the user, which
+    // another user could have made first: then one in the user's cache.
+    QStringList candidates;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir() && QFileInfo(runtime).ownerId() == getuid())
+        candidates.append(runtime + QStringLiteral("/firebird"));
+    candidates.append(QDir::tempPath() + QStringLiteral("/firebird-") + QString::number(getuid()));
+    const QString cache = qEnvironmentVariable("XDG_CACHE_HOME", QDir::homePath() + QStringLiteral("/.cache"));
+    candidates.append(cache + QStringLiteral("/kvaren-firebird-lock"));
+    for (const QString& path : candidates) {
+        if (ownDirectory(path)) {
+            qputenv("FIREBIRD_LOCK", QFile::encodeName(path));
+            return;
+        }
+    }
+    throw Exception(QStringLiteral("Не удалось создать каталог блокировок базы данных: ") + candidates.join(QStringLiteral(", ")));
 }

@@ -13,6 +13,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -41,6 +42,57 @@ TEST_F(CliTest, InitCreatesTheDatabaseOnceAndNeverOverwritesIt)
     EXPECT_TRUE(r.err.contains(QStringLiteral("уже существует"))) << r.err.toStdString();
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), before);
+}
+
+// A killed init leaves its unfinished file behind; the next init of the same
+// database clears it away (its process is gone), and leaves others alone.
+TEST_F(CliTest, InitClearsWhatAKilledInitLeft)
+{
+    // Process ids stay below pid_max: no process has that one.
+    QFile pidMax(QStringLiteral("/proc/sys/kernel/pid_max"));
+    ASSERT_TRUE(pidMax.open(QIODevice::ReadOnly));
+    const QString left = home.path(QStringLiteral("file.gdb.new-") + QString::fromLatin1(pidMax.readAll().trimmed()));
+    const QString living = home.path(QStringLiteral("file.gdb.new-%1").arg(getpid()));
+    for (const QString& name : {left, living}) {
+        QFile file(name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    ASSERT_EQ(cli(work(), {QStringLiteral("init")}).status, 0);
+    EXPECT_FALSE(QFileInfo::exists(left));
+    EXPECT_TRUE(QFileInfo::exists(living)) << "its init may still be running";
+}
+
+// Without FIREBIRD_LOCK the engine's lock files go to a directory of the
+// user's own: the session's runtime directory, else the temporary one, but
+// never one that another user made first.
+TEST_F(CliTest, LockFilesGoWhereNoOtherUserCanMakeTheirDirectory)
+{
+    const uid_t other = getuid() == 0 ? 65534 : 0;
+    const QString runtime = tree.dir(QStringLiteral("runtime"));
+    const QString temp = tree.dir(QStringLiteral("tmp"));
+    const QString cache = tree.dir(QStringLiteral("cache"));
+    const QString taken = tree.dir(QStringLiteral("tmp/firebird-%1").arg(getuid()));
+    const bool canGiveAway = chown(QFile::encodeName(taken).constData(), other, other) == 0;
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const struct {
+        bool withRuntime;
+        QString expected;
+    } cases[] = {{true, runtime + QStringLiteral("/firebird")},
+                 {false, canGiveAway ? cache + QStringLiteral("/kvaren-firebird-lock") : taken}};
+    for (const auto& c : cases) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("FIREBIRD_LOCK"));
+        environment.insert(QStringLiteral("TMPDIR"), temp);
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), cache);
+        if (c.withRuntime)
+            environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        else
+            environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        QFile::remove(home.path(QStringLiteral("file.gdb")));
+        const Result r = cli(work(), {QStringLiteral("init")}, environment);
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        EXPECT_TRUE(QFileInfo(c.expected).isDir()) << c.expected.toStdString();
+    }
 }
 
 TEST_F(CliTest, ErrorsGoToStderrWithStatus16)

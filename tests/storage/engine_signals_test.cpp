@@ -20,7 +20,9 @@ constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 // Which of SIGINT, SIGTERM and SIGHUP are still the program's own after a
 // process that installed its handlers first connects for the first time,
 // through the storage layer or past it: bits 1, 2 and 4 of the exit status.
-[[noreturn]] void connectFirstTimeAndExit(bool throughStorage, bool reconnect)
+// With ignoreHangup, SIGHUP is ignored before the program installs its
+// handlers, as nohup does, and bit 8 says it is still ignored.
+[[noreturn]] void connectFirstTimeAndExit(bool throughStorage, bool reconnect, bool ignoreHangup = false)
 {
     TempTree home;
     const QString file = home.path(QStringLiteral("file.gdb"));
@@ -32,6 +34,8 @@ constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
     if (!isql.waitForFinished(60000) || isql.exitCode() != 0 || !QFileInfo::exists(file))
         _exit(100);
 
+    if (ignoreHangup)
+        std::signal(SIGHUP, SIG_IGN);
     InstallProgramSignals(false);
     if (throughStorage) {
         auto dm = std::make_unique<TDM1>();
@@ -53,6 +57,9 @@ constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
     for (int i = 0; i < 3; ++i)
         if (ProgramHandlesSignal(kSignals[i]))
             held |= 1 << i;
+    struct sigaction hangup {};
+    if (sigaction(SIGHUP, nullptr, &hangup) == 0 && hangup.sa_handler == SIG_IGN)
+        held |= 8;
     _exit(held);
 }
 
@@ -77,6 +84,11 @@ TEST_F(EngineSignalsDeathTest, TheProgramKeepsItsSignalsAfterItsFirstConnection)
 TEST_F(EngineSignalsDeathTest, TheProgramKeepsItsSignalsAfterAReconnection)
 {
     EXPECT_EXIT(connectFirstTimeAndExit(true, true), ::testing::ExitedWithCode(7), "");
+}
+
+TEST_F(EngineSignalsDeathTest, ASignalIgnoredAtTheStartStaysIgnored)
+{
+    EXPECT_EXIT(connectFirstTimeAndExit(true, true, true), ::testing::ExitedWithCode(15), "");
 }
 
 } // namespace
