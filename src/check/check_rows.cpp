@@ -49,6 +49,7 @@ void CheckRows::setPrint(qsizetype at, const Fingerprint& print)
 {
     CheckRow& row = m_rows[std::size_t(at)];
     row.hasPrint = true;
+    row.registration = print.registration;
     row.mode = print.mode;
     row.owner = print.owner;
     row.group = print.group;
@@ -61,6 +62,15 @@ void CheckRows::setPrint(qsizetype at, const Fingerprint& print)
     }
 }
 
+void CheckRows::keepOnly(const std::function<bool(const CheckRow&)>& keep)
+{
+    std::deque<CheckRow> kept;
+    for (const CheckRow& row : m_rows)
+        if (keep(row))
+            kept.push_back(row);
+    m_rows.swap(kept);
+}
+
 std::optional<Fingerprint> CheckRows::print(const CheckRow& row) const
 {
     if (!row.hasPrint)
@@ -69,6 +79,7 @@ std::optional<Fingerprint> CheckRows::print(const CheckRow& row) const
     print.mode = row.mode;
     print.owner = row.owner;
     print.group = row.group;
+    print.registration = row.registration;
     if (row.hasDigest)
         print.sha256 = row.sha256;
     if (row.link >= 0)
@@ -117,7 +128,7 @@ void AttachFingerprints(TIBQuery& query, CheckRows& rows)
     for (qsizetype i = 0; i < rows.size(); ++i)
         byId.emplace_back(rows[i].id, quint32(i));
     std::sort(byId.begin(), byId.end());
-    query.openStatement(Statement(u"select file_id,sha256,mode,owner_id,group_id,link_target from fingerprint"
+    query.openStatement(Statement(u"select file_id,sha256,mode,owner_id,group_id,link_target,tab_id from fingerprint"
                                   u" where file_id between ")
                             .number(byId.front().first)
                             .sql(u" and ")
@@ -129,7 +140,8 @@ void AttachFingerprints(TIBQuery& query, CheckRows& rows)
             if (at == byId.end() || at->first != fileId)
                 continue;
             const std::optional<Fingerprint> print =
-                FingerprintFromColumns(query.field(1), query.field(2), query.field(3), query.field(4), query.field(5));
+                FingerprintFromColumns(query.field(1), query.field(2), query.field(3), query.field(4), query.field(5),
+                                       query.field(6));
             for (; print && at != byId.end() && at->first == fileId; ++at)
                 rows.setPrint(at->second, *print);
         } while (query.next());

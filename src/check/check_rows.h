@@ -44,6 +44,7 @@ struct CheckRow {
     qint32 crc1 = 0;
     qint32 crc2 = 0;
     qint32 id = 0;       // where read, to find the row's fingerprint by
+    qint32 registration = 0; // the tab id that owns the row, 0 for none
     quint32 mode = 0;
     quint32 owner = 0;
     quint32 group = 0;
@@ -62,6 +63,8 @@ public:
     void append(const QString& dir, const QString& name, qint32 size, const QString& atr, qint32 crc1, qint32 crc2,
                 const std::optional<Fingerprint>& print = std::nullopt, qint32 id = 0);
     void setPrint(qsizetype row, const Fingerprint& print);
+    // Drops every row but those keep is true of, the order kept.
+    void keepOnly(const std::function<bool(const CheckRow&)>& keep);
 
     qsizetype size() const { return qsizetype(m_rows.size()); }
     bool isEmpty() const { return m_rows.empty(); }
@@ -90,6 +93,7 @@ private:
 void ReadCheckRows(TIBQuery& query, const Statement& statement, CheckRows& rows,
                    const std::function<void(qint64 read)>& read);
 
-// Gives each of rows (table1 rows read with their ids) its fingerprint, read
-// from the fingerprint table in one statement; a row without one keeps none.
+// Gives each of rows (table1 rows read with their ids) its fingerprint and
+// owner, read from the fingerprint table in one statement; a row without one
+// keeps none.
 void AttachFingerprints(TIBQuery& query, CheckRows& rows);

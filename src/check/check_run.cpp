@@ -13,6 +13,7 @@
 #include "storage/dm1.h"
 #include "storage/fingerprint_table.h"
 #include "storage/name_columns.h"
+#include "storage/registration.h"
 
 #include <atomic>
 #include <chrono>
@@ -34,21 +35,21 @@ Statement selectBaseline(const QString& dir)
     return AppendDirectoryRows(select, dir);
 }
 
-// Reads the baseline rows of dir into rows, with their fingerprints when the
-// database keeps them.
-void readBaseline(TIBQuery& query, const QString& dir, CheckRows& rows, const std::function<void(qint64)>& read)
+// Reads the baseline of a registration into rows, with their fingerprints
+// when the database keeps them: the rows at its directory or below that it
+// owns, or, when it owns none, those no registration owns (see OwnedRows).
+void readBaseline(TIBQuery& query, const Registration& registration, CheckRows& rows,
+                  const std::function<void(qint64)>& read)
 {
-    ReadCheckRows(query, selectBaseline(dir), rows, read);
-    if (HasFingerprintTable(query))
-        AttachFingerprints(query, rows);
-}
-
-QString extensionList(TDM1& dm, const QString& dir)
-{
-    dm.IBQuery1.openStatement(Statement(u"select * from tab where file_name=").quoted(dir));
-    if (dm.IBQuery1.fieldIsNull(QStringLiteral("id")))
-        throw Exception(QStringLiteral("Директория не стоит на учете: ") + dir);
-    return dm.IBQuery1.fieldAsString(QStringLiteral("ext"));
+    ReadCheckRows(query, selectBaseline(registration.dir), rows, read);
+    if (!HasFingerprintTable(query))
+        return;
+    AttachFingerprints(query, rows);
+    bool owns = false;
+    for (qsizetype i = 0; i < rows.size() && !owns; ++i)
+        owns = rows[i].registration == registration.id;
+    const qint32 owner = owns ? registration.id : 0;
+    rows.keepOnly([&](const CheckRow& row) { return row.registration == owner; });
 }
 
 // Moves IBQuery1 on to the next row to judge. The lookup on IBQuery2 has been
@@ -203,8 +204,9 @@ void judgeByStatements(TDM1& dm, const QString& dir, CheckReport& report, Progre
 // them in memory. False, with nothing judged, when a row of the scan lies
 // outside dir (rows no walk of dir makes): the statements then judge it as
 // they would.
-bool judgeInMemory(TDM1& dm, const QString& dir, CheckReport& report, Progress* progress)
+bool judgeInMemory(TDM1& dm, const Registration& registration, CheckReport& report, Progress* progress)
 {
+    const QString& dir = registration.dir;
     dm.IBQuery1.openStatement(Statement(u"select count(*) from table2"));
     const qint64 currentRows = dm.IBQuery1.fieldAsInteger(kCount);
     // Reading a row and judging it count as one step each. Counting the
@@ -226,7 +228,7 @@ bool judgeInMemory(TDM1& dm, const QString& dir, CheckReport& report, Progress* 
             && !InDirectory(QString::fromUtf8(dirs.path(current[i].dir)), dir))
             return false;
     CheckRows baseline(dirs);
-    readBaseline(dm.IBQuery1, dir, baseline, [&](qint64 read) {
+    readBaseline(dm.IBQuery1, registration, baseline, [&](qint64 read) {
         total = std::max(total, 2 * current.size() + 2 * read);
         tell(current.size() + read);
     });
@@ -239,12 +241,12 @@ bool judgeInMemory(TDM1& dm, const QString& dir, CheckReport& report, Progress* 
 // The check judged in memory: the walk starts reading files at once, while
 // the baseline is read; the walk's rows are held in memory, never written,
 // and judged in the order walked.
-CheckReport checkInMemory(TDM1& dm, const QString& dir, const QString& list, Progress* progress)
+CheckReport checkInMemory(TDM1& dm, const Registration& registration, Progress* progress)
 {
-    FileWalker walker(dir, list.toLower(), kScanAhead);
+    FileWalker walker(registration.dir, registration.list.toLower(), kScanAhead);
     DirectoryTable dirs;
     CheckRows baseline(dirs);
-    readBaseline(dm.IBQuery1, dir, baseline, [](qint64) {});
+    readBaseline(dm.IBQuery1, registration, baseline, [](qint64) {});
 
     CheckRows current(dirs);
     FileWalker::Step step;
@@ -279,25 +281,27 @@ CheckReport checkInMemory(TDM1& dm, const QString& dir, const QString& list, Pro
 
 } // namespace
 
-CheckReport JudgeScan(TDM1& dm, const QString& dir, Progress* progress, CheckJudging judging)
+CheckReport JudgeScan(TDM1& dm, const QString& dir, Progress* progress, CheckJudging judging,
+                      std::optional<qint32> registration)
 {
     CheckReport report;
     if (judging == CheckJudging::Statements || !NamesComparedByteForByte(dm.IBQuery1)
-        || !judgeInMemory(dm, dir, report, progress))
+        || !judgeInMemory(dm, FindRegistration(dm.IBQuery1, dir, registration), report, progress))
         judgeByStatements(dm, dir, report, progress);
     report.strikeMovedFromDeleted();
     return report;
 }
 
-CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, CheckJudging judging)
+CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, CheckJudging judging,
+                     std::optional<qint32> registration)
 {
-    const QString list = extensionList(dm, dir);
+    const Registration checked = FindRegistration(dm.IBQuery1, dir, registration);
     if (judging == CheckJudging::InMemory && NamesComparedByteForByte(dm.IBQuery1))
-        return checkInMemory(dm, dir, list, progress);
+        return checkInMemory(dm, checked, progress);
     EmptyTable2(dm);
-    NotExaminedList notExamined = ScanToCurrent(dm, dir, list, progress);
+    NotExaminedList notExamined = ScanToCurrent(dm, dir, checked.list, progress);
     commitScan(dm);
-    CheckReport report = JudgeScan(dm, dir, progress, judging);
+    CheckReport report = JudgeScan(dm, dir, progress, judging, checked.id);
     report.notExamined = std::move(notExamined);
     EmptyTable2(dm);
     return report;

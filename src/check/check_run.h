@@ -2,6 +2,8 @@
 
 #include "check/check_report.h"
 
+#include <optional>
+
 class Progress;
 class TDM1;
 
@@ -19,14 +21,21 @@ class TDM1;
 // Raises Exception naming dir when it is not under control, and any error of
 // the walk or the statements, which ends the check where it occurs. An error
 // raised by progress ends it the same way.
+//
+// The check is of one registration of dir: the one with the id registration
+// when it is given (the window's selected line), else the first of dir in the
+// list's order. Judged in memory, its baseline is the rows it owns (see
+// OwnedRows); judged by the statements, every row at dir or below it.
 enum class CheckJudging { InMemory, Statements };
 CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress = nullptr,
-                     CheckJudging judging = CheckJudging::InMemory);
+                     CheckJudging judging = CheckJudging::InMemory,
+                     std::optional<qint32> registration = std::nullopt);
 
 // Steps 3 and the strike-out of 4 alone: judges the scan that table2 holds
 // against dir's baseline, leaving table2 as it is.
 CheckReport JudgeScan(TDM1& dm, const QString& dir, Progress* progress = nullptr,
-                      CheckJudging judging = CheckJudging::InMemory);
+                      CheckJudging judging = CheckJudging::InMemory,
+                      std::optional<qint32> registration = std::nullopt);
 
 // Deletes every table2 row, in one statement.
 void EmptyTable2(TDM1& dm);

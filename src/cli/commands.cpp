@@ -86,7 +86,7 @@ int initCommand(TDM1*, const Arguments&, Console&, const ConsoleOptions& options
 
 int listCommand(TDM1* dm, const Arguments&, Console& console, const ConsoleOptions&)
 {
-    ReadDirectoryList(*dm, [&](const QString& dir, const QString&) { console.out << dir << '\n'; });
+    ReadDirectoryList(*dm, [&](const QString& dir, const QString&, qint32) { console.out << dir << '\n'; });
     printStatus(*dm, console);
     return kExitSuccess;
 }
@@ -155,10 +155,11 @@ void printReport(Console& console, const CheckReport& report)
     }
 }
 
-CheckReport checkWithProgress(TDM1& dm, Console& console, const QString& dir)
+CheckReport checkWithProgress(TDM1& dm, Console& console, const QString& dir,
+                              std::optional<qint32> registration = std::nullopt)
 {
     ConsoleProgress progress(console.err, console.errIsTerminal, QStringLiteral("Проверка целостности"));
-    return RunCheck(dm, dir, &progress);
+    return RunCheck(dm, dir, &progress, CheckJudging::InMemory, registration);
 }
 
 // check --all: every directory under control in the list's order, one report
@@ -167,13 +168,17 @@ CheckReport checkWithProgress(TDM1& dm, Console& console, const QString& dir)
 int checkAll(TDM1& dm, Console& console, bool json)
 {
     QStringList dirs;
-    ReadDirectoryList(dm, [&](const QString& dir, const QString&) { dirs.append(dir); });
+    QList<qint32> ids;
+    ReadDirectoryList(dm, [&](const QString& dir, const QString&, qint32 id) {
+        dirs.append(dir);
+        ids.append(id);
+    });
     int status = kExitSuccess;
     QJsonArray documents;
     for (qsizetype i = 0; i < dirs.size(); ++i) {
         const QString& dir = dirs[i];
         try {
-            const CheckReport report = checkWithProgress(dm, console, dir);
+            const CheckReport report = checkWithProgress(dm, console, dir, ids[i]);
             status |= report.foundBits() | reportNotExamined(console, report.notExamined);
             if (json) {
                 documents.append(ReportJsonObject(dir, report));

@@ -2,19 +2,18 @@
 
 #include "common/exception.h"
 #include "common/progress.h"
-#include "storage/delete_directory_rows.h"
+#include "storage/delete_file_rows.h"
 #include "storage/dm1.h"
+#include "storage/owned_rows.h"
+#include "storage/registration.h"
 
-void RemoveFromControl(TDM1& dm, const QString& dir, Progress* progress)
+void RemoveFromControl(TDM1& dm, const QString& dir, Progress* progress, std::optional<qint32> registration)
 {
     TIBQuery& query = dm.IBQuery1;
-    query.openStatement(Statement(u"select * from tab where file_name=").quoted(dir));
-    if (query.fieldIsNull(QStringLiteral("id")))
-        throw Exception(QStringLiteral("Директория не стоит на учете: ") + dir);
-    const qint32 tabId = query.fieldAsInteger(QStringLiteral("id"));
-    query.executeStatement(Statement(u"delete from tab where id=").number(tabId));
+    const Registration removed = FindRegistration(query, dir, registration);
+    query.executeStatement(Statement(u"delete from tab where id=").number(removed.id));
 
-    DeleteDirectoryRows(query, dir, [&](qint64 done, qint64 total) {
+    DeleteFileRows(query, ReadOwnedRows(query, dir).of(removed.id), [&](qint64 done, qint64 total) {
         if (progress)
             progress->judging(QStringLiteral("Удалено записей"), done, total);
     });

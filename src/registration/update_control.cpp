@@ -1,49 +1,31 @@
 #include "registration/update_control.h"
 
-#include "common/exception.h"
 #include "scan/directory_walk.h"
-#include "storage/delete_directory_rows.h"
+#include "storage/delete_file_rows.h"
 #include "storage/directory_rows.h"
 #include "storage/dm1.h"
+#include "storage/owned_rows.h"
+#include "storage/registration.h"
 
 #include <QList>
-#include <algorithm>
 
-namespace {
-
-struct Registration {
-    QString dir;
-    QString list;
-};
-
-// The registrations at dir or below it, in the order of the directory list.
-QList<Registration> registrationsAtOrBelow(TDM1& dm, const QString& dir)
+NotExaminedList UpdateControl(TDM1& dm, const QString& dir, Progress* progress, std::optional<qint32> registration)
 {
     TIBQuery& query = dm.IBQuery1;
-    query.openStatement(Statement(u"select count(*) from tab"));
-    const qint32 count = query.fieldAsInteger(QStringLiteral("count"));
-    QList<Registration> found;
-    query.openStatement(Statement(u"select file_name, ext from tab"));
-    for (qint32 i = 0; i < count; ++i) {
-        if (i > 0)
-            query.next();
-        const QString name = query.fieldAsString(QStringLiteral("file_name"));
-        if (InDirectory(name, dir))
-            found.append({name, query.fieldAsString(QStringLiteral("ext"))});
+    const Registration updated = FindRegistration(query, dir, registration);
+    const OwnedRows rows = ReadOwnedRows(query, dir);
+    QList<Registration> walked{updated};
+    if (!rows.owns(updated.id)) {
+        // Its rows are those of its directory that no registration owns, and
+        // so are those of every registration at or below it that owns none:
+        // each of those is recorded again too, as it always was.
+        for (const Registration& other : ReadRegistrations(query))
+            if (other.id != updated.id && InDirectory(other.dir, dir) && !rows.owns(other.id))
+                walked.append(other);
     }
-    return found;
-}
-
-} // namespace
-
-NotExaminedList UpdateControl(TDM1& dm, const QString& dir, Progress* progress)
-{
-    const QList<Registration> registrations = registrationsAtOrBelow(dm, dir);
-    if (std::none_of(registrations.begin(), registrations.end(), [&](const Registration& r) { return r.dir == dir; }))
-        throw Exception(QStringLiteral("Директория не стоит на учете: ") + dir);
-    DeleteDirectoryRows(dm.IBQuery1, dir);
+    DeleteFileRows(query, rows.of(updated.id));
     NotExaminedList notExamined;
-    for (const Registration& registration : registrations)
-        notExamined += ScanToBaseline(dm, registration.dir, registration.list, progress);
+    for (const Registration& each : walked)
+        notExamined += ScanToBaseline(dm, each.dir, each.list, progress, each.id);
     return notExamined;
 }

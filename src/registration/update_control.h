@@ -1,21 +1,26 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 #include "scan/not_examined.h"
 
 class Progress;
 class TDM1;
 
-// Accepts what changed below dir, a directory under control: its baseline is
+// Accepts what changed below dir, a directory under control: the baseline of
+// one registration of dir (the one with the id registration when it is given,
+// the window's selected line; else the first of dir in the list's order) is
 // recorded afresh, with the tab rows kept as they are (ids, lists, order).
 //
-// The rows replaced are exactly those that taking dir out of control deletes:
-// every table1 row at dir or below it. They are then recorded again by walking,
-// in the order of the directory list, every registration at dir or below it
-// with its own extension list: dir itself (twice for a directory registered
-// twice, as the two registrations did) and each directory under control inside
-// it, whose rows the deletion took too. So afterwards each of them checks clean.
+// The rows replaced are exactly those that taking it out of control deletes:
+// the rows it owns, written again owned by it. Other registrations keep
+// theirs, inside dir or around it. A registration that owns no rows yet
+// (written before rows had owners) replaces every row at dir or below it that
+// no registration owns, and so every registration at or below dir that owns
+// none is recorded again too, in the order of the directory list, each with
+// its own extension list. So afterwards each of them checks clean.
 // Nothing is committed. Raises Exception naming dir, before anything changes,
 // when no tab row has it. Returns what the walks could not examine.
-NotExaminedList UpdateControl(TDM1& dm, const QString& dir, Progress* progress = nullptr);
+NotExaminedList UpdateControl(TDM1& dm, const QString& dir, Progress* progress = nullptr,
+                              std::optional<qint32> registration = std::nullopt);

@@ -2,7 +2,7 @@
 
 #include "scan/attr_text.h"
 #include "scan/fingerprint_row.h"
-#include "storage/delete_directory_rows.h"
+#include "storage/delete_file_rows.h"
 #include "storage/database_error.h"
 #include "storage/ib_query.h"
 #include "storage/id_allocation.h"
@@ -26,8 +26,8 @@ constexpr qsizetype kPathBytes = 4096;
 
 } // namespace
 
-BulkInsert::BulkInsert(TIBQuery& query, QString table, InsertRoutine oneByOne, bool prints)
-    : m_query(query), m_table(std::move(table)), m_oneByOne(oneByOne), m_prints(prints)
+BulkInsert::BulkInsert(TIBQuery& query, QString table, InsertRoutine oneByOne, bool prints, qint32 owner)
+    : m_query(query), m_table(std::move(table)), m_oneByOne(oneByOne), m_prints(prints), m_owner(owner)
 {
     m_rows.reserve(kBatch);
 }
@@ -35,6 +35,7 @@ BulkInsert::BulkInsert(TIBQuery& query, QString table, InsertRoutine oneByOne, b
 void BulkInsert::add(const QString& dir, const TSearchRec& entry, const FileSums& sums, const Fingerprint& print)
 {
     m_rows.push_back(Row{dir, entry, sums, print});
+    m_rows.back().print.registration = m_owner;
     if (m_rows.size() == std::size_t(kBatch))
         writeBatch();
 }
@@ -88,7 +89,9 @@ Statement BulkInsert::fingerprintBatch(qint32 firstId) const
             .bigNumber(row.print.group)
             .sql(u" as bigint),cast(")
             .bytes(LinkColumnBytes(row.print))
-            .sql(u" as blob sub_type binary) from rdb$database");
+            .sql(u" as blob sub_type binary),cast(")
+            .sql(m_owner > 0 ? QString::number(m_owner) : QStringLiteral("null"))
+            .sql(u" as integer) from rdb$database");
     }
     return insert;
 }

@@ -26,8 +26,9 @@ public:
 
     // With prints, every row's fingerprint is written beside it, and the
     // fingerprints of the ids about to be given out are cleared first (see
-    // DeleteFingerprintsFrom).
-    BulkInsert(TIBQuery& query, QString table, InsertRoutine oneByOne, bool prints = false);
+    // DeleteFingerprintsFrom); owner, when not 0, is the registration (tab id)
+    // they are written for.
+    BulkInsert(TIBQuery& query, QString table, InsertRoutine oneByOne, bool prints = false, qint32 owner = 0);
 
     // Takes the row of the file entry in dir; written by the next full batch
     // or by flush().
@@ -54,6 +55,7 @@ private:
     const QString m_table;
     const InsertRoutine m_oneByOne;
     const bool m_prints;
+    const qint32 m_owner;
     IdCounter m_ids;
     std::vector<Row> m_rows;
 };

@@ -10,9 +10,9 @@
 namespace {
 
 NotExaminedList walk(FileWalker& walker, TIBQuery& query, const QString& table, BulkInsert::InsertRoutine insert,
-          Progress* progress, bool prints)
+          Progress* progress, bool prints, qint32 owner = 0)
 {
-    BulkInsert rows(query, table, insert, prints);
+    BulkInsert rows(query, table, insert, prints, owner);
     qint64 count = 0;
     FileWalker::Step step;
     while (walker.next(step)) {
@@ -33,11 +33,11 @@ NotExaminedList walk(FileWalker& walker, TIBQuery& query, const QString& table, 
 
 } // namespace
 
-NotExaminedList ScanToBaseline(TDM1& dm, const QString& dir, const QString& list, Progress* progress)
+NotExaminedList ScanToBaseline(TDM1& dm, const QString& dir, const QString& list, Progress* progress, qint32 owner)
 {
     const bool prints = HasFingerprintTable(dm.IBQuery1);
     FileWalker walker(dir, list.toLower());
-    return walk(walker, dm.IBQuery1, QStringLiteral("table1"), InsertBaselineRecord, progress, prints);
+    return walk(walker, dm.IBQuery1, QStringLiteral("table1"), InsertBaselineRecord, progress, prints, owner);
 }
 
 NotExaminedList ScanToCurrent(TDM1& dm, const QString& dir, const QString& list, Progress* progress)

@@ -28,11 +28,14 @@ void InsertFingerprint(TIBQuery& query, qint32 fileId, const Fingerprint& print)
                                .bigNumber(print.group)
                                .sql(u",")
                                .bytes(LinkColumnBytes(print))
+                               .sql(u",")
+                               .sql(print.registration > 0 ? QString::number(print.registration) : QStringLiteral("null"))
                                .sql(u")"));
 }
 
 std::optional<Fingerprint> FingerprintFromColumns(const QVariant& sha256, const QVariant& mode, const QVariant& owner,
-                                                  const QVariant& group, const QVariant& linkTarget)
+                                                  const QVariant& group, const QVariant& linkTarget,
+                                                  const QVariant& registration)
 {
     if (mode.isNull())
         return std::nullopt;
@@ -49,5 +52,6 @@ std::optional<Fingerprint> FingerprintFromColumns(const QVariant& sha256, const 
         print.sha256 = digest;
     }
     print.linkTarget = QString::fromUtf8(linkTarget.toByteArray());
+    print.registration = registration.isNull() ? 0 : registration.toInt();
     return print;
 }

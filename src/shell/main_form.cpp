@@ -28,6 +28,11 @@
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QToolBar>
+
+namespace {
+// Where a line of the directory list keeps the tab id of its registration.
+constexpr int kRegistrationRole = Qt::UserRole + 1;
+} // namespace
 #include <QToolButton>
 
 Tmain_form::Tmain_form(TDM1& dm, QWidget* parent, QString databaseName)
@@ -149,7 +154,9 @@ void Tmain_form::setWindows(Topen_dir* openDir, Treport_form* reportForm, Tabout
 void Tmain_form::FormCreate()
 {
     ConnectDM1(DM1, m_databaseName);
-    ReadDirectoryList(DM1, [this](const QString& dir, const QString& types) { addDirectoryLine(dir, types); });
+    ReadDirectoryList(DM1, [this](const QString& dir, const QString& types, qint32 id) {
+        addDirectoryLine(dir, types, id);
+    });
 }
 
 void Tmain_form::showEvent(QShowEvent* event)
@@ -253,12 +260,14 @@ void Tmain_form::N2Click()
     const QString dir = open_dir->directory();
     RequireExistingDirectory(dir); // it may have gone since the dialog showed it
     const QString list = BuildExtensionList(open_dir->checkedTypes(), open_dir->memoLines());
-    addDirectoryLine(dir, list);
+    QListWidgetItem* line = addDirectoryLine(dir, list, 0);
     NotExaminedList notExamined;
+    qint32 id = 0;
     runLong(
         QStringLiteral("Поставить на учет"),
-        [&](Progress& progress) { notExamined = PutUnderControl(DM1, dir, list, &progress); },
+        [&](Progress& progress) { notExamined = PutUnderControl(DM1, dir, list, &progress, &id); },
         [this] { delete ListBox1->takeItem(ListBox1->count() - 1); });
+    line->setData(kRegistrationRole, id);
     UpdateStatusCount();
     showNotExamined(notExamined);
 }
@@ -273,10 +282,18 @@ void Tmain_form::showNotExamined(const NotExaminedList& names)
     box.exec();
 }
 
-void Tmain_form::addDirectoryLine(const QString& dir, const QString& types)
+QListWidgetItem* Tmain_form::addDirectoryLine(const QString& dir, const QString& types, qint32 id)
 {
     auto* line = new QListWidgetItem(dir, ListBox1);
     line->setToolTip(QStringLiteral("Типы файлов: ") + types);
+    line->setData(kRegistrationRole, id);
+    return line;
+}
+
+std::optional<qint32> Tmain_form::registrationOf(int row) const
+{
+    const qint32 id = ListBox1->item(row)->data(kRegistrationRole).toInt();
+    return id > 0 ? std::optional<qint32>(id) : std::nullopt;
 }
 
 int Tmain_form::selectedRow() const
@@ -295,7 +312,7 @@ void Tmain_form::N3Click()
     if (row < 0)
         return;
     const QString dir = ListBox1->item(row)->text();
-    runLong(QStringLiteral("Снять с учета"), [&](Progress& progress) { RemoveFromControl(DM1, dir, &progress); });
+    runLong(QStringLiteral("Снять с учета"), [&](Progress& progress) { RemoveFromControl(DM1, dir, &progress, registrationOf(row)); });
     delete ListBox1->takeItem(row);
     // The list would select the next line; a second press would then take
     // that directory out of control unasked.
@@ -314,13 +331,15 @@ void Tmain_form::ToolButton4Click()
         return;
     CheckReport report;
     const QString dir = ListBox1->item(row)->text();
-    runLong(QStringLiteral("Проверить целостность"), [&](Progress& progress) { report = RunCheck(DM1, dir, &progress); });
+    const std::optional<qint32> registration = registrationOf(row);
+    runLong(QStringLiteral("Проверить целостность"), [&](Progress& progress) { report = RunCheck(DM1, dir, &progress, CheckJudging::InMemory, registration);
+    });
     report_form->showReport(report, dir);
     if (report_form->exec() != QDialog::Accepted)
         return;
     NotExaminedList notExamined;
     runLong(QStringLiteral("Принять изменения"),
-            [&](Progress& progress) { notExamined = UpdateControl(DM1, dir, &progress); });
+            [&](Progress& progress) { notExamined = UpdateControl(DM1, dir, &progress, registration); });
     UpdateStatusCount();
     showNotExamined(notExamined);
 }

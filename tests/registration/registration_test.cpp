@@ -110,15 +110,23 @@ TEST_F(RegistrationTest, RemovingTakesExactlyTheDirectoryAndWhatLiesBelowIt)
     EXPECT_FALSE(tabDirectories().join(u'\n').contains(tree.path(QStringLiteral("data")) + u' '));
 }
 
-TEST_F(RegistrationTest, RemovingADirectoryPutTwiceDeletesOneTabRowAndEveryCopyOfItsRows)
+// Each registration owns its rows; rows written before registrations owned
+// them go with the first registration taken out, every copy of them.
+TEST_F(RegistrationTest, RemovingADirectoryPutTwiceDeletesOneTabRowAndItsRows)
 {
     tree.file(QStringLiteral("d/a.txt"), "1");
     const QString d = tree.path(QStringLiteral("d"));
-    PutUnderControl(dm, d, QStringLiteral("*"));
-    PutUnderControl(dm, d, QStringLiteral("*"));
-    RemoveFromControl(dm, d);
-    EXPECT_EQ(tabDirectories().size(), 1);
-    EXPECT_EQ(CountRows(dm, QStringLiteral("table1")), 0);
+    for (const bool owned : {true, false}) {
+        PutUnderControl(dm, d, QStringLiteral("*"));
+        PutUnderControl(dm, d, QStringLiteral("*"));
+        if (!owned)
+            ForgetOwners(dm);
+        RemoveFromControl(dm, d);
+        EXPECT_EQ(tabDirectories().size(), 1);
+        EXPECT_EQ(CountRows(dm, QStringLiteral("table1")), owned ? 1 : 0);
+        RemoveFromControl(dm, d);
+        EXPECT_EQ(CountRows(dm, QStringLiteral("table1")), 0);
+    }
 }
 
 TEST_F(RegistrationTest, RemovingADirectoryNotUnderControlIsAnErrorAndDeletesNothing)
@@ -144,11 +152,18 @@ TEST_F(RegistrationTest, RemovingDeletesTheFingerprintsOfExactlyItsRows)
             tree.file(QString::fromUtf8(dir) + QStringLiteral("/f%1.txt").arg(i), QByteArray::number(i));
     for (const char* dir : {"o'brien2", "o'brien/sub", "o'brien", "other", "o'brien/sub"})
         PutUnderControl(dm, tree.path(QString::fromUtf8(dir)), QStringLiteral("*"));
-    RemoveFromControl(dm, tree.path(QStringLiteral("o'brien")));
-    EXPECT_EQ(CountRows(dm, QStringLiteral("table1")), 80);
-    EXPECT_EQ(CountRows(dm, QStringLiteral("fingerprint")), 80);
-    dm.IBQuery1.openStatement(Statement(u"select count(*) from table1 join fingerprint on file_id=id"));
-    EXPECT_EQ(dm.IBQuery1.fieldAsInteger(QStringLiteral("count")), 80);
+    // Its own 80 rows; then, as rows without owners, every row at or below it.
+    for (const qint32 left : {160, 80}) {
+        if (left == 80) {
+            PutUnderControl(dm, tree.path(QStringLiteral("o'brien")), QStringLiteral("*"));
+            ForgetOwners(dm);
+        }
+        RemoveFromControl(dm, tree.path(QStringLiteral("o'brien")));
+        EXPECT_EQ(CountRows(dm, QStringLiteral("table1")), left);
+        EXPECT_EQ(CountRows(dm, QStringLiteral("fingerprint")), left);
+        dm.IBQuery1.openStatement(Statement(u"select count(*) from table1 join fingerprint on file_id=id"));
+        EXPECT_EQ(dm.IBQuery1.fieldAsInteger(QStringLiteral("count")), left);
+    }
 }
 
 TEST_F(RegistrationTest, TheRootTakesInEveryRowBelowIt)
@@ -156,6 +171,7 @@ TEST_F(RegistrationTest, TheRootTakesInEveryRowBelowIt)
     tree.file(QStringLiteral("d/a.txt"), "1");
     PutUnderControl(dm, tree.path(QStringLiteral("d")), QStringLiteral("*"));
     dm.IBQuery1.executeStatement(Statement(u"insert into tab values(9,'/','*')"));
+    ForgetOwners(dm);
     RemoveFromControl(dm, QStringLiteral("/"));
     EXPECT_EQ(CountRows(dm, QStringLiteral("table1")), 0);
 }

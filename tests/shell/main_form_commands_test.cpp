@@ -1,4 +1,6 @@
+#include "check/check_run.h"
 #include "registration/directory_list_box.h"
+#include "registration/put_under_control.h"
 #include "storage/connect.h"
 #include "support/file_rows.h"
 #include "support/program.h"
@@ -91,6 +93,35 @@ TEST(MainFormCommandsTest, AfterRemovingNoLineIsSelectedAndASecondPressDoesNothi
     EXPECT_EQ(CountRows(program.DM1, QStringLiteral("table1")), 4);
     EXPECT_EQ(form.statusText(), QStringLiteral("На учете находится: 4  файлов."));
     EXPECT_TRUE(program.errors.isEmpty()) << program.errors.join(u'\n').toStdString();
+}
+
+// A directory under control twice: the selected line is the registration
+// taken out, with its own rows; the other line keeps its registration whole.
+TEST(MainFormCommandsTest, TheSelectedLineIsTheRegistrationTakenOut)
+{
+    TempDatabase database;
+    TempTree tree;
+    tree.file(QStringLiteral("d/a.txt"), "a");
+    tree.file(QStringLiteral("d/b.doc"), "b");
+    const QString d = tree.path(QStringLiteral("d"));
+    {
+        TDM1 dm;
+        ConnectDM1(dm, kDatabaseFileName);
+        PutUnderControl(dm, d, QStringLiteral("*"));
+        PutUnderControl(dm, d, QStringLiteral("txt"));
+        dm.finish();
+    }
+    Program program;
+    Tmain_form& form = *program.main_form;
+    form.show();
+    ASSERT_EQ(listed(form), (QStringList{d, d}));
+    form.ListBox1->setCurrentRow(1);
+    form.ToolButton2->trigger();
+    EXPECT_TRUE(program.errors.isEmpty()) << program.errors.join(u'\n').toStdString();
+    program.DM1.IBQuery1.openStatement(Statement(u"select ext from tab"));
+    EXPECT_EQ(program.DM1.IBQuery1.fieldAsString(QStringLiteral("ext")), QStringLiteral("*"));
+    EXPECT_EQ(CountRows(program.DM1, QStringLiteral("table1")), 2) << "the first registration's rows";
+    EXPECT_EQ(RunCheck(program.DM1, d).foundBits(), 0);
 }
 
 // A failing delete undoes the whole command: the tab row and every file row

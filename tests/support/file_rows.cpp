@@ -33,3 +33,8 @@ QStringList SortedFullNames(TDM1& dm, const QString& table, const QString& prefi
     names.sort();
     return names;
 }
+
+void ForgetOwners(TDM1& dm)
+{
+    dm.IBQuery1.executeStatement(Statement(u"update fingerprint set tab_id = null"));
+}

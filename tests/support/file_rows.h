@@ -30,3 +30,7 @@ QStringList SortedFullNames(TDM1& dm, const QString& table, const QString& prefi
 // The number of rows of a table.
 qint32 CountRows(TDM1& dm, const QString& table);
 
+
+// Makes every row of table1 a row without an owner, as a database written
+// before registrations owned their rows holds them.
+void ForgetOwners(TDM1& dm);

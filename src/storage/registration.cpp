@@ -1,0 +1,31 @@
+#include "storage/registration.h"
+
+#include "common/exception.h"
+#include "storage/ib_query.h"
+
+QList<Registration> ReadRegistrations(TIBQuery& query)
+{
+    QList<Registration> registrations;
+    query.openStatement(Statement(u"select id, file_name, ext from tab"));
+    if (query.hasRow()) {
+        do
+            registrations.append({query.fieldAsInteger(0), query.fieldAsString(QStringLiteral("file_name")),
+                                  query.fieldAsString(QStringLiteral("ext"))});
+        while (query.next());
+    }
+    query.close();
+    return registrations;
+}
+
+Registration FindRegistration(TIBQuery& query, const QString& dir, std::optional<qint32> id)
+{
+    Statement select(u"select * from tab where file_name=");
+    select.quoted(dir);
+    if (id)
+        select.sql(u" and id=").number(*id);
+    query.openStatement(select);
+    if (query.fieldIsNull(QStringLiteral("id")))
+        throw Exception(QStringLiteral("Директория не стоит на учете: ") + dir);
+    return {query.fieldAsInteger(QStringLiteral("id")), query.fieldAsString(QStringLiteral("file_name")),
+            query.fieldAsString(QStringLiteral("ext"))};
+}
