@@ -13,7 +13,7 @@ void RemoveFromControl(TDM1& dm, const QString& dir, Progress* progress, std::op
     const Registration removed = FindRegistration(query, dir, registration);
     query.executeStatement(Statement(u"delete from tab where id=").number(removed.id));
 
-    DeleteFileRows(query, ReadOwnedRows(query, dir).of(removed.id), [&](qint64 done, qint64 total) {
+    DeleteFileRows(query, RegistrationRows(query, removed.id, dir), [&](qint64 done, qint64 total) {
         if (progress)
             progress->judging(QStringLiteral("Удалено записей"), done, total);
     });

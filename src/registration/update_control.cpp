@@ -13,17 +13,16 @@ NotExaminedList UpdateControl(TDM1& dm, const QString& dir, Progress* progress, 
 {
     TIBQuery& query = dm.IBQuery1;
     const Registration updated = FindRegistration(query, dir, registration);
-    const OwnedRows rows = ReadOwnedRows(query, dir);
     QList<Registration> walked{updated};
-    if (!rows.owns(updated.id)) {
+    if (!OwnsRows(query, updated.id)) {
         // Its rows are those of its directory that no registration owns, and
         // so are those of every registration at or below it that owns none:
         // each of those is recorded again too, as it always was.
         for (const Registration& other : ReadRegistrations(query))
-            if (other.id != updated.id && InDirectory(other.dir, dir) && !rows.owns(other.id))
+            if (other.id != updated.id && InDirectory(other.dir, dir) && !OwnsRows(query, other.id))
                 walked.append(other);
     }
-    DeleteFileRows(query, rows.of(updated.id));
+    DeleteFileRows(query, RegistrationRows(query, updated.id, dir));
     NotExaminedList notExamined;
     for (const Registration& each : walked)
         notExamined += ScanToBaseline(dm, each.dir, each.list, progress, each.id);

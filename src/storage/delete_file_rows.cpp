@@ -23,25 +23,28 @@ void DeleteFileRows(TIBQuery& query, const std::vector<qint32>& ids, const std::
         return;
     // The work goes in a few steps, so that progress moves and a stop is
     // honoured on the way: half of it the fingerprints, half the rows.
-    const std::size_t step = std::size_t(std::max<qint64>(1, (total + kSteps - 1) / kSteps));
+    const qint64 step = std::max<qint64>(1, (total + kSteps - 1) / kSteps);
     const bool prints = HasFingerprintTable(query);
-    for (const char16_t* table : {u"fingerprint", u"table1"}) {
-        const bool rows = table == std::u16string_view(u"table1");
+    for (const bool rows : {false, true}) {
         if (!rows && !prints)
             continue;
         qint64 done = 0;
+        // Each run of consecutive ids is deleted a step at a time: "rows"
+        // ends each statement's pass through the table once it has deleted
+        // as many, where a narrower range would be one more whole pass.
         for (std::size_t first = 0; first < ids.size();) {
             std::size_t last = first;
-            while (last + 1 < ids.size() && last + 1 - first < step && ids[last + 1] - ids[last] <= 1)
+            while (last + 1 < ids.size() && ids[last + 1] - ids[last] <= 1)
                 ++last;
-            query.executeStatement(Statement(u"delete from ")
-                                       .sql(table)
-                                       .sql(rows ? u" where id between " : u" where file_id between ")
-                                       .number(ids[first])
-                                       .sql(u" and ")
-                                       .number(ids[last]));
-            done += qint64(last - first + 1);
-            tell(rows ? total / 2 + done / 2 : done / 2);
+            for (qint64 left = qint64(last - first + 1); left > 0; left -= step) {
+                Statement some(rows ? u"delete from table1 where id between " : u"delete from fingerprint where file_id between ");
+                some.number(ids[first]).sql(u" and ").number(ids[last]);
+                if (left > step)
+                    some.sql(u" rows ").number(step);
+                query.executeStatement(some);
+                done += std::min(left, step);
+                tell(rows ? total / 2 + done / 2 : done / 2);
+            }
             first = last + 1;
         }
     }

@@ -6,50 +6,52 @@
 
 #include <algorithm>
 
-bool OwnedRows::owns(qint32 registration) const
-{
-    return std::find(owners.begin(), owners.end(), registration) != owners.end();
-}
+namespace {
 
-std::vector<qint32> OwnedRows::of(qint32 registration) const
+// The first column of every row of statement, ascending.
+std::vector<qint32> ids(TIBQuery& query, const Statement& statement)
 {
-    const qint32 owner = owns(registration) ? registration : 0;
-    std::vector<qint32> rows;
-    for (std::size_t i = 0; i < ids.size(); ++i)
-        if (owners[i] == owner)
-            rows.push_back(ids[i]);
-    return rows;
-}
-
-OwnedRows ReadOwnedRows(TIBQuery& query, const QString& dir)
-{
-    OwnedRows rows;
-    Statement select(u"select id from table1 where ");
-    query.openStatement(AppendDirectoryRows(select, dir));
+    std::vector<qint32> found;
+    query.openStatement(statement);
     if (query.hasRow()) {
         do
             if (!query.field(0).isNull())
-                rows.ids.push_back(query.fieldAsInteger(0));
+                found.push_back(query.fieldAsInteger(0));
         while (query.next());
     }
     query.close();
-    std::sort(rows.ids.begin(), rows.ids.end());
-    rows.owners.assign(rows.ids.size(), 0);
-    if (rows.ids.empty() || !HasFingerprintTable(query))
-        return rows;
-    // The owners, in one pass through the fingerprints of the ids' range.
-    query.openStatement(Statement(u"select file_id, tab_id from fingerprint where tab_id is not null and file_id between ")
-                            .number(rows.ids.front())
-                            .sql(u" and ")
-                            .number(rows.ids.back()));
-    if (query.hasRow()) {
-        do {
-            const qint32 id = query.fieldAsInteger(0);
-            const auto at = std::lower_bound(rows.ids.begin(), rows.ids.end(), id);
-            if (at != rows.ids.end() && *at == id)
-                rows.owners[std::size_t(at - rows.ids.begin())] = query.fieldAsInteger(1);
-        } while (query.next());
-    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+} // namespace
+
+bool OwnsRows(TIBQuery& query, qint32 registration)
+{
+    if (!HasFingerprintTable(query))
+        return false;
+    query.openStatement(Statement(u"select first 1 file_id from fingerprint where tab_id=").number(registration));
+    const bool owns = query.hasRow();
     query.close();
-    return rows;
+    return owns;
+}
+
+std::vector<qint32> RegistrationRows(TIBQuery& query, qint32 registration, const QString& dir)
+{
+    if (OwnsRows(query, registration))
+        return ids(query, Statement(u"select file_id from fingerprint where tab_id=").number(registration));
+    Statement select(u"select id from table1 where ");
+    std::vector<qint32> rows = ids(query, AppendDirectoryRows(select, dir));
+    if (rows.empty() || !HasFingerprintTable(query))
+        return rows;
+    // Without the rows other registrations own, found in one pass through
+    // the fingerprints of the ids' range.
+    const std::vector<qint32> owned = ids(query, Statement(u"select file_id from fingerprint where tab_id is not null"
+                                                           u" and file_id between ")
+                                                     .number(rows.front())
+                                                     .sql(u" and ")
+                                                     .number(rows.back()));
+    std::vector<qint32> unowned;
+    std::set_difference(rows.begin(), rows.end(), owned.begin(), owned.end(), std::back_inserter(unowned));
+    return unowned;
 }

@@ -5,20 +5,14 @@
 
 class TIBQuery;
 
-// The table1 rows at a directory or below it (see AppendDirectoryRows), each
-// with the registration that owns it: the tab id its fingerprint holds, 0 for
-// none (written before rows had owners).
-//
-// A registration acts on the rows it owns. One that owns none (its rows were
-// written before rows had owners, until its next add or update) acts, as it
-// always has, on every row of its directory that no registration owns.
-struct OwnedRows {
-    std::vector<qint32> ids;    // ascending
-    std::vector<qint32> owners; // the owner of each row, 0 for none
+// A registration acts on the table1 rows it owns: those whose fingerprint
+// holds its tab id. One that owns none (its rows were written before rows had
+// owners, until its next add or update) acts, as it always has, on every row
+// at its directory or below it (see AppendDirectoryRows) that no registration
+// owns.
 
-    bool owns(qint32 registration) const;
-    // The rows registration acts on, ascending.
-    std::vector<qint32> of(qint32 registration) const;
-};
+// Whether the registration owns any row.
+bool OwnsRows(TIBQuery& query, qint32 registration);
 
-OwnedRows ReadOwnedRows(TIBQuery& query, const QString& dir);
+// The ids of the rows the registration of dir acts on, ascending.
+std::vector<qint32> RegistrationRows(TIBQuery& query, qint32 registration, const QString& dir);

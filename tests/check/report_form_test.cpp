@@ -14,6 +14,9 @@
 #include <QPushButton>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
 class ReportFormTest : public ::testing::Test {
@@ -38,9 +41,15 @@ TEST_F(ReportFormTest, TheCheckShowsItsFourListsInTheReportWindow)
     putUnderControl(tree.path(QStringLiteral("d")));
     QFile::remove(tree.path(QStringLiteral("d/gone.txt")));
     tree.file(QStringLiteral("d/grown.txt"), "22");
+    // A name that cannot be recorded: named after the four lists.
+    const QByteArray bad = QFile::encodeName(tree.path(QStringLiteral("d"))) + "/bad\xff";
+    const int fd = ::open(bad.constData(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
     program.main_form->ListBox1->item(0)->setSelected(true);
 
     QStringList seen;
+    QString notExamined;
     whenModalOpens([&](QWidget* modal) {
         Treport_form& r = *program.report_form;
         EXPECT_EQ(modal, &r);
@@ -50,6 +59,8 @@ TEST_F(ReportFormTest, TheCheckShowsItsFourListsInTheReportWindow)
         EXPECT_FALSE(r.Memo1->isReadOnly());
         EXPECT_EQ(r.Memo4->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
         EXPECT_EQ(r.Button1->text(), QStringLiteral("Закрыть"));
+        if (r.NotExaminedMemo->isVisibleTo(&r) && r.NotExaminedLabel->isVisibleTo(&r))
+            notExamined = r.NotExaminedLabel->text() + u'\n' + r.NotExaminedMemo->toPlainText();
         r.Button1->click();
     });
     program.main_form->ToolButton4->trigger();
@@ -60,8 +71,11 @@ TEST_F(ReportFormTest, TheCheckShowsItsFourListsInTheReportWindow)
                                  QStringLiteral("Новые файлы"), QStringLiteral("Не обнаружено"),
                                  QStringLiteral("Измененные файлы"),
                                  grown + QStringLiteral(" изменен размер файла,\n") + grown + QStringLiteral(" изменено содержание файла,")}));
+    EXPECT_EQ(notExamined, QStringLiteral("Не проверено\n") + tree.path(QStringLiteral("d/bad\\xff"))
+                               + QStringLiteral(": имя не в кодировке UTF-8"));
     EXPECT_FALSE(program.report_form->isVisible());
     EXPECT_EQ(CountRows(program.DM1, QStringLiteral("table2")), 0);
+    ::unlink(bad.constData()); // Qt could not name it to remove the tree
 }
 
 TEST_F(ReportFormTest, WithoutASelectionTheCheckOnlyClearsTheLists)
