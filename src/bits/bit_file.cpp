@@ -1,5 +1,6 @@
 #include "bits/bit_file.h"
 
+#include "common/file_name_codec.h"
 #include "bits/bit_errors.h"
 #include "bits/file_access.h"
 
@@ -66,7 +67,7 @@ void TBitFile::Open(const QString& fileName, quint16 mode, qint32 requestedBuffe
     FFileName = fileName;
     if (mode != bfCreate && mode != bfRead)
         InitError();
-    const int handle = m_access.open(QFile::encodeName(fileName), mode == bfCreate);
+    const int handle = m_access.open(EncodeFileName(fileName), mode == bfCreate);
     if (handle < 0)
         InitError();
     FFile = handle;

@@ -1,5 +1,6 @@
 #include "bits/file_checksums.h"
 
+#include "common/file_name_codec.h"
 #include "bits/bit_errors.h"
 #include "bits/crc16_accumulator.h"
 #include "bits/file_access.h"
@@ -20,7 +21,7 @@ constexpr qint64 kBlockSize = 256 * 1024;
 template<typename Consume>
 void readFile(const QString& fullName, FileAccess& access, Consume consume)
 {
-    const int handle = access.open(QFile::encodeName(fullName), false);
+    const int handle = access.open(EncodeFileName(fullName), false);
     if (handle < 0)
         throw EFileBitError(fullName);
     struct Closer {

@@ -1,5 +1,6 @@
 #include "check/check_rows.h"
 
+#include "common/file_name_codec.h"
 #include "scan/fingerprint_row.h"
 #include "storage/ib_query.h"
 
@@ -9,7 +10,7 @@ quint32 DirectoryTable::intern(const QString& path)
 {
     if (!m_paths.empty() && path == m_last)
         return m_lastId;
-    const QByteArray bytes = path.toUtf8();
+    const QByteArray bytes = EncodeFileName(path);
     auto found = m_ids.constFind(bytes);
     if (found == m_ids.constEnd()) {
         found = m_ids.insert(bytes, quint32(m_paths.size()));
@@ -25,7 +26,7 @@ void CheckRows::append(const QString& dir, const QString& name, qint32 size, con
 {
     CheckRow row;
     row.dir = m_dirs->intern(dir);
-    const QByteArray bytes = name.toUtf8();
+    const QByteArray bytes = EncodeFileName(name);
     row.nameAt = quint32(m_names.size());
     row.nameSize = quint16(bytes.size());
     m_names.append(bytes.constData(), std::size_t(bytes.size()));
@@ -62,6 +63,16 @@ void CheckRows::setPrint(qsizetype at, const Fingerprint& print)
     }
 }
 
+void CheckRows::rename(qsizetype at, const QString& dir, const QString& name)
+{
+    CheckRow& row = m_rows[std::size_t(at)];
+    row.dir = m_dirs->intern(dir);
+    const QByteArray bytes = EncodeFileName(name);
+    row.nameAt = quint32(m_names.size());
+    row.nameSize = quint16(bytes.size());
+    m_names.append(bytes.constData(), std::size_t(bytes.size()));
+}
+
 void CheckRows::keepOnly(const std::function<bool(const CheckRow&)>& keep)
 {
     std::deque<CheckRow> kept;
@@ -90,7 +101,7 @@ std::optional<Fingerprint> CheckRows::print(const CheckRow& row) const
 QString CheckRows::fullName(const CheckRow& row) const
 {
     const QByteArrayView bytes = name(row);
-    return QString::fromUtf8(m_dirs->path(row.dir)) + u'/' + QString::fromUtf8(bytes.data(), bytes.size());
+    return DecodeFileName(m_dirs->path(row.dir)) + u'/' + DecodeFileName(bytes);
 }
 
 void ReadCheckRows(TIBQuery& query, const Statement& statement, CheckRows& rows,
@@ -105,17 +116,31 @@ void ReadCheckRows(TIBQuery& query, const Statement& statement, CheckRows& rows,
     const int crc2 = query.fieldIndex(QStringLiteral("crc2"));
     const int id = query.hasField(QStringLiteral("id")) ? query.fieldIndex(QStringLiteral("id")) : -1;
     qint64 count = 0;
+    // Rows whose names came back with bytes that are not UTF-8 replaced: the
+    // database client hands texts over as UTF-8.
+    std::vector<qsizetype> mangled;
     if (query.hasRow()) {
         do {
-            rows.append(query.field(path).toString(), query.field(name).toString(), query.fieldAsInteger(size),
-                        query.field(atr).toString(), query.fieldAsInteger(crc1), query.fieldAsInteger(crc2),
-                        std::nullopt, id >= 0 ? query.fieldAsInteger(id) : 0);
+            const QString dir = query.field(path).toString(), file = query.field(name).toString();
+            if (id >= 0 && (dir.contains(QChar::ReplacementCharacter) || file.contains(QChar::ReplacementCharacter)))
+                mangled.push_back(rows.size());
+            rows.append(dir, file, query.fieldAsInteger(size), query.field(atr).toString(), query.fieldAsInteger(crc1),
+                        query.fieldAsInteger(crc2), std::nullopt, id >= 0 ? query.fieldAsInteger(id) : 0);
             if (++count % 256 == 0)
                 read(count);
         } while (query.next());
     }
     read(count);
     query.close();
+    // Read again as bytes, through blobs, which come back as they are.
+    for (const qsizetype at : mangled) {
+        query.openStatement(Statement(u"select cast(full_path as blob sub_type binary),"
+                                      u" cast(file_name as blob sub_type binary) from table1 where id=")
+                                .number(rows[at].id));
+        if (query.hasRow())
+            rows.rename(at, DecodeFileName(query.field(0).toByteArray()), DecodeFileName(query.field(1).toByteArray()));
+        query.close();
+    }
 }
 
 void AttachFingerprints(TIBQuery& query, CheckRows& rows)

@@ -63,6 +63,8 @@ public:
     void append(const QString& dir, const QString& name, qint32 size, const QString& atr, qint32 crc1, qint32 crc2,
                 const std::optional<Fingerprint>& print = std::nullopt, qint32 id = 0);
     void setPrint(qsizetype row, const Fingerprint& print);
+    // Gives a row another directory and name.
+    void rename(qsizetype row, const QString& dir, const QString& name);
     // Drops every row but those keep is true of, the order kept.
     void keepOnly(const std::function<bool(const CheckRow&)>& keep);
 
@@ -88,7 +90,8 @@ private:
 // Every row of the result of statement (a select of at least those columns of
 // table1 or table2, and of id when it has it), in the order the database
 // returns them, read on query as the per-file routines read them (texts as
-// texts, numbers as signed 32-bit integers), into rows. read is told the
+// texts, numbers as signed 32-bit integers), into rows. Names of table1 rows
+// read with their ids come byte for byte, also where they are not UTF-8. read is told the
 // number of rows read so far every few hundred rows.
 void ReadCheckRows(TIBQuery& query, const Statement& statement, CheckRows& rows,
                    const std::function<void(qint64 read)>& read);

@@ -1,5 +1,6 @@
 #include "check/check_run.h"
 
+#include "common/file_name_codec.h"
 #include "check/judge_in_memory.h"
 #include "check/show_file.h"
 #include "common/exception.h"
@@ -225,7 +226,7 @@ bool judgeInMemory(TDM1& dm, const Registration& registration, CheckReport& repo
     // Each directory once: the rows of one directory come together.
     for (qsizetype i = 0; i < current.size(); ++i)
         if ((i == 0 || current[i].dir != current[i - 1].dir)
-            && !InDirectory(QString::fromUtf8(dirs.path(current[i].dir)), dir))
+            && !InDirectory(DecodeFileName(dirs.path(current[i].dir)), dir))
             return false;
     CheckRows baseline(dirs);
     readBaseline(dm.IBQuery1, registration, baseline, [&](qint64 read) {

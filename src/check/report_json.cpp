@@ -1,5 +1,6 @@
 #include "check/report_json.h"
 
+#include "common/shown_name.h"
 #include "check/check_report.h"
 
 #include <QJsonArray>
@@ -12,9 +13,14 @@
 
 namespace {
 
+// Names in a document: bytes that are not UTF-8 shown as \xNN, as JSON holds
+// only text; control characters are JSON's to escape.
 QJsonArray names(const QStringList& list)
 {
-    return QJsonArray::fromStringList(list);
+    QJsonArray array;
+    for (const QString& name : list)
+        array.append(ShownRawBytes(name));
+    return array;
 }
 
 QJsonValue userName(quint32 id)
@@ -84,8 +90,8 @@ QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report)
     QJsonArray changed;
     for (const Finding& finding : report.findings) {
         if (finding.kind == Finding::Moved) {
-            QJsonObject entry{{QStringLiteral("from"), finding.from},
-                              {QStringLiteral("to"), finding.file},
+            QJsonObject entry{{QStringLiteral("from"), ShownRawBytes(finding.from)},
+                              {QStringLiteral("to"), ShownRawBytes(finding.file)},
                               {QStringLiteral("attributes"), finding.attributes}};
             addStates(entry, finding);
             moved.append(entry);
@@ -93,7 +99,7 @@ QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report)
         // A moved file whose attributes changed has its line among the
         // changed ones too.
         if (finding.kind == Finding::Changed || (finding.kind == Finding::Moved && finding.attributes)) {
-            QJsonObject entry{{QStringLiteral("file"), finding.file},
+            QJsonObject entry{{QStringLiteral("file"), ShownRawBytes(finding.file)},
                               {QStringLiteral("size"), finding.size},
                               {QStringLiteral("attributes"), finding.attributes},
                               {QStringLiteral("contents"), finding.contents}};
@@ -102,7 +108,7 @@ QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report)
         }
     }
     return QJsonObject{
-        {QStringLiteral("directory"), dir},
+        {QStringLiteral("directory"), ShownRawBytes(dir)},
         {QStringLiteral("deleted"), names(report.deleted)},
         {QStringLiteral("moved"), moved},
         {QStringLiteral("new"), names(report.added)},

@@ -1,5 +1,7 @@
 #include "cli/console_progress.h"
 
+#include "common/shown_name.h"
+
 ConsoleProgress::ConsoleProgress(QTextStream& err, bool enabled, QString command)
     : m_err(err), m_enabled(enabled), m_command(std::move(command))
 {
@@ -16,7 +18,7 @@ ConsoleProgress::~ConsoleProgress()
 void ConsoleProgress::showWalking(const QString& dir, qint64 recorded)
 {
     if (due(false))
-        show(QStringLiteral("%1: %2 файлов, %3").arg(m_command).arg(recorded).arg(dir));
+        show(QStringLiteral("%1: %2 файлов, %3").arg(m_command).arg(recorded).arg(ShownName(dir)));
 }
 
 void ConsoleProgress::showJudging(const QString& pass, qint64 done, qint64 total)

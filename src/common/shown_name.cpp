@@ -1,12 +1,19 @@
 #include "common/shown_name.h"
 
+#include "common/file_name_codec.h"
+
 #include <algorithm>
 
 namespace {
 
-bool isControl(char32_t c)
+bool isControl(char16_t c)
 {
     return c < 0x20 || (c >= 0x7f && c <= 0x9f);
+}
+
+bool needsEscape(QChar c)
+{
+    return isControl(c.unicode()) || IsRawByte(c);
 }
 
 void appendEscaped(QString& shown, uint code)
@@ -26,51 +33,18 @@ void appendEscaped(QString& shown, uint code)
     }
 }
 
-// The length of the valid UTF-8 sequence at the start of bytes, or 0.
-qsizetype validSequence(QByteArrayView bytes)
-{
-    const auto at = [&](qsizetype i) { return uchar(bytes[i]); };
-    const uchar lead = at(0);
-    if (lead < 0x80)
-        return 1;
-    qsizetype length;
-    uchar low = 0x80, high = 0xbf; // the second byte's range, narrower where
-                                   // overlong forms, surrogates or too large
-                                   // a code would begin
-    if (lead >= 0xc2 && lead <= 0xdf)
-        length = 2;
-    else if (lead >= 0xe0 && lead <= 0xef) {
-        length = 3;
-        if (lead == 0xe0)
-            low = 0xa0;
-        if (lead == 0xed)
-            high = 0x9f;
-    } else if (lead >= 0xf0 && lead <= 0xf4) {
-        length = 4;
-        if (lead == 0xf0)
-            low = 0x90;
-        if (lead == 0xf4)
-            high = 0x8f;
-    } else
-        return 0;
-    if (bytes.size() < length || at(1) < low || at(1) > high)
-        return 0;
-    for (qsizetype i = 2; i < length; ++i)
-        if (at(i) < 0x80 || at(i) > 0xbf)
-            return 0;
-    return length;
-}
-
 } // namespace
 
 QString ShownName(const QString& name)
 {
-    if (std::none_of(name.begin(), name.end(), [](QChar c) { return isControl(c.unicode()); }))
+    if (std::none_of(name.begin(), name.end(), needsEscape))
         return name;
     QString shown;
     shown.reserve(name.size() + 8);
     for (QChar c : name) {
-        if (isControl(c.unicode()))
+        if (IsRawByte(c))
+            appendEscaped(shown, c.unicode() - 0xdc00);
+        else if (isControl(c.unicode()))
             appendEscaped(shown, c.unicode());
         else
             shown += c;
@@ -80,22 +54,19 @@ QString ShownName(const QString& name)
 
 QString ShownNameBytes(QByteArrayView bytes)
 {
+    return ShownName(DecodeFileName(bytes));
+}
+
+QString ShownRawBytes(const QString& name)
+{
+    if (!HasRawBytes(name))
+        return name;
     QString shown;
-    qsizetype validFrom = 0;
-    qsizetype i = 0;
-    const auto flushValid = [&] {
-        shown += ShownName(QString::fromUtf8(bytes.sliced(validFrom, i - validFrom)));
-    };
-    while (i < bytes.size()) {
-        const qsizetype length = validSequence(bytes.sliced(i));
-        if (length > 0) {
-            i += length;
-            continue;
-        }
-        flushValid();
-        appendEscaped(shown, uchar(bytes[i]));
-        validFrom = ++i;
+    for (QChar c : name) {
+        if (IsRawByte(c))
+            appendEscaped(shown, c.unicode() - 0xdc00);
+        else
+            shown += c;
     }
-    flushValid();
     return shown;
 }

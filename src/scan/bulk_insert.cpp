@@ -1,5 +1,6 @@
 #include "scan/bulk_insert.h"
 
+#include "common/file_name_codec.h"
 #include "scan/attr_text.h"
 #include "scan/fingerprint_row.h"
 #include "storage/delete_file_rows.h"
@@ -103,8 +104,8 @@ void BulkInsert::writeBatch()
     qsizetype nameBytes = 0;
     qsizetype pathBytes = 0;
     for (const Row& row : m_rows) {
-        nameBytes = std::max(nameBytes, row.entry.Name.toUtf8().size());
-        pathBytes = std::max(pathBytes, row.dir.toUtf8().size());
+        nameBytes = std::max(nameBytes, EncodeFileName(row.entry.Name).size());
+        pathBytes = std::max(pathBytes, EncodeFileName(row.dir).size());
     }
     const qsizetype nameWidth = widthFor(nameBytes, {64, 255, kNameBytes});
     const qsizetype pathWidth = widthFor(pathBytes, {256, 1024, kPathBytes});

@@ -1,12 +1,12 @@
 #include "scan/directory_entries.h"
 
+#include "common/file_name_codec.h"
 #include "bits/file_access.h"
 #include "common/shown_name.h"
 #include "scan/dos_time.h"
 #include "scan/pseudo_file_systems.h"
 
 #include <QFile>
-#include <QStringDecoder>
 
 #include <algorithm>
 
@@ -22,15 +22,6 @@ namespace {
 struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
 };
-
-// Decodes a file name, refusing bytes that are not UTF-8 (QFile::decodeName
-// would replace them and the name could then not be opened again).
-bool decodeName(const char* bytes, QString& name)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    name = decoder.decode(QByteArrayView(bytes));
-    return !decoder.hasError();
-}
 
 qint32 attributes(const struct stat& info, bool directory, const QString& name)
 {
@@ -49,7 +40,7 @@ QString linkText(int dirFd, const char* name, qint64 size)
     if (length < 0)
         return QString();
     target.truncate(qsizetype(length));
-    return QFile::decodeName(target);
+    return DecodeFileName(target);
 }
 
 // Fills found from what lstat gave for the name at (dirFd, at), name decoded.
@@ -92,8 +83,6 @@ QString NotExaminedReason(int error)
         return QStringLiteral("слишком длинный путь");
     case ELOOP:
         return QStringLiteral("слишком много символических ссылок");
-    case EILSEQ:
-        return QStringLiteral("имя не в кодировке UTF-8");
     default:
         return QString::fromLocal8Bit(strerror(error));
     }
@@ -103,7 +92,7 @@ bool ListDirectory(const QString& dir, const PseudoFileSystems& pseudo, std::vec
                    NotExaminedList* notExamined)
 {
     entries.clear();
-    const QByteArray path = QFile::encodeName(dir);
+    const QByteArray path = EncodeFileName(dir);
     const int fd = OpenForReading(path, O_RDONLY | O_DIRECTORY);
     if (fd < 0) {
         // Gone since its parent was listed, or never there: nothing to see.
@@ -143,10 +132,7 @@ bool ListDirectory(const QString& dir, const PseudoFileSystems& pseudo, std::vec
         if (S_ISDIR(own.st_mode) && pseudo.contains(own.st_dev))
             continue;
         DirectoryEntry found;
-        if (!decodeName(raw, found.rec.Name)) {
-            note(notExamined, JoinPath(ShownName(dir), ShownNameBytes(raw)), NotExaminedReason(EILSEQ));
-            continue;
-        }
+        found.rec.Name = DecodeFileName(raw);
         describe(fd, raw, own, found);
         entries.push_back(std::move(found));
     }
@@ -155,7 +141,7 @@ bool ListDirectory(const QString& dir, const PseudoFileSystems& pseudo, std::vec
 
 int ExamineEntry(const QString& dir, const QString& name, DirectoryEntry& entry)
 {
-    const QByteArray path = QFile::encodeName(JoinPath(dir, name));
+    const QByteArray path = EncodeFileName(JoinPath(dir, name));
     struct stat own {};
     if (fstatat(AT_FDCWD, path.constData(), &own, AT_SYMLINK_NOFOLLOW) != 0)
         return errno;

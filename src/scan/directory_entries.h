@@ -23,7 +23,7 @@ struct DirectoryEntry {
 // cannot be listed (missing, not readable, path too long). Where notExamined
 // is given, what could not be examined is added to it: the directory itself
 // when it exists but cannot be listed, and each name in it that cannot be
-// looked at or is not UTF-8. A name that is gone by the time it is looked at
+// looked at. A name that is gone by the time it is looked at
 // is simply not there.
 //
 // Every kind of name is reported, so that nothing planted in a watched tree
@@ -31,15 +31,16 @@ struct DirectoryEntry {
 // links, FIFOs, sockets and devices, to be recorded as they are. Only regular
 // files and links to regular files are ever opened (opening a FIFO blocks, a
 // device is no file to watch); links to directories are not walked (a link to
-// an ancestor would be walked forever). Names that are not valid UTF-8 cannot
-// be stored in the database and are left out (and named as not examined).
+// an ancestor would be walked forever). A name that is not UTF-8 is held as
+// file_name_codec.h says, and so opened and stored byte for byte.
 // Directories on one of the
 // pseudo file systems are left out, and such a directory itself cannot be
 // listed: the kernel's interfaces are not files to watch (see
 // pseudo_file_systems.h).
 //
 // Each entry's row fields are made as follows:
-// - Name: the name as the file system gives it, decoded from UTF-8;
+// - Name: the name as the file system gives it, decoded from UTF-8 (see
+//   DecodeFileName);
 // - Size: the low 32 bits of the size in bytes (of the link's target for a
 //   link to a regular file), as a signed 32-bit integer; 0 for a name that is
 //   not read;

@@ -1,5 +1,6 @@
 #include "scan/fingerprint_row.h"
 
+#include "common/file_name_codec.h"
 #include "storage/ib_query.h"
 
 #include <algorithm>
@@ -11,7 +12,7 @@ QString DigestColumnText(const Fingerprint& print)
 
 QByteArray LinkColumnBytes(const Fingerprint& print)
 {
-    return print.linkTarget.isEmpty() ? QByteArray() : print.linkTarget.toUtf8();
+    return print.linkTarget.isEmpty() ? QByteArray() : EncodeFileName(print.linkTarget);
 }
 
 void InsertFingerprint(TIBQuery& query, qint32 fileId, const Fingerprint& print)
@@ -51,7 +52,7 @@ std::optional<Fingerprint> FingerprintFromColumns(const QVariant& sha256, const 
                     digest.begin());
         print.sha256 = digest;
     }
-    print.linkTarget = QString::fromUtf8(linkTarget.toByteArray());
+    print.linkTarget = DecodeFileName(linkTarget.toByteArray());
     print.registration = registration.isNull() ? 0 : registration.toInt();
     return print;
 }

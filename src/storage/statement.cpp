@@ -1,5 +1,7 @@
 #include "storage/statement.h"
 
+#include "common/file_name_codec.h"
+
 Statement& Statement::sql(QStringView piece)
 {
     m_shape += piece;
@@ -16,6 +18,10 @@ Statement& Statement::mark(QVariant value)
 
 Statement& Statement::quoted(const QString& text)
 {
+    // The database client takes texts as UTF-8: a name with bytes that are
+    // not goes into the statement itself, byte for byte, as a binary string.
+    if (HasRawBytes(text))
+        return sql(QStringLiteral("x'%1'").arg(QString::fromLatin1(EncodeFileName(text).toHex())));
     return mark(QVariant(text));
 }
 

@@ -13,6 +13,9 @@
 // query objects prepare a shape once and run it with new values, which means the
 // same as running line().
 //
+// A text holding bytes that are not UTF-8 (see file_name_codec.h) is spliced
+// into the shape as a binary string, x'...', as no text parameter carries it.
+//
 //     Statement("select * from tab where file_name=").quoted(dir)
 //     line():  select * from tab where file_name='/home/o''brien'
 //     shape(): select * from tab where file_name=?

@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <stdexcept>
+#include <string>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,4 +64,22 @@ bool MakeUnreadableFile(const QString& path)
             return symlink(QFile::encodeName(candidate).constData(), native.constData()) == 0;
     }
     return false;
+}
+
+int MakeTooLongPath(const QString& dir)
+{
+    int fd = open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::string level(250, 'L');
+    int depth = 0;
+    for (qsizetype length = dir.size(); fd >= 0 && length <= 4400; length += qsizetype(level.size()) + 1) {
+        if (mkdirat(fd, level.c_str(), 0755) != 0)
+            break;
+        const int next = openat(fd, level.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        close(fd);
+        fd = next;
+        ++depth;
+    }
+    if (fd >= 0)
+        close(fd);
+    return depth;
 }

@@ -24,6 +24,11 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Makes, below dir, a chain of directories whose path grows past the 4,096
+// bytes a path may have, made one level at a time by descriptor; returns the
+// depth reached. Qt cannot remove such a tree: "rm -rf" can.
+int MakeTooLongPath(const QString& dir);
+
 // A fresh file.gdb in its own temporary directory, made by the program's own
 // CreateDatabaseFile; the working directory is switched to it for the test's
 // life, since every front end opens "file.gdb" there.
