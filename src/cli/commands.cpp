@@ -23,6 +23,7 @@
 #include "storage/connect.h"
 #include "storage/database_file.h"
 #include "storage/dm1.h"
+#include "storage/registration.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -167,18 +168,13 @@ CheckReport checkWithProgress(TDM1& dm, Console& console, const QString& dir,
 // error and adds 16 to the status; the others are checked all the same.
 int checkAll(TDM1& dm, Console& console, bool json)
 {
-    QStringList dirs;
-    QList<qint32> ids;
-    ReadDirectoryList(dm, [&](const QString& dir, const QString&, qint32 id) {
-        dirs.append(dir);
-        ids.append(id);
-    });
+    const QList<Registration> registrations = ReadRegistrations(dm.IBQuery1);
     int status = kExitSuccess;
     QJsonArray documents;
-    for (qsizetype i = 0; i < dirs.size(); ++i) {
-        const QString& dir = dirs[i];
+    for (qsizetype i = 0; i < registrations.size(); ++i) {
+        const QString& dir = registrations[i].dir;
         try {
-            const CheckReport report = checkWithProgress(dm, console, dir, ids[i]);
+            const CheckReport report = checkWithProgress(dm, console, dir, registrations[i].id);
             status |= report.foundBits() | reportNotExamined(console, report.notExamined);
             if (json) {
                 documents.append(ReportJsonObject(dir, report));

@@ -11,11 +11,6 @@ bool isControl(char16_t c)
     return c < 0x20 || (c >= 0x7f && c <= 0x9f);
 }
 
-bool needsEscape(QChar c)
-{
-    return isControl(c.unicode()) || IsRawByte(c);
-}
-
 void appendEscaped(QString& shown, uint code)
 {
     switch (code) {
@@ -33,23 +28,28 @@ void appendEscaped(QString& shown, uint code)
     }
 }
 
-} // namespace
-
-QString ShownName(const QString& name)
+// name with its raw bytes, and its control characters too when asked, escaped.
+QString escaped(const QString& name, bool controls)
 {
-    if (std::none_of(name.begin(), name.end(), needsEscape))
+    const auto escapes = [&](QChar c) { return IsRawByte(c) || (controls && isControl(c.unicode())); };
+    if (std::none_of(name.begin(), name.end(), escapes))
         return name;
     QString shown;
     shown.reserve(name.size() + 8);
     for (QChar c : name) {
-        if (IsRawByte(c))
-            appendEscaped(shown, c.unicode() - 0xdc00);
-        else if (isControl(c.unicode()))
-            appendEscaped(shown, c.unicode());
-        else
+        if (!escapes(c))
             shown += c;
+        else
+            appendEscaped(shown, IsRawByte(c) ? c.unicode() - 0xdc00u : c.unicode());
     }
     return shown;
+}
+
+} // namespace
+
+QString ShownName(const QString& name)
+{
+    return escaped(name, true);
 }
 
 QString ShownNameBytes(QByteArrayView bytes)
@@ -59,14 +59,5 @@ QString ShownNameBytes(QByteArrayView bytes)
 
 QString ShownRawBytes(const QString& name)
 {
-    if (!HasRawBytes(name))
-        return name;
-    QString shown;
-    for (QChar c : name) {
-        if (IsRawByte(c))
-            appendEscaped(shown, c.unicode() - 0xdc00);
-        else
-            shown += c;
-    }
-    return shown;
+    return escaped(name, false);
 }

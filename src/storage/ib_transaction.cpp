@@ -32,7 +32,7 @@ void TIBTransaction::executeControl(const QString& sql)
         throw EDatabaseError::fromSql(query.lastError());
 }
 
-void TIBTransaction::commit()
+void TIBTransaction::end(bool keep)
 {
     if (!m_active)
         throw EDatabaseError(QStringLiteral("Транзакция не начата"));
@@ -41,19 +41,13 @@ void TIBTransaction::commit()
     for (TIBQuery* query : m_queries)
         query->releaseStatements();
     QSqlDatabase db = m_database.handle();
-    if (!db.commit())
-        throw EDatabaseError::fromSql(db.lastError());
-    m_active = false;
-}
-
-void TIBTransaction::rollback()
-{
-    if (!m_active)
-        throw EDatabaseError(QStringLiteral("Транзакция не начата"));
-    for (TIBQuery* query : m_queries)
-        query->releaseStatements();
-    QSqlDatabase db = m_database.handle();
-    m_active = false; // the engine ends it whatever it answers
+    if (keep) {
+        if (!db.commit())
+            throw EDatabaseError::fromSql(db.lastError());
+        m_active = false;
+        return;
+    }
+    m_active = false; // a rollback ends it whatever the engine answers
     if (!db.rollback())
         throw EDatabaseError::fromSql(db.lastError());
 }

@@ -16,8 +16,8 @@ public:
     explicit TIBTransaction(TIBDatabase& database) : m_database(database) {}
 
     void startTransaction();
-    void commit();
-    void rollback();
+    void commit() { end(true); }
+    void rollback() { end(false); }
     bool active() const { return m_active; }
     // Counts the transactions started, so a savepoint can tell whether the
     // transaction it was set in is still the open one.
@@ -39,6 +39,8 @@ public:
     void detach(TIBQuery* query);
 
 private:
+    void end(bool keep);
+
     TIBDatabase& m_database;
     std::vector<TIBQuery*> m_queries;
     bool m_active = false;
