@@ -70,6 +70,16 @@ void commitScan(TDM1& dm)
 
 } // namespace
 
+namespace {
+
+bool table2HasRows(TDM1& dm)
+{
+    dm.IBQuery1.openStatement(Statement(u"select count(*) from (select first 1 1 as one from table2)"));
+    return dm.IBQuery1.fieldAsInteger(kCount) > 0;
+}
+
+} // namespace
+
 void EmptyTable2(TDM1& dm)
 {
     dm.IBQuery1.executeStatement(Statement(u"delete from table2"));
@@ -261,9 +271,11 @@ CheckReport checkInMemory(TDM1& dm, const Registration& registration, Progress* 
             progress->walking(step.dir, current.size());
     }
     // A check that an interrupted one left rows in table2 for clears them,
-    // and commits where it always has: what the window did before it is
-    // durable from here on.
-    EmptyTable2(dm);
+    // when no other program is writing (a check never waits), and commits
+    // where it always has: what the window did before it is durable from here
+    // on.
+    if (table2HasRows(dm) && dm.IBTransaction1.tryBeginWriting())
+        EmptyTable2(dm);
     commitScan(dm);
 
     const qint64 total = current.size() + baseline.size();
@@ -299,11 +311,14 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, CheckJudg
     const Registration checked = FindRegistration(dm.IBQuery1, dir, registration);
     if (judging == CheckJudging::InMemory && NamesComparedByteForByte(dm.IBQuery1))
         return checkInMemory(dm, checked, progress);
+    // The scan goes through table2, which one program at a time may write.
+    dm.IBTransaction1.beginWriting();
     EmptyTable2(dm);
     NotExaminedList notExamined = ScanToCurrent(dm, dir, checked.list, progress);
     commitScan(dm);
     CheckReport report = JudgeScan(dm, dir, progress, judging, checked.id);
     report.notExamined = std::move(notExamined);
+    dm.IBTransaction1.beginWriting();
     EmptyTable2(dm);
     return report;
 }

@@ -54,6 +54,7 @@ struct Command {
     QString missingWords; // the message when fewer than minWords are given
     CommandRun run;
     std::function<void(const Arguments&)> validate = {}; // what the counts cannot say
+    CommandAccess access = CommandAccess::Reads;
 
     QString usage() const
     {
@@ -246,15 +247,15 @@ const std::vector<Command>& commands()
          true, 0, 0, {}, {}, listCommand},
         {QStringLiteral("add"), QStringLiteral("DIR [TYPE...]"),
          QStringLiteral("поставить директорию на учет: файлы данных типов (txt, .txt или *.txt) или все файлы"),
-         true, 1, -1, {}, noDirectory, addCommand, validateAdd},
+         true, 1, -1, {}, noDirectory, addCommand, validateAdd, CommandAccess::Writes},
         {QStringLiteral("remove"), QStringLiteral("DIR"), QStringLiteral("снять директорию с учета"), true, 1, 1, {},
-         noDirectory, removeCommand},
+         noDirectory, removeCommand, {}, CommandAccess::Writes},
         {QStringLiteral("check"), QStringLiteral("[--json] DIR | [--json] --all"),
          QStringLiteral("проверить целостность директории или всех директорий на учете"), true, 0, 1,
          {QStringLiteral("--json"), QStringLiteral("--all")}, {}, checkCommand, validateCheck},
         {QStringLiteral("update"), QStringLiteral("DIR"),
          QStringLiteral("принять изменения: поставить директорию на учет заново"), true, 1, 1, {}, noDirectory,
-         updateCommand},
+         updateCommand, {}, CommandAccess::Writes},
         {QStringLiteral("sum"), QStringLiteral("FILE..."),
          QStringLiteral("показать контрольные суммы файлов: CRC-16, XOR-32 и SHA-256"), false, 1, -1, {},
          QStringLiteral("Не указаны файлы"), sumCommand},
@@ -321,12 +322,14 @@ int RunCommand(const QStringList& arguments, Console& console)
     if (!command->needsDatabase)
         return command->run(nullptr, args, console, options);
     TDM1 dm;
-    ConnectDM1Waiting(dm, options.database, options.waitSeconds, [&] {
+    const auto sayWaiting = [&] {
         if (console.errIsTerminal) {
             console.err << QStringLiteral("Ожидание базы данных, занятой другой программой (до %1 с)…").arg(options.waitSeconds) << '\n';
             console.err.flush();
         }
-    });
+    };
+    ConnectDM1Waiting(dm, options.database, options.waitSeconds, sayWaiting);
+    dm.IBTransaction1.setWriteWait(options.waitSeconds, sayWaiting);
     return CommitAtEnd(dm, [&] {
         // Signals stop the command from here on; a stopped or failed command
         // is undone, and what is committed after it is what came before it.
@@ -335,6 +338,6 @@ int RunCommand(const QStringList& arguments, Console& console)
             const int status = command->run(&dm, args, console, options);
             StopIfAsked(); // a stop asked as the command ended still undoes it
             return status;
-        });
+        }, command->access);
     });
 }

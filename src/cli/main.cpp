@@ -3,6 +3,7 @@
 #include "common/command_stop.h"
 #include "common/exception.h"
 #include "common/program_signals.h"
+#include "storage/bounded_detach.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -26,6 +27,8 @@ int main(int argc, char** argv)
     } catch (const ECommandStopped& stopped) {
         out.flush();
         err << stopped.message() << '\n';
+        err.flush();
+        EndIfDetachAbandoned(128 + stopped.signal());
         return 128 + stopped.signal();
     } catch (const Exception& error) {
         out.flush();
@@ -46,5 +49,8 @@ int main(int argc, char** argv)
         std::signal(signal, SIG_DFL);
         raise(signal);
     }
+    out.flush();
+    err.flush();
+    EndIfDetachAbandoned(status);
     return status;
 }

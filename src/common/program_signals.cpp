@@ -2,6 +2,7 @@
 
 #include "common/command_stop.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <iterator>
@@ -17,16 +18,30 @@ volatile sig_atomic_t g_notifyFd = -1;
 // The signals that were ignored when the program started (nohup, a service
 // manager): they stay ignored, as whoever started the program asked.
 bool g_ignored[std::size(kSignals)] = {};
+// Threads inside the engine's attach, detach or commit, and the signal that
+// is to end the program once they are all out.
+std::atomic<int> g_engineSections{0};
+volatile sig_atomic_t g_endWhenOut = 0;
+thread_local int t_engineSections = 0;
+
+// Ends the program by the signal's default action. Blocked while a handler
+// runs, the raised signal is delivered as soon as it returns.
+void endBy(int signal)
+{
+    std::signal(signal, SIG_DFL);
+    raise(signal);
+}
 
 void onSignal(int signal)
 {
     const int savedErrno = errno;
     const bool pending = CommandStop::signal() > 0;
     if (pending || (g_endOutsideCommand && !CommandStop::running.load())) {
-        // Blocked while this handler runs, the raised signal is delivered, to
-        // the default action, as soon as it returns.
-        std::signal(signal, SIG_DFL);
-        raise(signal);
+        // Another thread may be inside the engine: ending there could leave
+        // the engine's shared state broken for every program of the database.
+        g_endWhenOut = signal;
+        if (g_engineSections.load() == 0)
+            endBy(signal);
     } else {
         CommandStop::ask(signal);
         if (g_notifyFd >= 0) {
@@ -83,4 +98,41 @@ bool ProgramHandlesSignal(int signal)
         if (kSignals[i] == signal && g_ignored[i])
             return current.sa_handler == SIG_IGN;
     return current.sa_handler == onSignal;
+}
+
+namespace {
+
+sigset_t programSignals()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : kSignals)
+        sigaddset(&set, signal);
+    return set;
+}
+
+} // namespace
+
+// The signals are blocked in the thread inside a section: they wait, pending,
+// until it ends, and the engine's own handlers, which it installs as it first
+// attaches, never see them. A signal another thread handles meanwhile ends the
+// program only when the last section ends.
+EngineSection::EngineSection()
+{
+    if (t_engineSections++ == 0) {
+        const sigset_t set = programSignals();
+        pthread_sigmask(SIG_BLOCK, &set, nullptr);
+        ++g_engineSections;
+    }
+}
+
+EngineSection::~EngineSection()
+{
+    if (--t_engineSections == 0) {
+        ReclaimProgramSignals();
+        if (--g_engineSections == 0 && g_endWhenOut)
+            endBy(g_endWhenOut);
+        const sigset_t set = programSignals();
+        pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    }
 }

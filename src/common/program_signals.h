@@ -20,3 +20,16 @@ void ReclaimProgramSignals();
 // Whether signal is handled as the program means to: by its own handler, or
 // ignored where it was ignored at the start (for tests).
 bool ProgramHandlesSignal(int signal);
+
+// Marks the calling thread as inside the database engine's attach, detach or
+// commit for its lifetime: SIGINT, SIGTERM and SIGHUP wait until the outermost
+// section ends, and then reach the program's own handlers. Ended inside one,
+// or handled by the engine's handlers there, a program could leave the
+// engine's shared state broken for every other program of the same database.
+class EngineSection {
+public:
+    EngineSection();
+    ~EngineSection();
+    EngineSection(const EngineSection&) = delete;
+    EngineSection& operator=(const EngineSection&) = delete;
+};

@@ -228,7 +228,7 @@ bool Tmain_form::busy() const
     return m_busy;
 }
 
-void Tmain_form::runLong(const QString& command, const std::function<void(Progress&)>& body,
+void Tmain_form::runLong(const QString& command, CommandAccess access, const std::function<void(Progress&)>& body,
                          const std::function<void()>& undoShown)
 {
     // Progress lets events through while the command runs; none of them may
@@ -240,8 +240,10 @@ void Tmain_form::runLong(const QString& command, const std::function<void(Progre
         ~Running() { form.m_busy = false; form.m_progress = nullptr; }
     } running(*this, &progress);
     CommandStop::Running stoppable;
+    if (access == CommandAccess::Reads)
+        DM1.IBTransaction1.seeCommitted();
     try {
-        UndoIfFailed(DM1, [&] { body(progress); });
+        UndoIfFailed(DM1, [&] { body(progress); }, access);
     } catch (...) {
         if (undoShown)
             undoShown();
@@ -260,11 +262,14 @@ void Tmain_form::N2Click()
     const QString dir = open_dir->directory();
     RequireExistingDirectory(dir); // it may have gone since the dialog showed it
     const QString list = BuildExtensionList(open_dir->checkedTypes(), open_dir->memoLines());
+    // Before the line shows: a database another program is changing leaves
+    // the window as it was.
+    DM1.IBTransaction1.beginWriting();
     QListWidgetItem* line = addDirectoryLine(dir, list, 0);
     NotExaminedList notExamined;
     qint32 id = 0;
     runLong(
-        QStringLiteral("Поставить на учет"),
+        QStringLiteral("Поставить на учет"), CommandAccess::Writes,
         [&](Progress& progress) { notExamined = PutUnderControl(DM1, dir, list, &progress, &id); },
         [this] { delete ListBox1->takeItem(ListBox1->count() - 1); });
     line->setData(kRegistrationRole, id);
@@ -312,7 +317,7 @@ void Tmain_form::N3Click()
     if (row < 0)
         return;
     const QString dir = ListBox1->item(row)->text();
-    runLong(QStringLiteral("Снять с учета"), [&](Progress& progress) { RemoveFromControl(DM1, dir, &progress, registrationOf(row)); });
+    runLong(QStringLiteral("Снять с учета"), CommandAccess::Writes, [&](Progress& progress) { RemoveFromControl(DM1, dir, &progress, registrationOf(row)); });
     delete ListBox1->takeItem(row);
     // The list would select the next line; a second press would then take
     // that directory out of control unasked.
@@ -332,13 +337,13 @@ void Tmain_form::ToolButton4Click()
     CheckReport report;
     const QString dir = ListBox1->item(row)->text();
     const std::optional<qint32> registration = registrationOf(row);
-    runLong(QStringLiteral("Проверить целостность"), [&](Progress& progress) { report = RunCheck(DM1, dir, &progress, CheckJudging::InMemory, registration);
+    runLong(QStringLiteral("Проверить целостность"), CommandAccess::Reads, [&](Progress& progress) { report = RunCheck(DM1, dir, &progress, CheckJudging::InMemory, registration);
     });
     report_form->showReport(report, dir);
     if (report_form->exec() != QDialog::Accepted)
         return;
     NotExaminedList notExamined;
-    runLong(QStringLiteral("Принять изменения"),
+    runLong(QStringLiteral("Принять изменения"), CommandAccess::Writes,
             [&](Progress& progress) { notExamined = UpdateControl(DM1, dir, &progress, registration); });
     UpdateStatusCount();
     showNotExamined(notExamined);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "scan/not_examined.h"
+#include "storage/command_savepoint.h"
 #include "storage/dm1.h"
 
 #include <QMainWindow>
@@ -80,8 +81,10 @@ private:
     void bind(QAction* action, void (Tmain_form::*handler)());
     // Runs a long command with a progress window, as the one command running.
     // A stopped or failed command is undone: its rows by the savepoint it runs
-    // in, what the window shows of it by undoShown.
-    void runLong(const QString& command, const std::function<void(Progress&)>& body,
+    // in, what the window shows of it by undoShown. A command that writes takes
+    // the database's write lock first (another program may have the database
+    // open); one that reads first sees what other programs have committed.
+    void runLong(const QString& command, CommandAccess access, const std::function<void(Progress&)>& body,
                  const std::function<void()>& undoShown = {});
     int selectedRow() const;
     // Names what a walk could not examine, in a warning box.

@@ -4,6 +4,7 @@
 #include "shell/error_display.h"
 #include "shell/program_windows.h"
 #include "shell/window_database.h"
+#include "storage/bounded_detach.h"
 #include "storage/dm1.h"
 
 #include <QApplication>
@@ -91,5 +92,6 @@ int RunWindowProgram(QApplication& application)
         // program always does when it ends.
         RunShowingErrors([&] { DM1.finish(); });
     });
+    EndIfDetachAbandoned(status);
     return status;
 }

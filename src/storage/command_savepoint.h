@@ -24,13 +24,21 @@ private:
     int m_generation;
 };
 
+// Whether a command changes the database (add, update, remove) or only reads it.
+enum class CommandAccess { Reads, Writes };
+
 // Runs body, a command, inside a savepoint. When the command is stopped
 // (ECommandStopped) or fails, everything it did is undone and the stop or the
 // error goes on: a command changes the database wholly or not at all, so a
 // failing update cannot leave half a baseline behind.
+// A command that writes first takes the database's write lock (see
+// TIBTransaction::beginWriting), before the savepoint, which a fresh
+// transaction would leave behind.
 template<typename Body>
-auto UndoIfFailed(TDM1& dm, Body&& body) -> decltype(body())
+auto UndoIfFailed(TDM1& dm, Body&& body, CommandAccess access = CommandAccess::Reads) -> decltype(body())
 {
+    if (access == CommandAccess::Writes)
+        dm.IBTransaction1.beginWriting();
     CommandSavepoint savepoint(dm);
     try {
         if constexpr (std::is_void_v<decltype(body())>) {

@@ -1,5 +1,6 @@
 #include "storage/connect.h"
 
+#include "common/program_signals.h"
 #include "storage/database_error.h"
 #include "storage/dm1.h"
 #include "storage/fingerprint_table.h"
@@ -9,6 +10,7 @@
 
 void ConnectDM1(TDM1& dm, const QString& databaseName)
 {
+    EngineSection connecting;
     dm.IBDatabase1.setDatabaseName(databaseName);
     dm.IBDatabase1.open();
     EnsureFingerprintTable(dm.IBDatabase1);

@@ -1,9 +1,10 @@
 #include "storage/database_file.h"
 
 #include "common/exception.h"
+#include "common/program_signals.h"
 #include "storage/database_error.h"
 #include "storage/database_name.h"
-#include "storage/firebird_lock.h"
+#include "storage/shared_engine.h"
 #include "storage/firebird_login.h"
 #include "storage/ib_database.h"
 #include "storage/ib_transaction.h"
@@ -235,14 +236,15 @@ static void removeAbandonedBuilds(const QString& path)
 
 void CreateDatabaseFile(const QString& path)
 {
+    EngineSection creating;
     if (IsServerDatabaseName(path)) {
-        EnsureFirebirdLockDirectory();
+        PrepareEmbeddedEngine();
         createOnServer(path);
         return;
     }
     if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
         throw Exception(alreadyExists(path));
-    EnsureFirebirdLockDirectory();
+    PrepareEmbeddedEngine();
 
     requireWritableFolder(path);
     removeAbandonedBuilds(path);

@@ -1,6 +1,7 @@
 #include "storage/dm1.h"
 
-#include "storage/firebird_lock.h"
+#include "common/program_signals.h"
+#include "storage/shared_engine.h"
 #include "storage/firebird_login.h"
 
 #include <QSqlDatabase>
@@ -14,7 +15,7 @@ static QString connectionName()
 }
 
 TDM1::TDM1()
-    : IBDatabase1((EnsureFirebirdLockDirectory(), connectionName())),
+    : IBDatabase1((PrepareEmbeddedEngine(), connectionName())),
       IBTransaction1(IBDatabase1),
       IBQuery1(IBDatabase1, IBTransaction1),
       IBQuery2(IBDatabase1, IBTransaction1),
@@ -27,6 +28,7 @@ TDM1::TDM1()
 
 TDM1::~TDM1()
 {
+    EngineSection freeing;
     IBQuery1.releaseStatements();
     IBQuery2.releaseStatements();
 }

@@ -26,6 +26,11 @@ bool ownDirectory(const QString& path)
 
 } // namespace
 
+QString RootLockDirectory()
+{
+    return QStringLiteral("/run/kvaren");
+}
+
 void EnsureFirebirdLockDirectory()
 {
     if (!qEnvironmentVariableIsEmpty("FIREBIRD_LOCK"))
@@ -33,10 +38,22 @@ void EnsureFirebirdLockDirectory()
     // The session's runtime directory, where no one else can make anything;
     // else a directory in the temporary folder named after the user, which
     // another user could have made first: then one in the user's cache.
+    // Programs of one user that share a database must share this directory
+    // too, so a program started outside the session (cron) takes the
+    // session's while the user is logged in, and root's programs (cron, sudo,
+    // the nightly service, the window) all take RootLockDirectory().
     QStringList candidates;
+    const auto usable = [](const QString& runtime) {
+        return !runtime.isEmpty() && QFileInfo(runtime).isDir() && QFileInfo(runtime).ownerId() == getuid();
+    };
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo(runtime).isDir() && QFileInfo(runtime).ownerId() == getuid())
+    const QString userRuntime = QStringLiteral("/run/user/") + QString::number(getuid());
+    if (getuid() == 0)
+        candidates.append(RootLockDirectory());
+    else if (usable(runtime))
         candidates.append(runtime + QStringLiteral("/firebird"));
+    else if (usable(userRuntime))
+        candidates.append(userRuntime + QStringLiteral("/firebird"));
     candidates.append(QDir::tempPath() + QStringLiteral("/firebird-") + QString::number(getuid()));
     const QString cache = qEnvironmentVariable("XDG_CACHE_HOME", QDir::homePath() + QStringLiteral("/.cache"));
     candidates.append(cache + QStringLiteral("/kvaren-firebird-lock"));

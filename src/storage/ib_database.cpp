@@ -1,6 +1,8 @@
 #include "storage/ib_database.h"
 
+#include "storage/bounded_detach.h"
 #include "storage/database_error.h"
+#include "storage/database_file_locks.h"
 #include "storage/database_name.h"
 
 #include "common/program_signals.h"
@@ -13,12 +15,19 @@ TIBDatabase::TIBDatabase(QString connectionName) : m_connectionName(std::move(co
 
 TIBDatabase::~TIBDatabase()
 {
+    EngineSection detaching;
+    bool closed = true;
     {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-        if (db.isValid())
-            db.close();
+        if (db.isValid() && db.isOpen()) {
+            if (m_fileLocks)
+                m_fileLocks->beginAttaching();
+            closed = CloseWithinLimit(db);
+        }
     }
-    if (QSqlDatabase::contains(m_connectionName))
+    m_fileLocks.reset();
+    // A detach left running still uses the connection.
+    if (closed && QSqlDatabase::contains(m_connectionName))
         QSqlDatabase::removeDatabase(m_connectionName);
 }
 
@@ -37,9 +46,13 @@ void TIBDatabase::open()
     if (connected())
         return;
     const bool local = !IsServerDatabaseName(m_databaseName);
-    const QString shownName = local ? QFileInfo(m_databaseName).absoluteFilePath() : m_databaseName;
+    const QString shownName = this->shownName();
     if (local && !QFileInfo::exists(m_databaseName))
         throw EDatabaseError(QStringLiteral("Файл базы данных не найден: ") + shownName);
+    // Before the engine opens the file: it lets in programs it cannot keep
+    // apart.
+    if (local)
+        m_fileLocks = std::make_unique<DatabaseFileLocks>(m_databaseName, shownName);
 
     QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
         ? QSqlDatabase::database(m_connectionName, false)
@@ -51,10 +64,25 @@ void TIBDatabase::open()
     db.setPassword(param(QStringLiteral("password")));
     QString charset = param(QStringLiteral("lc_ctype"));
     db.setConnectOptions(charset.isEmpty() ? QString() : QStringLiteral("ISC_DPB_LC_CTYPE=") + charset);
-    const bool opened = db.open();
+    const bool opened = [&] {
+        EngineSection attaching;
+        if (m_fileLocks)
+            m_fileLocks->beginAttaching();
+        const bool done = db.open();
+        if (m_fileLocks)
+            m_fileLocks->endAttaching();
+        return done;
+    }();
     ReclaimProgramSignals();
-    if (!opened)
+    if (!opened) {
+        m_fileLocks.reset();
         ThrowConnectionError(shownName, db.lastError());
+    }
+}
+
+QString TIBDatabase::shownName() const
+{
+    return IsServerDatabaseName(m_databaseName) ? m_databaseName : QFileInfo(m_databaseName).absoluteFilePath();
 }
 
 bool TIBDatabase::connected() const

@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class DatabaseFileLocks;
 class QSqlDatabase;
 
 // The one connection to the database. Params holds the connection parameters,
@@ -28,10 +31,16 @@ public:
 
     const QString& connectionName() const { return m_connectionName; }
     QSqlDatabase handle() const;
+    // The name shown in messages: a local file's absolute path.
+    QString shownName() const;
+    // This program's locks on a local database file while connected; none for
+    // a database on a server, which arbitrates between its clients itself.
+    DatabaseFileLocks* fileLocks() const { return m_fileLocks.get(); }
 
 private:
     QString param(const QString& name) const;
 
     QString m_connectionName;
     QString m_databaseName;
+    std::unique_ptr<DatabaseFileLocks> m_fileLocks;
 };

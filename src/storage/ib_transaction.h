@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <vector>
 
 class TIBDatabase;
@@ -30,6 +31,23 @@ public:
     // Called by the queries for every statement that changes data.
     void noteDataChanged() { m_changedData = true; }
 
+    // Several programs may have the database open; one at a time may change
+    // it. beginWriting() takes the database's write lock for the rest of this
+    // transaction (a commit lets it go), waiting for it as long as
+    // setWriteWait() allows, else raising EDatabaseBusy. A transaction that
+    // has changed nothing yet then starts afresh, so that it reads what the
+    // writers before it committed (the largest id above all); one that has,
+    // already held the lock while it did. A database on a server needs no
+    // lock: the server arbitrates.
+    void setWriteWait(int seconds, std::function<void()> onWaiting);
+    void beginWriting();
+    // beginWriting() without waiting: false when another program writes.
+    bool tryBeginWriting();
+    // Starts afresh when nothing has changed yet, to read what other programs
+    // have committed since the transaction began (the window's transaction
+    // lives for hours).
+    void seeCommitted();
+
     // Runs a statement that has no result and no parameters, such as a
     // savepoint's, in the open transaction.
     void executeControl(const QString& sql);
@@ -39,9 +57,12 @@ public:
     void detach(TIBQuery* query);
 
 private:
-    void end(bool keep);
+    void end(bool keep, bool keepWriting = false);
+    void restart();
 
     TIBDatabase& m_database;
+    int m_writeWaitSeconds = 0;
+    std::function<void()> m_onWriteWaiting;
     std::vector<TIBQuery*> m_queries;
     bool m_active = false;
     bool m_changedData = false;

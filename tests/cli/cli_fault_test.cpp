@@ -88,6 +88,7 @@ public:
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("FIREBIRD_LOCK"), top.path(QStringLiteral("lock")));
+        environment.remove(QStringLiteral("FIREBIRD")); // this process's engine root, which is root's own
         QProcess process;
         process.setProcessEnvironment(environment);
         process.setWorkingDirectory(home());

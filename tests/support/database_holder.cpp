@@ -2,6 +2,11 @@
 
 bool DatabaseHolder::hold(const QString& file)
 {
+    // As installed: the engine's default mode, which takes the file for itself
+    // and is refused where programs share it.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("FIREBIRD"));
+    m_isql.setProcessEnvironment(environment);
     m_isql.start(QStringLiteral("isql-fb"), {QStringLiteral("-q"), QStringLiteral("-u"), QStringLiteral("sysdba"), file});
     m_isql.write("select 'held' from rdb$database;\n");
     QByteArray out;

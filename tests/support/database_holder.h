@@ -3,7 +3,8 @@
 #include <QProcess>
 #include <QString>
 
-// Another program holding a database: the engine's own console, isql-fb,
+// Another program holding a database: the engine's own console, isql-fb, in
+// the engine's default mode (as installed),
 // connected to it until released.
 class DatabaseHolder {
 public:

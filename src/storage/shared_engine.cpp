@@ -1,0 +1,100 @@
+#include "storage/shared_engine.h"
+
+#include "common/exception.h"
+#include "storage/firebird_lock.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Where the distribution installs the engine: its messages, plugins,
+// character sets and configuration files.
+QString installedRoot()
+{
+    const QString root = QStringLiteral(KVAREN_FIREBIRD_ROOT);
+    return QFileInfo::exists(root + QStringLiteral("/firebird.msg")) ? root : QString();
+}
+
+QByteArray configuration(const QString& installed)
+{
+    return "# Made by Kvaren: the installed configuration, in the mode that lets\n"
+           "# several processes of this user attach one database file at once.\n"
+           "include "
+        + QFile::encodeName(installed) + "/firebird.conf\nServerMode = Classic\n"
+           "# Room enough that the lock table never has to grow while programs share it.\n"
+           "LockMemSize = 32M\n";
+}
+
+bool holds(const QString& root, const QByteArray& conf)
+{
+    QFile file(root + QStringLiteral("/firebird.conf"));
+    return file.open(QIODevice::ReadOnly) && file.readAll() == conf;
+}
+
+void ownDirectory(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        throw Exception(QStringLiteral("Не удалось создать каталог ядра базы данных ") + path);
+    struct stat info {};
+    if (lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid())
+        throw Exception(QStringLiteral("Каталог ядра базы данных принадлежит другому пользователю: ") + path);
+}
+
+// Builds the root beside its place and gives it its name in one step, so that
+// another process starting at the same moment finds either none or all of it.
+void build(const QString& root, const QString& installed, const QByteArray& conf)
+{
+    const QString building = root + QStringLiteral(".new-") + QString::number(getpid());
+    QDir(building).removeRecursively();
+    if (!QDir().mkdir(building))
+        throw Exception(QStringLiteral("Не удалось создать каталог ядра базы данных ") + building);
+    const QStringList entries = QDir(installed).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+    for (const QString& entry : entries)
+        if (entry != QLatin1StringView("firebird.conf"))
+            QFile::link(installed + u'/' + entry, building + u'/' + entry);
+    QFile file(building + QStringLiteral("/firebird.conf"));
+    if (!file.open(QIODevice::WriteOnly) || file.write(conf) != conf.size() || !file.flush()) {
+        QDir(building).removeRecursively();
+        throw Exception(QStringLiteral("Не удалось записать настройки ядра базы данных в ") + building);
+    }
+    file.close();
+    if (QDir(root).exists() && !holds(root, conf))
+        QDir(root).removeRecursively(); // an earlier version's, or a broken one
+    if (!QDir().rename(building, root))
+        QDir(building).removeRecursively(); // another process made it meanwhile
+}
+
+} // namespace
+
+QString SharedEngineRoot()
+{
+    const QString installed = installedRoot();
+    if (installed.isEmpty())
+        return QString();
+    const QString base = getuid() == 0 ? RootLockDirectory()
+                                       : QDir::tempPath() + QStringLiteral("/kvaren-") + QString::number(getuid());
+    ownDirectory(base);
+    const QString root = base + QStringLiteral("/engine");
+    const QByteArray conf = configuration(installed);
+    if (!holds(root, conf))
+        build(root, installed, conf);
+    if (!holds(root, conf))
+        throw Exception(QStringLiteral("Не удалось подготовить каталог ядра базы данных ") + root);
+    return root;
+}
+
+void PrepareEmbeddedEngine()
+{
+    EnsureFirebirdLockDirectory();
+    if (!qEnvironmentVariableIsEmpty("FIREBIRD"))
+        return;
+    const QString root = SharedEngineRoot();
+    if (!root.isEmpty())
+        qputenv("FIREBIRD", QFile::encodeName(root));
+}

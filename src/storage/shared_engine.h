@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+// The embedded engine, as installed, takes a database file for one process.
+// Run from a root of the user's own whose configuration adds only
+// "ServerMode = Classic" to the installed one, it lets every process of the
+// user that shares a lock directory attach the same file at once, while the
+// engine in its default mode (isql-fb as installed, an older Kvaren) is
+// refused on it, and the other way round. (SuperClassic shares the file too,
+// but a process killed at the wrong moment left the others of the same file
+// waiting for ever on a lock in the shared memory.)
+//
+// PrepareEmbeddedEngine() sets up the lock directory (see firebird_lock.h)
+// and, unless FIREBIRD already names a root, points FIREBIRD at that private
+// root, made on first use with links to the installed engine's files. It must
+// run before the first connection. Where no installed engine is found the
+// engine keeps its default mode.
+void PrepareEmbeddedEngine();
+
+// The root the engine is run from, made when missing; empty when no installed
+// engine is found. A directory of the user's own under the temporary
+// directory; raises Exception when it belongs to someone else.
+QString SharedEngineRoot();
