@@ -68,10 +68,6 @@ void commitScan(TDM1& dm)
     dm.IBTransaction1.startTransaction();
 }
 
-} // namespace
-
-namespace {
-
 bool table2HasRows(TDM1& dm)
 {
     dm.IBQuery1.openStatement(Statement(u"select count(*) from (select first 1 1 as one from table2)"));

@@ -9,12 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-// Makes path, a directory of this user's alone, unless it is one already.
-// False when it cannot be made or is not such a directory (another user made
-// it first, or it is a link).
-bool ownDirectory(const QString& path)
+bool OwnDirectory(const QString& path)
 {
     const QByteArray native = QFile::encodeName(path);
     if (mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
@@ -23,8 +18,6 @@ bool ownDirectory(const QString& path)
     return lstat(native.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid()
         && (info.st_mode & 077) == 0;
 }
-
-} // namespace
 
 QString RootLockDirectory()
 {
@@ -58,7 +51,7 @@ void EnsureFirebirdLockDirectory()
     const QString cache = qEnvironmentVariable("XDG_CACHE_HOME", QDir::homePath() + QStringLiteral("/.cache"));
     candidates.append(cache + QStringLiteral("/kvaren-firebird-lock"));
     for (const QString& path : candidates) {
-        if (ownDirectory(path)) {
+        if (OwnDirectory(path)) {
             qputenv("FIREBIRD_LOCK", QFile::encodeName(path));
             return;
         }

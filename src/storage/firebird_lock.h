@@ -19,3 +19,8 @@ void EnsureFirebirdLockDirectory();
 // Where every program of root keeps the engine's lock files, the nightly
 // service's included: a place only root can make anything in.
 QString RootLockDirectory();
+
+// Makes path, a directory of this user's alone (mode 0700), unless it is one
+// already. False when it cannot be made or is not such a directory (another
+// user made it first, anyone else may write in it, or it is a link).
+bool OwnDirectory(const QString& path);

@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -34,16 +33,6 @@ bool holds(const QString& root, const QByteArray& conf)
 {
     QFile file(root + QStringLiteral("/firebird.conf"));
     return file.open(QIODevice::ReadOnly) && file.readAll() == conf;
-}
-
-void ownDirectory(const QString& path)
-{
-    const QByteArray native = QFile::encodeName(path);
-    if (mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
-        throw Exception(QStringLiteral("Не удалось создать каталог ядра базы данных ") + path);
-    struct stat info {};
-    if (lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid())
-        throw Exception(QStringLiteral("Каталог ядра базы данных принадлежит другому пользователю: ") + path);
 }
 
 // Builds the root beside its place and gives it its name in one step, so that
@@ -79,7 +68,10 @@ QString SharedEngineRoot()
         return QString();
     const QString base = getuid() == 0 ? RootLockDirectory()
                                        : QDir::tempPath() + QStringLiteral("/kvaren-") + QString::number(getuid());
-    ownDirectory(base);
+    if (!OwnDirectory(base))
+        throw Exception(QStringLiteral("Не удалось создать каталог ядра базы данных или он принадлежит другому "
+                                       "пользователю: ")
+                        + base);
     const QString root = base + QStringLiteral("/engine");
     const QByteArray conf = configuration(installed);
     if (!holds(root, conf))
