@@ -33,26 +33,7 @@ constexpr Tables makeTables()
 
 constexpr Tables kTables = makeTables();
 
-} // namespace
-
-quint16 Crc16UpdatePortable(quint16 crc, const quint8* data, std::size_t size)
-{
-    const auto& t = kTables;
-    while (size >= 8) {
-        const quint64 w = qFromLittleEndian<quint64>(data) ^ crc;
-        crc = quint16(t[7][w & 0xFF] ^ t[6][(w >> 8) & 0xFF] ^ t[5][(w >> 16) & 0xFF] ^ t[4][(w >> 24) & 0xFF]
-                      ^ t[3][(w >> 32) & 0xFF] ^ t[2][(w >> 40) & 0xFF] ^ t[1][(w >> 48) & 0xFF] ^ t[0][w >> 56]);
-        data += 8;
-        size -= 8;
-    }
-    while (size-- != 0)
-        crc = quint16((crc >> 8) ^ t[0][(crc ^ *data++) & 0xFFu]);
-    return crc;
-}
-
 #ifdef KVAREN_HAVE_CLMUL
-
-namespace {
 
 // x^n mod P, bit k the coefficient of x^k.
 constexpr quint32 xPowerModP(unsigned n)
@@ -96,7 +77,26 @@ __attribute__((target("sse2"))) inline __m128i load(const quint8* p)
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 
+#endif
+
 } // namespace
+
+quint16 Crc16UpdatePortable(quint16 crc, const quint8* data, std::size_t size)
+{
+    const auto& t = kTables;
+    while (size >= 8) {
+        const quint64 w = qFromLittleEndian<quint64>(data) ^ crc;
+        crc = quint16(t[7][w & 0xFF] ^ t[6][(w >> 8) & 0xFF] ^ t[5][(w >> 16) & 0xFF] ^ t[4][(w >> 24) & 0xFF]
+                      ^ t[3][(w >> 32) & 0xFF] ^ t[2][(w >> 40) & 0xFF] ^ t[1][(w >> 48) & 0xFF] ^ t[0][w >> 56]);
+        data += 8;
+        size -= 8;
+    }
+    while (size-- != 0)
+        crc = quint16((crc >> 8) ^ t[0][(crc ^ *data++) & 0xFFu]);
+    return crc;
+}
+
+#ifdef KVAREN_HAVE_CLMUL
 
 bool Crc16HasClmul()
 {

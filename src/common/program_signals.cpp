@@ -63,6 +63,15 @@ struct sigaction ours()
     return action;
 }
 
+sigset_t programSignals()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : kSignals)
+        sigaddset(&set, signal);
+    return set;
+}
+
 } // namespace
 
 void InstallProgramSignals(bool endOutsideCommand, int notifyFd)
@@ -99,19 +108,6 @@ bool ProgramHandlesSignal(int signal)
             return current.sa_handler == SIG_IGN;
     return current.sa_handler == onSignal;
 }
-
-namespace {
-
-sigset_t programSignals()
-{
-    sigset_t set;
-    sigemptyset(&set);
-    for (int signal : kSignals)
-        sigaddset(&set, signal);
-    return set;
-}
-
-} // namespace
 
 // The signals are blocked in the thread inside a section: they wait, pending,
 // until it ends, and the engine's own handlers, which it installs as it first

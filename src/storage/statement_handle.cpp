@@ -37,6 +37,12 @@ Sqlda makeSqlda(short count)
     return sqlda;
 }
 
+// QSqlResult keeps its bound values behind a protected accessor; a pointer to
+// that member, taken in a class of its own that derives from it, reaches it.
+struct BoundValuesAccess : QSqlResult {
+    static QVariantList& of(const QSqlResult* result) { return (result->*&BoundValuesAccess::boundValues)(); }
+};
+
 } // namespace
 
 std::vector<int> TextParameterBytes(const QSqlQuery& query)
@@ -85,16 +91,6 @@ void PrepareCursorlessRun(CursorlessStatement statement)
     isc_dsql_execute2_m(status, nullptr, &statement, 0, nullptr, static_cast<unsigned short>(-1), 0, nullptr, 0,
                         nullptr, 0, 0, nullptr);
 }
-
-namespace {
-
-// QSqlResult keeps its bound values behind a protected accessor; a pointer to
-// that member, taken in a class of its own that derives from it, reaches it.
-struct BoundValuesAccess : QSqlResult {
-    static QVariantList& of(const QSqlResult* result) { return (result->*&BoundValuesAccess::boundValues)(); }
-};
-
-} // namespace
 
 QVariantList& BoundValues(const QSqlQuery& query)
 {

@@ -45,9 +45,6 @@ TEST(CliExitBitsTest, EachFindingAloneGivesItsOwnBit)
     }
 }
 
-} // namespace
-
-namespace {
 
 // check --all: one report after another, the status the sum of what each
 // found, and a directory that fails named without keeping the others from

@@ -163,9 +163,6 @@ TEST_F(OpenDirTest, RemovingTheSelectedDirectoryDeletesItsRowsAndNothingWithoutA
     EXPECT_EQ(CountRows(program->DM1, QStringLiteral("tab")), 0);
 }
 
-} // namespace
-
-namespace {
 
 // The kernel's interfaces are no drives to put under control.
 TEST_F(OpenDirTest, TheDriveListOffersNoPseudoFileSystem)

@@ -126,9 +126,6 @@ TEST(FileWalkerTest, AnUnreadableFileIsTheLastStep)
     EXPECT_EQ(seen, plain.mid(0, badAt));
 }
 
-} // namespace
-
-namespace {
 
 timespec accessTime(const QString& path)
 {
