@@ -4,48 +4,28 @@
 #include "scan/not_examined.h"
 
 #include <QList>
-#include <QString>
-#include <QStringList>
 
-// What an integrity check found: the findings in the order the files were
-// judged, and the four lists of the text report rendered from them, each in
-// that order too.
-struct CheckReport {
-    QList<Finding> findings;
-
-    QStringList deleted; // full names
-    QStringList moved;   // "<old> перемещен в <new>"
-    QStringList movedFrom; // the <old> of each moved line, in the same order
-    QStringList added;   // full names of new files
-    QStringList changed; // "<full name> изменен размер файла," and the like
-    NotExaminedList notExamined; // what the walk could not examine
-
-    // Adds a finding and its lines: a deleted, moved or new file's line in its
-    // list; a changed file's lines of size, attributes and contents, in this
-    // order; a moved file whose attributes changed also gets the attributes
-    // line, under its new name.
-    void add(Finding finding);
-    // Drops the deleted files that are the old places of moved ones.
-    void strikeMovedFromDeleted();
-
-    // The exit-status bits of what was found: 1 new, 2 deleted, 4 changed, 8 moved.
-    int foundBits() const;
+// The bits of what a check found; the console's exit status is made of them.
+enum FoundBits : int {
+    kFoundNew = 1,
+    kFoundDeleted = 2,
+    kFoundChanged = 4,
+    kFoundMoved = 8,
 };
 
-// A list as the report shows it: its lines, control characters in names
-// escaped (ShownName), or the single line "Не обнаружено" when it is empty.
-QStringList ShownLines(const QStringList& lines);
+// What an integrity check found: a finding for each file that is not as it was
+// recorded, in the order judged (the deleted files in the baseline's order,
+// then the others in the order walked), and what the walk could not examine.
+// Every report is rendered from the findings alone: the text lists and the
+// report window (report_text.h), and the JSON (report_json.h).
+struct CheckReport {
+    QList<Finding> findings;
+    NotExaminedList notExamined;
 
-// What a walk could not examine as the reports show it, "path: reason" a line,
-// under the caption "Не проверено".
-QStringList NotExaminedLines(const NotExaminedList& names);
-QString NotExaminedCaption();
-
-// The four lists' captions, in the report's order.
-QStringList ReportCaptions();
-
-// The line of a file moved from one full name to another.
-QString MovedLine(const QString& from, const QString& to);
-
-// The change line for one change letter ("S", "A" or "C") of a file.
-QString ChangeLine(const QString& fullName, QChar letter);
+    void add(Finding finding) { findings.append(std::move(finding)); }
+    // Drops the deleted files that are the old places of moved ones.
+    void strikeMovedFromDeleted();
+    // What was found, as FoundBits: a moved file whose attributes changed is
+    // also a change.
+    int foundBits() const;
+};

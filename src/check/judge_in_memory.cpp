@@ -2,6 +2,7 @@
 
 #include "check/chain_index.h"
 #include "check/check_report.h"
+#include "rows/fingerprint_columns.h"
 
 #include <QHash>
 
@@ -36,17 +37,9 @@ bool sameText(const QString& a, const QString& b)
 
 // Fingerprints are compared where both rows have one: a baseline row written
 // before they were kept is judged by its own columns alone.
-bool sameAttributes(const CheckRow& old, const CheckRow& now)
+bool samePrint(const Fingerprint* old, const Fingerprint* now, FingerprintColumn::Change change)
 {
-    return !old.hasPrint || !now.hasPrint
-        || (old.mode == now.mode && old.owner == now.owner && old.group == now.group
-            && (old.link < 0) == (now.link < 0));
-}
-
-bool sameDigest(const CheckRow& old, const CheckRow& now)
-{
-    return !old.hasPrint || !now.hasPrint
-        || (old.hasDigest == now.hasDigest && (!old.hasDigest || old.sha256 == now.sha256));
+    return !old || !now || SameFingerprint(*old, *now, change);
 }
 
 class Judge {
@@ -84,7 +77,7 @@ private:
     {
         return a.dir == b.dir && rowsA.name(a) == rowsB.name(b);
     }
-    static bool sameContents(const CheckRows& rowsA, const CheckRow& a, const CheckRows& rowsB, const CheckRow& b)
+    static bool sameNameAndSums(const CheckRows& rowsA, const CheckRow& a, const CheckRows& rowsB, const CheckRow& b)
     {
         return a.crc1 == b.crc1 && a.crc2 == b.crc2 && rowsA.name(a) == rowsB.name(b);
     }
@@ -96,16 +89,14 @@ private:
                          [&](quint32 b) { return samePlace(m_baseline, m_baseline[b], m_current, row); });
     }
 
-    // The two rows differ in a link's target (the index says only whether
-    // there is one).
-    bool sameLink(const CheckRow& old, const CheckRow& now) const
+    bool sameAttributes(const CheckRow& old, const CheckRow& now) const
     {
-        return !old.hasPrint || !now.hasPrint || old.link < 0
-            || m_baseline.print(old)->linkTarget == m_current.print(now)->linkTarget;
+        return sameText(m_baseline.atr(old), m_current.atr(now))
+            && samePrint(m_baseline.print(old), m_current.print(now), FingerprintColumn::Attributes);
     }
-    bool sameAttributesAndLink(const CheckRow& old, const CheckRow& now) const
+    bool samePrintedContents(const CheckRow& old, const CheckRow& now) const
     {
-        return sameAttributes(old, now) && sameLink(old, now);
+        return samePrint(m_baseline.print(old), m_current.print(now), FingerprintColumn::Contents);
     }
 
     void judgeCurrent(const CheckRow& row)
@@ -116,19 +107,19 @@ private:
             // place agrees (the count statements count them all).
             bool sameSize = false;
             bool sameAtr = false;
-            bool sameData = false;
+            bool sameContents = false;
             for (qint64 b = first; b != ChainIndex::kNone; b = m_at.next(b)) {
                 const CheckRow& old = m_baseline[b];
                 sameSize = sameSize || old.size == row.size;
-                sameAtr = sameAtr || (sameText(m_baseline.atr(old), m_current.atr(row)) && sameAttributesAndLink(old, row));
-                sameData = sameData || (old.crc1 == row.crc1 && old.crc2 == row.crc2 && sameDigest(old, row));
+                sameAtr = sameAtr || sameAttributes(old, row);
+                sameContents = sameContents || (old.crc1 == row.crc1 && old.crc2 == row.crc2 && samePrintedContents(old, row));
             }
-            if (!(sameSize && sameAtr && sameData)) {
+            if (!(sameSize && sameAtr && sameContents)) {
                 const CheckRow& found = m_baseline[first];
                 Finding changed = Finding::of(Finding::Changed, m_baseline.fullName(found));
                 changed.size = !sameSize;
                 changed.attributes = !sameAtr;
-                changed.contents = !sameData;
+                changed.contents = !sameContents;
                 m_report.add(withStates(std::move(changed), found, row));
             }
             return;
@@ -137,7 +128,7 @@ private:
             const CheckRow& old = m_baseline[from];
             Finding moved = Finding::of(Finding::Moved, m_current.fullName(row));
             moved.from = m_baseline.fullName(old);
-            moved.attributes = !sameText(m_baseline.atr(old), m_current.atr(row)) || !sameAttributesAndLink(old, row);
+            moved.attributes = !sameAttributes(old, row);
             m_report.add(withStates(std::move(moved), old, row));
             return;
         }
@@ -154,12 +145,12 @@ private:
         if (!m_with)
             m_with.emplace(
                 m_baseline.size(), [&](quint32 b) { return contentsHash(m_baseline, m_baseline[b]); },
-                [&](quint32 a, quint32 b) { return sameContents(m_baseline, m_baseline[a], m_baseline, m_baseline[b]); });
+                [&](quint32 a, quint32 b) { return sameNameAndSums(m_baseline, m_baseline[a], m_baseline, m_baseline[b]); });
         const qint64 first = m_with->find(contentsHash(m_current, row), [&](quint32 b) {
-            return sameContents(m_baseline, m_baseline[b], m_current, row);
+            return sameNameAndSums(m_baseline, m_baseline[b], m_current, row);
         });
         for (qint64 b = first; b != ChainIndex::kNone; b = m_with->next(b))
-            if (sameDigest(m_baseline[b], row) && !m_present[std::size_t(b)])
+            if (samePrintedContents(m_baseline[b], row) && !m_present[std::size_t(b)])
                 return b;
         return ChainIndex::kNone;
     }
@@ -168,8 +159,10 @@ private:
     {
         finding.sizeBefore = old.size;
         finding.sizeAfter = now.size;
-        finding.before = m_baseline.print(old);
-        finding.after = m_current.print(now);
+        if (const Fingerprint* print = m_baseline.print(old))
+            finding.before = *print;
+        if (const Fingerprint* print = m_current.print(now))
+            finding.after = *print;
         return finding;
     }
 

@@ -1,19 +1,17 @@
 #pragma once
 
 #include "check/check_report.h"
-#include "check/check_rows.h"
+#include "rows/check_rows.h"
 
 #include <functional>
 
-// Judges a check from rows read once, giving exactly what CheckBaselineFile and
-// CompareCurrentFile give row by row with their statements (the reference),
-// and comparing fingerprints where both rows have one:
-// - baseline: the table1 rows of the directory under check (the rows that
-//   AppendDirectoryRows selects), in the order the database returned them;
-// - current: the scan, in the order walked (or table2's rows, in the order the
-//   database returned them); each path must lie in the directory under check
-//   (InDirectory), as a walk of it makes them, since the statements would
-//   look for the others in rows of table1 outside the baseline read here.
+// Judges a check from rows read once, giving what CheckBaselineFile and
+// CompareCurrentFile give row by row with their statements (see
+// reference_judge.h) where the rows' own columns decide, and comparing
+// fingerprints where both rows have one (see FingerprintColumn):
+// - baseline: the rows of the registration under check, in the order the
+//   database returned them;
+// - current: the walk of its directory, in the order walked.
 // Both must share one DirectoryTable.
 //
 // Adds to report, in that order, each baseline row without a current row of

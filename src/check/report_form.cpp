@@ -1,6 +1,7 @@
 #include "check/report_form.h"
 
 #include "check/check_report.h"
+#include "check/report_text.h"
 
 #include "shell/error_display.h"
 
@@ -98,10 +99,11 @@ void Treport_form::showReport(const CheckReport& report, const QString& dir)
 {
     m_dir = dir;
     Button2->setVisible(report.foundBits() != 0);
-    Memo1->setPlainText(ShownLines(report.deleted).join(u'\n'));
-    Memo2->setPlainText(ShownLines(report.moved).join(u'\n'));
-    Memo3->setPlainText(ShownLines(report.added).join(u'\n'));
-    Memo4->setPlainText(ShownLines(report.changed).join(u'\n'));
+    const ReportLists lists = ReportLines(report);
+    Memo1->setPlainText(ShownLines(lists.deleted).join(u'\n'));
+    Memo2->setPlainText(ShownLines(lists.moved).join(u'\n'));
+    Memo3->setPlainText(ShownLines(lists.added).join(u'\n'));
+    Memo4->setPlainText(ShownLines(lists.changed).join(u'\n'));
     NotExaminedMemo->setPlainText(NotExaminedLines(report.notExamined).join(u'\n'));
     NotExaminedLabel->setVisible(!report.notExamined.isEmpty());
     NotExaminedMemo->setVisible(!report.notExamined.isEmpty());

@@ -13,15 +13,6 @@
 
 namespace {
 
-// Names in a document: bytes that are not UTF-8 shown as \xNN, as JSON holds
-// only text; control characters are JSON's to escape.
-QJsonArray names(const QStringList& list)
-{
-    QJsonArray array;
-    for (const QString& name : list)
-        array.append(ShownRawBytes(name));
-    return array;
-}
 
 QJsonValue userName(quint32 id)
 {
@@ -63,8 +54,8 @@ QJsonObject state(qint32 size, const std::optional<Fingerprint>& print)
     return object;
 }
 
-// What was and is of a file whose rows were both read; nothing for the
-// statements' judging, which reads none.
+// What was and is of a file; nothing where the finding holds no states (the
+// reference judge's, which reads none).
 void addStates(QJsonObject& object, const Finding& finding)
 {
     if (!finding.sizeBefore || !finding.sizeAfter)
@@ -86,9 +77,17 @@ QJsonArray notExamined(const NotExaminedList& names)
 
 QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report)
 {
+    // Names in a document have the bytes that are not UTF-8 shown as \xNN, as
+    // JSON holds only text; control characters are JSON's to escape.
+    QJsonArray deleted;
     QJsonArray moved;
+    QJsonArray added;
     QJsonArray changed;
     for (const Finding& finding : report.findings) {
+        if (finding.kind == Finding::Deleted)
+            deleted.append(ShownRawBytes(finding.file));
+        if (finding.kind == Finding::New)
+            added.append(ShownRawBytes(finding.file));
         if (finding.kind == Finding::Moved) {
             QJsonObject entry{{QStringLiteral("from"), ShownRawBytes(finding.from)},
                               {QStringLiteral("to"), ShownRawBytes(finding.file)},
@@ -109,9 +108,9 @@ QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report)
     }
     return QJsonObject{
         {QStringLiteral("directory"), ShownRawBytes(dir)},
-        {QStringLiteral("deleted"), names(report.deleted)},
+        {QStringLiteral("deleted"), deleted},
         {QStringLiteral("moved"), moved},
-        {QStringLiteral("new"), names(report.added)},
+        {QStringLiteral("new"), added},
         {QStringLiteral("changed"), changed},
         {QStringLiteral("not_examined"), notExamined(report.notExamined)},
     };

@@ -20,7 +20,7 @@ struct CheckReport;
 // fingerprint, "type" ("file", "link", "fifo"...), "mode" (octal, "0755"),
 // "uid", "user", "gid", "group" (names null where the system has none),
 // "link" (the link's text, or null) and "sha256" (hex, or null for a name not
-// read). Files judged by the statements alone carry no states.
+// read). A finding without states (the reference judge's) has none.
 QByteArray ReportJson(const QString& dir, const CheckReport& report);
 // The same document as an object, to stand inside another.
 QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report);

@@ -2,6 +2,7 @@
 
 #include "check/check_run.h"
 #include "check/report_json.h"
+#include "check/report_text.h"
 #include "cli/console_options.h"
 #include "cli/console_progress.h"
 #include "cli/exit_status.h"
@@ -15,15 +16,14 @@
 #include "registration/put_under_control.h"
 #include "registration/remove_from_control.h"
 #include "registration/update_control.h"
-#include "shell/directory_list.h"
 #include "shell/option_table.h"
 #include "shell/status_count.h"
 #include "storage/command_savepoint.h"
 #include "storage/commit_at_end.h"
 #include "storage/connect.h"
 #include "storage/database_file.h"
+#include "rows/registration.h"
 #include "storage/dm1.h"
-#include "storage/registration.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -64,7 +64,7 @@ struct Command {
 
 void printStatus(TDM1& dm, Console& console)
 {
-    console.out << StatusCountText(CountFilesUnderControl(dm)) << '\n';
+    console.out << StatusCountText(CountFilesUnderControl(dm.IBQuery1)) << '\n';
 }
 
 // Names what a walk could not examine on stderr, one a line, and gives the
@@ -88,7 +88,8 @@ int initCommand(TDM1*, const Arguments&, Console&, const ConsoleOptions& options
 
 int listCommand(TDM1* dm, const Arguments&, Console& console, const ConsoleOptions&)
 {
-    ReadDirectoryList(*dm, [&](const QString& dir, const QString&, qint32) { console.out << dir << '\n'; });
+    for (const Registration& registration : ReadRegistrations(dm->IBQuery1))
+        console.out << registration.dir << '\n';
     printStatus(*dm, console);
     return kExitSuccess;
 }
@@ -144,24 +145,11 @@ int updateCommand(TDM1* dm, const Arguments& args, Console& console, const Conso
                          [&](Progress& progress) { return UpdateControl(*dm, dir, &progress); });
 }
 
-void printReport(Console& console, const CheckReport& report)
-{
-    const QStringList captions = ReportCaptions();
-    const QStringList* lists[] = {&report.deleted, &report.moved, &report.added, &report.changed};
-    for (int i = 0; i < 4; ++i) {
-        if (i > 0)
-            console.out << '\n';
-        console.out << captions[i] << '\n';
-        for (const QString& line : ShownLines(*lists[i]))
-            console.out << line << '\n';
-    }
-}
-
 CheckReport checkWithProgress(TDM1& dm, Console& console, const QString& dir,
                               std::optional<qint32> registration = std::nullopt)
 {
     ConsoleProgress progress(console.err, console.errIsTerminal, QStringLiteral("Проверка целостности"));
-    return RunCheck(dm, dir, &progress, CheckJudging::InMemory, registration);
+    return RunCheck(dm, dir, &progress, registration);
 }
 
 // check --all: every directory under control in the list's order, one report
@@ -184,7 +172,7 @@ int checkAll(TDM1& dm, Console& console, bool json)
             if (i > 0)
                 console.out << '\n';
             console.out << QStringLiteral("Директория ") << ShownName(dir) << QStringLiteral("\n\n");
-            printReport(console, report);
+            console.out << ReportText(report);
         } catch (const ECommandStopped&) {
             throw;
         } catch (const Exception& error) {
@@ -223,7 +211,7 @@ int checkCommand(TDM1* dm, const Arguments& args, Console& console, const Consol
         console.out << QString::fromUtf8(ReportJson(dir, report));
         return report.foundBits() | notExamined;
     }
-    printReport(console, report);
+    console.out << ReportText(report);
     return report.foundBits() | notExamined;
 }
 
@@ -328,7 +316,11 @@ int RunCommand(const QStringList& arguments, Console& console)
             console.err.flush();
         }
     };
-    ConnectDM1Waiting(dm, options.database, options.waitSeconds, sayWaiting);
+    const QString notice = ConnectDM1Waiting(dm, options.database, options.waitSeconds, sayWaiting);
+    if (!notice.isEmpty()) {
+        console.err << notice << '\n';
+        console.err.flush();
+    }
     dm.IBTransaction1.setWriteWait(options.waitSeconds, sayWaiting);
     return CommitAtEnd(dm, [&] {
         // Signals stop the command from here on; a stopped or failed command

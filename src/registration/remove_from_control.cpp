@@ -2,16 +2,16 @@
 
 #include "common/exception.h"
 #include "common/progress.h"
-#include "storage/delete_file_rows.h"
+#include "rows/delete_file_rows.h"
+#include "rows/owned_rows.h"
+#include "rows/registration.h"
 #include "storage/dm1.h"
-#include "storage/owned_rows.h"
-#include "storage/registration.h"
 
 void RemoveFromControl(TDM1& dm, const QString& dir, Progress* progress, std::optional<qint32> registration)
 {
     TIBQuery& query = dm.IBQuery1;
     const Registration removed = FindRegistration(query, dir, registration);
-    query.executeStatement(Statement(u"delete from tab where id=").number(removed.id));
+    DeleteRegistration(query, removed.id);
 
     DeleteFileRows(query, RegistrationRows(query, removed.id, dir), [&](qint64 done, qint64 total) {
         if (progress)

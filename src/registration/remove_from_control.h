@@ -10,7 +10,7 @@ class TDM1;
 // when it is given (the window's selected line), else the first tab row whose
 // file_name is dir. Deletes that tab row and then, by set statements, the rows
 // it owns with their fingerprints (or, when it owns none, every row of dir and
-// the directories below it that no registration owns; see OwnedRows). Other
+// the directories below it that no registration owns; see owned_rows.h). Other
 // registrations keep their rows, whether they lie inside dir, around it, or
 // are of dir itself. table2 is not touched and nothing is committed. Raises
 // Exception naming dir, before anything is deleted, when no tab row has it.

@@ -1,11 +1,11 @@
 #include "registration/update_control.h"
 
-#include "scan/directory_walk.h"
-#include "storage/delete_file_rows.h"
-#include "storage/directory_rows.h"
+#include "rows/delete_file_rows.h"
+#include "rows/directory_rows.h"
+#include "rows/owned_rows.h"
+#include "rows/registration.h"
+#include "rows/walk_rows.h"
 #include "storage/dm1.h"
-#include "storage/owned_rows.h"
-#include "storage/registration.h"
 
 #include <QList>
 

@@ -14,8 +14,3 @@ QString AttrToText(qint32 attr)
         text[2] = u'1';
     return text;
 }
-
-bool IsDirectoryAttr(qint32 attr)
-{
-    return (attr & faDirectory) != 0;
-}

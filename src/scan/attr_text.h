@@ -5,6 +5,3 @@
 // The three-character attribute text stored in atr: "1" or "0" for read-only
 // (bit 1), hidden (bit 2), and whether the whole word is 32 or more.
 QString AttrToText(qint32 attr);
-
-// Whether an entry with this attribute word is a directory (bit 16).
-bool IsDirectoryAttr(qint32 attr);

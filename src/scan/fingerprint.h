@@ -20,9 +20,6 @@ struct Fingerprint {
     std::optional<Sha256Digest> sha256;
     // The link's own text; empty when the name is no symbolic link.
     QString linkTarget;
-    // The registration (tab id) whose add or update recorded the file; 0 when
-    // none is known (rows written before registrations owned them, and scans).
-    qint32 registration = 0;
 };
 
 // The file type of a mode in words: "file", "link", "directory", "fifo",

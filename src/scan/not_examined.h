@@ -4,9 +4,9 @@
 #include <QString>
 
 // A name in a walked tree that the walk could not examine, and why: a
-// directory it may not list or enter, a path longer than the database holds,
-// a name that is not UTF-8. The path is shown as ShownName / ShownNameBytes
-// make it, so that it can go to any report as it is.
+// directory it may not list or enter, a path too long to be opened. The path
+// is shown as ShownName / ShownNameBytes make it, so that it can go to any
+// report as it is.
 struct NotExamined {
     QString path;
     QString reason;

@@ -3,6 +3,7 @@
 #include "check/check_report.h"
 #include "check/check_run.h"
 #include "check/report_form.h"
+#include "check/report_text.h"
 #include "registration/existing_directory.h"
 #include "registration/extension_list.h"
 #include "registration/open_dir.h"
@@ -10,11 +11,11 @@
 #include "registration/remove_from_control.h"
 #include "registration/update_control.h"
 #include "shell/about_form.h"
-#include "shell/directory_list.h"
 #include "shell/error_display.h"
 #include "shell/image_list.h"
 #include "shell/progress_window.h"
 #include "shell/status_count.h"
+#include "rows/registration.h"
 #include "storage/command_savepoint.h"
 #include "storage/connect.h"
 #include "storage/dm1.h"
@@ -28,12 +29,14 @@
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QToolButton>
+
+#include <utility>
 
 namespace {
 // Where a line of the directory list keeps the tab id of its registration.
 constexpr int kRegistrationRole = Qt::UserRole + 1;
 } // namespace
-#include <QToolButton>
 
 Tmain_form::Tmain_form(TDM1& dm, QWidget* parent, QString databaseName)
     : QMainWindow(parent), DM1(dm), m_databaseName(std::move(databaseName))
@@ -153,10 +156,9 @@ void Tmain_form::setWindows(Topen_dir* openDir, Treport_form* reportForm, Tabout
 
 void Tmain_form::FormCreate()
 {
-    ConnectDM1(DM1, m_databaseName);
-    ReadDirectoryList(DM1, [this](const QString& dir, const QString& types, qint32 id) {
-        addDirectoryLine(dir, types, id);
-    });
+    m_connectNotice = ConnectDM1(DM1, m_databaseName);
+    for (const Registration& registration : ReadRegistrations(DM1.IBQuery1))
+        addDirectoryLine(registration.dir, registration.list, registration.id);
 }
 
 void Tmain_form::showEvent(QShowEvent* event)
@@ -169,6 +171,12 @@ void Tmain_form::showEvent(QShowEvent* event)
 void Tmain_form::FormShow()
 {
     UpdateStatusCount();
+    if (m_connectNotice.isEmpty())
+        return;
+    QMessageBox box(QMessageBox::Warning, ApplicationTitle(), std::exchange(m_connectNotice, QString()),
+                    QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("ConnectNotice"));
+    box.exec();
 }
 
 void Tmain_form::closeEvent(QCloseEvent* event)
@@ -192,7 +200,7 @@ void Tmain_form::FormClose()
 void Tmain_form::UpdateStatusCount()
 {
     m_statusPanel->setText(QString());
-    m_statusPanel->setText(StatusCountText(CountFilesUnderControl(DM1)));
+    m_statusPanel->setText(StatusCountText(CountFilesUnderControl(DM1.IBQuery1)));
 }
 
 QString Tmain_form::statusText() const
@@ -337,7 +345,7 @@ void Tmain_form::ToolButton4Click()
     CheckReport report;
     const QString dir = ListBox1->item(row)->text();
     const std::optional<qint32> registration = registrationOf(row);
-    runLong(QStringLiteral("Проверить целостность"), CommandAccess::Reads, [&](Progress& progress) { report = RunCheck(DM1, dir, &progress, CheckJudging::InMemory, registration);
+    runLong(QStringLiteral("Проверить целостность"), CommandAccess::Reads, [&](Progress& progress) { report = RunCheck(DM1, dir, &progress, registration);
     });
     report_form->showReport(report, dir);
     if (report_form->exec() != QDialog::Accepted)

@@ -29,7 +29,8 @@ class Tmain_form : public QMainWindow {
 public:
     // Runs FormCreate: connects DM1 to the database (file.gdb in the working
     // directory unless named), starts the transaction and fills the list. An
-    // error there is shown and the window still opens.
+    // error there is shown and the window still opens; a database that is used
+    // as it is (see UpgradeSchema) is said so once, when the window shows.
     explicit Tmain_form(TDM1& dm, QWidget* parent = nullptr, QString databaseName = kDatabaseFileName);
 
     // The windows created after this one at start-up.
@@ -96,6 +97,7 @@ private:
 
     TDM1& DM1;
     const QString m_databaseName;
+    QString m_connectNotice; // shown once, when the window first shows
     Topen_dir* open_dir = nullptr;
     Treport_form* report_form = nullptr;
     Tabout_form* about_form = nullptr;

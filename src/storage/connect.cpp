@@ -3,28 +3,29 @@
 #include "common/program_signals.h"
 #include "storage/database_error.h"
 #include "storage/dm1.h"
-#include "storage/fingerprint_table.h"
+#include "storage/schema.h"
 
 #include <QDeadlineTimer>
 #include <QThread>
 
-void ConnectDM1(TDM1& dm, const QString& databaseName)
+QString ConnectDM1(TDM1& dm, const QString& databaseName)
 {
     EngineSection connecting;
     dm.IBDatabase1.setDatabaseName(databaseName);
     dm.IBDatabase1.open();
-    EnsureFingerprintTable(dm.IBDatabase1);
+    QString notice = UpgradeSchema(dm.IBDatabase1);
     dm.IBTransaction1.startTransaction();
+    return notice;
 }
 
-void ConnectDM1Waiting(TDM1& dm, const QString& databaseName, int waitSeconds, const std::function<void()>& onWaiting)
+QString ConnectDM1Waiting(TDM1& dm, const QString& databaseName, int waitSeconds,
+                          const std::function<void()>& onWaiting)
 {
     const QDeadlineTimer deadline{std::chrono::seconds(waitSeconds)};
     bool waited = false;
     for (;;) {
         try {
-            ConnectDM1(dm, databaseName);
-            return;
+            return ConnectDM1(dm, databaseName);
         } catch (const EDatabaseBusy&) {
             if (deadline.hasExpired())
                 throw;

@@ -8,6 +8,7 @@
 #include "storage/firebird_login.h"
 #include "storage/ib_database.h"
 #include "storage/ib_transaction.h"
+#include "storage/schema.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -123,28 +124,6 @@ static void dropDatabase(const QString& name)
     isc_db_handle db = 0;
     if (isc_attach_database(status, 0, encoded.constData(), &db, short(dpb.size()), dpb.constData()) == 0)
         isc_drop_database(status, &db);
-}
-
-QStringList SchemaStatements()
-{
-    Q_INIT_RESOURCE(storage);
-    QFile file(QStringLiteral(":/storage/schema.sql"));
-    if (!file.open(QIODevice::ReadOnly))
-        throw Exception(QStringLiteral("Схема базы данных не найдена"));
-    QStringList statements;
-    QString current;
-    for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n')) {
-        if (line.trimmed().startsWith(u"--"))
-            continue;
-        current += line + u'\n';
-        if (line.trimmed().endsWith(u';')) {
-            statements.append(current.trimmed().chopped(1));
-            current.clear();
-        }
-    }
-    if (!current.trimmed().isEmpty())
-        statements.append(current.trimmed());
-    return statements;
 }
 
 static void applySchema(const QString& path)

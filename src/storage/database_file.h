@@ -10,6 +10,3 @@
 // A server's database name ("host/port:/path") is created there directly and
 // dropped again if a later step fails; an existing database is refused.
 void CreateDatabaseFile(const QString& path);
-
-// The statements of the schema, in order.
-QStringList SchemaStatements();

@@ -1,5 +1,9 @@
--- The tables of file.gdb. Every insert lists its values by position, so the
--- order of the columns is part of the file's format.
+-- The tables of file.gdb. The inserts into tab, table1 and table2 list their
+-- values by position, so the order of their columns is part of the file's
+-- format; those into the fingerprint table name their columns. A database made
+-- by an earlier version is brought up to these tables when it is opened (see
+-- schema.h): a table it lacks is made, a column it lacks added at the end of
+-- its table, and a column of names kept as text converted to bytes.
 --
 -- Names and paths are kept as their UTF-8 bytes (character set octets) and so
 -- compared byte for byte: "a" and "a " are different files, while a character
@@ -52,7 +56,9 @@ create table table2 (
 create descending index tab_id on tab (id);
 
 -- What a check compares besides the columns above, one row per table1 row
--- that add or update wrote, tied to it by its id. sha256 is the digest of the
+-- that add or update wrote, tied to it by its id; rows/fingerprint_columns.cpp
+-- says which field of a fingerprint each column holds and what a difference
+-- in it is. sha256 is the digest of the
 -- contents in hex, null for a name that is not read (a device, a FIFO, a link
 -- to neither a file); mode is st_mode (file type and permission bits), owner
 -- and group the ids; link_target the text of a symbolic link, null for any

@@ -40,6 +40,15 @@ Statement& Statement::bytes(const QByteArray& value)
     return mark(QVariant(value));
 }
 
+Statement& Statement::value(const QVariant& value)
+{
+    if (!value.isValid())
+        return sql(u"null");
+    if (value.typeId() == QMetaType::QString)
+        return quoted(value.toString());
+    return mark(value);
+}
+
 QString Statement::line() const
 {
     // Made only when asked for: the statements run as shape and values.

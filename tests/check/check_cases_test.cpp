@@ -1,11 +1,8 @@
 #include "bits/crc16_accumulator.h"
 #include "bits/xor32_accumulator.h"
-#include "check/check_run.h"
 #include "registration/put_under_control.h"
-#include "storage/connect.h"
-#include "storage/dm1.h"
+#include "support/database_fixture.h"
 #include "support/file_rows.h"
-#include "support/temp_tree.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,38 +15,7 @@
 namespace {
 
 // Checks through RunCheck, as the window and the console run them.
-class CheckCasesTest : public ::testing::Test {
-protected:
-    void SetUp() override { ConnectDM1(dm, kDatabaseFileName); }
-
-    QString dir() const { return tree.path(QStringLiteral("d")); }
-    QString file(const QString& relative, const QByteArray& contents, int mode = 0644)
-    {
-        const QString path = tree.path(QStringLiteral("d/") + relative);
-        chmod(QFile::encodeName(path).constData(), 0644); // writable again, for a user too
-        tree.file(QStringLiteral("d/") + relative, contents);
-        chmod(QFile::encodeName(path).constData(), mode_t(mode));
-        return path;
-    }
-    // The report with the checked path cut from every line, each list but the
-    // changes (whose order within a file is size, attributes, contents) sorted.
-    CheckReport check(const QString& checked)
-    {
-        CheckReport report = RunCheck(dm, checked);
-        for (QStringList* list : {&report.deleted, &report.moved, &report.added, &report.changed}) {
-            for (QString& line : *list)
-                line.replace(checked + u'/', QString());
-            if (list != &report.changed)
-                list->sort();
-        }
-        return report;
-    }
-    CheckReport check() { return check(dir()); }
-
-    TempDatabase database;
-    TDM1 dm;
-    TempTree tree;
-};
+using CheckCasesTest = DatabaseFixture;
 
 struct Sums {
     qint32 crc1;
@@ -98,7 +64,7 @@ TEST_F(CheckCasesTest, ADirectoryPutUnderControlTwiceReportsOnlyWhatNeitherBasel
     file(QStringLiteral("a.txt"), "AAAA");
     // b.txt: like neither.
     file(QStringLiteral("b.txt"), "zzz", 0444);
-    const CheckReport report = check();
+    const Checked report = check();
     EXPECT_EQ(report.changed, (QStringList{QStringLiteral("b.txt изменен размер файла,"),
                                            QStringLiteral("b.txt изменены атрибуты файла,"),
                                            QStringLiteral("b.txt изменено содержание файла,")}));
@@ -115,9 +81,7 @@ TEST_F(CheckCasesTest, EachChangeAloneAgainstADirectoryPutTwice)
     file(QStringLiteral("size.txt"), "12345");
     file(QStringLiteral("atr.txt"), "1234", 0444);
     file(QStringLiteral("contents.txt"), "4321");
-    CheckReport report = check();
-    report.changed.sort();
-    EXPECT_EQ(report.changed, (QStringList{QStringLiteral("atr.txt изменены атрибуты файла,"),
+    EXPECT_EQ(sorted(check().changed), (QStringList{QStringLiteral("atr.txt изменены атрибуты файла,"),
                                            QStringLiteral("contents.txt изменено содержание файла,"),
                                            QStringLiteral("size.txt изменен размер файла,"),
                                            QStringLiteral("size.txt изменено содержание файла,")}));
@@ -130,8 +94,8 @@ TEST_F(CheckCasesTest, ADirectoryGoneFromDiskHasEveryBaselineFileDeleted)
     file(QStringLiteral("sub/deeper/c.txt"), "c");
     PutUnderControl(dm, dir(), QStringLiteral("*"));
     ASSERT_TRUE(QDir(dir()).removeRecursively());
-    const CheckReport report = check();
-    EXPECT_EQ(report.deleted, (QStringList{QStringLiteral("a.txt"), QStringLiteral("sub/b.txt"),
+    const Checked report = check();
+    EXPECT_EQ(sorted(report.deleted), (QStringList{QStringLiteral("a.txt"), QStringLiteral("sub/b.txt"),
                                            QStringLiteral("sub/deeper/c.txt")}));
     EXPECT_TRUE(report.moved.isEmpty() && report.added.isEmpty() && report.changed.isEmpty());
     EXPECT_EQ(report.foundBits(), 2);
@@ -145,13 +109,13 @@ TEST_F(CheckCasesTest, AFileDeletedInOneSubdirectoryWhileItsNamesakeStaysInAnoth
     file(QStringLiteral("a.txt"), "at the top");
     PutUnderControl(dm, dir(), QStringLiteral("*"));
     ASSERT_TRUE(QFile::remove(tree.path(QStringLiteral("d/x/a.txt"))));
-    CheckReport report = check();
+    Checked report = check();
     EXPECT_EQ(report.deleted, QStringList{QStringLiteral("x/a.txt")});
     EXPECT_EQ(report.foundBits(), 2);
 
     ASSERT_TRUE(QFile::remove(tree.path(QStringLiteral("d/a.txt"))));
     report = check();
-    EXPECT_EQ(report.deleted, (QStringList{QStringLiteral("a.txt"), QStringLiteral("x/a.txt")}));
+    EXPECT_EQ(sorted(report.deleted), (QStringList{QStringLiteral("a.txt"), QStringLiteral("x/a.txt")}));
 }
 
 // Moved needs both checksums: one equal and the other not is a new file, and
@@ -175,10 +139,10 @@ TEST_F(CheckCasesTest, AMoveNeedsBothChecksumsEqual)
                                   tree.path(QStringLiteral("d/new/") + QLatin1String(name))));
     file(QStringLiteral("new/same-crc1.bin"), after);
     file(QStringLiteral("new/same-crc2.bin"), "efghabcd");
-    const CheckReport report = check();
+    const Checked report = check();
     EXPECT_EQ(report.moved, QStringList{QStringLiteral("old/same.bin перемещен в new/same.bin")});
-    EXPECT_EQ(report.added, (QStringList{QStringLiteral("new/same-crc1.bin"), QStringLiteral("new/same-crc2.bin")}));
-    EXPECT_EQ(report.deleted, (QStringList{QStringLiteral("old/same-crc1.bin"), QStringLiteral("old/same-crc2.bin")}));
+    EXPECT_EQ(sorted(report.added), (QStringList{QStringLiteral("new/same-crc1.bin"), QStringLiteral("new/same-crc2.bin")}));
+    EXPECT_EQ(sorted(report.deleted), (QStringList{QStringLiteral("old/same-crc1.bin"), QStringLiteral("old/same-crc2.bin")}));
     EXPECT_TRUE(report.changed.isEmpty());
 }
 
@@ -191,14 +155,14 @@ TEST_F(CheckCasesTest, AFileFromAnotherDirectoryUnderControlIsNew)
     file(QStringLiteral("b.txt"), "b");
     PutUnderControl(dm, dir(), QStringLiteral("*"));
     ASSERT_TRUE(QFile::rename(tree.path(QStringLiteral("e/a.txt")), tree.path(QStringLiteral("d/a.txt"))));
-    const CheckReport report = check();
+    const Checked report = check();
     EXPECT_EQ(report.added, QStringList{QStringLiteral("a.txt")});
     EXPECT_TRUE(report.moved.isEmpty());
     EXPECT_TRUE(report.deleted.isEmpty());
     EXPECT_EQ(report.foundBits(), 1);
 
     // The directory it left reports it deleted, not moved.
-    const CheckReport left = check(tree.path(QStringLiteral("e")));
+    const Checked left = check(tree.path(QStringLiteral("e")));
     EXPECT_EQ(left.deleted, QStringList{QStringLiteral("a.txt")});
     EXPECT_TRUE(left.moved.isEmpty());
 }

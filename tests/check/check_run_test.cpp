@@ -1,10 +1,8 @@
 #include "check/check_run.h"
 #include "common/exception.h"
 #include "registration/put_under_control.h"
-#include "storage/connect.h"
-#include "storage/dm1.h"
+#include "support/database_fixture.h"
 #include "support/file_rows.h"
-#include "support/temp_tree.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -15,39 +13,15 @@
 
 namespace {
 
-class CheckRunTest : public ::testing::Test {
+class CheckRunTest : public DatabaseFixture {
 protected:
-    void SetUp() override { ConnectDM1(dm, kDatabaseFileName); }
-
-    QString dir() const { return tree.path(QStringLiteral("d")); }
     void putUnderControl(const QString& list = QStringLiteral("*")) { PutUnderControl(dm, dir(), list); }
-
-    // The report with the tree's path cut from every line, each list sorted
-    // where the order of judging is the database's.
-    CheckReport check()
-    {
-        CheckReport report = RunCheck(dm, dir());
-        EXPECT_EQ(CountRows(dm, QStringLiteral("table2")), 0) << "a completed check leaves table2 empty";
-        for (QStringList* list : {&report.deleted, &report.moved, &report.added, &report.changed})
-            for (QString& line : *list)
-                line.replace(dir() + u'/', QString());
-        return report;
-    }
-    static QStringList sorted(QStringList list)
-    {
-        list.sort();
-        return list;
-    }
     void rename(const char* from, const char* to)
     {
         ASSERT_TRUE(QFile::rename(tree.path(QStringLiteral("d/") + QString::fromUtf8(from)),
                                   tree.path(QStringLiteral("d/") + QString::fromUtf8(to))));
     }
     void remove(const char* name) { ASSERT_TRUE(QFile::remove(tree.path(QStringLiteral("d/") + QString::fromUtf8(name)))); }
-
-    TempDatabase database;
-    TDM1 dm;
-    TempTree tree;
 };
 
 const QString kMoved = QStringLiteral(" перемещен в ");
@@ -58,7 +32,7 @@ TEST_F(CheckRunTest, NothingChangedFindsNothingTwiceInARow)
     tree.file(QStringLiteral("d/sub/b.txt"), "b");
     putUnderControl();
     for (int run = 0; run < 2; ++run) {
-        const CheckReport report = check();
+        const Checked report = check();
         EXPECT_TRUE(report.deleted.isEmpty() && report.moved.isEmpty() && report.added.isEmpty() && report.changed.isEmpty());
         EXPECT_EQ(report.foundBits(), 0);
     }
@@ -71,7 +45,7 @@ TEST_F(CheckRunTest, AFileMovedToAnotherSubdirectoryIsMovedAndNotDeleted)
     tree.dir(QStringLiteral("d/new"));
     putUnderControl();
     rename("old/a.txt", "new/a.txt");
-    const CheckReport report = check();
+    const Checked report = check();
     EXPECT_EQ(report.moved, QStringList{QStringLiteral("old/a.txt") + kMoved + QStringLiteral("new/a.txt")});
     EXPECT_TRUE(report.deleted.isEmpty());
     EXPECT_TRUE(report.added.isEmpty());
@@ -83,7 +57,7 @@ TEST_F(CheckRunTest, ARenamedFileIsDeletedAndNew)
     tree.file(QStringLiteral("d/a.txt"), "a");
     putUnderControl();
     rename("a.txt", "b.txt");
-    const CheckReport report = check();
+    const Checked report = check();
     EXPECT_EQ(report.deleted, QStringList{QStringLiteral("a.txt")});
     EXPECT_EQ(report.added, QStringList{QStringLiteral("b.txt")});
     EXPECT_TRUE(report.moved.isEmpty());
@@ -96,7 +70,7 @@ TEST_F(CheckRunTest, ACopyWithItsSourceLeftIsNewAndNothingIsDeleted)
     tree.file(QStringLiteral("d/a.txt"), "a");
     putUnderControl();
     tree.file(QStringLiteral("d/copy/a.txt"), "a");
-    const CheckReport report = check();
+    const Checked report = check();
     EXPECT_TRUE(report.moved.isEmpty());
     EXPECT_EQ(report.added, QStringList{QStringLiteral("copy/a.txt")});
     EXPECT_TRUE(report.deleted.isEmpty());
@@ -111,7 +85,7 @@ TEST_F(CheckRunTest, OnlyTheOldPlacesOfMovedFilesAreStruckFromTheDeletedList)
     for (const char* name : {"x.txt", "y.txt", "z.txt", "a.txt"})
         remove(name);
     rename("a.txt.bak", "sub/a.txt.bak");
-    const CheckReport report = check();
+    const Checked report = check();
     EXPECT_EQ(sorted(report.deleted), (QStringList{QStringLiteral("a.txt"), QStringLiteral("x.txt"),
                                                    QStringLiteral("y.txt"), QStringLiteral("z.txt")}));
     EXPECT_EQ(report.moved.size(), 1);
@@ -124,7 +98,7 @@ TEST_F(CheckRunTest, SizeAndContentsChangedGiveTwoLinesSizeFirst)
     putUnderControl();
     tree.file(QStringLiteral("d/a.txt"), "abcd");
     tree.file(QStringLiteral("d/same-size.txt"), "abd");
-    const CheckReport report = check();
+    const Checked report = check();
     QStringList expected = {QStringLiteral("a.txt изменен размер файла,"), QStringLiteral("a.txt изменено содержание файла,")};
     const qsizetype first = report.changed.indexOf(expected[0]);
     ASSERT_GE(first, 0) << report.changed.join(u'|').toStdString();
@@ -158,15 +132,15 @@ TEST_F(CheckRunTest, AnEmptyBaselineMakesEveryFileNewAndAnEmptiedDirectoryEveryF
     putUnderControl(QStringLiteral("txt"));
     tree.file(QStringLiteral("d/a.txt"), "a");
     tree.file(QStringLiteral("d/b.txt"), "b");
-    CheckReport report = check();
+    Checked report = check();
     EXPECT_EQ(sorted(report.added), (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
     EXPECT_TRUE(report.deleted.isEmpty());
 
     tree.file(QStringLiteral("e/c.txt"), "c");
     PutUnderControl(dm, tree.path(QStringLiteral("e")), QStringLiteral("*"));
     QFile::remove(tree.path(QStringLiteral("e/c.txt")));
-    report = RunCheck(dm, tree.path(QStringLiteral("e")));
-    EXPECT_EQ(report.deleted, QStringList{tree.path(QStringLiteral("e/c.txt"))});
+    report = check(tree.path(QStringLiteral("e")));
+    EXPECT_EQ(report.deleted, QStringList{QStringLiteral("c.txt")});
     EXPECT_EQ(report.foundBits(), 2);
 }
 
@@ -181,7 +155,7 @@ TEST_F(CheckRunTest, OddNamesReachEveryList)
     tree.file(QStringLiteral("d/Привет.txt"), "22");
     rename("o'moved.txt", "Новая папка/o'moved.txt");
     tree.file(QStringLiteral("d/new'файл.txt"), "4");
-    const CheckReport report = check();
+    const Checked report = check();
     EXPECT_EQ(report.deleted, QStringList{QStringLiteral("it's gone.txt")});
     EXPECT_EQ(report.moved, QStringList{QStringLiteral("o'moved.txt") + kMoved + QStringLiteral("Новая папка/o'moved.txt")});
     EXPECT_EQ(report.added, QStringList{QStringLiteral("new'файл.txt")});
@@ -197,7 +171,7 @@ TEST_F(CheckRunTest, NamesThatDifferOnlyInTrailingBlanksAreDifferentFiles)
     tree.file(QStringLiteral("d/sub /y"), "1");
     tree.file(QStringLiteral("d/sub/y"), "2");
     putUnderControl();
-    CheckReport report = check();
+    Checked report = check();
     EXPECT_EQ(report.foundBits(), 0) << report.changed.join(u'|').toStdString();
 
     tree.file(QStringLiteral("d/x "), "a longer one still");
@@ -236,38 +210,6 @@ TEST_F(CheckRunTest, ADirectoryNotUnderControlIsAnError)
     tree.dir(QStringLiteral("d"));
     EXPECT_THROW(RunCheck(dm, dir()), Exception);
     EXPECT_EQ(CountRows(dm, QStringLiteral("table2")), 0);
-}
-
-} // namespace
-
-namespace {
-
-// The passes side by side on two connections give the same report as one
-// after the other.
-TEST_F(CheckRunTest, APlainAndAParallelCheckReportTheSame)
-{
-    for (int i = 0; i < 60; ++i)
-        tree.file(QStringLiteral("d/%1/f%2.txt").arg(i % 4).arg(i), QByteArray::number(i));
-    putUnderControl();
-    remove("0/f0.txt");
-    remove("1/f1.txt");
-    rename("2/f2.txt", "3/f2.txt");
-    tree.file(QStringLiteral("d/3/f3.txt"), "grown");
-    tree.file(QStringLiteral("d/new.txt"), "new");
-
-    const qint32 usual = RunCheckInParallelFrom;
-    RunCheckInParallelFrom = 1 << 30;
-    const CheckReport plain = check();
-    RunCheckInParallelFrom = 0;
-    const CheckReport parallel = check();
-    RunCheckInParallelFrom = usual;
-
-    EXPECT_EQ(sorted(parallel.deleted), (QStringList{QStringLiteral("0/f0.txt"), QStringLiteral("1/f1.txt")}));
-    EXPECT_EQ(parallel.foundBits(), 15);
-    EXPECT_EQ(sorted(parallel.deleted), sorted(plain.deleted));
-    EXPECT_EQ(sorted(parallel.moved), sorted(plain.moved));
-    EXPECT_EQ(sorted(parallel.added), sorted(plain.added));
-    EXPECT_EQ(parallel.changed, plain.changed);
 }
 
 } // namespace

@@ -1,13 +1,10 @@
 #include "bits/file_checksums.h"
 #include "check/check_run.h"
+#include "check/reference_judge.h"
 #include "check/report_json.h"
 #include "registration/put_under_control.h"
-#include "registration/update_control.h"
 #include "storage/connect.h"
-#include "storage/dm1.h"
-#include "storage/fingerprint_table.h"
-#include "support/file_rows.h"
-#include "support/temp_tree.h"
+#include "support/database_fixture.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -22,6 +19,8 @@
 
 // The changes that the checksums and the attribute text cannot see, each made
 // on a tree of its own and each to be reported; an unchanged tree stays clean.
+// The reference check's per-file statements, which see only those columns,
+// report none of the changes that only a fingerprint shows.
 namespace {
 
 // A file whose two checksums stay the same when two aligned 4-byte groups
@@ -57,6 +56,10 @@ struct TamperCase {
     std::function<void(TempTree&)> change;
     // The report's lines, with the tree's path cut.
     QStringList deleted, moved, added, changed;
+    // Whether only a fingerprint shows the change.
+    bool fingerprintOnly = true;
+
+    friend void PrintTo(const TamperCase& tamper, std::ostream* out) { *out << tamper.name; }
 };
 
 const QString kA = QStringLiteral(" изменены атрибуты файла,");
@@ -105,82 +108,72 @@ QList<TamperCase> tamperCases()
          {}, {}, {}, {QStringLiteral("bin/sh") + kA}},
         {"planted FIFO", false,
          [](TempTree& tree) { ASSERT_EQ(mkfifo(native(tree.path(QStringLiteral("d/etc/pipe"))), 0600), 0); },
-         {}, {}, {QStringLiteral("etc/pipe")}, {}},
+         {}, {}, {QStringLiteral("etc/pipe")}, {}, false},
         {"zeros appended to an empty file", false,
          [](TempTree& tree) { tree.file(QStringLiteral("d/etc/empty"), QByteArray(4096, '\0')); },
-         {}, {}, {}, {QStringLiteral("etc/empty") + kS, QStringLiteral("etc/empty") + kC}},
+         {}, {}, {}, {QStringLiteral("etc/empty") + kS, QStringLiteral("etc/empty") + kC}, false},
         {"moved and made setuid", false,
          [](TempTree& tree) {
              tree.dir(QStringLiteral("d/usr"));
              ASSERT_TRUE(QFile::rename(tree.path(QStringLiteral("d/bin/id")), tree.path(QStringLiteral("d/usr/id"))));
              ASSERT_EQ(chmod(native(tree.path(QStringLiteral("d/usr/id"))), 04755), 0);
          },
-         {}, {QStringLiteral("bin/id перемещен в usr/id")}, {}, {QStringLiteral("usr/id") + kA}},
+         {}, {QStringLiteral("bin/id перемещен в usr/id")}, {}, {QStringLiteral("usr/id") + kA}, false},
     };
 }
 
-class FingerprintCheckTest : public ::testing::Test {
-public:
-    // A small /etc and /bin under root.
-    static void plant(TempTree& tree, const QString& root)
-    {
-        auto file = [&](const char* name, const QByteArray& contents, mode_t mode) {
-            const QString path = tree.file(root + u'/' + QString::fromUtf8(name), contents);
-            ASSERT_EQ(chmod(native(path), mode), 0);
-        };
-        file("etc/hosts", "127.0.0.1 localhost\n", 0644);
-        file("etc/key", "secret", 0600);
-        file("etc/empty", QByteArray(), 0644);
-        file("bin/id", "\x7f" "ELF binary", 0755);
-        file("bin/sh.real", "#!/bin/sh\n", 0755);
-        file("big.bin", forgeable(), 0644);
-        ASSERT_EQ(symlink("sh.real", native(tree.path(root + QStringLiteral("/bin/sh")))), 0);
-    }
-
-protected:
-    void SetUp() override { ConnectDM1(dm, kDatabaseFileName); }
-
-    CheckReport check(const QString& dir)
-    {
-        CheckReport report = RunCheck(dm, dir);
-        for (QStringList* list : {&report.deleted, &report.moved, &report.added, &report.changed})
-            for (QString& line : *list)
-                line.replace(dir + u'/', QString());
-        return report;
-    }
-
-    TempDatabase database;
-    TDM1 dm;
-    TempTree tree;
-};
-
-TEST_F(FingerprintCheckTest, EveryTamperingIsReportedAndAnUnchangedTreeIsClean)
+// A small /etc and /bin under root.
+void plant(TempTree& tree, const QString& root)
 {
-    for (const TamperCase& tamper : tamperCases()) {
-        SCOPED_TRACE(tamper.name);
-        if (tamper.needsRoot && geteuid() != 0)
-            continue;
-        TempTree own;
-        plant(own, QStringLiteral("d"));
-        const QString dir = own.path(QStringLiteral("d"));
-        PutUnderControl(dm, dir, QStringLiteral("*"));
-        tamper.change(own);
-        const CheckReport report = check(dir);
-        EXPECT_EQ(report.deleted, tamper.deleted);
-        EXPECT_EQ(report.moved, tamper.moved);
-        EXPECT_EQ(report.added, tamper.added);
-        EXPECT_EQ(report.changed, tamper.changed);
+    auto file = [&](const char* name, const QByteArray& contents, mode_t mode) {
+        const QString path = tree.file(root + u'/' + QString::fromUtf8(name), contents);
+        ASSERT_EQ(chmod(native(path), mode), 0);
+    };
+    file("etc/hosts", "127.0.0.1 localhost\n", 0644);
+    file("etc/key", "secret", 0600);
+    file("etc/empty", QByteArray(), 0644);
+    file("bin/id", "\x7f" "ELF binary", 0755);
+    file("bin/sh.real", "#!/bin/sh\n", 0755);
+    file("big.bin", forgeable(), 0644);
+    ASSERT_EQ(symlink("sh.real", native(tree.path(root + QStringLiteral("/bin/sh")))), 0);
+}
+
+using FingerprintCheckTest = DatabaseFixture;
+
+class TamperTest : public DatabaseFixture, public ::testing::WithParamInterface<TamperCase> {};
+
+TEST_P(TamperTest, IsReportedAndOnlyFingerprintsSeeWhatTheColumnsCannot)
+{
+    const TamperCase& tamper = GetParam();
+    if (tamper.needsRoot && geteuid() != 0)
+        GTEST_SKIP() << "changing a file's owner needs root";
+    plant(tree, QStringLiteral("d"));
+    PutUnderControl(dm, dir(), QStringLiteral("*"));
+    tamper.change(tree);
+    const Checked report = check();
+    EXPECT_EQ(report.deleted, tamper.deleted);
+    EXPECT_EQ(report.moved, tamper.moved);
+    EXPECT_EQ(report.added, tamper.added);
+    EXPECT_EQ(report.changed, tamper.changed);
+    if (tamper.fingerprintOnly) {
+        EXPECT_EQ(ReferenceCheck(dm, dir()).foundBits(), 0);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryTampering, TamperTest, ::testing::ValuesIn(tamperCases()),
+                         [](const ::testing::TestParamInfo<TamperCase>& info) {
+                             QString name = QString::fromUtf8(info.param.name);
+                             name.replace(u' ', u'_');
+                             return name.toStdString();
+                         });
 
 TEST_F(FingerprintCheckTest, TheJsonReportSaysWhatEachFieldWasAndIs)
 {
     plant(tree, QStringLiteral("d"));
-    const QString dir = tree.path(QStringLiteral("d"));
-    PutUnderControl(dm, dir, QStringLiteral("*"));
+    PutUnderControl(dm, dir(), QStringLiteral("*"));
     ASSERT_EQ(chmod(native(tree.path(QStringLiteral("d/bin/id"))), 04755), 0);
     tree.file(QStringLiteral("d/etc/hosts"), "0.0.0.0 localhost\n");
-    const QJsonArray changed = QJsonDocument::fromJson(ReportJson(dir, RunCheck(dm, dir)))[u"changed"].toArray();
+    const QJsonArray changed = QJsonDocument::fromJson(ReportJson(dir(), RunCheck(dm, dir())))[u"changed"].toArray();
     ASSERT_EQ(changed.size(), 2);
     const bool idFirst = changed[0].toObject()[u"file"].toString().endsWith(u"/id");
     const QJsonObject id = changed[idFirst ? 0 : 1].toObject();
@@ -221,42 +214,6 @@ TEST_F(FingerprintCheckTest, TheRowsHoldWhatSha256sumAndStatRead)
         EXPECT_EQ(dm.IBQuery1.field(2).toString(), QString::fromLatin1(sum.readAllStandardOutput().left(64)));
     }
     EXPECT_EQ(rows, 7);
-}
-
-// A database made before fingerprints were kept gets their table when it is
-// first opened, and checks its rows by their own columns until the directory
-// is recorded again.
-TEST(OlderDatabaseTest, GetsTheTableWhenOpenedAndChecksOldRowsAsBeforeUntilTheirUpdate)
-{
-    TempDatabase database;
-    TempTree tree;
-    QProcess isql;
-    isql.start(QStringLiteral("isql-fb"), {QStringLiteral("-q"), QStringLiteral("-u"), QStringLiteral("sysdba"), database.file()});
-    isql.write("drop table fingerprint;\ncommit;\n");
-    isql.closeWriteChannel();
-    ASSERT_TRUE(isql.waitForFinished(30000));
-    ASSERT_EQ(isql.exitCode(), 0) << isql.readAllStandardError().toStdString();
-
-    TDM1 dm;
-    ConnectDM1(dm, kDatabaseFileName);
-    ASSERT_TRUE(HasFingerprintTable(dm.IBQuery1));
-    FingerprintCheckTest::plant(tree, QStringLiteral("d"));
-    const QString dir = tree.path(QStringLiteral("d"));
-    PutUnderControl(dm, dir, QStringLiteral("*"));
-    // As an earlier version wrote them: rows without fingerprints.
-    dm.IBQuery1.executeStatement(Statement(u"delete from fingerprint"));
-    const auto changed = [&] {
-        CheckReport report = RunCheck(dm, dir);
-        report.changed.replaceInStrings(dir + u'/', QString());
-        return report.changed;
-    };
-
-    ASSERT_EQ(chmod(native(tree.path(QStringLiteral("d/etc/hosts"))), 0646), 0);
-    tree.file(QStringLiteral("d/etc/key"), "stolen");
-    EXPECT_EQ(changed(), (QStringList{QStringLiteral("etc/key") + kC}));
-    UpdateControl(dm, dir);
-    ASSERT_EQ(chmod(native(tree.path(QStringLiteral("d/etc/hosts"))), 0644), 0);
-    EXPECT_EQ(changed(), (QStringList{QStringLiteral("etc/hosts") + kA}));
 }
 
 } // namespace

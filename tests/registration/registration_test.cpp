@@ -3,10 +3,9 @@
 #include "registration/extension_list.h"
 #include "registration/put_under_control.h"
 #include "registration/remove_from_control.h"
-#include "storage/connect.h"
 #include "storage/dm1.h"
+#include "support/database_fixture.h"
 #include "support/file_rows.h"
-#include "support/temp_tree.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
@@ -47,32 +46,12 @@ TEST(CleanDirectoryTextTest, MakesTheSameTextTheDialogGives)
     EXPECT_EQ(CleanDirectoryText(QStringLiteral("/..")), QStringLiteral("/"));
 }
 
-class RegistrationTest : public ::testing::Test {
+class RegistrationTest : public DatabaseFixture {
 protected:
-    void SetUp() override { ConnectDM1(dm, kDatabaseFileName); }
-
-    QStringList tabDirectories()
-    {
-        const qint32 count = CountRows(dm, QStringLiteral("tab"));
-        QStringList dirs;
-        dm.IBQuery1.openStatement(Statement(u"select * from tab order by id"));
-        for (qint32 i = 0; i < count; ++i) {
-            if (i > 0)
-                dm.IBQuery1.next();
-            dirs.append(QString::number(dm.IBQuery1.fieldAsInteger(QStringLiteral("id"))) + u' '
-                        + dm.IBQuery1.fieldAsString(QStringLiteral("file_name")) + u' '
-                        + dm.IBQuery1.fieldAsString(QStringLiteral("ext")));
-        }
-        return dirs;
-    }
     QStringList baselinePaths()
     {
         return SortedFullNames(dm, QStringLiteral("table1"), tree.path());
     }
-
-    TempDatabase database;
-    TDM1 dm;
-    TempTree tree;
 };
 
 TEST_F(RegistrationTest, PuttingADirectoryTwiceGivesTwoTabRowsAndTwoRowsPerFile)
@@ -82,7 +61,7 @@ TEST_F(RegistrationTest, PuttingADirectoryTwiceGivesTwoTabRowsAndTwoRowsPerFile)
     const QString d = tree.path(QStringLiteral("d"));
     PutUnderControl(dm, d, QStringLiteral("txt"));
     PutUnderControl(dm, d, QStringLiteral("txt"));
-    EXPECT_EQ(tabDirectories(), (QStringList{QStringLiteral("1 ") + d + QStringLiteral(" txt"),
+    EXPECT_EQ(registrations(), (QStringList{QStringLiteral("1 ") + d + QStringLiteral(" txt"),
                                              QStringLiteral("2 ") + d + QStringLiteral(" txt")}));
     EXPECT_EQ(baselinePaths(), (QStringList{QStringLiteral("/d/a.txt"), QStringLiteral("/d/a.txt")}));
 }
@@ -91,7 +70,7 @@ TEST_F(RegistrationTest, ADirectoryWithoutMatchingFilesStillGetsItsTabRow)
 {
     tree.file(QStringLiteral("d/a.doc"), "1");
     PutUnderControl(dm, tree.path(QStringLiteral("d")), QStringLiteral("txt"));
-    EXPECT_EQ(tabDirectories().size(), 1);
+    EXPECT_EQ(registrations().size(), 1);
     EXPECT_EQ(CountRows(dm, QStringLiteral("table1")), 0);
 }
 
@@ -106,8 +85,8 @@ TEST_F(RegistrationTest, RemovingTakesExactlyTheDirectoryAndWhatLiesBelowIt)
     RemoveFromControl(dm, tree.path(QStringLiteral("data")));
     EXPECT_EQ(baselinePaths(), (QStringList{QStringLiteral("/Data/f.txt"), QStringLiteral("/data2/f.txt"),
                                             QStringLiteral("/other/data/f.txt")}));
-    EXPECT_EQ(tabDirectories().size(), 3);
-    EXPECT_FALSE(tabDirectories().join(u'\n').contains(tree.path(QStringLiteral("data")) + u' '));
+    EXPECT_EQ(registrations().size(), 3);
+    EXPECT_FALSE(registrations().join(u'\n').contains(tree.path(QStringLiteral("data")) + u' '));
 }
 
 // Each registration owns its rows; rows written before registrations owned
@@ -122,7 +101,7 @@ TEST_F(RegistrationTest, RemovingADirectoryPutTwiceDeletesOneTabRowAndItsRows)
         if (!owned)
             ForgetOwners(dm);
         RemoveFromControl(dm, d);
-        EXPECT_EQ(tabDirectories().size(), 1);
+        EXPECT_EQ(registrations().size(), 1);
         EXPECT_EQ(CountRows(dm, QStringLiteral("table1")), owned ? 1 : 0);
         RemoveFromControl(dm, d);
         EXPECT_EQ(CountRows(dm, QStringLiteral("table1")), 0);
@@ -139,7 +118,7 @@ TEST_F(RegistrationTest, RemovingADirectoryNotUnderControlIsAnErrorAndDeletesNot
     } catch (const Exception& error) {
         EXPECT_EQ(error.message(), QStringLiteral("Директория не стоит на учете: ") + tree.path());
     }
-    EXPECT_EQ(tabDirectories().size(), 1);
+    EXPECT_EQ(registrations().size(), 1);
     EXPECT_EQ(CountRows(dm, QStringLiteral("table1")), 1);
 }
 

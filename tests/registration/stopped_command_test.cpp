@@ -1,4 +1,5 @@
 #include "check/check_run.h"
+#include "check/report_text.h"
 #include "common/command_stop.h"
 #include "common/progress.h"
 #include "registration/put_under_control.h"
@@ -140,7 +141,7 @@ TEST_F(StoppedCommandTest, ACheckStoppedInItsJudgingKeepsItsCommittedScanForTheN
     runStopped([&] { RunCheck(dm, tree.path(QStringLiteral("big")), &stop); });
     EXPECT_EQ(CountRows(dm, QStringLiteral("table1")), 30);
 
-    const CheckReport report = RunCheck(dm, tree.path(QStringLiteral("big")));
+    const ReportLists report = ReportLines(RunCheck(dm, tree.path(QStringLiteral("big"))));
     EXPECT_EQ(report.added, QStringList{tree.path(QStringLiteral("big/new.txt"))});
     EXPECT_TRUE(report.deleted.isEmpty() && report.moved.isEmpty() && report.changed.isEmpty());
     EXPECT_EQ(CountRows(dm, QStringLiteral("table2")), 0);

@@ -1,40 +1,26 @@
 #include "check/check_run.h"
+#include "check/report_text.h"
 #include "common/exception.h"
 #include "registration/put_under_control.h"
 #include "registration/update_control.h"
 #include "storage/connect.h"
 #include "storage/database_file.h"
 #include "storage/dm1.h"
+#include "support/database_fixture.h"
 #include "support/file_rows.h"
-#include "support/temp_tree.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
 
 namespace {
 
-class UpdateControlTest : public ::testing::Test {
+class UpdateControlTest : public DatabaseFixture {
 protected:
-    void SetUp() override { ConnectDM1(dm, kDatabaseFileName); }
-
     QString path(const char* relative) const { return tree.path(QString::fromUtf8(relative)); }
-    QStringList tab()
-    {
-        QStringList rows;
-        const qint32 count = CountRows(dm, QStringLiteral("tab"));
-        dm.IBQuery1.openStatement(Statement(u"select * from tab"));
-        for (qint32 i = 0; i < count; ++i) {
-            if (i > 0)
-                dm.IBQuery1.next();
-            rows.append(dm.IBQuery1.fieldAsString(QStringLiteral("id")) + u' ' + dm.IBQuery1.fieldAsString(QStringLiteral("file_name"))
-                        + u' ' + dm.IBQuery1.fieldAsString(QStringLiteral("ext")));
-        }
-        return rows;
-    }
     QString found(const char* dir) { return foundIn(dm, dir); }
     QString foundIn(TDM1& in, const char* dir)
     {
-        const CheckReport r = RunCheck(in, path(dir));
+        const ReportLists r = ReportLines(RunCheck(in, path(dir)));
         return (r.deleted + r.moved + r.added + r.changed).join(u'\n');
     }
     // What a check of each dir finds right after the registrations are made
@@ -56,10 +42,6 @@ protected:
         return found;
     }
     QStringList baseline() { return SortedFullNames(dm, QStringLiteral("table1"), tree.path()); }
-
-    TempDatabase database;
-    TempTree tree;
-    TDM1 dm;
 };
 
 TEST_F(UpdateControlTest, AfterChangesOfEveryKindTheNextCheckFindsNothingAndTheListStaysAsItWas)
@@ -75,7 +57,7 @@ TEST_F(UpdateControlTest, AfterChangesOfEveryKindTheNextCheckFindsNothingAndTheL
     PutUnderControl(dm, path("a"), QStringLiteral("*"));
     PutUnderControl(dm, path("b"), QStringLiteral("txt"));
     PutUnderControl(dm, path("c"), QStringLiteral("*"));
-    const QStringList tabBefore = tab();
+    const QStringList tabBefore = registrations();
     const QList<FileRow> others = ReadFileRows(dm, QStringLiteral("table1")).mid(0, 1);
 
     QFile::remove(path("b/gone.txt"));
@@ -91,7 +73,7 @@ TEST_F(UpdateControlTest, AfterChangesOfEveryKindTheNextCheckFindsNothingAndTheL
     EXPECT_EQ(found("b"), QString());
     EXPECT_EQ(found("a"), QString());
     EXPECT_EQ(found("c"), QString());
-    EXPECT_EQ(tab(), tabBefore);
+    EXPECT_EQ(registrations(), tabBefore);
     EXPECT_EQ(ReadFileRows(dm, QStringLiteral("table1")).mid(0, 1), others) << "rows outside b keep their ids";
     EXPECT_EQ(baseline(), (QStringList{QStringLiteral("/a/keep.txt"), QStringLiteral("/b/fresh.txt"), QStringLiteral("/b/grow.txt"),
                                        QStringLiteral("/b/locked.txt"), QStringLiteral("/b/new/moved.txt"),
@@ -119,7 +101,7 @@ TEST_F(UpdateControlTest, ADirectoryRegisteredTwiceWithRowsWithoutOwnersGetsBoth
     EXPECT_EQ(txt, (QStringList{QStringLiteral("a.txt"), QStringLiteral("c.txt")}));
     EXPECT_EQ(all, (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.doc"), QStringLiteral("c.txt")}));
     EXPECT_EQ(QStringList{found("d")}, foundAfterFreshRegistrations({{"d", "txt"}, {"d", "*"}}, {"d"}));
-    EXPECT_EQ(tab().size(), 2);
+    EXPECT_EQ(registrations().size(), 2);
 }
 
 TEST_F(UpdateControlTest, ADirectoryUnderControlInsideIsRecordedAgainWithItsOwnTypesWhenRowsHaveNoOwners)
@@ -132,7 +114,7 @@ TEST_F(UpdateControlTest, ADirectoryUnderControlInsideIsRecordedAgainWithItsOwnT
     PutUnderControl(dm, path("d/in"), QStringLiteral("txt"));
     PutUnderControl(dm, path("d2"), QStringLiteral("*"));
     ForgetOwners(dm); // rows written before registrations owned them
-    const QStringList tabBefore = tab();
+    const QStringList tabBefore = registrations();
     tree.file(QStringLiteral("d/in/a.txt"), "changed");
     tree.file(QStringLiteral("d/in/new.txt"), "new");
     tree.file(QStringLiteral("d/in/new.doc"), "new");
@@ -141,7 +123,7 @@ TEST_F(UpdateControlTest, ADirectoryUnderControlInsideIsRecordedAgainWithItsOwnT
     const QList<const char*> dirs{"d/in", "d", "d2"};
     EXPECT_EQ((QStringList{found("d/in"), found("d"), found("d2")}),
               foundAfterFreshRegistrations({{"d", "doc"}, {"d/in", "txt"}, {"d2", "*"}}, dirs));
-    EXPECT_EQ(tab(), tabBefore);
+    EXPECT_EQ(registrations(), tabBefore);
     EXPECT_EQ(baseline(), (QStringList{QStringLiteral("/d/in/a.txt"), QStringLiteral("/d/in/b.doc"), QStringLiteral("/d/in/new.doc"),
                                        QStringLiteral("/d/in/new.txt"), QStringLiteral("/d2/x.txt")}));
     EXPECT_EQ(found("d/in"), QString()) << "each judged against its own rows, recorded again";

@@ -1,10 +1,9 @@
 #include "bits/bit_errors.h"
-#include "scan/directory_walk.h"
+#include "rows/walk_rows.h"
 #include "scan/dos_time.h"
-#include "storage/connect.h"
 #include "storage/dm1.h"
+#include "support/database_fixture.h"
 #include "support/file_rows.h"
-#include "support/temp_tree.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -16,18 +15,12 @@
 
 namespace {
 
-class DirectoryWalkTest : public ::testing::Test {
+class DirectoryWalkTest : public DatabaseFixture {
 protected:
-    void SetUp() override { ConnectDM1(dm, kDatabaseFileName); }
-
     QStringList recordedNames(const QString& table = QStringLiteral("table1"))
     {
         return SortedFullNames(dm, table, tree.path() + u'/');
     }
-
-    TempDatabase database;
-    TDM1 dm;
-    TempTree tree;
 };
 
 TEST_F(DirectoryWalkTest, RecordsMatchingFilesAtEveryDepthAndWalksEveryDirectory)

@@ -64,15 +64,6 @@ TEST(AttrToTextTest, GivesReadOnlyHiddenAndWholeWordAtLeast32)
         EXPECT_EQ(AttrToText(attr), QString::fromLatin1(text)) << attr;
 }
 
-TEST(IsDirectoryAttrTest, LooksAtTheDirectoryBitAlone)
-{
-    EXPECT_TRUE(IsDirectoryAttr(16));
-    EXPECT_TRUE(IsDirectoryAttr(16 | 1 | 32));
-    EXPECT_TRUE(IsDirectoryAttr(16 | 8192));
-    EXPECT_FALSE(IsDirectoryAttr(32));
-    EXPECT_FALSE(IsDirectoryAttr(15));
-}
-
 qint32 expectedPacked(const QDateTime& local)
 {
     const QDate d = local.date();

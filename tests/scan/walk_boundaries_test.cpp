@@ -1,10 +1,9 @@
-#include "scan/directory_walk.h"
+#include "rows/walk_rows.h"
 #include "scan/file_walker.h"
 #include "scan/pseudo_file_systems.h"
-#include "storage/connect.h"
 #include "storage/dm1.h"
+#include "support/database_fixture.h"
 #include "support/file_rows.h"
-#include "support/temp_tree.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -21,14 +20,9 @@
 
 namespace {
 
-class WalkBoundariesTest : public ::testing::Test {
+class WalkBoundariesTest : public DatabaseFixture {
 protected:
-    void SetUp() override { ConnectDM1(dm, kDatabaseFileName); }
     QStringList recorded() { return SortedFullNames(dm, QStringLiteral("table1"), tree.path() + u'/'); }
-
-    TempDatabase database;
-    TDM1 dm;
-    TempTree tree;
 };
 
 // Opening a FIFO for reading waits for a writer that never comes; a device

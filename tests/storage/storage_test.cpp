@@ -1,7 +1,7 @@
+#include "rows/id_allocation.h"
 #include "storage/connect.h"
 #include "storage/database_error.h"
 #include "storage/dm1.h"
-#include "storage/id_allocation.h"
 #include "storage/statement_handle.h"
 #include "support/temp_tree.h"
 

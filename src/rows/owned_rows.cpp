@@ -1,7 +1,6 @@
-#include "storage/owned_rows.h"
+#include "rows/owned_rows.h"
 
-#include "storage/directory_rows.h"
-#include "storage/fingerprint_table.h"
+#include "rows/directory_rows.h"
 #include "storage/ib_query.h"
 
 #include <algorithm>
@@ -28,8 +27,6 @@ std::vector<qint32> ids(TIBQuery& query, const Statement& statement)
 
 bool OwnsRows(TIBQuery& query, qint32 registration)
 {
-    if (!HasFingerprintTable(query))
-        return false;
     query.openStatement(Statement(u"select first 1 file_id from fingerprint where tab_id=").number(registration));
     const bool owns = query.hasRow();
     query.close();
@@ -42,7 +39,7 @@ std::vector<qint32> RegistrationRows(TIBQuery& query, qint32 registration, const
         return ids(query, Statement(u"select file_id from fingerprint where tab_id=").number(registration));
     Statement select(u"select id from table1 where ");
     std::vector<qint32> rows = ids(query, AppendDirectoryRows(select, dir));
-    if (rows.empty() || !HasFingerprintTable(query))
+    if (rows.empty())
         return rows;
     // Without the rows other registrations own, found in one pass through
     // the fingerprints of the ids' range.

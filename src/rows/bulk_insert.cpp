@@ -1,12 +1,12 @@
-#include "scan/bulk_insert.h"
+#include "rows/bulk_insert.h"
 
 #include "common/file_name_codec.h"
+#include "rows/delete_file_rows.h"
+#include "rows/fingerprint_columns.h"
+#include "rows/id_allocation.h"
 #include "scan/attr_text.h"
-#include "scan/fingerprint_row.h"
-#include "storage/delete_file_rows.h"
 #include "storage/database_error.h"
 #include "storage/ib_query.h"
-#include "storage/id_allocation.h"
 
 namespace {
 
@@ -36,7 +36,6 @@ BulkInsert::BulkInsert(TIBQuery& query, QString table, InsertRoutine oneByOne, b
 void BulkInsert::add(const QString& dir, const TSearchRec& entry, const FileSums& sums, const Fingerprint& print)
 {
     m_rows.push_back(Row{dir, entry, sums, print});
-    m_rows.back().print.registration = m_owner;
     if (m_rows.size() == std::size_t(kBatch))
         writeBatch();
 }
@@ -68,31 +67,21 @@ void BulkInsert::writeOneByOne()
     } drop{m_rows, written};
     firstId();
     for (const Row& row : m_rows) {
-        m_oneByOne(m_query, row.dir, row.entry, &m_ids, &row.sums, m_prints ? &row.print : nullptr);
+        m_oneByOne(m_query, row.dir, row.entry, &m_ids, &row.sums, m_prints ? &row.print : nullptr, m_owner);
         ++written;
     }
 }
 
 Statement BulkInsert::fingerprintBatch(qint32 firstId) const
 {
-    Statement insert(u"insert into fingerprint ");
+    Statement insert(QStringLiteral("insert into fingerprint (file_id,tab_id,") + FingerprintColumnNames()
+                     + QStringLiteral(") "));
+    const QString owner = m_owner > 0 ? QString::number(m_owner) : QStringLiteral("null");
     qint32 id = firstId;
     for (const Row& row : m_rows) {
         insert.sql(id == firstId ? u"select cast(" : u" union all select cast(");
-        insert.number(id++)
-            .sql(u" as integer),cast(")
-            .quoted(DigestColumnText(row.print))
-            .sql(u" as varchar(64) character set ascii),cast(")
-            .number(qint32(row.print.mode))
-            .sql(u" as integer),cast(")
-            .bigNumber(row.print.owner)
-            .sql(u" as bigint),cast(")
-            .bigNumber(row.print.group)
-            .sql(u" as bigint),cast(")
-            .bytes(LinkColumnBytes(row.print))
-            .sql(u" as blob sub_type binary),cast(")
-            .sql(m_owner > 0 ? QString::number(m_owner) : QStringLiteral("null"))
-            .sql(u" as integer) from rdb$database");
+        insert.number(id++).sql(QStringLiteral(" as integer),cast(") + owner + QStringLiteral(" as integer)"));
+        AppendFingerprintCasts(insert, row.print).sql(u" from rdb$database");
     }
     return insert;
 }

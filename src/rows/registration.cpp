@@ -1,6 +1,7 @@
-#include "storage/registration.h"
+#include "rows/registration.h"
 
 #include "common/exception.h"
+#include "rows/id_allocation.h"
 #include "storage/ib_query.h"
 
 QList<Registration> ReadRegistrations(TIBQuery& query)
@@ -28,4 +29,23 @@ Registration FindRegistration(TIBQuery& query, const QString& dir, std::optional
         throw Exception(QStringLiteral("Директория не стоит на учете: ") + dir);
     return {query.fieldAsInteger(QStringLiteral("id")), query.fieldAsString(QStringLiteral("file_name")),
             query.fieldAsString(QStringLiteral("ext"))};
+}
+
+qint32 AddRegistration(TIBQuery& query, const QString& dir, const QString& list)
+{
+    const qint32 id = NextId(query, QStringLiteral("tab"));
+    query.executeStatement(
+        Statement(u"insert into tab values(").number(id).sql(u",").quoted(dir).sql(u",").quoted(list).sql(u")"));
+    return id;
+}
+
+void DeleteRegistration(TIBQuery& query, qint32 id)
+{
+    query.executeStatement(Statement(u"delete from tab where id=").number(id));
+}
+
+qint32 CountFilesUnderControl(TIBQuery& query)
+{
+    query.openStatement(Statement(u"select count(*) from table1"));
+    return query.fieldAsInteger(QStringLiteral("count"));
 }

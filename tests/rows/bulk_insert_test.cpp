@@ -1,11 +1,10 @@
 #include "common/exception.h"
-#include "scan/bulk_insert.h"
-#include "scan/directory_walk.h"
+#include "rows/bulk_insert.h"
+#include "rows/walk_rows.h"
 #include "scan/file_walker.h"
-#include "storage/connect.h"
 #include "storage/dm1.h"
+#include "support/database_fixture.h"
 #include "support/file_rows.h"
-#include "support/temp_tree.h"
 
 #include <gtest/gtest.h>
 
@@ -15,10 +14,8 @@
 // InsertBaselineRecord writes one by one for the same walk.
 namespace {
 
-class BulkInsertTest : public ::testing::Test {
+class BulkInsertTest : public DatabaseFixture {
 protected:
-    void SetUp() override { ConnectDM1(dm, kDatabaseFileName); }
-
     // The rows of a walk of dir written one per statement into table2, as
     // the walk wrote them before batches; the error that ended it, if any.
     QString walkOneByOne(const QString& dir)
@@ -74,10 +71,6 @@ protected:
             while (dm.IBQuery1.next());
         return ids;
     }
-
-    TempDatabase database;
-    TDM1 dm;
-    TempTree tree;
 };
 
 TEST_F(BulkInsertTest, WritesTheRowsOneByOneWouldInTheSameOrder)

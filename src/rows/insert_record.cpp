@@ -1,10 +1,10 @@
-#include "scan/insert_record.h"
+#include "rows/insert_record.h"
 
 #include "scan/attr_text.h"
 #include "scan/directory_entries.h"
-#include "scan/fingerprint_row.h"
 #include "storage/ib_query.h"
-#include "storage/id_allocation.h"
+#include "rows/fingerprint_columns.h"
+#include "rows/id_allocation.h"
 
 static qint32 insertRecord(const QString& table, TIBQuery& query, const QString& dir, const TSearchRec& entry,
                            IdCounter* ids, const FileSums* given)
@@ -41,15 +41,15 @@ static qint32 insertRecord(const QString& table, TIBQuery& query, const QString&
 }
 
 void InsertBaselineRecord(TIBQuery& query, const QString& dir, const TSearchRec& entry, IdCounter* ids,
-                          const FileSums* sums, const Fingerprint* print)
+                          const FileSums* sums, const Fingerprint* print, qint32 owner)
 {
     const qint32 id = insertRecord(QStringLiteral("table1"), query, dir, entry, ids, sums);
     if (print)
-        InsertFingerprint(query, id, *print);
+        InsertFingerprint(query, id, *print, owner);
 }
 
 void InsertCurrentRecord(TIBQuery& query, const QString& dir, const TSearchRec& entry, IdCounter* ids,
-                         const FileSums* sums, const Fingerprint*)
+                         const FileSums* sums, const Fingerprint*, qint32)
 {
     insertRecord(QStringLiteral("table2"), query, dir, entry, ids, sums);
 }

@@ -1,9 +1,11 @@
-#include "check/show_file.h"
+#include "check/reference_judge.h"
 
-#include "check/check_report.h"
+#include "check/report_text.h"
+#include "rows/directory_rows.h"
+#include "rows/registration.h"
+#include "rows/walk_rows.h"
 #include "scan/directory_entries.h"
-#include "storage/directory_rows.h"
-#include "storage/ib_query.h"
+#include "storage/dm1.h"
 
 namespace {
 
@@ -20,6 +22,63 @@ bool countIsZero(TIBQuery& query, const Statement& statement)
 Statement changeTest(const QString& name, const QString& path)
 {
     return std::move(Statement(u"select count(*) from TABLE1 where   file_name=").quoted(name).sql(u" and full_path=").quoted(path));
+}
+
+// Moves IBQuery1 on to the next row to judge. The lookup on IBQuery2 has been
+// read by then; closing it first spares running it again through the master
+// link only for its result to be thrown away.
+void nextRow(TDM1& dm)
+{
+    dm.IBQuery2.close();
+    dm.IBQuery1.next();
+}
+
+// Pass 1: every baseline row of dir whose file is gone.
+void judgeBaseline(TDM1& dm, const QString& dir, CheckReport& report)
+{
+    Statement countBaseline(u"select count(*) from table1 where ");
+    dm.IBQuery1.openStatement(AppendDirectoryRows(countBaseline, dir));
+    const qint32 baselineRows = dm.IBQuery1.fieldAsInteger(QStringLiteral("count"));
+    if (baselineRows == 0)
+        return;
+    Statement baseline(u"select * from table1 where ");
+    dm.IBQuery1.openStatement(AppendDirectoryRows(baseline, dir));
+    for (qint32 i = 0; i < baselineRows; ++i) {
+        if (i > 0)
+            nextRow(dm);
+        const param verdict = CheckBaselineFile(dm.IBQuery1, dm.IBQuery2);
+        if (verdict.state == param::Deleted)
+            report.add(Finding::of(Finding::Deleted, verdict.text));
+    }
+}
+
+// Pass 2: every file of the scan, moved, new or changed.
+void judgeCurrent(TDM1& dm, const QString& dir, CheckReport& report)
+{
+    dm.IBQuery1.openStatement(Statement(u"select count(*) from table2"));
+    const qint32 currentRows = dm.IBQuery1.fieldAsInteger(QStringLiteral("count"));
+    if (currentRows == 0)
+        return;
+    dm.IBQuery1.openStatement(Statement(u"select * from table2"));
+    for (qint32 i = 0; i < currentRows; ++i) {
+        if (i > 0)
+            nextRow(dm);
+        const param verdict = CompareCurrentFile(dm.IBQuery2, dm.IBQuery1, dir);
+        if (verdict.state == param::Moved) {
+            Finding moved = Finding::of(Finding::Moved, verdict.movedTo);
+            moved.from = verdict.movedFrom;
+            moved.attributes = verdict.flags.contains(u'A');
+            report.add(std::move(moved));
+        } else if (verdict.state == param::New) {
+            report.add(Finding::of(Finding::New, verdict.text));
+        } else if (!verdict.flags.isEmpty()) {
+            Finding changed = Finding::of(Finding::Changed, verdict.text);
+            changed.size = verdict.flags.contains(u'S');
+            changed.attributes = verdict.flags.contains(u'A');
+            changed.contents = verdict.flags.contains(u'C');
+            report.add(std::move(changed));
+        }
+    }
 }
 
 } // namespace
@@ -98,4 +157,21 @@ param CompareCurrentFile(TIBQuery& lookup, TIBQuery& current, const QString& dir
         result.text = JoinPath(path, name);
     }
     return result;
+}
+
+CheckReport ReferenceCheck(TDM1& dm, const QString& dir)
+{
+    const Registration checked = FindRegistration(dm.IBQuery1, dir);
+    dm.IBTransaction1.beginWriting();
+    EmptyTable2(dm);
+    CheckReport report;
+    report.notExamined = ScanToCurrent(dm, dir, checked.list);
+    dm.IBTransaction1.commit();
+    dm.IBTransaction1.startTransaction();
+    judgeBaseline(dm, dir, report);
+    judgeCurrent(dm, dir, report);
+    report.strikeMovedFromDeleted();
+    dm.IBTransaction1.beginWriting();
+    EmptyTable2(dm);
+    return report;
 }

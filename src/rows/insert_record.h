@@ -23,8 +23,9 @@ struct IdCounter {
 // file cannot be read, EFileBitError names it and no row is added. sums, when
 // given, are the file's checksums read beforehand. print, when given, is the
 // file's fingerprint, which InsertBaselineRecord adds to the fingerprint table
-// with the row's id (a check keeps the scan's own in memory).
+// with the row's id, the row owned by the registration owner (a tab id; 0 for
+// none); table2 keeps no fingerprints.
 void InsertBaselineRecord(TIBQuery& query, const QString& dir, const TSearchRec& entry, IdCounter* ids = nullptr,
-                          const FileSums* sums = nullptr, const Fingerprint* print = nullptr);
+                          const FileSums* sums = nullptr, const Fingerprint* print = nullptr, qint32 owner = 0);
 void InsertCurrentRecord(TIBQuery& query, const QString& dir, const TSearchRec& entry, IdCounter* ids = nullptr,
-                         const FileSums* sums = nullptr, const Fingerprint* print = nullptr);
+                         const FileSums* sums = nullptr, const Fingerprint* print = nullptr, qint32 owner = 0);

@@ -1,6 +1,5 @@
-#include "storage/delete_file_rows.h"
+#include "rows/delete_file_rows.h"
 
-#include "storage/fingerprint_table.h"
 #include "storage/ib_query.h"
 
 #include <algorithm>
@@ -24,10 +23,7 @@ void DeleteFileRows(TIBQuery& query, const std::vector<qint32>& ids, const std::
     // The work goes in a few steps, so that progress moves and a stop is
     // honoured on the way: half of it the fingerprints, half the rows.
     const qint64 step = std::max<qint64>(1, (total + kSteps - 1) / kSteps);
-    const bool prints = HasFingerprintTable(query);
     for (const bool rows : {false, true}) {
-        if (!rows && !prints)
-            continue;
         qint64 done = 0;
         // Each run of consecutive ids is deleted a step at a time: "rows"
         // ends each statement's pass through the table once it has deleted

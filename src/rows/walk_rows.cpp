@@ -1,11 +1,10 @@
-#include "scan/directory_walk.h"
+#include "rows/walk_rows.h"
 
 #include "common/progress.h"
-#include "scan/bulk_insert.h"
+#include "rows/bulk_insert.h"
+#include "rows/insert_record.h"
 #include "scan/file_walker.h"
-#include "scan/insert_record.h"
 #include "storage/dm1.h"
-#include "storage/fingerprint_table.h"
 
 namespace {
 
@@ -35,13 +34,23 @@ NotExaminedList walk(FileWalker& walker, TIBQuery& query, const QString& table, 
 
 NotExaminedList ScanToBaseline(TDM1& dm, const QString& dir, const QString& list, Progress* progress, qint32 owner)
 {
-    const bool prints = HasFingerprintTable(dm.IBQuery1);
     FileWalker walker(dir, list.toLower());
-    return walk(walker, dm.IBQuery1, QStringLiteral("table1"), InsertBaselineRecord, progress, prints, owner);
+    return walk(walker, dm.IBQuery1, QStringLiteral("table1"), InsertBaselineRecord, progress, true, owner);
 }
 
 NotExaminedList ScanToCurrent(TDM1& dm, const QString& dir, const QString& list, Progress* progress)
 {
     FileWalker walker(dir, list.toLower());
     return walk(walker, dm.IBQuery1, QStringLiteral("table2"), InsertCurrentRecord, progress, false);
+}
+
+bool Table2HasRows(TDM1& dm)
+{
+    dm.IBQuery1.openStatement(Statement(u"select count(*) from (select first 1 1 as one from table2)"));
+    return dm.IBQuery1.fieldAsInteger(QStringLiteral("count")) > 0;
+}
+
+void EmptyTable2(TDM1& dm)
+{
+    dm.IBQuery1.executeStatement(Statement(u"delete from table2"));
 }

@@ -1,11 +1,11 @@
-#include "storage/directory_rows.h"
+#include "rows/directory_rows.h"
 
 #include "storage/statement.h"
 
 Statement& AppendDirectoryRows(Statement& statement, const QString& dir)
 {
-    // STARTING WITH compares literally (LIKE would take "_" and "%" in names
-    // for wildcards) and can use an index on full_path.
+    // STARTING WITH compares literally: LIKE would take "_" and "%" in names
+    // for wildcards.
     if (dir == u"/")
         return statement.sql(u"full_path starting with ").quoted(dir);
     return statement.sql(u"(full_path=").quoted(dir).sql(u" or full_path starting with ").quoted(dir + u'/').sql(u")");

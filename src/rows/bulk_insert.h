@@ -2,7 +2,7 @@
 
 #include "bits/file_checksums.h"
 #include "scan/fingerprint.h"
-#include "scan/insert_record.h"
+#include "rows/insert_record.h"
 #include "storage/statement.h"
 #include "scan/search_rec.h"
 
@@ -22,12 +22,12 @@ class TIBQuery;
 class BulkInsert {
 public:
     using InsertRoutine = void (*)(TIBQuery&, const QString&, const TSearchRec&, IdCounter*, const FileSums*,
-                                   const Fingerprint*);
+                                   const Fingerprint*, qint32);
 
     // With prints, every row's fingerprint is written beside it, and the
     // fingerprints of the ids about to be given out are cleared first (see
     // DeleteFingerprintsFrom); owner, when not 0, is the registration (tab id)
-    // they are written for.
+    // that owns the rows.
     BulkInsert(TIBQuery& query, QString table, InsertRoutine oneByOne, bool prints = false, qint32 owner = 0);
 
     // Takes the row of the file entry in dir; written by the next full batch

@@ -1,4 +1,4 @@
-#include "storage/id_allocation.h"
+#include "rows/id_allocation.h"
 
 #include "storage/ib_query.h"
 

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "scan/not_examined.h"
+
+#include <QString>
+#include <QStringList>
+
+struct CheckReport;
+
+// The text report's four lists, made from a report's findings, each in their
+// order: deleted, moved, new and changed files.
+struct ReportLists {
+    QStringList deleted; // full names
+    QStringList moved;   // "<old> перемещен в <new>"
+    QStringList added;   // full names of new files
+    // "<full name> изменен размер файла," and the like, for size, attributes
+    // and contents in this order; a moved file whose attributes changed has
+    // its attributes line too, under its new name.
+    QStringList changed;
+};
+ReportLists ReportLines(const CheckReport& report);
+
+// The report as the console prints it: each list's caption, then its lines
+// (ShownLines), the lists one blank line apart.
+QString ReportText(const CheckReport& report);
+
+// A list as the report shows it: its lines, control characters in names
+// escaped (ShownName), or the single line "Не обнаружено" when it is empty.
+QStringList ShownLines(const QStringList& lines);
+
+// What a walk could not examine as the reports show it, "path: reason" a line,
+// under the caption "Не проверено".
+QStringList NotExaminedLines(const NotExaminedList& names);
+QString NotExaminedCaption();
+
+// The four lists' captions, in the report's order.
+QStringList ReportCaptions();
+
+// The line of a file moved from one full name to another.
+QString MovedLine(const QString& from, const QString& to);

@@ -1,0 +1,89 @@
+#include "rows/baseline_rows.h"
+
+#include "common/file_name_codec.h"
+#include "rows/check_rows.h"
+#include "rows/directory_rows.h"
+#include "rows/fingerprint_columns.h"
+#include "rows/registration.h"
+#include "storage/ib_query.h"
+
+#include <algorithm>
+
+namespace {
+
+void readRows(TIBQuery& query, const QString& dir, CheckRows& rows, const std::function<void(qint64 read)>& read)
+{
+    Statement select(u"select id,file_name,full_path,file_size,atr,crc1,crc2 from table1 where ");
+    query.openStatement(AppendDirectoryRows(select, dir));
+    qint64 count = 0;
+    // Rows whose names came back with bytes that are not UTF-8 replaced: the
+    // database client hands texts over as UTF-8.
+    std::vector<qsizetype> mangled;
+    if (query.hasRow()) {
+        do {
+            const QString path = query.field(2).toString(), file = query.field(1).toString();
+            if (path.contains(QChar::ReplacementCharacter) || file.contains(QChar::ReplacementCharacter))
+                mangled.push_back(rows.size());
+            rows.append(path, file, query.fieldAsInteger(3), query.field(4).toString(), query.fieldAsInteger(5),
+                        query.fieldAsInteger(6), nullptr, query.fieldAsInteger(0));
+            if (++count % 256 == 0)
+                read(count);
+        } while (query.next());
+    }
+    read(count);
+    query.close();
+    // Read again as bytes, through blobs, which come back as they are.
+    for (const qsizetype at : mangled) {
+        query.openStatement(Statement(u"select cast(full_path as blob sub_type binary),"
+                                      u" cast(file_name as blob sub_type binary) from table1 where id=")
+                                .number(rows[at].id));
+        if (query.hasRow())
+            rows.rename(at, DecodeFileName(query.field(0).toByteArray()), DecodeFileName(query.field(1).toByteArray()));
+        query.close();
+    }
+}
+
+// Gives each row its fingerprint and owner, read in one pass through the
+// fingerprints of the rows' range of ids; a row without one keeps none.
+void attachFingerprints(TIBQuery& query, CheckRows& rows)
+{
+    if (rows.isEmpty())
+        return;
+    std::vector<std::pair<qint32, quint32>> byId; // to look each fingerprint's row up in
+    byId.reserve(std::size_t(rows.size()));
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        byId.emplace_back(rows[i].id, quint32(i));
+    std::sort(byId.begin(), byId.end());
+    query.openStatement(Statement(QStringLiteral("select file_id,tab_id,") + FingerprintColumnNames()
+                                  + QStringLiteral(" from fingerprint where file_id between "))
+                            .number(byId.front().first)
+                            .sql(u" and ")
+                            .number(byId.back().first));
+    if (query.hasRow()) {
+        do {
+            const qint32 fileId = query.fieldAsInteger(0);
+            auto at = std::lower_bound(byId.begin(), byId.end(), std::pair(fileId, quint32(0)));
+            if (at == byId.end() || at->first != fileId)
+                continue;
+            const Fingerprint print = FingerprintFromRow(query, 2);
+            const qint32 owner = query.field(1).isNull() ? 0 : query.fieldAsInteger(1);
+            for (; at != byId.end() && at->first == fileId; ++at)
+                rows.setPrint(at->second, print, owner);
+        } while (query.next());
+    }
+    query.close();
+}
+
+} // namespace
+
+void ReadBaselineRows(TIBQuery& query, const Registration& registration, CheckRows& rows,
+                      const std::function<void(qint64 read)>& read)
+{
+    readRows(query, registration.dir, rows, read);
+    attachFingerprints(query, rows);
+    bool owns = false;
+    for (qsizetype i = 0; i < rows.size() && !owns; ++i)
+        owns = rows[i].owner == registration.id;
+    const qint32 owner = owns ? registration.id : 0;
+    rows.keepOnly([&](const CheckRow& row) { return row.owner == owner; });
+}

@@ -1,0 +1,129 @@
+#include "check/check_run.h"
+#include "check/report_text.h"
+#include "registration/put_under_control.h"
+#include "registration/update_control.h"
+#include "storage/connect.h"
+#include "storage/dm1.h"
+#include "support/file_rows.h"
+#include "support/temp_tree.h"
+
+#include <QFile>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+// A database made by an earlier version is brought up to this one's tables when
+// it is opened, its rows kept; one that may not be altered is used as it is.
+namespace {
+
+void run(const QString& program, const QStringList& args, const QByteArray& input = {})
+{
+    QProcess process;
+    process.start(program, args);
+    process.write(input);
+    process.closeWriteChannel();
+    ASSERT_TRUE(process.waitForFinished(30000));
+    ASSERT_EQ(process.exitCode(), 0) << process.readAll().toStdString() << process.readAllStandardError().toStdString();
+}
+
+// Makes the database as the earliest builds made it: names and paths in UTF-8
+// text columns, where "x" equals "x ", with an index on the file names, and,
+// unless keepFingerprints, without the fingerprint table.
+void makeEarlier(const QString& file, bool keepFingerprints)
+{
+    QByteArray script = "create domain text_name as varchar(1020) character set utf8;\n"
+                        "create domain text_path as varchar(4096) character set utf8;\n"
+                        "alter table tab alter file_name type text_path;\n";
+    for (const char* table : {"table1", "table2"})
+        script += QByteArray("alter table ") + table + " alter file_name type text_name, alter full_path type text_path;\n";
+    script += "create index table1_file_name on table1 (file_name);\n";
+    if (!keepFingerprints)
+        script += "drop table fingerprint;\n";
+    run(QStringLiteral("isql-fb"), {QStringLiteral("-q"), QStringLiteral("-u"), QStringLiteral("sysdba"), file},
+        script + "commit;\n");
+}
+
+// The number of the name columns that hold bytes.
+int byteColumns(TDM1& dm)
+{
+    dm.IBQuery1.openStatement(Statement(u"select count(*) from rdb$relation_fields r join rdb$fields f"
+                                        u" on f.rdb$field_name=r.rdb$field_source"
+                                        u" where r.rdb$relation_name in ('TAB','TABLE1','TABLE2')"
+                                        u" and r.rdb$field_name in ('FILE_NAME','FULL_PATH') and f.rdb$character_set_id=1"));
+    return dm.IBQuery1.fieldAsInteger(QStringLiteral("count"));
+}
+
+class SchemaUpgradeTest : public ::testing::Test {
+protected:
+    // d holds names that text columns would take for one another, put under
+    // control and committed.
+    void putUnderControl()
+    {
+        tree.file(QStringLiteral("d/x"), "1");
+        tree.file(QStringLiteral("d/x "), "2");
+        tree.file(QStringLiteral("d/Привет"), "3");
+        TDM1 dm;
+        ConnectDM1(dm, kDatabaseFileName);
+        PutUnderControl(dm, dir(), QStringLiteral("*"));
+        dm.finish();
+    }
+    QString dir() const { return tree.path(QStringLiteral("d")); }
+    void chmod(const char* name, mode_t mode)
+    {
+        ASSERT_EQ(::chmod(QFile::encodeName(tree.path(QStringLiteral("d/") + QString::fromUtf8(name))).constData(), mode), 0);
+    }
+    ReportLists check(TDM1& dm)
+    {
+        ReportLists lists = ReportLines(RunCheck(dm, dir()));
+        for (QStringList* list : {&lists.deleted, &lists.changed})
+            list->replaceInStrings(dir() + u'/', QString());
+        return lists;
+    }
+
+    TempDatabase database;
+    TempTree tree;
+};
+
+TEST_F(SchemaUpgradeTest, AnEarlierDatabaseGetsNamesOfBytesAndFingerprintsWithItsRowsKept)
+{
+    putUnderControl();
+    makeEarlier(database.file(), false);
+    TDM1 dm;
+    EXPECT_EQ(ConnectDM1(dm, kDatabaseFileName), QString());
+    EXPECT_EQ(byteColumns(dm), 5);
+    EXPECT_EQ(SortedFullNames(dm, QStringLiteral("table1"), dir() + u'/'),
+              (QStringList{QStringLiteral("x"), QStringLiteral("x "), QStringLiteral("Привет")}));
+
+    // Rows written without fingerprints are judged by their own columns, byte
+    // for byte, until their directory is recorded afresh.
+    ASSERT_TRUE(QFile::remove(tree.path(QStringLiteral("d/x "))));
+    tree.file(QStringLiteral("d/Привет"), "4");
+    chmod("x", 0646);
+    ReportLists found = check(dm);
+    EXPECT_EQ(found.deleted, QStringList{QStringLiteral("x ")});
+    EXPECT_EQ(found.changed, QStringList{QStringLiteral("Привет изменено содержание файла,")});
+    UpdateControl(dm, dir());
+    chmod("x", 0644);
+    EXPECT_EQ(check(dm).changed, QStringList{QStringLiteral("x изменены атрибуты файла,")});
+    dm.finish();
+    TDM1 again;
+    EXPECT_EQ(ConnectDM1(again, kDatabaseFileName), QString()) << "brought up to date once";
+}
+
+TEST_F(SchemaUpgradeTest, ADatabaseThatMayNotBeAlteredIsCheckedAsItIsAndSaysSoOnOneLine)
+{
+    putUnderControl();
+    makeEarlier(database.file(), true);
+    run(QStringLiteral("gfix"), {QStringLiteral("-user"), QStringLiteral("sysdba"), QStringLiteral("-mode"),
+                                 QStringLiteral("read_only"), database.file()});
+    TDM1 dm;
+    const QString notice = ConnectDM1(dm, kDatabaseFileName);
+    EXPECT_TRUE(notice.contains(database.file())) << notice.toStdString();
+    EXPECT_FALSE(notice.contains(u'\n')) << notice.toStdString();
+    EXPECT_EQ(byteColumns(dm), 0);
+    ASSERT_TRUE(QFile::remove(tree.path(QStringLiteral("d/x "))));
+    EXPECT_EQ(check(dm).deleted, QStringList{QStringLiteral("x ")});
+}
+
+} // namespace
