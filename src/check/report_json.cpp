@@ -1,7 +1,7 @@
 #include "check/report_json.h"
 
-#include "common/shown_name.h"
 #include "check/check_report.h"
+#include "common/shown_name.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -16,13 +16,13 @@
 #include "registration/put_under_control.h"
 #include "registration/remove_from_control.h"
 #include "registration/update_control.h"
+#include "rows/registration.h"
 #include "shell/option_table.h"
 #include "shell/status_count.h"
 #include "storage/command_savepoint.h"
 #include "storage/commit_at_end.h"
 #include "storage/connect.h"
 #include "storage/database_file.h"
-#include "rows/registration.h"
 #include "storage/dm1.h"
 
 #include <QJsonArray>

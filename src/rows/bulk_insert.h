@@ -1,10 +1,10 @@
 #pragma once
 
 #include "bits/file_checksums.h"
-#include "scan/fingerprint.h"
 #include "rows/insert_record.h"
-#include "storage/statement.h"
+#include "scan/fingerprint.h"
 #include "scan/search_rec.h"
+#include "storage/statement.h"
 
 #include <QString>
 #include <vector>

@@ -1,10 +1,10 @@
 #include "rows/insert_record.h"
 
+#include "rows/fingerprint_columns.h"
+#include "rows/id_allocation.h"
 #include "scan/attr_text.h"
 #include "scan/directory_entries.h"
 #include "storage/ib_query.h"
-#include "rows/fingerprint_columns.h"
-#include "rows/id_allocation.h"
 
 static qint32 insertRecord(const QString& table, TIBQuery& query, const QString& dir, const TSearchRec& entry,
                            IdCounter* ids, const FileSums* given)

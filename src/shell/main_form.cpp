@@ -10,12 +10,12 @@
 #include "registration/put_under_control.h"
 #include "registration/remove_from_control.h"
 #include "registration/update_control.h"
+#include "rows/registration.h"
 #include "shell/about_form.h"
 #include "shell/error_display.h"
 #include "shell/image_list.h"
 #include "shell/progress_window.h"
 #include "shell/status_count.h"
-#include "rows/registration.h"
 #include "storage/command_savepoint.h"
 #include "storage/connect.h"
 #include "storage/dm1.h"
@@ -345,8 +345,8 @@ void Tmain_form::ToolButton4Click()
     CheckReport report;
     const QString dir = ListBox1->item(row)->text();
     const std::optional<qint32> registration = registrationOf(row);
-    runLong(QStringLiteral("Проверить целостность"), CommandAccess::Reads, [&](Progress& progress) { report = RunCheck(DM1, dir, &progress, registration);
-    });
+    runLong(QStringLiteral("Проверить целостность"), CommandAccess::Reads,
+            [&](Progress& progress) { report = RunCheck(DM1, dir, &progress, registration); });
     report_form->showReport(report, dir);
     if (report_form->exec() != QDialog::Accepted)
         return;

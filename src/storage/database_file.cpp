@@ -4,11 +4,11 @@
 #include "common/program_signals.h"
 #include "storage/database_error.h"
 #include "storage/database_name.h"
-#include "storage/shared_engine.h"
 #include "storage/firebird_login.h"
 #include "storage/ib_database.h"
 #include "storage/ib_transaction.h"
 #include "storage/schema.h"
+#include "storage/shared_engine.h"
 
 #include <QCoreApplication>
 #include <QFile>

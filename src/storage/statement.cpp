@@ -42,8 +42,6 @@ Statement& Statement::bytes(const QByteArray& value)
 
 Statement& Statement::value(const QVariant& value)
 {
-    if (!value.isValid())
-        return sql(u"null");
     if (value.typeId() == QMetaType::QString)
         return quoted(value.toString());
     return mark(value);

@@ -30,8 +30,8 @@ public:
     Statement& bigNumber(qint64 value);
     // Bytes for a blob; a null array is SQL's null.
     Statement& bytes(const QByteArray& value);
-    // Any of the above as a QVariant holds it (a text, a 32- or 64-bit
-    // number, bytes); an invalid QVariant is SQL's null.
+    // Any of the above as a QVariant holds it: a text, a 32- or 64-bit
+    // number, bytes; a null text or byte array is SQL's null.
     Statement& value(const QVariant& value);
 
     QString line() const;
