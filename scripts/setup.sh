@@ -8,7 +8,8 @@ packages=(
   cmake g++ make
   qt6-base-dev libqt6sql6-ibase libqt6svg6 qt6-translations-l10n
   firebird3.0-server-core libfbclient2 firebird3.0-utils firebird-dev firebird3.0-server
-  libgtest-dev libbenchmark-dev libssl-dev
+  libgtest-dev libbenchmark-dev libssl-dev libcap-dev libacl1-dev
+  libcap2-bin acl attr e2fsprogs
   xvfb xauth x11-apps imagemagick fonts-dejavu-core
   man-db groff-base bash-completion desktop-file-utils dpkg-dev file gzip
   lintian systemd

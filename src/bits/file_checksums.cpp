@@ -9,6 +9,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -17,9 +18,11 @@ namespace {
 // second-level cache while both checksums run over it.
 constexpr qint64 kBlockSize = 256 * 1024;
 
-// Calls consume(data, size) for every block of the file, in order.
+// Calls consume(data, size) for every block of the file, in order; opened,
+// when given, is told the handle first.
 template<typename Consume>
-void readFile(const QString& fullName, FileAccess& access, Consume consume)
+void readFile(const QString& fullName, FileAccess& access, Consume consume,
+              const std::function<void(int handle)>& opened = {})
 {
     const int handle = access.open(EncodeFileName(fullName), false);
     if (handle < 0)
@@ -30,6 +33,8 @@ void readFile(const QString& fullName, FileAccess& access, Consume consume)
         // Nothing was written, so a failing close loses nothing that was read.
         ~Closer() { access.close(handle); }
     } closer{access, handle};
+    if (opened)
+        opened(handle);
 
     // One buffer per thread, kept between files: most files are small, and a
     // fresh block-sized allocation would cost more than reading them.
@@ -89,16 +94,20 @@ FileSums FileChecksums(const QString& fullName)
     return FileChecksums(fullName, FileAccess::system());
 }
 
-FileDigests FileChecksumsAndDigest(const QString& fullName, FileAccess& access)
+FileDigests FileChecksumsAndDigest(const QString& fullName, FileAccess& access,
+                                   const std::function<void(int handle)>& opened)
 {
     Crc16Accumulator crc;
     Xor32Accumulator sum;
     Sha256Accumulator sha;
-    readFile(fullName, access, [&](const quint8* data, std::size_t size) {
-        crc.add(data, size);
-        sum.add(data, size);
-        sha.add(data, size);
-    });
+    readFile(
+        fullName, access,
+        [&](const quint8* data, std::size_t size) {
+            crc.add(data, size);
+            sum.add(data, size);
+            sha.add(data, size);
+        },
+        opened);
     return {{crc.result(), sum.result()}, sha.result()};
 }
 

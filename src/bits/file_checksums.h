@@ -5,6 +5,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
+
 class FileAccess;
 
 // The two checksums of a file's contents, given its full name, computed fast:
@@ -34,10 +36,13 @@ FileSums FileChecksums(const QString& fullName, FileAccess& access);
 
 // Both checksums and the SHA-256 of the contents, from one read of the file,
 // with the same errors. The checksums are those of FileChecksums; the digest
-// covers exactly the bytes they count.
+// covers exactly the bytes they count. opened, when given, is told the open
+// handle before the file is read (with access, a file descriptor), for what
+// else is to be read from the same file.
 struct FileDigests {
     FileSums sums;
     Sha256Digest sha256;
 };
 FileDigests FileChecksumsAndDigest(const QString& fullName);
-FileDigests FileChecksumsAndDigest(const QString& fullName, FileAccess& access);
+FileDigests FileChecksumsAndDigest(const QString& fullName, FileAccess& access,
+                                   const std::function<void(int handle)>& opened = {});

@@ -1,9 +1,11 @@
 #include "check/check_run.h"
 
+#include "check/judge_directories.h"
 #include "check/judge_in_memory.h"
 #include "common/progress.h"
 #include "rows/baseline_rows.h"
 #include "rows/check_rows.h"
+#include "rows/directory_prints.h"
 #include "rows/registration.h"
 #include "rows/walk_rows.h"
 #include "scan/attr_text.h"
@@ -25,8 +27,10 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, std::opti
     DirectoryTable dirs;
     CheckRows baseline(dirs);
     ReadBaselineRows(dm.IBQuery1, checked, baseline, [](qint64) {});
+    const DirectoryPrints recordedDirectories = ReadDirectoryPrints(dm.IBQuery1, checked.id);
 
     CheckRows current(dirs);
+    DirectoryPrints walkedDirectories;
     FileWalker::Step step;
     while (walker.next(step)) {
         if (step.error)
@@ -34,6 +38,10 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, std::opti
         if (!step.entered)
             current.append(step.dir, step.entry.Name, step.entry.Size, AttrToText(step.entry.Attr), step.sums.crc1,
                            step.sums.crc2, &step.print);
+        else if (step.unexamined)
+            walkedDirectories.push_back({step.dir, std::nullopt});
+        else
+            walkedDirectories.push_back({step.dir, std::move(step.print)});
         if (progress)
             progress->walking(step.dir, current.size());
     }
@@ -52,6 +60,7 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, std::opti
     tell(0);
     CheckReport report;
     report.notExamined = walker.notExamined();
+    JudgeDirectories(recordedDirectories, walkedDirectories, report);
     JudgeInMemory(baseline, current, report, tell);
     report.strikeMovedFromDeleted();
     tell(total); // the report is ready

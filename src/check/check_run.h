@@ -17,8 +17,9 @@ class TDM1;
 // 2. commits and starts a new transaction, as a check always has, emptying
 //    table2 first of what an interrupted check of an earlier version left
 //    there when no other program is writing (a check never waits);
-// 3. judges the two in memory (see JudgeInMemory) and strikes the old places
-//    of moved files from the deleted ones.
+// 3. judges the directories walked against those recorded (see
+//    JudgeDirectories), then the files in memory (see JudgeInMemory), and
+//    strikes the old places of moved files from the deleted ones.
 // Raises Exception naming dir when it is not under control, and any error of
 // the walk or the statements, which ends the check where it occurs. An error
 // raised by progress ends it the same way.

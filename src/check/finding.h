@@ -12,6 +12,7 @@ struct Finding {
     Kind kind = New;
     QString file; // its full name; for a moved file, the new one
     QString from; // a moved file's old full name
+    bool directory = false; // a directory's finding; its full name ends in "/"
 
     // What changed, of a file at its place; of a moved file, only attributes.
     bool size = false;

@@ -1,7 +1,9 @@
 #include "check/report_json.h"
 
+#include "check/attribute_text.h"
 #include "check/check_report.h"
 #include "common/shown_name.h"
+#include "scan/inode_attributes.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -13,6 +15,10 @@
 
 namespace {
 
+QJsonValue orNull(const std::optional<QString>& text)
+{
+    return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
+}
 
 QJsonValue userName(quint32 id)
 {
@@ -51,7 +57,32 @@ QJsonObject state(qint32 size, const std::optional<Fingerprint>& print)
                   print->linkTarget.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(print->linkTarget));
     object.insert(QStringLiteral("sha256"), print->sha256 ? QJsonValue(QString::fromLatin1(DigestHex(*print->sha256)))
                                                           : QJsonValue(QJsonValue::Null));
+    // What lies beyond the mode, where it is known.
+    if (print->xattrs) {
+        QJsonObject xattrs;
+        for (const auto& [name, value] : *print->xattrs) {
+            const std::optional<QString> shown = ExtendedAttributeText(name, value);
+            xattrs.insert(QString::fromUtf8(name), shown ? QJsonValue(*shown) : QJsonValue(QJsonValue::Null));
+        }
+        object.insert(QStringLiteral("xattrs"), xattrs);
+        object.insert(QStringLiteral("acl"), orNull(AclsText(*print->xattrs)));
+        object.insert(QStringLiteral("capabilities"), orNull(CapabilitiesText(*print->xattrs)));
+    }
+    if (print->flags)
+        object.insert(QStringLiteral("flags"), InodeFlagsText(*print->flags));
+    if (print->device)
+        object.insert(QStringLiteral("device"), DeviceText(*print->device));
     return object;
+}
+
+// A name as the lists give it: a text, or of a directory an object that says
+// so.
+QJsonValue listed(const Finding& finding)
+{
+    if (!finding.directory)
+        return ShownRawBytes(finding.file);
+    return QJsonObject{{QStringLiteral("path"), ShownRawBytes(finding.file)},
+                       {QStringLiteral("type"), QStringLiteral("directory")}};
 }
 
 // What was and is of a file; nothing where the finding holds no states (the
@@ -85,9 +116,9 @@ QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report)
     QJsonArray changed;
     for (const Finding& finding : report.findings) {
         if (finding.kind == Finding::Deleted)
-            deleted.append(ShownRawBytes(finding.file));
+            deleted.append(listed(finding));
         if (finding.kind == Finding::New)
-            added.append(ShownRawBytes(finding.file));
+            added.append(listed(finding));
         if (finding.kind == Finding::Moved) {
             QJsonObject entry{{QStringLiteral("from"), ShownRawBytes(finding.from)},
                               {QStringLiteral("to"), ShownRawBytes(finding.file)},

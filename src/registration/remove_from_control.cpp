@@ -3,6 +3,7 @@
 #include "common/exception.h"
 #include "common/progress.h"
 #include "rows/delete_file_rows.h"
+#include "rows/directory_prints.h"
 #include "rows/owned_rows.h"
 #include "rows/registration.h"
 #include "storage/dm1.h"
@@ -12,6 +13,7 @@ void RemoveFromControl(TDM1& dm, const QString& dir, Progress* progress, std::op
     TIBQuery& query = dm.IBQuery1;
     const Registration removed = FindRegistration(query, dir, registration);
     DeleteRegistration(query, removed.id);
+    DeleteDirectoryPrints(query, removed.id);
 
     DeleteFileRows(query, RegistrationRows(query, removed.id, dir), [&](qint64 done, qint64 total) {
         if (progress)

@@ -1,6 +1,7 @@
 #include "registration/update_control.h"
 
 #include "rows/delete_file_rows.h"
+#include "rows/directory_prints.h"
 #include "rows/directory_rows.h"
 #include "rows/owned_rows.h"
 #include "rows/registration.h"
@@ -24,7 +25,9 @@ NotExaminedList UpdateControl(TDM1& dm, const QString& dir, Progress* progress, 
     }
     DeleteFileRows(query, RegistrationRows(query, updated.id, dir));
     NotExaminedList notExamined;
-    for (const Registration& each : walked)
+    for (const Registration& each : walked) {
+        DeleteDirectoryPrints(query, each.id);
         notExamined += ScanToBaseline(dm, each.dir, each.list, progress, each.id);
+    }
     return notExamined;
 }

@@ -40,9 +40,42 @@ void BulkInsert::add(const QString& dir, const TSearchRec& entry, const FileSums
         writeBatch();
 }
 
+void BulkInsert::addDirectory(const QString& dir, const Fingerprint& print)
+{
+    m_directories.emplace_back(dir, print);
+    if (m_directories.size() == std::size_t(kBatch))
+        writeDirectories();
+}
+
 void BulkInsert::flush()
 {
+    writeDirectories();
     writeOneByOne();
+}
+
+void BulkInsert::writeDirectories()
+{
+    if (m_directories.empty())
+        return;
+    qsizetype pathBytes = 0;
+    for (const auto& [dir, print] : m_directories)
+        pathBytes = std::max(pathBytes, EncodeFileName(dir).size());
+    // A longer path cannot be listed, so never stands here.
+    const qsizetype width = widthFor(pathBytes, {256, 1024, kPathBytes});
+    const qsizetype pathWidth = width < 0 ? kPathBytes : width;
+    const QString path = QStringLiteral(" as varchar(%1) character set octets)").arg(pathWidth);
+    const QString owner = m_owner > 0 ? QString::number(m_owner) : QStringLiteral("null");
+    Statement insert(QStringLiteral("insert into directory_print (tab_id,full_path,") + FingerprintColumnNames()
+                     + QStringLiteral(") "));
+    bool first = true;
+    for (const auto& [dir, print] : m_directories) {
+        insert.sql(first ? u"select cast(" : u" union all select cast(");
+        insert.sql(owner + QStringLiteral(" as integer),cast(")).quoted(dir).sql(path);
+        AppendFingerprintCasts(insert, print).sql(u" from rdb$database");
+        first = false;
+    }
+    m_query.executeStatement(insert);
+    m_directories.clear();
 }
 
 void BulkInsert::firstId()

@@ -33,6 +33,10 @@ public:
     // Takes the row of the file entry in dir; written by the next full batch
     // or by flush().
     void add(const QString& dir, const TSearchRec& entry, const FileSums& sums, const Fingerprint& print = {});
+    // Takes the directory row of dir, its fingerprint print, owned as the
+    // file rows are; written in batches of its own, as a row of the
+    // directory_print table. Only with prints.
+    void addDirectory(const QString& dir, const Fingerprint& print);
     // Writes every row taken and not yet written.
     void flush();
 
@@ -49,6 +53,7 @@ private:
     void firstId();
     void writeBatch();
     void writeOneByOne();
+    void writeDirectories();
     Statement fingerprintBatch(qint32 firstId) const;
 
     TIBQuery& m_query;
@@ -58,4 +63,5 @@ private:
     const qint32 m_owner;
     IdCounter m_ids;
     std::vector<Row> m_rows;
+    std::vector<std::pair<QString, Fingerprint>> m_directories;
 };

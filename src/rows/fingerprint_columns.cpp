@@ -5,6 +5,7 @@
 #include "storage/schema.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -16,6 +17,89 @@ FingerprintColumn number(const char16_t* name)
             [](const Fingerprint& print) { return QVariant::fromValue(Column(print.*member)); },
             [](Fingerprint& print, const QVariant& value) { print.*member = quint32(value.value<Column>()); },
             [](const Fingerprint& a, const Fingerprint& b) { return a.*member == b.*member; }};
+}
+
+// A field that may be unknown, held as a whole number or null.
+template<typename Field, std::optional<Field> Fingerprint::*member, typename Column>
+FingerprintColumn optionalNumber(const char16_t* name)
+{
+    return {QString::fromUtf16(name), FingerprintColumn::Attributes,
+            [](const Fingerprint& print) {
+                const std::optional<Field>& field = print.*member;
+                return field ? QVariant::fromValue(Column(*field)) : QVariant(QMetaType::fromType<Column>());
+            },
+            [](Fingerprint& print, const QVariant& value) {
+                if (!value.isNull())
+                    print.*member = Field(value.value<Column>());
+            },
+            [](const Fingerprint& a, const Fingerprint& b) {
+                return !(a.*member) || !(b.*member) || a.*member == b.*member;
+            }};
+}
+
+// Extended attributes as a column holds them: a format byte, then for each
+// attribute its name's length (16 bits) and name, and its value's length (32
+// bits; all ones for a value not read) and value. Null for none known, so
+// that "none" and "not known" differ.
+constexpr char kXattrFormat = 1;
+constexpr quint32 kNotRead = 0xFFFFFFFF;
+
+QByteArray encodeXattrs(const ExtendedAttributes& xattrs)
+{
+    QByteArray bytes(1, kXattrFormat);
+    for (const auto& [name, value] : xattrs) {
+        const quint16 nameSize = quint16(name.size());
+        const quint32 valueSize = value ? quint32(value->size()) : kNotRead;
+        bytes.append(reinterpret_cast<const char*>(&nameSize), sizeof nameSize).append(name);
+        bytes.append(reinterpret_cast<const char*>(&valueSize), sizeof valueSize);
+        if (value)
+            bytes.append(*value);
+    }
+    return bytes;
+}
+
+std::optional<ExtendedAttributes> decodeXattrs(const QByteArray& bytes)
+{
+    if (bytes.isEmpty() || bytes[0] != kXattrFormat)
+        return std::nullopt;
+    ExtendedAttributes xattrs;
+    qsizetype at = 1;
+    auto take = [&](auto& number) {
+        if (at + qsizetype(sizeof number) > bytes.size())
+            return false;
+        std::memcpy(&number, bytes.data() + at, sizeof number);
+        at += sizeof number;
+        return true;
+    };
+    while (at < bytes.size()) {
+        quint16 nameSize = 0;
+        quint32 valueSize = 0;
+        if (!take(nameSize) || at + nameSize > bytes.size())
+            return std::nullopt;
+        const QByteArray name = bytes.mid(at, nameSize);
+        at += nameSize;
+        if (!take(valueSize))
+            return std::nullopt;
+        if (valueSize == kNotRead) {
+            xattrs.emplace(name, std::nullopt);
+            continue;
+        }
+        if (at + qsizetype(valueSize) > bytes.size())
+            return std::nullopt;
+        xattrs.emplace(name, bytes.mid(at, qsizetype(valueSize)));
+        at += qsizetype(valueSize);
+    }
+    return xattrs;
+}
+
+// The same names, and the same values where both were read.
+bool sameXattrs(const std::optional<ExtendedAttributes>& a, const std::optional<ExtendedAttributes>& b)
+{
+    if (!a || !b)
+        return true;
+    return std::equal(a->begin(), a->end(), b->begin(), b->end(), [](const auto& x, const auto& y) {
+        return x.first == y.first && (!x.second || !y.second || x.second == y.second);
+    });
 }
 
 std::vector<FingerprintColumn> describe()
@@ -49,6 +133,13 @@ std::vector<FingerprintColumn> describe()
          },
          [](Fingerprint& print, const QVariant& value) { print.linkTarget = DecodeFileName(value.toByteArray()); },
          [](const Fingerprint& a, const Fingerprint& b) { return a.linkTarget == b.linkTarget; }},
+        // Capabilities, ACLs and every other extended attribute.
+        {QStringLiteral("xattrs"), FingerprintColumn::Attributes,
+         [](const Fingerprint& print) { return QVariant(print.xattrs ? encodeXattrs(*print.xattrs) : QByteArray()); },
+         [](Fingerprint& print, const QVariant& value) { print.xattrs = decodeXattrs(value.toByteArray()); },
+         [](const Fingerprint& a, const Fingerprint& b) { return sameXattrs(a.xattrs, b.xattrs); }},
+        optionalNumber<quint32, &Fingerprint::flags, qint32>(u"inode_flags"),
+        optionalNumber<quint64, &Fingerprint::device, qint64>(u"device"),
     };
 }
 

@@ -22,6 +22,8 @@ NotExaminedList walk(FileWalker& walker, TIBQuery& query, const QString& table, 
         if (!step.entered) {
             rows.add(step.dir, step.entry, step.sums, step.print);
             ++count;
+        } else if (prints && !step.unexamined) {
+            rows.addDirectory(step.dir, step.print);
         }
         if (progress)
             progress->walking(step.dir, count);

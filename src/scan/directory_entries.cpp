@@ -4,6 +4,7 @@
 #include "bits/file_access.h"
 #include "common/shown_name.h"
 #include "scan/dos_time.h"
+#include "scan/inode_attributes.h"
 #include "scan/pseudo_file_systems.h"
 
 #include <QFile>
@@ -43,13 +44,26 @@ QString linkText(int dirFd, const char* name, qint64 size)
     return DecodeFileName(target);
 }
 
-// Fills found from what lstat gave for the name at (dirFd, at), name decoded.
-void describe(int dirFd, const char* at, const struct stat& own, DirectoryEntry& found)
+// The fingerprint fields of what lstat or fstat gave.
+void describeInode(const struct stat& own, Fingerprint& print)
+{
+    print.mode = own.st_mode;
+    print.owner = own.st_uid;
+    print.group = own.st_gid;
+    if (S_ISBLK(own.st_mode) || S_ISCHR(own.st_mode))
+        print.device = own.st_rdev;
+}
+
+// Fills found from what lstat gave for the name at (dirFd, at), name decoded;
+// path is the name's whole path. The extended attributes of a regular file
+// are read from the descriptor that reads it, and those of a directory when
+// it is listed; those of any other name by its path.
+void describe(int dirFd, const char* at, const QByteArray& path, const struct stat& own, DirectoryEntry& found)
 {
     found.walkInto = S_ISDIR(own.st_mode);
-    found.print.mode = own.st_mode;
-    found.print.owner = own.st_uid;
-    found.print.group = own.st_gid;
+    describeInode(own, found.print);
+    if (!S_ISREG(own.st_mode) && !found.walkInto)
+        found.print.xattrs = ReadExtendedAttributesOfName(path);
     // What the row's own fields describe: the file a link leads to, where
     // it leads to one, else the name itself.
     struct stat shown = own;
@@ -89,21 +103,35 @@ QString NotExaminedReason(int error)
 }
 
 bool ListDirectory(const QString& dir, const PseudoFileSystems& pseudo, std::vector<DirectoryEntry>& entries,
-                   NotExaminedList* notExamined)
+                   NotExaminedList* notExamined, ListedDirectory* listed)
 {
     entries.clear();
+    ListedDirectory ignored;
+    ListedDirectory& itself = listed ? *listed : ignored;
+    itself = ListedDirectory();
     const QByteArray path = EncodeFileName(dir);
     const int fd = OpenForReading(path, O_RDONLY | O_DIRECTORY);
     if (fd < 0) {
         // Gone since its parent was listed, or never there: nothing to see.
-        if (errno != ENOENT)
-            note(notExamined, ShownName(dir), NotExaminedReason(errno));
+        // One that may not be read is there; of one whose path is too long
+        // nothing is known.
+        const int error = errno;
+        itself.there = error != ENOENT && error != ENOTDIR && error != ENAMETOOLONG;
+        if (error != ENOENT)
+            note(notExamined, ShownName(dir), NotExaminedReason(error));
         return false;
     }
     struct stat self {};
     if (fstat(fd, &self) != 0 || pseudo.contains(self.st_dev)) {
         close(fd);
         return false;
+    }
+    itself.there = true;
+    if (listed) {
+        Fingerprint& print = itself.print.emplace();
+        describeInode(self, print);
+        print.xattrs = ReadExtendedAttributes(fd);
+        print.flags = ReadInodeFlags(fd);
     }
     std::unique_ptr<DIR, DirCloser> stream(fdopendir(fd));
     if (!stream) {
@@ -133,7 +161,8 @@ bool ListDirectory(const QString& dir, const PseudoFileSystems& pseudo, std::vec
             continue;
         DirectoryEntry found;
         found.rec.Name = DecodeFileName(raw);
-        describe(fd, raw, own, found);
+        const bool byPath = !S_ISREG(own.st_mode) && !S_ISDIR(own.st_mode);
+        describe(fd, raw, byPath ? path + '/' + raw : QByteArray(), own, found);
         entries.push_back(std::move(found));
     }
     return true;
@@ -147,6 +176,6 @@ int ExamineEntry(const QString& dir, const QString& name, DirectoryEntry& entry)
         return errno;
     entry = DirectoryEntry();
     entry.rec.Name = name;
-    describe(AT_FDCWD, path.constData(), own, entry);
+    describe(AT_FDCWD, path.constData(), path, own, entry);
     return 0;
 }

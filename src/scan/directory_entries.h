@@ -5,6 +5,7 @@
 #include "scan/search_rec.h"
 
 #include <QString>
+#include <optional>
 #include <vector>
 
 class PseudoFileSystems;
@@ -16,6 +17,12 @@ struct DirectoryEntry {
     Fingerprint print;          // without the digest, which reading gives
     bool walkInto = false;      // a real directory: walked, never recorded
     bool readContents = false;  // a regular file or a link to one
+};
+
+// What a listing found of the directory itself.
+struct ListedDirectory {
+    bool there = false;               // it exists, whether or not it could be listed
+    std::optional<Fingerprint> print; // where it could be opened
 };
 
 // The entries of a directory, in the order the file system returns them,
@@ -49,8 +56,15 @@ struct DirectoryEntry {
 // - Attr: 16 for a directory; 32 (archive) for every other name; plus 1
 //   (read-only) when the owner has no write permission, and 2 (hidden) when
 //   the name begins with ".".
+//
+// Where listed is given, it says whether the directory is there (it may be
+// there and not be listed) and, where it could be opened, gives its own
+// fingerprint: mode, owner, group, extended attributes and inode flags. Of
+// every other name the fingerprint holds the extended attributes too, except
+// a regular file's, which are read with its contents (see FileWalker), and
+// a device's number.
 bool ListDirectory(const QString& dir, const PseudoFileSystems& pseudo, std::vector<DirectoryEntry>& entries,
-                   NotExaminedList* notExamined = nullptr);
+                   NotExaminedList* notExamined = nullptr, ListedDirectory* listed = nullptr);
 
 // Looks again at one name of dir, as ListDirectory would list it now: for a
 // file that changed while the walk went on. Returns 0 with the entry, or the

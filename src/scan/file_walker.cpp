@@ -4,9 +4,11 @@
 #include "bits/file_access.h"
 #include "common/shown_name.h"
 #include "scan/ext_matches.h"
+#include "scan/inode_attributes.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -100,7 +102,16 @@ void FileWalker::note(const NotExaminedList& names)
 bool FileWalker::read(const QString& dir, DirectoryEntry& entry, Step& file)
 {
     try {
-        const FileDigests read = FileChecksumsAndDigest(JoinPath(dir, entry.rec.Name), FileAccess::regularFiles());
+        // A regular file's own attributes come from the descriptor that
+        // reads it; a link's are its own, read with the listing.
+        const bool regular = S_ISREG(entry.print.mode);
+        const FileDigests read = FileChecksumsAndDigest(
+            JoinPath(dir, entry.rec.Name), FileAccess::regularFiles(), [&](int fd) {
+                if (regular) {
+                    entry.print.xattrs = ReadExtendedAttributes(fd);
+                    entry.print.flags = ReadInodeFlags(fd);
+                }
+            });
         file.sums = read.sums;
         entry.print.sha256 = read.sha256;
         return true;
@@ -131,14 +142,20 @@ void FileWalker::walk(const QString& dir)
     // deep tree does not hold one open directory per level.
     std::vector<DirectoryEntry> entries;
     NotExaminedList notExamined;
-    const bool listed = ListDirectory(dir, m_pseudo, entries, &notExamined);
+    ListedDirectory itself;
+    const bool listed = ListDirectory(dir, m_pseudo, entries, &notExamined, &itself);
     note(notExamined);
-    if (!listed)
+    if (!itself.there)
         return;
     Step entered;
     entered.dir = dir;
     entered.entered = true;
+    entered.unexamined = !itself.print;
+    if (itself.print)
+        entered.print = std::move(*itself.print);
     hand(std::move(entered));
+    if (!listed)
+        return;
     for (DirectoryEntry& entry : entries) {
         if (entry.walkInto) {
             walk(JoinPath(dir, entry.rec.Name));

@@ -20,7 +20,8 @@ struct DirectoryEntry;
 // database work of recording them. It walks depth first, in the order the file
 // system returns entries, and hands over, in that order, every matching name
 // (see ListDirectory) with both checksums and the fingerprint of what it is,
-// and a mark for every directory entered. The caller
+// and a mark for every directory entered, with the directory's own
+// fingerprint. The caller
 // records them on its own thread, so every statement still runs there, one
 // after another, exactly as a walk without the thread would run them.
 class FileWalker {
@@ -29,9 +30,12 @@ public:
         QString dir;              // the directory that holds the file, or was entered
         TSearchRec entry;         // the file; empty for a directory mark
         FileSums sums{};          // both checksums of the file (0 for a name not read)
-        Fingerprint print;        // what the name is, and the digest of what was read
+        Fingerprint print;        // what the name is, and the digest of what was read; of a mark, the directory
         std::exception_ptr error; // the file could not be read: the walk ends here
         bool entered = false;     // a mark that the walk entered dir
+        // A mark of a directory that is there but could not be listed: the
+        // walk did not enter it, and print says nothing.
+        bool unexamined = false;
     };
 
     // Steps handed over and not yet taken, at the most, unless told otherwise:

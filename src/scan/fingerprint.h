@@ -2,16 +2,26 @@
 
 #include "bits/sha256_accumulator.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
+#include <map>
 #include <optional>
+
+// Extended attributes by name; a value the program may not read is empty.
+using ExtendedAttributes = std::map<QByteArray, std::optional<QByteArray>>;
 
 // What a file row records besides the checksums and the attribute text, so
 // that a check cannot be fooled by forged checksums, by permissions or owners
-// that the attribute text does not show, or by a name turned into a link or a
-// device. It describes the name itself, as lstat(2) sees it; only the digest
-// describes what reading the name gives.
+// that the attribute text does not show, by a name turned into a link or a
+// device, or by what lies beyond the mode bits: capabilities, ACLs and other
+// extended attributes, and inode flags. It describes the name itself, as
+// lstat(2) sees it; only the digest describes what reading the name gives.
+//
+// An optional field left empty is not known (a row written before it was
+// kept, a file system that keeps no such thing, or one the program may not
+// read) and is compared with nothing.
 struct Fingerprint {
     quint32 mode = 0;  // the file type and all twelve permission bits
     quint32 owner = 0; // user id
@@ -20,6 +30,14 @@ struct Fingerprint {
     std::optional<Sha256Digest> sha256;
     // The link's own text; empty when the name is no symbolic link.
     QString linkTarget;
+    // Every extended attribute's name and value (a value the program may not
+    // read equals any other).
+    std::optional<ExtendedAttributes> xattrs;
+    // The inode flags that say what may be done to the file (see
+    // kComparedInodeFlags), of a regular file or a directory.
+    std::optional<quint32> flags;
+    // st_rdev of a block or character device.
+    std::optional<quint64> device;
 };
 
 // The file type of a mode in words: "file", "link", "directory", "fifo",

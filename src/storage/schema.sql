@@ -62,7 +62,10 @@ create descending index tab_id on tab (id);
 -- contents in hex, null for a name that is not read (a device, a FIFO, a link
 -- to neither a file); mode is st_mode (file type and permission bits), owner
 -- and group the ids; link_target the text of a symbolic link, null for any
--- other name. Rows of table1 without one were written before it existed and
+-- other name; xattrs every extended attribute's name and value (capabilities
+-- and ACLs among them), inode_flags those chattr sets, device st_rdev of a
+-- device, each null where not known (rows written before they were kept, a
+-- file system that keeps none) and then compared with nothing. Rows of table1 without one were written before it existed and
 -- are judged by their own columns alone. tab_id is the id of the tab row
 -- whose add or update recorded the file: each registration acts on the rows
 -- it owns, so that registrations that overlap (one inside another, a
@@ -79,5 +82,28 @@ create table fingerprint (
   owner_id bigint,
   group_id bigint,
   link_target blob sub_type binary,
-  tab_id integer
+  tab_id integer,
+  xattrs blob sub_type binary,
+  inode_flags integer,
+  device bigint
+);
+
+-- One row per directory a walk entered, the registered directory included:
+-- full_path is the directory itself, the other columns those of the
+-- fingerprint table, of the directory (no contents, no link, no device).
+-- tab_id is the registration whose add or update recorded it; each
+-- registration's rows are written, replaced and deleted with its file rows.
+-- A registration without any was recorded before directories were, and its
+-- directories are not judged until its next update.
+create table directory_print (
+  tab_id integer,
+  full_path varchar(4096) character set octets,
+  sha256 varchar(64) character set ascii,
+  mode integer,
+  owner_id bigint,
+  group_id bigint,
+  link_target blob sub_type binary,
+  xattrs blob sub_type binary,
+  inode_flags integer,
+  device bigint
 );

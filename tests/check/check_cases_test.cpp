@@ -95,8 +95,9 @@ TEST_F(CheckCasesTest, ADirectoryGoneFromDiskHasEveryBaselineFileDeleted)
     PutUnderControl(dm, dir(), QStringLiteral("*"));
     ASSERT_TRUE(QDir(dir()).removeRecursively());
     const Checked report = check();
-    EXPECT_EQ(sorted(report.deleted), (QStringList{QStringLiteral("a.txt"), QStringLiteral("sub/b.txt"),
-                                           QStringLiteral("sub/deeper/c.txt")}));
+    EXPECT_EQ(sorted(report.deleted), (QStringList{QString(), QStringLiteral("a.txt"), QStringLiteral("sub/"),
+                                                   QStringLiteral("sub/b.txt"), QStringLiteral("sub/deeper/"),
+                                                   QStringLiteral("sub/deeper/c.txt")}));
     EXPECT_TRUE(report.moved.isEmpty() && report.added.isEmpty() && report.changed.isEmpty());
     EXPECT_EQ(report.foundBits(), 2);
 }

@@ -72,7 +72,7 @@ TEST_F(CheckRunTest, ACopyWithItsSourceLeftIsNewAndNothingIsDeleted)
     tree.file(QStringLiteral("d/copy/a.txt"), "a");
     const Checked report = check();
     EXPECT_TRUE(report.moved.isEmpty());
-    EXPECT_EQ(report.added, QStringList{QStringLiteral("copy/a.txt")});
+    EXPECT_EQ(report.added, (QStringList{QStringLiteral("copy/"), QStringLiteral("copy/a.txt")}));
     EXPECT_TRUE(report.deleted.isEmpty());
 }
 

@@ -118,7 +118,7 @@ QList<TamperCase> tamperCases()
              ASSERT_TRUE(QFile::rename(tree.path(QStringLiteral("d/bin/id")), tree.path(QStringLiteral("d/usr/id"))));
              ASSERT_EQ(chmod(native(tree.path(QStringLiteral("d/usr/id"))), 04755), 0);
          },
-         {}, {QStringLiteral("bin/id перемещен в usr/id")}, {}, {QStringLiteral("usr/id") + kA}, false},
+         {}, {QStringLiteral("bin/id перемещен в usr/id")}, {QStringLiteral("usr/")}, {QStringLiteral("usr/id") + kA}, false},
     };
 }
 

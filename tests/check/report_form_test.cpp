@@ -64,9 +64,15 @@ TEST_F(ReportFormTest, TheCheckShowsItsFourListsInTheReportWindow)
     program.main_form->ToolButton4->trigger();
     ASSERT_TRUE(program.errors.isEmpty()) << program.errors.join(u'\n').toStdString();
     const QString grown = tree.path(QStringLiteral("d/grown.txt"));
+    // The new directories of the deep one, as deep as they can be walked.
+    ASSERT_EQ(seen.size(), 8);
+    EXPECT_TRUE(seen[5].startsWith(tree.path(QStringLiteral("d/deep/")) + u'\n')) << seen[5].toStdString();
+    for (const QString& line : seen[5].split(u'\n'))
+        EXPECT_TRUE(line.endsWith(u'/')) << line.toStdString();
+    seen[5] = QStringLiteral("deep/...");
     EXPECT_EQ(seen, (QStringList{QStringLiteral("Удаленные файлы"), tree.path(QStringLiteral("d/gone.txt")),
                                  QStringLiteral("Перемещенные файлы"), QStringLiteral("Не обнаружено"),
-                                 QStringLiteral("Новые файлы"), QStringLiteral("Не обнаружено"),
+                                 QStringLiteral("Новые файлы"), QStringLiteral("deep/..."),
                                  QStringLiteral("Измененные файлы"),
                                  grown + QStringLiteral(" изменен размер файла,\n") + grown + QStringLiteral(" изменено содержание файла,")}));
     EXPECT_TRUE(notExamined.startsWith(QStringLiteral("Не проверено\n") + tree.path(QStringLiteral("d/deep/"))))

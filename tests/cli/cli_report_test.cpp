@@ -62,8 +62,9 @@ QList<QStringList> jsonSections(const QJsonObject& report)
         sections[0].append(name.toString());
     for (const QJsonValue& move : report[u"moved"].toArray())
         sections[1].append(move[u"from"].toString() + QStringLiteral(" перемещен в ") + move[u"to"].toString());
+    // A directory is an object that says so.
     for (const QJsonValue& name : report[u"new"].toArray())
-        sections[2].append(name.toString());
+        sections[2].append(name.isObject() ? name[u"path"].toString() : name.toString());
     for (const QJsonValue& change : report[u"changed"].toArray()) {
         const QString file = change[u"file"].toString();
         if (change[u"size"].toBool())

@@ -1,0 +1,54 @@
+#include "check/judge_directories.h"
+
+#include "rows/fingerprint_columns.h"
+
+#include <QHash>
+
+namespace {
+
+Finding directoryFinding(Finding::Kind kind, const QString& path)
+{
+    Finding finding = Finding::of(kind, DirectoryFullName(path));
+    finding.directory = true;
+    return finding;
+}
+
+} // namespace
+
+QString DirectoryFullName(const QString& path)
+{
+    return path.endsWith(u'/') ? path : path + u'/';
+}
+
+void JudgeDirectories(const DirectoryPrints& recorded, const DirectoryPrints& walked, CheckReport& report)
+{
+    if (recorded.empty())
+        return;
+    QHash<QString, const DirectoryPrint*> then;
+    for (const DirectoryPrint& directory : recorded)
+        then.insert(directory.path, &directory);
+    QHash<QString, const DirectoryPrint*> now;
+    for (const DirectoryPrint& directory : walked)
+        now.insert(directory.path, &directory);
+
+    for (const DirectoryPrint& directory : recorded)
+        if (!now.contains(directory.path))
+            report.add(directoryFinding(Finding::Deleted, directory.path));
+    for (const DirectoryPrint& directory : walked) {
+        const DirectoryPrint* old = then.value(directory.path);
+        if (!old) {
+            report.add(directoryFinding(Finding::New, directory.path));
+            continue;
+        }
+        if (!old->print || !directory.print
+            || SameFingerprint(*old->print, *directory.print, FingerprintColumn::Attributes))
+            continue;
+        Finding changed = directoryFinding(Finding::Changed, directory.path);
+        changed.attributes = true;
+        changed.sizeBefore = 0;
+        changed.sizeAfter = 0;
+        changed.before = old->print;
+        changed.after = directory.print;
+        report.add(std::move(changed));
+    }
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "check/check_report.h"
+#include "rows/directory_prints.h"
+
+// Judges the directories of a check: adds to report, in that order, each
+// recorded directory the walk did not find (deleted), then each directory
+// walked that was not recorded (new) or whose attributes changed (mode,
+// owner, group, extended attributes or inode flags; see FingerprintColumn).
+// A directory never moves: one renamed is deleted at its old path and new at
+// its new one. A directory that could not be looked at is there, unjudged.
+// Nothing is judged where nothing was recorded: a registration recorded
+// before directories were.
+void JudgeDirectories(const DirectoryPrints& recorded, const DirectoryPrints& walked, CheckReport& report);
+
+// A directory's full name as reports show it: its path and a "/" (one, for
+// the root).
+QString DirectoryFullName(const QString& path);

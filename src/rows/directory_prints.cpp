@@ -1,0 +1,27 @@
+#include "rows/directory_prints.h"
+
+#include "common/file_name_codec.h"
+#include "rows/fingerprint_columns.h"
+#include "storage/ib_query.h"
+
+DirectoryPrints ReadDirectoryPrints(TIBQuery& query, qint32 registration)
+{
+    // The path as a blob, which comes back byte for byte, whatever its bytes.
+    query.openStatement(Statement(QStringLiteral("select cast(full_path as blob sub_type binary),")
+                                  + FingerprintColumnNames()
+                                  + QStringLiteral(" from directory_print where tab_id="))
+                            .number(registration));
+    DirectoryPrints found;
+    if (query.hasRow()) {
+        do
+            found.push_back({DecodeFileName(query.field(0).toByteArray()), FingerprintFromRow(query, 1)});
+        while (query.next());
+    }
+    query.close();
+    return found;
+}
+
+void DeleteDirectoryPrints(TIBQuery& query, qint32 registration)
+{
+    query.executeStatement(Statement(u"delete from directory_print where tab_id=").number(registration));
+}

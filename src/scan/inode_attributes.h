@@ -1,0 +1,25 @@
+#pragma once
+
+#include "scan/fingerprint.h"
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+// What an inode holds beyond its mode: extended attributes and inode flags.
+
+// The extended attributes of the open file fd, or of the name path itself
+// (a link's own, not its target's); none known where the file system keeps
+// none or the list may not be read. One system call for a name without any.
+std::optional<ExtendedAttributes> ReadExtendedAttributes(int fd);
+std::optional<ExtendedAttributes> ReadExtendedAttributesOfName(const QByteArray& path);
+
+// The inode flags of the open file or directory fd that say what may be done
+// to it, those chattr(1) sets (immutable, append-only, no-dump and the rest);
+// none known where the file system keeps none. Flags the file system sets by
+// itself as a file or directory grows (extents, an indexed directory, inline
+// data) are left out, or a growing directory would read as changed.
+std::optional<quint32> ReadInodeFlags(int fd);
+
+// The flags as lsattr(1) shows them, one letter or "-" for each: "----i-----".
+QString InodeFlagsText(quint32 flags);
