@@ -82,6 +82,15 @@ CONF
   iu=$(measure "$label-integrit-u" 'rm -f "$work/integrit/current.cdb"' integrit -C "$work/integrit/integrit.conf" -u)
   mv "$work/integrit/current.cdb" "$work/integrit/known.cdb"
 
+  if [ -n "$before" ]; then # the reports of the tree as it was recorded
+    (cd "$work/kvaren" && "$cli" check "$tree" > "$scratch/$label-unchanged-kvaren.out" 2>&1 || true)
+    (cd "$work/before" && "$before" check "$tree" > "$scratch/$label-unchanged-before.out" 2>&1 || true)
+    if cmp -s "$scratch/$label-unchanged-kvaren.out" "$scratch/$label-unchanged-before.out"; then
+      same+=("$label: the reports of the unchanged tree are byte-identical")
+    else
+      same+=("$label: the reports of the unchanged tree DIFFER")
+    fi
+  fi
   python3 "$here/bench/scale/change_tree.py" "$tree" 1 > /dev/null
   local size_before size_after
   size_before=$(stat -c %s "$work/kvaren/file.gdb")
@@ -92,6 +101,10 @@ CONF
     bc=$(cd "$work/before" && measure "$label-before-check" ':' "$before" check "$tree")
     if cmp -s "$scratch/$label-kvaren-check.out" "$scratch/$label-before-check.out"; then
       same+=("$label: the check reports of both builds are byte-identical")
+    elif cmp -s <(grep -v '/$' "$scratch/$label-kvaren-check.out") "$scratch/$label-before-check.out"; then
+      # A build that records directories also lists the one the change made.
+      same+=("$label: the check reports are byte-identical but for this build's directory lines:"
+             "$(grep '/$' "$scratch/$label-kvaren-check.out" | sed "s|$tree|TREE|")")
     else
       same+=("$label: the check reports of the two builds DIFFER")
     fi

@@ -37,15 +37,19 @@ FingerprintColumn optionalNumber(const char16_t* name)
             }};
 }
 
-// Extended attributes as a column holds them: a format byte, then for each
-// attribute its name's length (16 bits) and name, and its value's length (32
-// bits; all ones for a value not read) and value. Null for none known, so
-// that "none" and "not known" differ.
+// Extended attributes as a column holds them: null for none, which is most
+// names' (a blob written or read for every row would cost more than the rest
+// of it); else a format byte, then for each attribute its name's length (16
+// bits) and name, and its value's length (32 bits; all ones for a value not
+// read) and value. Whether a null is "none" or "not known" the kept column
+// column says.
 constexpr char kXattrFormat = 1;
 constexpr quint32 kNotRead = 0xFFFFFFFF;
 
 QByteArray encodeXattrs(const ExtendedAttributes& xattrs)
 {
+    if (xattrs.empty())
+        return QByteArray();
     QByteArray bytes(1, kXattrFormat);
     for (const auto& [name, value] : xattrs) {
         const quint16 nameSize = quint16(name.size());
@@ -60,9 +64,11 @@ QByteArray encodeXattrs(const ExtendedAttributes& xattrs)
 
 std::optional<ExtendedAttributes> decodeXattrs(const QByteArray& bytes)
 {
-    if (bytes.isEmpty() || bytes[0] != kXattrFormat)
-        return std::nullopt;
     ExtendedAttributes xattrs;
+    if (bytes.isEmpty())
+        return xattrs;
+    if (bytes[0] != kXattrFormat)
+        return std::nullopt;
     qsizetype at = 1;
     auto take = [&](auto& number) {
         if (at + qsizetype(sizeof number) > bytes.size())
@@ -138,8 +144,20 @@ std::vector<FingerprintColumn> describe()
          [](const Fingerprint& print) { return QVariant(print.xattrs ? encodeXattrs(*print.xattrs) : QByteArray()); },
          [](Fingerprint& print, const QVariant& value) { print.xattrs = decodeXattrs(value.toByteArray()); },
          [](const Fingerprint& a, const Fingerprint& b) { return sameXattrs(a.xattrs, b.xattrs); }},
-        optionalNumber<quint32, &Fingerprint::flags, qint32>(u"inode_flags"),
         optionalNumber<quint64, &Fingerprint::device, qint64>(u"device"),
+        // The inode flags; -1 where not known. Null only in rows written
+        // before these columns were kept, read last: then neither the flags
+        // nor the extended attributes are known (a null xattrs is "none" in
+        // every later row).
+        {QStringLiteral("inode_flags"), FingerprintColumn::Attributes,
+         [](const Fingerprint& print) { return QVariant::fromValue(print.flags ? qint32(*print.flags) : qint32(-1)); },
+         [](Fingerprint& print, const QVariant& value) {
+             if (value.isNull())
+                 print.xattrs.reset();
+             else if (value.toInt() != -1)
+                 print.flags = quint32(value.toInt());
+         },
+         [](const Fingerprint& a, const Fingerprint& b) { return !a.flags || !b.flags || a.flags == b.flags; }},
     };
 }
 

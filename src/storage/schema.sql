@@ -63,9 +63,11 @@ create descending index tab_id on tab (id);
 -- to neither a file); mode is st_mode (file type and permission bits), owner
 -- and group the ids; link_target the text of a symbolic link, null for any
 -- other name; xattrs every extended attribute's name and value (capabilities
--- and ACLs among them), inode_flags those chattr sets, device st_rdev of a
--- device, each null where not known (rows written before they were kept, a
--- file system that keeps none) and then compared with nothing. Rows of table1 without one were written before it existed and
+-- and ACLs among them), null for none; device st_rdev of a device, null for
+-- any other name; inode_flags the flags chattr sets, -1 where the file system
+-- keeps none, and null only in rows written before these three were kept,
+-- whose attributes and flags are then not known and compared with nothing
+-- (see rows/fingerprint_columns.cpp). Rows of table1 without one were written before it existed and
 -- are judged by their own columns alone. tab_id is the id of the tab row
 -- whose add or update recorded the file: each registration acts on the rows
 -- it owns, so that registrations that overlap (one inside another, a
@@ -84,8 +86,8 @@ create table fingerprint (
   link_target blob sub_type binary,
   tab_id integer,
   xattrs blob sub_type binary,
-  inode_flags integer,
-  device bigint
+  device bigint,
+  inode_flags integer
 );
 
 -- One row per directory a walk entered, the registered directory included:
@@ -104,6 +106,6 @@ create table directory_print (
   group_id bigint,
   link_target blob sub_type binary,
   xattrs blob sub_type binary,
-  inode_flags integer,
-  device bigint
+  device bigint,
+  inode_flags integer
 );

@@ -3,10 +3,13 @@
 #include "check/reference_judge.h"
 #include "check/report_json.h"
 #include "registration/put_under_control.h"
+#include "registration/update_control.h"
 #include "storage/connect.h"
 #include "support/database_fixture.h"
 
+#include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -58,11 +61,32 @@ struct TamperCase {
     QStringList deleted, moved, added, changed;
     // Whether only a fingerprint shows the change.
     bool fingerprintOnly = true;
+    // Made before the tree is put under control.
+    std::function<void(TempTree&)> prepare = {};
 
     friend void PrintTo(const TamperCase& tamper, std::ostream* out) { *out << tamper.name; }
 };
 
 const QString kA = QStringLiteral(" изменены атрибуты файла,");
+// Runs a system tool on names below the tree's d ("@name"); skips the test
+// where it fails, as where the file system keeps no such attribute.
+void tool(TempTree& tree, const char* program, QStringList args)
+{
+    for (QString& arg : args)
+        if (arg.startsWith(u'@'))
+            arg = tree.path(QStringLiteral("d/") + arg.mid(1));
+    QProcess run;
+    run.start(QString::fromLatin1(program), args);
+    if (!run.waitForFinished() || run.exitStatus() != QProcess::NormalExit || run.exitCode() != 0)
+        GTEST_SKIP() << program << " " << args.join(u' ').toStdString() << ": "
+                     << run.readAllStandardError().toStdString();
+}
+
+std::function<void(TempTree&)> running(const char* program, QStringList args)
+{
+    return [=](TempTree& tree) { tool(tree, program, args); };
+}
+
 const QString kC = QStringLiteral(" изменено содержание файла,");
 const QString kS = QStringLiteral(" изменен размер файла,");
 
@@ -119,6 +143,50 @@ QList<TamperCase> tamperCases()
              ASSERT_EQ(chmod(native(tree.path(QStringLiteral("d/usr/id"))), 04755), 0);
          },
          {}, {QStringLiteral("bin/id перемещен в usr/id")}, {QStringLiteral("usr/")}, {QStringLiteral("usr/id") + kA}, false},
+        // Beyond the mode bits.
+        {"capability given", true, running("setcap", {"cap_setuid+ep", "@bin/id"}), {}, {}, {}, {"bin/id" + kA}},
+        {"capability taken away", true, running("setcap", {"-r", "@bin/id"}), {}, {}, {}, {"bin/id" + kA}, true,
+         running("setcap", {"cap_net_raw+ep", "@bin/id"})},
+        {"user attribute added", true, running("setfattr", {"-n", "user.note", "-v", "x", "@etc/hosts"}), {}, {}, {},
+         {"etc/hosts" + kA}},
+        {"trusted attribute changed", true, running("setfattr", {"-n", "trusted.x", "-v", "2", "@etc/key"}), {}, {},
+         {}, {"etc/key" + kA}, true, running("setfattr", {"-n", "trusted.x", "-v", "1", "@etc/key"})},
+        {"ACL grants reading", true, running("setfacl", {"-m", "u:nobody:r", "@etc/key"}), {}, {}, {},
+         {"etc/key" + kA}},
+        {"ACL removed", true, running("setfacl", {"-b", "@etc/key"}), {}, {}, {}, {"etc/key" + kA}, true,
+         running("setfacl", {"-m", "u:nobody:r", "@etc/key"})},
+        {"made immutable", true, running("chattr", {"+i", "@etc/hosts"}), {}, {}, {}, {"etc/hosts" + kA}},
+        {"made append only", true, running("chattr", {"+a", "@etc/hosts"}), {}, {}, {}, {"etc/hosts" + kA}},
+        {"device numbers", true,
+         [](TempTree& tree) {
+             QFile::remove(tree.path(QStringLiteral("d/etc/sda")));
+             tool(tree, "mknod", {"-m", "0660", "@etc/sda", "b", "8", "1"});
+         },
+         {}, {}, {}, {"etc/sda" + kA}, true, running("mknod", {"-m", "0660", "@etc/sda", "b", "8", "0"})},
+        // The directories themselves.
+        {"directory made writable by all", false, chmodTo("etc", 0777), {}, {}, {}, {"etc/" + kA}},
+        {"directory given to another owner", true,
+         [](TempTree& tree) { ASSERT_EQ(lchown(native(tree.path(QStringLiteral("d/etc"))), 1, -1), 0); },
+         {}, {}, {}, {"etc/" + kA}},
+        {"sticky bit stripped", false, chmodTo("spool", 0777), {}, {}, {}, {"spool/" + kA}, true,
+         [](TempTree& tree) { ASSERT_EQ(chmod(native(tree.dir(QStringLiteral("d/spool"))), 01777), 0); }},
+        {"directory given an attribute", true, running("setfattr", {"-n", "user.x", "-v", "1", "@bin"}), {}, {}, {},
+         {"bin/" + kA}},
+        {"registered directory made writable by all", false,
+         [](TempTree& tree) { ASSERT_EQ(chmod(native(tree.path(QStringLiteral("d"))), 0777), 0); },
+         {}, {}, {}, {kA}},
+        {"empty directory with an odd name", false, [](TempTree& tree) { tree.dir(QStringLiteral("d/etc/... ")); },
+         {}, {}, {"etc/... /"}, {}},
+        {"empty directory removed", false,
+         [](TempTree& tree) { ASSERT_TRUE(QDir().rmdir(tree.path(QStringLiteral("d/empty.d")))); },
+         {"empty.d/"}, {}, {}, {}, true, [](TempTree& tree) { tree.dir(QStringLiteral("d/empty.d")); }},
+        {"carrying all of it unchanged", true, [](TempTree&) {}, {}, {}, {}, {}, true,
+         [](TempTree& tree) {
+             tool(tree, "setcap", {"cap_net_raw+ep", "@bin/id"});
+             tool(tree, "setfacl", {"-m", "u:nobody:r", "@etc/key"});
+             tool(tree, "setfattr", {"-n", "user.note", "-v", "x", "@etc/hosts"});
+             tool(tree, "chattr", {"+i", "@etc/hosts"});
+         }},
     };
 }
 
@@ -148,8 +216,19 @@ TEST_P(TamperTest, IsReportedAndOnlyFingerprintsSeeWhatTheColumnsCannot)
     if (tamper.needsRoot && geteuid() != 0)
         GTEST_SKIP() << "changing a file's owner needs root";
     plant(tree, QStringLiteral("d"));
+    // Flags that keep a file from being removed are cleared for the tree to go.
+    struct ClearFlags {
+        TempTree& tree;
+        ~ClearFlags() { QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-R"), QStringLiteral("-ia"), tree.path()}); }
+    } clear{tree};
+    if (tamper.prepare)
+        tamper.prepare(tree);
+    if (IsSkipped())
+        return;
     PutUnderControl(dm, dir(), QStringLiteral("*"));
     tamper.change(tree);
+    if (IsSkipped())
+        return;
     const Checked report = check();
     EXPECT_EQ(report.deleted, tamper.deleted);
     EXPECT_EQ(report.moved, tamper.moved);
@@ -158,6 +237,10 @@ TEST_P(TamperTest, IsReportedAndOnlyFingerprintsSeeWhatTheColumnsCannot)
     if (tamper.fingerprintOnly) {
         EXPECT_EQ(ReferenceCheck(dm, dir()).foundBits(), 0);
     }
+    const Checked again = check();
+    EXPECT_EQ(std::tie(again.deleted, again.moved, again.added, again.changed),
+              std::tie(report.deleted, report.moved, report.added, report.changed))
+        << "a second check reports the same";
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryTampering, TamperTest, ::testing::ValuesIn(tamperCases()),
@@ -214,6 +297,68 @@ TEST_F(FingerprintCheckTest, TheRowsHoldWhatSha256sumAndStatRead)
         EXPECT_EQ(dm.IBQuery1.field(2).toString(), QString::fromLatin1(sum.readAllStandardOutput().left(64)));
     }
     EXPECT_EQ(rows, 7);
+}
+
+// Shown as getcap, getfacl, lsattr and getfattr -e hex show them.
+TEST_F(FingerprintCheckTest, TheJsonReportShowsWhatLiesBeyondTheModeAsItsToolsDo)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "capabilities, inode flags and devices need root";
+    plant(tree, QStringLiteral("d"));
+    struct ClearFlags {
+        QString hosts;
+        ~ClearFlags() { QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), hosts}); }
+    } clear{tree.path(QStringLiteral("d/etc/hosts"))};
+    tool(tree, "mknod", {"-m", "0660", "@etc/sda", "b", "8", "0"});
+    PutUnderControl(dm, dir(), QStringLiteral("*"));
+    tool(tree, "setcap", {"cap_setuid+ep", "@bin/id"});
+    tool(tree, "setfacl", {"-m", "u:nobody:r", "@etc/key"});
+    tool(tree, "chattr", {"+i", "@etc/hosts"});
+    tool(tree, "setfattr", {"-n", "user.note", "-v", "hello", "@bin/sh.real"});
+    tool(tree, "setfattr", {"-n", "user.raw", "-v", "0x00ff", "@bin/sh.real"});
+    QFile::remove(tree.path(QStringLiteral("d/etc/sda")));
+    tool(tree, "mknod", {"-m", "0660", "@etc/sda", "b", "8", "1"});
+    if (IsSkipped())
+        return;
+
+    QHash<QString, QJsonObject> changed;
+    for (const QJsonValue& entry : QJsonDocument::fromJson(ReportJson(dir(), RunCheck(dm, dir())))[u"changed"].toArray())
+        changed.insert(entry[u"file"].toString().mid(dir().size() + 1), entry.toObject());
+    ASSERT_EQ(changed.size(), 5) << QStringList(changed.keys()).join(u' ').toStdString();
+    auto was = [&](const char* file, const char16_t* field) {
+        const QJsonObject entry = changed.value(QString::fromUtf8(file));
+        auto shown = [](const QJsonValue& value) { return value.isNull() ? QStringLiteral("none") : value.toString(); };
+        return shown(entry[u"before"][field]) + QStringLiteral(" -> ") + shown(entry[u"after"][field]);
+    };
+    EXPECT_EQ(was("bin/id", u"capabilities"), u"none -> cap_setuid=ep");
+    EXPECT_EQ(was("etc/key", u"acl"), u"none -> u::rw-,u:nobody:r--,g::---,m::r--,o::---");
+    EXPECT_EQ(was("etc/hosts", u"flags"), u"------------------- -> ----i--------------");
+    EXPECT_EQ(was("etc/sda", u"device"), u"8:0 -> 8:1");
+    const QJsonObject xattrs = changed.value(QStringLiteral("bin/sh.real"))[u"after"][u"xattrs"].toObject();
+    EXPECT_EQ(xattrs, (QJsonObject{{QStringLiteral("user.note"), QStringLiteral("hello")},
+                                   {QStringLiteral("user.raw"), QStringLiteral("0x00ff")}}));
+}
+
+// A database written before these were kept: no directory rows, and
+// fingerprints without attributes, flags or device numbers. Nothing it lacks
+// is a change, until its next update records it.
+TEST_F(FingerprintCheckTest, AnOlderDatabaseChecksCleanUntilItsNextUpdateRecordsWhatItLacked)
+{
+    plant(tree, QStringLiteral("d"));
+    tree.dir(QStringLiteral("d/spool"));
+    PutUnderControl(dm, dir(), QStringLiteral("*"));
+    dm.IBQuery1.executeStatement(Statement(u"update fingerprint set xattrs=null, inode_flags=null, device=null"));
+    dm.IBQuery1.executeStatement(Statement(u"delete from directory_print"));
+    tool(tree, "setfattr", {"-n", "user.note", "-v", "x", "@etc/hosts"});
+    if (IsSkipped())
+        return;
+    tree.dir(QStringLiteral("d/new.d"));
+    EXPECT_EQ(check().foundBits(), 0);
+
+    UpdateControl(dm, dir());
+    tool(tree, "setfattr", {"-x", "user.note", "@etc/hosts"});
+    ASSERT_EQ(chmod(native(tree.path(QStringLiteral("d/spool"))), 0777), 0);
+    EXPECT_EQ(check().changed, (QStringList{"spool/" + kA, "etc/hosts" + kA}));
 }
 
 } // namespace

@@ -85,6 +85,18 @@ TEST_F(StoppedCommandTest, AStoppedAddLeavesNothingAndKeepsAnEarlierUncommittedA
     dm.finish();
 }
 
+// Past the first batches of file and directory rows, so that there are rows
+// of both to undo.
+TEST_F(StoppedCommandTest, AStoppedAddUndoesItsDirectoryRowsAndFingerprintsWithItsFiles)
+{
+    for (int i = 0; i < 40; ++i)
+        tree.file(QStringLiteral("many/d%1/f.txt").arg(i), "f");
+    StopAt stop(75);
+    runStopped([&] { PutUnderControl(dm, tree.path(QStringLiteral("many")), QStringLiteral("*"), &stop); });
+    for (const char* table : {"tab", "table1", "fingerprint", "directory_print"})
+        EXPECT_EQ(CountRows(dm, QString::fromLatin1(table)), 0) << table;
+}
+
 TEST_F(StoppedCommandTest, AStoppedRemoveKeepsTheDirectoryAndEveryRow)
 {
     PutUnderControl(dm, tree.path(QStringLiteral("big")), QStringLiteral("*"));
