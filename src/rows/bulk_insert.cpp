@@ -109,6 +109,7 @@ Statement BulkInsert::fingerprintBatch(qint32 firstId) const
 {
     Statement insert(QStringLiteral("insert into fingerprint (file_id,tab_id,") + FingerprintColumnNames()
                      + QStringLiteral(") "));
+    insert.reserve(m_batchSize.prints, m_batchSize.printValues);
     const QString owner = m_owner > 0 ? QString::number(m_owner) : QStringLiteral("null");
     qint32 id = firstId;
     for (const Row& row : m_rows) {
@@ -139,6 +140,7 @@ void BulkInsert::writeBatch()
     const QString path = QStringLiteral(" as varchar(%1) character set octets),cast(").arg(pathWidth);
 
     Statement insert(QString(QStringLiteral("insert into ") + m_table + u' '));
+    insert.reserve(m_batchSize.rows, m_batchSize.rowValues);
     qint32 id = *m_ids.next;
     for (const Row& row : m_rows) {
         insert.sql(id == *m_ids.next ? u"select cast(" : u" union all select cast(");
@@ -159,6 +161,8 @@ void BulkInsert::writeBatch()
             .number(row.sums.crc2)
             .sql(u" as integer) from rdb$database");
     }
+    m_batchSize.rows = insert.shape().size();
+    m_batchSize.rowValues = insert.values().size();
     try {
         m_query.executeStatement(insert);
     } catch (const EDatabaseError&) {
@@ -169,8 +173,12 @@ void BulkInsert::writeBatch()
     }
     // A fingerprint that fails to be written is the database's fault, not a
     // row's: its error ends the walk.
-    if (m_prints)
-        m_query.executeStatement(fingerprintBatch(*m_ids.next));
+    if (m_prints) {
+        const Statement prints = fingerprintBatch(*m_ids.next);
+        m_batchSize.prints = prints.shape().size();
+        m_batchSize.printValues = prints.values().size();
+        m_query.executeStatement(prints);
+    }
     m_ids.next = id;
     m_rows.clear();
 }

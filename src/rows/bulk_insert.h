@@ -63,5 +63,9 @@ private:
     const qint32 m_owner;
     IdCounter m_ids;
     std::vector<Row> m_rows;
+    // The sizes of the last batches, for the next to make room for at once.
+    struct {
+        qsizetype rows = 0, rowValues = 0, prints = 0, printValues = 0;
+    } m_batchSize;
     std::vector<std::pair<QString, Fingerprint>> m_directories;
 };

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <sys/stat.h>
+
 namespace {
 
 // An attribute that is a whole number, held in a column of type Column.
@@ -17,24 +19,6 @@ FingerprintColumn number(const char16_t* name)
             [](const Fingerprint& print) { return QVariant::fromValue(Column(print.*member)); },
             [](Fingerprint& print, const QVariant& value) { print.*member = quint32(value.value<Column>()); },
             [](const Fingerprint& a, const Fingerprint& b) { return a.*member == b.*member; }};
-}
-
-// A field that may be unknown, held as a whole number or null.
-template<typename Field, std::optional<Field> Fingerprint::*member, typename Column>
-FingerprintColumn optionalNumber(const char16_t* name)
-{
-    return {QString::fromUtf16(name), FingerprintColumn::Attributes,
-            [](const Fingerprint& print) {
-                const std::optional<Field>& field = print.*member;
-                return field ? QVariant::fromValue(Column(*field)) : QVariant(QMetaType::fromType<Column>());
-            },
-            [](Fingerprint& print, const QVariant& value) {
-                if (!value.isNull())
-                    print.*member = Field(value.value<Column>());
-            },
-            [](const Fingerprint& a, const Fingerprint& b) {
-                return !(a.*member) || !(b.*member) || a.*member == b.*member;
-            }};
 }
 
 // Extended attributes as a column holds them: null for none, which is most
@@ -62,13 +46,13 @@ QByteArray encodeXattrs(const ExtendedAttributes& xattrs)
     return bytes;
 }
 
-std::optional<ExtendedAttributes> decodeXattrs(const QByteArray& bytes)
+SharedAttributes decodeXattrs(const QByteArray& bytes)
 {
     ExtendedAttributes xattrs;
     if (bytes.isEmpty())
-        return xattrs;
+        return ShareAttributes({});
     if (bytes[0] != kXattrFormat)
-        return std::nullopt;
+        return nullptr;
     qsizetype at = 1;
     auto take = [&](auto& number) {
         if (at + qsizetype(sizeof number) > bytes.size())
@@ -81,27 +65,27 @@ std::optional<ExtendedAttributes> decodeXattrs(const QByteArray& bytes)
         quint16 nameSize = 0;
         quint32 valueSize = 0;
         if (!take(nameSize) || at + nameSize > bytes.size())
-            return std::nullopt;
+            return nullptr;
         const QByteArray name = bytes.mid(at, nameSize);
         at += nameSize;
         if (!take(valueSize))
-            return std::nullopt;
+            return nullptr;
         if (valueSize == kNotRead) {
             xattrs.emplace(name, std::nullopt);
             continue;
         }
         if (at + qsizetype(valueSize) > bytes.size())
-            return std::nullopt;
+            return nullptr;
         xattrs.emplace(name, bytes.mid(at, qsizetype(valueSize)));
         at += qsizetype(valueSize);
     }
-    return xattrs;
+    return ShareAttributes(std::move(xattrs));
 }
 
 // The same names, and the same values where both were read.
-bool sameXattrs(const std::optional<ExtendedAttributes>& a, const std::optional<ExtendedAttributes>& b)
+bool sameXattrs(const SharedAttributes& a, const SharedAttributes& b)
 {
-    if (!a || !b)
+    if (!a || !b || a == b)
         return true;
     return std::equal(a->begin(), a->end(), b->begin(), b->end(), [](const auto& x, const auto& y) {
         return x.first == y.first && (!x.second || !y.second || x.second == y.second);
@@ -144,20 +128,32 @@ std::vector<FingerprintColumn> describe()
          [](const Fingerprint& print) { return QVariant(print.xattrs ? encodeXattrs(*print.xattrs) : QByteArray()); },
          [](Fingerprint& print, const QVariant& value) { print.xattrs = decodeXattrs(value.toByteArray()); },
          [](const Fingerprint& a, const Fingerprint& b) { return sameXattrs(a.xattrs, b.xattrs); }},
-        optionalNumber<quint64, &Fingerprint::device, qint64>(u"device"),
-        // The inode flags; -1 where not known. Null only in rows written
-        // before these columns were kept, read last: then neither the flags
-        // nor the extended attributes are known (a null xattrs is "none" in
-        // every later row).
-        {QStringLiteral("inode_flags"), FingerprintColumn::Attributes,
-         [](const Fingerprint& print) { return QVariant::fromValue(print.flags ? qint32(*print.flags) : qint32(-1)); },
-         [](Fingerprint& print, const QVariant& value) {
-             if (value.isNull())
-                 print.xattrs.reset();
-             else if (value.toInt() != -1)
-                 print.flags = quint32(value.toInt());
+        // What the inode holds beyond the mode: a device's number, or the
+        // flags of a regular file or directory (the mode, read before it,
+        // says which); -1 for neither. Null only in rows written before this
+        // column and xattrs were kept, read last: then neither the flags nor
+        // the extended attributes are known (a null xattrs is "none" in every
+        // later row).
+        {QStringLiteral("device_or_flags"), FingerprintColumn::Attributes,
+         [](const Fingerprint& print) {
+             return QVariant::fromValue(print.device ? qint64(*print.device) : print.flags ? qint64(*print.flags) : qint64(-1));
          },
-         [](const Fingerprint& a, const Fingerprint& b) { return !a.flags || !b.flags || a.flags == b.flags; }},
+         [](Fingerprint& print, const QVariant& value) {
+             if (value.isNull()) {
+                 print.xattrs.reset();
+                 return;
+             }
+             const qint64 word = value.toLongLong();
+             if (word == -1)
+                 return;
+             if (S_ISBLK(print.mode) || S_ISCHR(print.mode))
+                 print.device = quint64(word);
+             else
+                 print.flags = quint32(word);
+         },
+         [](const Fingerprint& a, const Fingerprint& b) {
+             return (!a.flags || !b.flags || a.flags == b.flags) && (!a.device || !b.device || a.device == b.device);
+         }},
     };
 }
 
@@ -166,13 +162,16 @@ Statement& appendOwner(Statement& statement, qint32 owner)
     return owner > 0 ? statement.number(owner) : statement.sql(u"null");
 }
 
-// " as <type>)" of each column, as a batch casts its values.
+// What follows each column's value as a batch casts them: " as <type>)",
+// and ",cast(" before the next.
 const QStringList& castEnds()
 {
     static const QStringList ends = [] {
         QStringList list;
         for (const FingerprintColumn& column : FingerprintColumns())
-            list.append(QStringLiteral(" as ") + SchemaColumnType(QStringLiteral("fingerprint"), column.name) + u')');
+            list.append(QStringLiteral(" as ") + SchemaColumnType(QStringLiteral("fingerprint"), column.name)
+                        + QStringLiteral("),cast("));
+        list.last().chop(6);
         return list;
     }();
     return ends;
@@ -213,8 +212,9 @@ void InsertFingerprint(TIBQuery& query, qint32 fileId, const Fingerprint& print,
 
 Statement& AppendFingerprintCasts(Statement& statement, const Fingerprint& print)
 {
+    statement.sql(u",cast(");
     for (std::size_t i = 0; i < FingerprintColumns().size(); ++i)
-        statement.sql(u",cast(").value(FingerprintColumns()[i].value(print)).sql(castEnds()[qsizetype(i)]);
+        statement.value(FingerprintColumns()[i].value(print)).sql(castEnds()[qsizetype(i)]);
     return statement;
 }
 

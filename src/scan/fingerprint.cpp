@@ -2,6 +2,15 @@
 
 #include <sys/stat.h>
 
+SharedAttributes ShareAttributes(ExtendedAttributes xattrs)
+{
+    // The empty set is owned by nobody: copies of it count no references.
+    static const ExtendedAttributes none;
+    if (xattrs.empty())
+        return SharedAttributes(SharedAttributes(), &none);
+    return std::make_shared<const ExtendedAttributes>(std::move(xattrs));
+}
+
 QString FileTypeName(quint32 mode)
 {
     switch (mode & S_IFMT) {

@@ -7,10 +7,17 @@
 #include <QtGlobal>
 
 #include <map>
+#include <memory>
 #include <optional>
 
 // Extended attributes by name; a value the program may not read is empty.
 using ExtendedAttributes = std::map<QByteArray, std::optional<QByteArray>>;
+
+// Extended attributes as a fingerprint holds them: null where they are not
+// known. Most names have none, and all those share one empty set, so that
+// nothing is allocated or counted for them.
+using SharedAttributes = std::shared_ptr<const ExtendedAttributes>;
+SharedAttributes ShareAttributes(ExtendedAttributes xattrs);
 
 // What a file row records besides the checksums and the attribute text, so
 // that a check cannot be fooled by forged checksums, by permissions or owners
@@ -19,9 +26,9 @@ using ExtendedAttributes = std::map<QByteArray, std::optional<QByteArray>>;
 // extended attributes, and inode flags. It describes the name itself, as
 // lstat(2) sees it; only the digest describes what reading the name gives.
 //
-// An optional field left empty is not known (a row written before it was
-// kept, a file system that keeps no such thing, or one the program may not
-// read) and is compared with nothing.
+// An optional field left empty, or null attributes, are not known (a row
+// written before they were kept, a file system that keeps no such thing, or
+// one the program may not read) and are compared with nothing.
 struct Fingerprint {
     quint32 mode = 0;  // the file type and all twelve permission bits
     quint32 owner = 0; // user id
@@ -32,9 +39,9 @@ struct Fingerprint {
     QString linkTarget;
     // Every extended attribute's name and value (a value the program may not
     // read equals any other).
-    std::optional<ExtendedAttributes> xattrs;
-    // The inode flags that say what may be done to the file (see
-    // kComparedInodeFlags), of a regular file or a directory.
+    SharedAttributes xattrs;
+    // The inode flags that say what may be done to a regular file or a
+    // directory (see ReadInodeFlags).
     std::optional<quint32> flags;
     // st_rdev of a block or character device.
     std::optional<quint64> device;

@@ -39,10 +39,17 @@ constexpr std::size_t kListRoom = 1024;
 // Lists the names with list(buffer, size) and reads each value with
 // get(name, buffer, size), both as the xattr calls.
 template<typename List, typename Get>
-std::optional<ExtendedAttributes> readAll(List list, Get get)
+SharedAttributes readAll(List list, Get get)
 {
-    QByteArray names(kListRoom, Qt::Uninitialized);
-    ssize_t length = list(names.data(), std::size_t(names.size()));
+    // Most names have none: their list is read into the stack, and nothing
+    // is allocated.
+    char room[kListRoom];
+    ssize_t length = list(room, sizeof room);
+    if (length == 0)
+        return ShareAttributes({});
+    QByteArray names;
+    if (length > 0)
+        names = QByteArray(room, qsizetype(length));
     while (length < 0 && errno == ERANGE) { // more than the room: ask how much
         length = list(nullptr, 0);
         if (length < 0)
@@ -51,7 +58,7 @@ std::optional<ExtendedAttributes> readAll(List list, Get get)
         length = list(names.data(), std::size_t(names.size()));
     }
     if (length < 0)
-        return std::nullopt; // none kept, or the list may not be read
+        return nullptr; // none kept, or the list may not be read
     ExtendedAttributes found;
     for (qsizetype at = 0; at < length;) {
         const char* name = names.constData() + at;
@@ -73,18 +80,18 @@ std::optional<ExtendedAttributes> readAll(List list, Get get)
         else if (errno != ENODATA) // else removed since it was listed
             found.emplace(key, std::nullopt);
     }
-    return found;
+    return ShareAttributes(std::move(found));
 }
 
 } // namespace
 
-std::optional<ExtendedAttributes> ReadExtendedAttributes(int fd)
+SharedAttributes ReadExtendedAttributes(int fd)
 {
     return readAll([fd](char* list, std::size_t size) { return flistxattr(fd, list, size); },
                    [fd](const char* name, void* value, std::size_t size) { return fgetxattr(fd, name, value, size); });
 }
 
-std::optional<ExtendedAttributes> ReadExtendedAttributesOfName(const QByteArray& path)
+SharedAttributes ReadExtendedAttributesOfName(const QByteArray& path)
 {
     const char* at = path.constData();
     return readAll([at](char* list, std::size_t size) { return llistxattr(at, list, size); },

@@ -11,8 +11,8 @@
 // The extended attributes of the open file fd, or of the name path itself
 // (a link's own, not its target's); none known where the file system keeps
 // none or the list may not be read. One system call for a name without any.
-std::optional<ExtendedAttributes> ReadExtendedAttributes(int fd);
-std::optional<ExtendedAttributes> ReadExtendedAttributesOfName(const QByteArray& path);
+SharedAttributes ReadExtendedAttributes(int fd);
+SharedAttributes ReadExtendedAttributesOfName(const QByteArray& path);
 
 // The inode flags of the open file or directory fd that say what may be done
 // to it, those chattr(1) sets (immutable, append-only, no-dump and the rest);

@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 
 #include <algorithm>
+#include <cstring>
 
 TIBQuery::TIBQuery(TIBDatabase& database, TIBTransaction& transaction)
     : m_database(database), m_transaction(transaction)
@@ -71,18 +72,28 @@ void TIBQuery::executeStatement(const Statement& statement)
 
 TIBQuery::Prepared& TIBQuery::prepared(const Statement& statement)
 {
-    auto found = m_prepared.find(statement.shape());
-    if (found != m_prepared.end())
-        return found->second;
-    auto query = std::make_unique<QSqlQuery>(m_database.handle());
-    query->setForwardOnly(true);
-    if (!query->prepare(statement.shape()))
-        fail(*query);
-    ++m_prepareCount;
-    std::vector<int> textBytes = TextParameterBytes(*query);
-    const CursorlessStatement cursorless = CursorlessHandle(*query);
-    return m_prepared.emplace(statement.shape(), Prepared{std::move(query), std::move(textBytes), cursorless, {}})
-        .first->second;
+    // A batch's shape runs to many kilobytes and a walk alternates a few of
+    // them: comparing with the last few shapes run is much cheaper than
+    // hashing the shape again.
+    const QString& shape = statement.shape();
+    for (const auto& [recentShape, recent] : m_recent)
+        if (recent && recentShape->size() == shape.size()
+            && std::memcmp(recentShape->constData(), shape.constData(), std::size_t(shape.size()) * sizeof(QChar)) == 0)
+            return *recent;
+    auto found = m_prepared.find(shape);
+    if (found == m_prepared.end()) {
+        auto query = std::make_unique<QSqlQuery>(m_database.handle());
+        query->setForwardOnly(true);
+        if (!query->prepare(shape))
+            fail(*query);
+        ++m_prepareCount;
+        std::vector<int> textBytes = TextParameterBytes(*query);
+        const CursorlessStatement cursorless = CursorlessHandle(*query);
+        found = m_prepared.emplace(shape, Prepared{std::move(query), std::move(textBytes), cursorless, {}}).first;
+    }
+    std::move_backward(m_recent.begin(), m_recent.end() - 1, m_recent.end());
+    m_recent.front() = {&found->first, &found->second};
+    return found->second;
 }
 
 void TIBQuery::checkTextLengths(const Prepared& prepared) const
@@ -254,5 +265,6 @@ void TIBQuery::masterChanged()
 void TIBQuery::releaseStatements()
 {
     close();
+    m_recent = {};
     m_prepared.clear();
 }

@@ -6,6 +6,7 @@
 #include <QSqlRecord>
 #include <QString>
 #include <QVariant>
+#include <array>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -99,6 +100,9 @@ private:
     TIBTransaction& m_transaction;
     Statement m_sql;
     std::unordered_map<QString, Prepared> m_prepared;
+    // The entries of the last shapes run, most recent first; their nodes stay
+    // where they are until the map is cleared.
+    std::array<std::pair<const QString*, Prepared*>, 4> m_recent{};
     QSqlQuery* m_current = nullptr;
     QSqlRecord m_columns; // the names of the result's columns
     QVariantList m_row;   // the values of the current row

@@ -63,11 +63,11 @@ create descending index tab_id on tab (id);
 -- to neither a file); mode is st_mode (file type and permission bits), owner
 -- and group the ids; link_target the text of a symbolic link, null for any
 -- other name; xattrs every extended attribute's name and value (capabilities
--- and ACLs among them), null for none; device st_rdev of a device, null for
--- any other name; inode_flags the flags chattr sets, -1 where the file system
--- keeps none, and null only in rows written before these three were kept,
--- whose attributes and flags are then not known and compared with nothing
--- (see rows/fingerprint_columns.cpp). Rows of table1 without one were written before it existed and
+-- and ACLs among them), null for none; device_or_flags st_rdev of a device,
+-- or the inode flags chattr sets of a regular file or directory, -1 for
+-- neither, and null only in rows written before these two were kept, whose
+-- attributes and flags are then not known and compared with nothing (see
+-- rows/fingerprint_columns.cpp). Rows of table1 without one were written before it existed and
 -- are judged by their own columns alone. tab_id is the id of the tab row
 -- whose add or update recorded the file: each registration acts on the rows
 -- it owns, so that registrations that overlap (one inside another, a
@@ -86,8 +86,7 @@ create table fingerprint (
   link_target blob sub_type binary,
   tab_id integer,
   xattrs blob sub_type binary,
-  device bigint,
-  inode_flags integer
+  device_or_flags bigint
 );
 
 -- One row per directory a walk entered, the registered directory included:
@@ -106,6 +105,5 @@ create table directory_print (
   group_id bigint,
   link_target blob sub_type binary,
   xattrs blob sub_type binary,
-  device bigint,
-  inode_flags integer
+  device_or_flags bigint
 );

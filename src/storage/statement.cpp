@@ -8,6 +8,14 @@ Statement& Statement::sql(QStringView piece)
     return *this;
 }
 
+Statement& Statement::reserve(qsizetype shapeChars, qsizetype values)
+{
+    m_shape.reserve(shapeChars);
+    m_values.reserve(values);
+    m_marks.reserve(std::size_t(values));
+    return *this;
+}
+
 Statement& Statement::mark(QVariant value)
 {
     m_marks.push_back(m_shape.size());

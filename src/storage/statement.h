@@ -34,6 +34,10 @@ public:
     // number, bytes; a null text or byte array is SQL's null.
     Statement& value(const QVariant& value);
 
+    // Makes room for a statement of that many characters and values, as a
+    // batch knows from the one before it.
+    Statement& reserve(qsizetype shapeChars, qsizetype values);
+
     QString line() const;
     const QString& shape() const { return m_shape; }
     const QVariantList& values() const { return m_values; }

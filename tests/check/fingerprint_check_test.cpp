@@ -347,7 +347,7 @@ TEST_F(FingerprintCheckTest, AnOlderDatabaseChecksCleanUntilItsNextUpdateRecords
     plant(tree, QStringLiteral("d"));
     tree.dir(QStringLiteral("d/spool"));
     PutUnderControl(dm, dir(), QStringLiteral("*"));
-    dm.IBQuery1.executeStatement(Statement(u"update fingerprint set xattrs=null, inode_flags=null, device=null"));
+    dm.IBQuery1.executeStatement(Statement(u"update fingerprint set xattrs=null, device_or_flags=null"));
     dm.IBQuery1.executeStatement(Statement(u"delete from directory_print"));
     tool(tree, "setfattr", {"-n", "user.note", "-v", "x", "@etc/hosts"});
     if (IsSkipped())
