@@ -37,7 +37,8 @@ void JudgeDirectories(const DirectoryPrints& recorded, const DirectoryPrints& wa
     for (const DirectoryPrint& directory : walked) {
         const DirectoryPrint* old = then.value(directory.path);
         if (!old) {
-            report.add(directoryFinding(Finding::New, directory.path));
+            if (directory.print) // else not examined, and listed so
+                report.add(directoryFinding(Finding::New, directory.path));
             continue;
         }
         if (!old->print || !directory.print

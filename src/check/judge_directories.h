@@ -8,7 +8,8 @@
 // walked that was not recorded (new) or whose attributes changed (mode,
 // owner, group, extended attributes or inode flags; see FingerprintColumn).
 // A directory never moves: one renamed is deleted at its old path and new at
-// its new one. A directory that could not be looked at is there, unjudged.
+// its new one. A directory that could not be looked at is there, unjudged:
+// neither deleted, nor new, nor changed (the walk lists it as not examined).
 // Nothing is judged where nothing was recorded: a registration recorded
 // before directories were.
 void JudgeDirectories(const DirectoryPrints& recorded, const DirectoryPrints& walked, CheckReport& report);

@@ -1,7 +1,9 @@
 #include "bits/file_checksums.h"
 #include "check/check_run.h"
+#include "check/judge_directories.h"
 #include "check/reference_judge.h"
 #include "check/report_json.h"
+#include "check/report_text.h"
 #include "registration/put_under_control.h"
 #include "registration/update_control.h"
 #include "storage/connect.h"
@@ -359,6 +361,22 @@ TEST_F(FingerprintCheckTest, AnOlderDatabaseChecksCleanUntilItsNextUpdateRecords
     tool(tree, "setfattr", {"-x", "user.note", "@etc/hosts"});
     ASSERT_EQ(chmod(native(tree.path(QStringLiteral("d/spool"))), 0777), 0);
     EXPECT_EQ(check().changed, (QStringList{"spool/" + kA, "etc/hosts" + kA}));
+}
+
+// One that may not be listed, as for a user other than root.
+TEST(JudgeDirectoriesTest, ADirectoryThatCouldNotBeLookedAtIsNeitherNewNorDeletedNorChanged)
+{
+    Fingerprint open;
+    open.mode = S_IFDIR | 0755;
+    Fingerprint shut = open;
+    shut.mode = S_IFDIR | 0000;
+    const DirectoryPrints recorded{{QStringLiteral("/d"), open}, {QStringLiteral("/d/was"), open}};
+    const DirectoryPrints walked{{QStringLiteral("/d"), shut}, {QStringLiteral("/d/was"), std::nullopt},
+                                 {QStringLiteral("/d/came"), std::nullopt}, {QStringLiteral("/d/new"), open}};
+    CheckReport report;
+    JudgeDirectories(recorded, walked, report);
+    EXPECT_EQ(ReportText(report).split(u'\n').filter(QStringLiteral("/d")),
+              (QStringList{QStringLiteral("/d/new/"), QStringLiteral("/d/ изменены атрибуты файла,")}));
 }
 
 } // namespace
