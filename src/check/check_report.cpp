@@ -16,7 +16,7 @@ void CheckReport::strikeMovedFromDeleted()
 
 int CheckReport::foundBits() const
 {
-    int bits = 0;
+    int bits = sealBroken ? kFoundSealBroken : 0;
     for (const Finding& finding : findings) {
         switch (finding.kind) {
         case Finding::Deleted:

@@ -11,6 +11,7 @@ enum FoundBits : int {
     kFoundDeleted = 2,
     kFoundChanged = 4,
     kFoundMoved = 8,
+    kFoundSealBroken = 64, // the seal does not hold, or cannot be verified
 };
 
 // What an integrity check found: a finding for each file that is not as it was
@@ -21,6 +22,10 @@ enum FoundBits : int {
 struct CheckReport {
     QList<Finding> findings;
     NotExaminedList notExamined;
+    // What verifying the seal found (see SealLines), shown before the lists;
+    // sealBroken when it does not hold.
+    QStringList sealLines;
+    bool sealBroken = false;
 
     void add(Finding finding) { findings.append(std::move(finding)); }
     // Drops the deleted files that are the old places of moved ones.

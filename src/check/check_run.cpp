@@ -2,12 +2,12 @@
 
 #include "check/judge_directories.h"
 #include "check/judge_in_memory.h"
+#include "check/seal_verdict.h"
 #include "common/progress.h"
 #include "rows/baseline_rows.h"
 #include "rows/check_rows.h"
 #include "rows/directory_prints.h"
 #include "rows/registration.h"
-#include "rows/walk_rows.h"
 #include "scan/attr_text.h"
 #include "scan/file_walker.h"
 #include "storage/dm1.h"
@@ -20,7 +20,8 @@ constexpr std::size_t kScanAhead = 1 << 17;
 
 } // namespace
 
-CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, std::optional<qint32> registration)
+CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, std::optional<qint32> registration,
+                     const SealKey* publicKey)
 {
     const Registration checked = FindRegistration(dm.IBQuery1, dir, registration);
     FileWalker walker(checked.dir, checked.list.toLower(), kScanAhead);
@@ -28,6 +29,7 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, std::opti
     CheckRows baseline(dirs);
     ReadBaselineRows(dm.IBQuery1, checked, baseline, [](qint64) {});
     const DirectoryPrints recordedDirectories = ReadDirectoryPrints(dm.IBQuery1, checked.id);
+    const SealVerdict seal = VerifySeal(dm.IBQuery1, publicKey, checked.id);
 
     CheckRows current(dirs);
     DirectoryPrints walkedDirectories;
@@ -47,8 +49,6 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, std::opti
     }
     // The commit comes where it always has: what the window did before the
     // check is durable from here on.
-    if (Table2HasRows(dm) && dm.IBTransaction1.tryBeginWriting())
-        EmptyTable2(dm);
     dm.IBTransaction1.commit();
     dm.IBTransaction1.startTransaction();
 
@@ -60,6 +60,8 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, std::opti
     tell(0);
     CheckReport report;
     report.notExamined = walker.notExamined();
+    report.sealLines = SealLines(seal);
+    report.sealBroken = seal.broken();
     JudgeDirectories(recordedDirectories, walkedDirectories, report);
     JudgeInMemory(baseline, current, report, tell);
     report.strikeMovedFromDeleted();

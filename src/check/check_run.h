@@ -5,6 +5,7 @@
 #include <optional>
 
 class Progress;
+class SealKey;
 class TDM1;
 
 // The integrity check of one registration of dir: the one with the id
@@ -14,14 +15,16 @@ class TDM1;
 //    thread of its own while the baseline (the rows the registration acts on,
 //    see ReadBaselineRows) is read; the walk's rows are held in memory, never
 //    written;
-// 2. commits and starts a new transaction, as a check always has, emptying
-//    table2 first of what an interrupted check of an earlier version left
-//    there when no other program is writing (a check never waits);
+// 2. commits and starts a new transaction, as a check always has;
 // 3. judges the directories walked against those recorded (see
 //    JudgeDirectories), then the files in memory (see JudgeInMemory), and
 //    strikes the old places of moved files from the deleted ones.
 // Raises Exception naming dir when it is not under control, and any error of
 // the walk or the statements, which ends the check where it occurs. An error
 // raised by progress ends it the same way.
+// 4. verifies the seal with publicKey (see VerifySeal), read in the same
+//    snapshot as the rows.
+// A check writes nothing: what an interrupted check of an earlier version
+// left in table2 is the next change's to clear.
 CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress = nullptr,
-                     std::optional<qint32> registration = std::nullopt);
+                     std::optional<qint32> registration = std::nullopt, const SealKey* publicKey = nullptr);

@@ -46,6 +46,14 @@ Treport_form::Treport_form(QWidget* parent) : QDialog(parent)
         column->addWidget(m, height);
         return m;
     };
+    // What verifying the seal found, above the lists; hidden where there is
+    // nothing to say.
+    SealLabel = new QLabel(this);
+    SealLabel->setObjectName(QStringLiteral("SealLabel"));
+    SealLabel->setWordWrap(true);
+    SealLabel->setTextFormat(Qt::PlainText);
+    column->addWidget(SealLabel);
+    SealLabel->hide();
     Label1 = label("Label1", 0);
     Memo1 = memo("Memo1", 97);
     Label2 = label("Label2", 1);
@@ -107,6 +115,9 @@ void Treport_form::showReport(const CheckReport& report, const QString& dir)
     NotExaminedMemo->setPlainText(NotExaminedLines(report.notExamined).join(u'\n'));
     NotExaminedLabel->setVisible(!report.notExamined.isEmpty());
     NotExaminedMemo->setVisible(!report.notExamined.isEmpty());
+    SealLabel->setText(report.sealLines.join(u'\n'));
+    SealLabel->setStyleSheet(report.sealBroken ? QStringLiteral("color: #b00000; font-weight: bold") : QString());
+    SealLabel->setVisible(!report.sealLines.isEmpty());
 }
 
 void Treport_form::Button1Click()

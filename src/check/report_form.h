@@ -26,6 +26,7 @@ public:
     QPlainTextEdit* Memo4;
     // What the walk could not examine, after the four lists; shown only when
     // there is any.
+    QLabel* SealLabel;
     QLabel* NotExaminedLabel;
     QPlainTextEdit* NotExaminedMemo;
     QPushButton* Button1;

@@ -137,7 +137,7 @@ QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report)
             changed.append(entry);
         }
     }
-    return QJsonObject{
+    QJsonObject document{
         {QStringLiteral("directory"), ShownRawBytes(dir)},
         {QStringLiteral("deleted"), deleted},
         {QStringLiteral("moved"), moved},
@@ -145,6 +145,11 @@ QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report)
         {QStringLiteral("changed"), changed},
         {QStringLiteral("not_examined"), notExamined(report.notExamined)},
     };
+    if (!report.sealLines.isEmpty())
+        document.insert(QStringLiteral("seal"),
+                        QJsonObject{{QStringLiteral("holds"), !report.sealBroken},
+                                    {QStringLiteral("lines"), QJsonArray::fromStringList(report.sealLines)}});
+    return document;
 }
 
 QByteArray ReportJson(const QString& dir, const CheckReport& report)

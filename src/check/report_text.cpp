@@ -38,6 +38,10 @@ QString ReportText(const CheckReport& report)
     const ReportLists lists = ReportLines(report);
     const QStringList captions = ReportCaptions();
     QString text;
+    for (const QString& line : report.sealLines)
+        text += line + u'\n';
+    if (!report.sealLines.isEmpty())
+        text += u'\n';
     const QStringList* shown[] = {&lists.deleted, &lists.moved, &lists.added, &lists.changed};
     for (int i = 0; i < 4; ++i) {
         if (i > 0)

@@ -1,11 +1,14 @@
 #include "cli/commands.h"
 
+#include "bits/seal_key.h"
 #include "check/check_run.h"
 #include "check/report_json.h"
 #include "check/report_text.h"
+#include "check/seal_verdict.h"
 #include "cli/console_options.h"
 #include "cli/console_progress.h"
 #include "cli/exit_status.h"
+#include "cli/passphrase.h"
 #include "cli/sum_command.h"
 #include "common/exception.h"
 #include "common/shown_name.h"
@@ -15,8 +18,10 @@
 #include "registration/extension_list.h"
 #include "registration/put_under_control.h"
 #include "registration/remove_from_control.h"
+#include "registration/sealed_change.h"
 #include "registration/update_control.h"
 #include "rows/registration.h"
+#include "rows/seal_rows.h"
 #include "shell/option_table.h"
 #include "shell/status_count.h"
 #include "storage/command_savepoint.h"
@@ -25,6 +30,7 @@
 #include "storage/database_file.h"
 #include "storage/dm1.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -86,11 +92,51 @@ int initCommand(TDM1*, const Arguments&, Console&, const ConsoleOptions& options
     return kExitSuccess;
 }
 
-int listCommand(TDM1* dm, const Arguments&, Console& console, const ConsoleOptions&)
+// The public key a check verifies with, where one is set up.
+std::optional<SealKey> publicKey(const ConsoleOptions& options)
 {
+    return ConfiguredPublicKey(options.publicKeyFile);
+}
+
+int listCommand(TDM1* dm, const Arguments&, Console& console, const ConsoleOptions& options)
+{
+    const std::optional<SealKey> key = publicKey(options);
+    const SealVerdict seal = VerifySeal(dm->IBQuery1, key ? &*key : nullptr, std::nullopt);
+    for (const QString& line : SealLines(seal))
+        console.out << line << '\n';
     for (const Registration& registration : ReadRegistrations(dm->IBQuery1))
         console.out << registration.dir << '\n';
     printStatus(*dm, console);
+    return seal.broken() ? int(kFoundSealBroken) : int(kExitSuccess);
+}
+
+int keyCommand(TDM1*, const Arguments& args, Console& console, const ConsoleOptions&)
+{
+    const QString privateFile = args.words.at(0);
+    const QString publicFile = args.words.at(1);
+    for (const QString& file : {privateFile, publicFile})
+        if (QFileInfo::exists(file) || QFileInfo(file).isSymLink())
+            throw Exception(QStringLiteral("Файл уже существует: ") + file);
+    const QByteArray passphrase = KeyPassphrase(QStringLiteral("Пароль закрытого ключа"), true);
+    if (passphrase.isEmpty())
+        throw Exception(QStringLiteral("Пароль закрытого ключа не может быть пустым"));
+    const SealKey key = SealKey::generate();
+    key.writePrivate(privateFile, passphrase);
+    key.writePublic(publicFile);
+    console.out << QStringLiteral("Отпечаток открытого ключа (SHA-256): ") << key.fingerprint() << '\n';
+    return kExitSuccess;
+}
+
+SealKey privateKey(const QString& file)
+{
+    return SealKey::readPrivate(file, KeyPassphrase(QStringLiteral("Пароль закрытого ключа ") + file, false));
+}
+
+int sealCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions&)
+{
+    const SealKey key = privateKey(args.words.first());
+    SealDatabase(dm->IBQuery1, key);
+    console.out << QStringLiteral("База данных запечатана ключом ") << key.fingerprint() << '\n';
     return kExitSuccess;
 }
 
@@ -145,17 +191,17 @@ int updateCommand(TDM1* dm, const Arguments& args, Console& console, const Conso
                          [&](Progress& progress) { return UpdateControl(*dm, dir, &progress); });
 }
 
-CheckReport checkWithProgress(TDM1& dm, Console& console, const QString& dir,
+CheckReport checkWithProgress(TDM1& dm, Console& console, const QString& dir, const std::optional<SealKey>& key,
                               std::optional<qint32> registration = std::nullopt)
 {
     ConsoleProgress progress(console.err, console.errIsTerminal, QStringLiteral("Проверка целостности"));
-    return RunCheck(dm, dir, &progress, registration);
+    return RunCheck(dm, dir, &progress, registration, key ? &*key : nullptr);
 }
 
 // check --all: every directory under control in the list's order, one report
 // after another. A directory whose check fails is named on stderr with its
 // error and adds 16 to the status; the others are checked all the same.
-int checkAll(TDM1& dm, Console& console, bool json)
+int checkAll(TDM1& dm, Console& console, bool json, const std::optional<SealKey>& key)
 {
     const QList<Registration> registrations = ReadRegistrations(dm.IBQuery1);
     int status = kExitSuccess;
@@ -163,7 +209,7 @@ int checkAll(TDM1& dm, Console& console, bool json)
     for (qsizetype i = 0; i < registrations.size(); ++i) {
         const QString& dir = registrations[i].dir;
         try {
-            const CheckReport report = checkWithProgress(dm, console, dir, registrations[i].id);
+            const CheckReport report = checkWithProgress(dm, console, dir, key, registrations[i].id);
             status |= report.foundBits() | reportNotExamined(console, report.notExamined);
             if (json) {
                 documents.append(ReportJsonObject(dir, report));
@@ -198,13 +244,14 @@ void validateCheck(const Arguments& args)
         throw Exception(QStringLiteral("Не указана директория: kvaren-cli check [--json] DIR"));
 }
 
-int checkCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions&)
+int checkCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions& options)
 {
     const bool json = args.has("--json");
+    const std::optional<SealKey> key = publicKey(options);
     if (args.has("--all"))
-        return checkAll(*dm, console, json);
+        return checkAll(*dm, console, json, key);
     const QString dir = CleanDirectoryText(args.words.first());
-    const CheckReport report = checkWithProgress(*dm, console, dir);
+    const CheckReport report = checkWithProgress(*dm, console, dir, key);
     const int notExamined = reportNotExamined(console, report.notExamined);
     if (json) {
         console.out.flush();
@@ -244,6 +291,12 @@ const std::vector<Command>& commands()
         {QStringLiteral("update"), QStringLiteral("DIR"),
          QStringLiteral("принять изменения: поставить директорию на учет заново"), true, 1, 1, {}, noDirectory,
          updateCommand, {}, CommandAccess::Writes},
+        {QStringLiteral("key"), QStringLiteral("PRIVATE PUBLIC"),
+         QStringLiteral("создать пару ключей Ed25519 для печати базы данных"), false, 2, 2, {},
+         QStringLiteral("Не указаны файлы ключей"), keyCommand},
+        {QStringLiteral("seal"), QStringLiteral("PRIVATE"),
+         QStringLiteral("запечатать базу данных закрытым ключом"), true, 1, 1, {},
+         QStringLiteral("Не указан закрытый ключ"), sealCommand, {}, CommandAccess::Writes},
         {QStringLiteral("sum"), QStringLiteral("FILE..."),
          QStringLiteral("показать контрольные суммы файлов: CRC-16, XOR-32 и SHA-256"), false, 1, -1, {},
          QStringLiteral("Не указаны файлы"), sumCommand},
@@ -281,12 +334,18 @@ QString UsageText()
                         "(по умолчанию KVAREN_DATABASE или file.gdb)")},
         {QStringLiteral("--wait СЕКУНДЫ"),
          QStringLiteral("ждать до стольких секунд базу данных, занятую другой программой")},
+        {QStringLiteral("--key ФАЙЛ"),
+         QStringLiteral("закрытый ключ, которым add, update и remove снова запечатывают запечатанную базу")},
+        {QStringLiteral("--public-key ФАЙЛ"),
+         QStringLiteral("открытый ключ для проверки печати (по умолчанию KVAREN_PUBLIC_KEY, "
+                        "/etc/kvaren/seal.pub у root, ~/.config/kvaren/seal.pub)")},
         {QStringLiteral("--help, -h"), QStringLiteral("показать эту справку")},
         {QStringLiteral("--version"), QStringLiteral("показать версию программы")},
         {QStringLiteral("--"), QStringLiteral("дальше только аргументы (для имен, начинающихся с -)")},
     }) + QStringLiteral("Параметры можно указывать и после команды.\n"
                         "Код возврата: 0 успех; у check сумма найденного: 1 новые, 2 удаленные, 4 измененные, "
-                        "8 перемещенные файлы; 16 ошибка; 32 не все имена проверены (они названы в stderr); 129, 130, 143 остановлено сигналом HUP, INT, TERM.\n");
+                        "8 перемещенные файлы; 16 ошибка; 32 не все имена проверены (они названы в stderr); "
+                        "64 печать базы данных не совпадает или не проверена; 129, 130, 143 остановлено сигналом HUP, INT, TERM.\n");
 }
 
 int RunCommand(const QStringList& arguments, Console& console)
@@ -327,7 +386,18 @@ int RunCommand(const QStringList& arguments, Console& console)
         // is undone, and what is committed after it is what came before it.
         CommandStop::Running stoppable;
         return UndoIfFailed(dm, [&] {
-            const int status = command->run(&dm, args, console, options);
+            int status = kExitSuccess;
+            if (command->access == CommandAccess::Writes && command->name != u"seal") {
+                const auto key = [&] {
+                    if (options.keyFile.isEmpty())
+                        throw Exception(QStringLiteral("База данных запечатана: изменять ее можно только с закрытым "
+                                                       "ключом (--key ФАЙЛ)"));
+                    return privateKey(options.keyFile);
+                };
+                RunChange(dm, key, [&] { status = command->run(&dm, args, console, options); });
+            } else {
+                status = command->run(&dm, args, console, options);
+            }
             StopIfAsked(); // a stop asked as the command ended still undoes it
             return status;
         }, command->access);

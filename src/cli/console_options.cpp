@@ -57,6 +57,10 @@ ConsoleOptions ParseConsoleOptions(const QStringList& args)
             options.waitSeconds = value.toInt(&ok);
             if (!ok || options.waitSeconds < 0)
                 throw Exception(QStringLiteral("Значение --wait должно быть целым числом секунд: ") + value);
+        } else if (takeValue(args, i, QStringLiteral("--key"), value)) {
+            options.keyFile = value;
+        } else if (takeValue(args, i, QStringLiteral("--public-key"), value)) {
+            options.publicKeyFile = value;
         } else if (options.command.isEmpty()) {
             throw Exception(QStringLiteral("Неизвестный параметр: ") + arg + QStringLiteral(" (справка: kvaren-cli --help)"));
         } else {

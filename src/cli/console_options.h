@@ -7,12 +7,16 @@
 //   --database NAME  the database (default: $KVAREN_DATABASE, else file.gdb in
 //                    the working directory); a file, or host:/path on a server
 //   --wait SECONDS   how long to wait for a database another program holds
+//   --key FILE       the private key that seals a sealed database again
+//   --public-key FILE  the public key a check verifies the seal with
 //   --help, -h       the usage;  --version  the version
 // The first word is the command; other options after it are the command's own.
 // "--" ends the options: every word after it is an argument.
 struct ConsoleOptions {
     QString database;
     int waitSeconds = 0;
+    QString keyFile;
+    QString publicKeyFile;
     bool help = false;
     bool version = false;
     QString command;

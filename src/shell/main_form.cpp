@@ -4,11 +4,14 @@
 #include "check/check_run.h"
 #include "check/report_form.h"
 #include "check/report_text.h"
+#include "check/seal_verdict.h"
+#include "common/exception.h"
 #include "registration/existing_directory.h"
 #include "registration/extension_list.h"
 #include "registration/open_dir.h"
 #include "registration/put_under_control.h"
 #include "registration/remove_from_control.h"
+#include "registration/sealed_change.h"
 #include "registration/update_control.h"
 #include "rows/registration.h"
 #include "shell/about_form.h"
@@ -22,6 +25,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileDialog>
+#include <QInputDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
@@ -251,12 +256,33 @@ void Tmain_form::runLong(const QString& command, CommandAccess access, const std
     if (access == CommandAccess::Reads)
         DM1.IBTransaction1.seeCommitted();
     try {
-        UndoIfFailed(DM1, [&] { body(progress); }, access);
+        UndoIfFailed(DM1, [&] {
+            if (access == CommandAccess::Writes)
+                RunChange(DM1, [this] { return sealKey(); }, [&] { body(progress); });
+            else
+                body(progress);
+        }, access);
     } catch (...) {
         if (undoShown)
             undoShown();
         throw;
     }
+}
+
+SealKey Tmain_form::sealKey()
+{
+    if (m_sealKey)
+        return *m_sealKey;
+    const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Закрытый ключ печати базы данных"));
+    if (file.isEmpty())
+        throw Exception(QStringLiteral("База данных запечатана: изменять ее можно только с закрытым ключом"));
+    bool given = false;
+    const QString passphrase = QInputDialog::getText(this, ApplicationTitle(), QStringLiteral("Пароль закрытого ключа"),
+                                                     QLineEdit::Password, QString(), &given);
+    if (!given)
+        throw Exception(QStringLiteral("База данных запечатана: изменять ее можно только с закрытым ключом"));
+    m_sealKey = SealKey::readPrivate(file, passphrase.toUtf8());
+    return *m_sealKey;
 }
 
 void Tmain_form::N2Click()
@@ -346,7 +372,10 @@ void Tmain_form::ToolButton4Click()
     const QString dir = ListBox1->item(row)->text();
     const std::optional<qint32> registration = registrationOf(row);
     runLong(QStringLiteral("Проверить целостность"), CommandAccess::Reads,
-            [&](Progress& progress) { report = RunCheck(DM1, dir, &progress, registration); });
+            [&](Progress& progress) {
+                const std::optional<SealKey> key = ConfiguredPublicKey(QString());
+                report = RunCheck(DM1, dir, &progress, registration, key ? &*key : nullptr);
+            });
     report_form->showReport(report, dir);
     if (report_form->exec() != QDialog::Accepted)
         return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "bits/seal_key.h"
+
 #include "scan/not_examined.h"
 #include "storage/command_savepoint.h"
 #include "storage/dm1.h"
@@ -94,6 +96,9 @@ private:
     QListWidgetItem* addDirectoryLine(const QString& dir, const QString& types, qint32 id);
     // The tab id of the registration the line stands for.
     std::optional<qint32> registrationOf(int row) const;
+    // The private key a change of a sealed database seals it again with:
+    // its file and passphrase are asked once a session.
+    SealKey sealKey();
 
     TDM1& DM1;
     const QString m_databaseName;
@@ -104,4 +109,5 @@ private:
     QLabel* m_statusPanel;
     bool m_busy = false;
     ProgressWindow* m_progress = nullptr;
+    std::optional<SealKey> m_sealKey;
 };

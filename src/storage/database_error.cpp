@@ -1,6 +1,7 @@
 #include "storage/database_error.h"
 
 #include <QSqlError>
+#include <QStringList>
 
 EDatabaseError EDatabaseError::fromSql(const QSqlError& error)
 {
@@ -9,6 +10,14 @@ EDatabaseError EDatabaseError::fromSql(const QSqlError& error)
         text = error.driverText().trimmed();
     if (text.isEmpty())
         text = QStringLiteral("Ошибка базы данных");
+    // The engine says so only in English, in its message file's fixed words:
+    // an account that may only read, as a nightly check's.
+    if (text.startsWith(QLatin1String("no permission for"))) {
+        const bool reading = text.contains(QLatin1String("SELECT access"));
+        return EDatabaseError((reading ? QStringLiteral("Нет прав на чтение базы данных: ")
+                                       : QStringLiteral("Нет прав на изменение базы данных: "))
+                              + text.split(u'\n').first().trimmed());
+    }
     return EDatabaseError(text);
 }
 

@@ -107,3 +107,14 @@ create table directory_print (
   xattrs blob sub_type binary,
   device_or_flags bigint
 );
+
+-- The seal: what the administrator's private key signed (see
+-- rows/seal_rows.h). One row per registration, with the SHA-256 of what it
+-- records and the Ed25519 signature over it, and one row without a
+-- registration, the signature over the list of registrations with their
+-- digests. Empty for a database never sealed.
+create table seal (
+  tab_id integer,
+  digest varchar(64) character set ascii,
+  signature varchar(128) character set ascii
+);

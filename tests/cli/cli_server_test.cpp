@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
 
@@ -116,6 +117,48 @@ TEST_F(CliServerTest, AWrongPasswordIsRefusedWithStatus16AndNamesTheDatabase)
         << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("password"))) << r.err.toStdString();
     EXPECT_EQ(r.out, QString());
+}
+
+// A nightly check's account, granted nothing but SELECT on the tables: it
+// lists and checks, even past what an interrupted check left in table2, and
+// its changes are refused with nothing changed.
+TEST_F(CliServerTest, AnAccountThatMayOnlyReadChecksAndItsChangesAreRefused)
+{
+    ASSERT_EQ(run({QStringLiteral("init")}).status, 0);
+    tree.file(QStringLiteral("d/a.txt"), "a");
+    const QString d = tree.path(QStringLiteral("d"));
+    ASSERT_EQ(run({QStringLiteral("add"), d}).status, 0);
+    QByteArray script = "create user checker password 'only-reads';\n"
+                        "insert into table2 values (1,'left','/x',1,'0','001',0,0);\n";
+    for (const char* table : {"tab", "table1", "table2", "fingerprint", "directory_print", "seal"})
+        script += QByteArray("grant select on ") + table + " to checker;\n";
+    QProcess isql;
+    isql.start(QStringLiteral("isql-fb"), {QStringLiteral("-q"), QStringLiteral("-user"), server->user(),
+                                           QStringLiteral("-password"), server->password(), database});
+    isql.write(script + "commit;\n");
+    isql.closeWriteChannel();
+    ASSERT_TRUE(isql.waitForFinished(30000));
+    ASSERT_EQ(isql.readAllStandardError(), QByteArray());
+
+    QProcessEnvironment checker = login(QStringLiteral("only-reads"));
+    checker.insert(QStringLiteral("ISC_USER"), QStringLiteral("CHECKER"));
+    const auto asChecker = [&](const QStringList& command) {
+        return cli(work.path(), QStringList{QStringLiteral("--database"), database} + command, checker);
+    };
+    Result r = asChecker({QStringLiteral("check"), d});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("Удаленные файлы\nНе обнаружено\n"))) << r.out.toStdString();
+    EXPECT_EQ(asChecker({QStringLiteral("list")}).status, 0);
+    tree.file(QStringLiteral("d/b.txt"), "b");
+    for (const QString& command : {QStringLiteral("update"), QStringLiteral("remove")}) {
+        r = asChecker({command, d});
+        EXPECT_EQ(r.status, 16) << command.toStdString();
+        EXPECT_TRUE(r.err.startsWith(QStringLiteral("Нет прав на изменение базы данных: "))) << r.err.toStdString();
+        EXPECT_EQ(r.err.count(u'\n'), 1) << r.err.toStdString();
+    }
+    r = run({QStringLiteral("check"), d});
+    EXPECT_EQ(r.status, 1) << "the owner's check sees the new file, nothing else changed: " << r.err.toStdString();
+    EXPECT_EQ(run({QStringLiteral("list")}).out, d + QStringLiteral("\nНа учете находится: 1  файлов.\n"));
 }
 
 } // namespace

@@ -49,7 +49,7 @@ status=0
 # The commands and options the usage lists.
 usage=$("$cli" --help)
 commands=$(sed -n '/^Команды:/,/^Параметры:/{/^  [a-z]/{s/^  \([a-z]*\).*/\1/;p}}' <<<"$usage")
-options=$(sed -n '/^Параметры:/,${/^  --/{s/^  \(--[a-z]*\).*/\1/;p}}' <<<"$usage")
+options=$(sed -n '/^Параметры:/,${/^  --/{s/^  \(--[a-z]*\(-[a-z][a-z]*\)*\).*/\1/;p}}' <<<"$usage")
 [ "$(wc -w <<<"$commands")" -ge 7 ] || fail "usage lists too few commands: $commands"
 [ "$(wc -w <<<"$options")" -ge 4 ] || fail "usage lists too few options: $options"
 

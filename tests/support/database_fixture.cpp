@@ -26,9 +26,10 @@ QString DatabaseFixture::file(const QString& relative, const QByteArray& content
 Checked DatabaseFixture::check(const QString& checked)
 {
     const QString at = checked.isEmpty() ? dir() : checked;
+    const qint32 left = CountRows(dm, QStringLiteral("table2"));
     const CheckReport report = RunCheck(dm, at);
     Checked lists{ReportLines(report), report.foundBits()};
-    EXPECT_EQ(CountRows(dm, QStringLiteral("table2")), 0) << "a completed check leaves table2 empty";
+    EXPECT_EQ(CountRows(dm, QStringLiteral("table2")), left) << "a check writes nothing";
     for (QStringList* list : {&lists.deleted, &lists.moved, &lists.added, &lists.changed})
         list->replaceInStrings(at + u'/', QString());
     return lists;

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+struct evp_pkey_st;
+
+// The halves of an Ed25519 key pair that seals a database: the private key
+// signs, the public key verifies. Kept as OpenSSL keeps them; every failure
+// raises Exception with the message the one error display shows.
+class SealKey {
+public:
+    // A new key pair.
+    static SealKey generate();
+    // The private key in the PEM file, decrypted with passphrase.
+    static SealKey readPrivate(const QString& file, const QByteArray& passphrase);
+    // The public key in the PEM file.
+    static SealKey readPublic(const QString& file);
+
+    // Writes the private key in PEM, encrypted with passphrase (AES-256),
+    // readable by its owner alone, and the public key in PEM; neither over a
+    // file that exists.
+    void writePrivate(const QString& file, const QByteArray& passphrase) const;
+    void writePublic(const QString& file) const;
+
+    // The Ed25519 signature of message; a private key's only.
+    QByteArray sign(const QByteArray& message) const;
+    // Whether signature is the key's signature of message.
+    bool verify(const QByteArray& message, const QByteArray& signature) const;
+
+    // The SHA-256 of the raw 32-byte public key, in hex: what the
+    // administrator writes down to know the key again.
+    QString fingerprint() const;
+
+private:
+    struct Free {
+        void operator()(evp_pkey_st* key) const;
+    };
+    SealKey() = default;
+    std::shared_ptr<evp_pkey_st> m_key;
+};
