@@ -8,6 +8,7 @@
 #include "rows/check_rows.h"
 #include "rows/directory_prints.h"
 #include "rows/registration.h"
+#include "rows/seal_rows.h"
 #include "scan/attr_text.h"
 #include "scan/file_walker.h"
 #include "storage/dm1.h"
@@ -29,7 +30,9 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, std::opti
     CheckRows baseline(dirs);
     ReadBaselineRows(dm.IBQuery1, checked, baseline, [](qint64) {});
     const DirectoryPrints recordedDirectories = ReadDirectoryPrints(dm.IBQuery1, checked.id);
-    const SealVerdict seal = VerifySeal(dm.IBQuery1, publicKey, checked.id);
+    const SealVerdict seal = VerifySeal(dm.IBQuery1, publicKey, checked.id, [&] {
+        return RegistrationDigest(checked, baseline, recordedDirectories);
+    });
 
     CheckRows current(dirs);
     DirectoryPrints walkedDirectories;

@@ -19,7 +19,8 @@ bool signs(const SealKey& key, const QByteArray& message, const QByteArray& sign
 
 } // namespace
 
-SealVerdict VerifySeal(TIBQuery& query, const SealKey* publicKey, std::optional<qint32> registration)
+SealVerdict VerifySeal(TIBQuery& query, const SealKey* publicKey, std::optional<qint32> registration,
+                       const std::function<Sha256Digest()>& digest)
 {
     SealVerdict verdict;
     const QList<SealRow> rows = ReadSealRows(query);
@@ -51,7 +52,7 @@ SealVerdict VerifySeal(TIBQuery& query, const SealKey* publicKey, std::optional<
                 verdict.problems.append(QStringLiteral("Печать директории не совпадает (изменена или сделана другим "
                                                        "ключом): ")
                                         + dir);
-            else if (DigestHex(RegistrationDigest(query, *checked)) != sealed->digest)
+            else if (DigestHex(digest ? digest() : RegistrationDigest(query, *checked)) != sealed->digest)
                 verdict.problems.append(QStringLiteral("Записи директории изменены помимо программы: ") + dir);
         }
     }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "bits/seal_key.h"
+#include "bits/sha256_accumulator.h"
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 class TIBQuery;
@@ -21,9 +23,11 @@ struct SealVerdict {
 };
 
 // Verifies the seal of the list of registrations and, where given, of the
-// registration's rows, with publicKey (none when no public key is set up).
-// A database never sealed, with no public key, gives an empty verdict.
-SealVerdict VerifySeal(TIBQuery& query, const SealKey* publicKey, std::optional<qint32> registration);
+// registration's rows, whose digest (see RegistrationDigest) digest gives
+// when it is needed, with publicKey (none when no public key is set up). A
+// database never sealed, with no public key, gives an empty verdict.
+SealVerdict VerifySeal(TIBQuery& query, const SealKey* publicKey, std::optional<qint32> registration = std::nullopt,
+                       const std::function<Sha256Digest()>& digest = {});
 
 // The lines a report shows of a verdict, before its lists: the problems, or
 // the key that verified the seal; none for a database never sealed with no

@@ -101,7 +101,7 @@ std::optional<SealKey> publicKey(const ConsoleOptions& options)
 int listCommand(TDM1* dm, const Arguments&, Console& console, const ConsoleOptions& options)
 {
     const std::optional<SealKey> key = publicKey(options);
-    const SealVerdict seal = VerifySeal(dm->IBQuery1, key ? &*key : nullptr, std::nullopt);
+    const SealVerdict seal = VerifySeal(dm->IBQuery1, key ? &*key : nullptr);
     for (const QString& line : SealLines(seal))
         console.out << line << '\n';
     for (const Registration& registration : ReadRegistrations(dm->IBQuery1))

@@ -13,7 +13,7 @@ namespace {
 
 void readRows(TIBQuery& query, const QString& dir, CheckRows& rows, const std::function<void(qint64 read)>& read)
 {
-    Statement select(u"select id,file_name,full_path,file_size,atr,crc1,crc2 from table1 where ");
+    Statement select(u"select id,file_name,full_path,file_size,atr,crc1,crc2,data from table1 where ");
     query.openStatement(AppendDirectoryRows(select, dir));
     qint64 count = 0;
     // Rows whose names came back with bytes that are not UTF-8 replaced: the
@@ -25,7 +25,7 @@ void readRows(TIBQuery& query, const QString& dir, CheckRows& rows, const std::f
             if (path.contains(QChar::ReplacementCharacter) || file.contains(QChar::ReplacementCharacter))
                 mangled.push_back(rows.size());
             rows.append(path, file, query.fieldAsInteger(3), query.field(4).toString(), query.fieldAsInteger(5),
-                        query.fieldAsInteger(6), nullptr, query.fieldAsInteger(0));
+                        query.fieldAsInteger(6), nullptr, query.fieldAsInteger(0), query.field(7).toString().toInt());
             if (++count % 256 == 0)
                 read(count);
         } while (query.next());

@@ -18,7 +18,7 @@ quint32 DirectoryTable::intern(const QString& path)
 }
 
 void CheckRows::append(const QString& dir, const QString& name, qint32 size, const QString& atr, qint32 crc1,
-                       qint32 crc2, const Fingerprint* print, qint32 id)
+                       qint32 crc2, const Fingerprint* print, qint32 id, qint32 data)
 {
     CheckRow row;
     row.dir = m_dirs->intern(dir);
@@ -37,6 +37,7 @@ void CheckRows::append(const QString& dir, const QString& name, qint32 size, con
     row.crc1 = crc1;
     row.crc2 = crc2;
     row.id = id;
+    row.data = data;
     if (print) {
         row.print = qint32(m_prints.size());
         m_prints.push_back(*print);

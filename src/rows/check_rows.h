@@ -40,6 +40,7 @@ struct CheckRow {
     qint32 id = 0;       // the table1 row's, where read
     qint32 owner = 0;    // the registration (tab id) that owns the row; 0 for none
     qint32 print = -1;   // in the rows' fingerprints; -1 for none
+    qint32 data = 0;     // the packed date-time, which only a seal reads
 };
 
 // The rows of one side of a check, in the order they were read or walked.
@@ -51,7 +52,7 @@ public:
 
     // Adds a row; print, when given, is its fingerprint.
     void append(const QString& dir, const QString& name, qint32 size, const QString& atr, qint32 crc1, qint32 crc2,
-                const Fingerprint* print = nullptr, qint32 id = 0);
+                const Fingerprint* print = nullptr, qint32 id = 0, qint32 data = 0);
     // Gives a row its fingerprint and its owner.
     void setPrint(qsizetype row, const Fingerprint& print, qint32 owner);
     // Gives a row another directory and name.

@@ -1,14 +1,13 @@
 #include "rows/seal_rows.h"
 
 #include "common/file_name_codec.h"
+#include "rows/baseline_rows.h"
 #include "rows/fingerprint_columns.h"
-#include "rows/owned_rows.h"
 #include "storage/ib_query.h"
 
 #include <QtEndian>
 
 #include <algorithm>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -35,115 +34,68 @@ void append(QByteArray& out, const QVariant& value)
     }
 }
 
-// The columns of the current row of query from first on, encoded.
-QByteArray encodeRow(const TIBQuery& query, int first, int count)
+// What a fingerprint holds, column by column as it is stored; "-" for none.
+void appendPrint(QByteArray& out, const Fingerprint* print)
 {
-    QByteArray row;
-    for (int i = first; i < first + count; ++i)
-        append(row, query.field(i));
-    return row;
-}
-
-bool mangled(const TIBQuery& query, int first, int count)
-{
-    for (int i = first; i < first + count; ++i)
-        if (query.field(i).typeId() == QMetaType::QString && query.field(i).toString().contains(QChar::ReplacementCharacter))
-            return true;
-    return false;
-}
-
-// Rows of select keyed by their first column, each encoded from its second
-// column on; keep says which keys count. The keys of rows with a text that
-// came back with bytes that are not UTF-8 replaced are added to mangled.
-std::vector<std::pair<qint32, QByteArray>> keyedRows(TIBQuery& query, const Statement& select, int columns,
-                                                    const std::vector<qint32>& keep,
-                                                    std::vector<qint32>* mangledKeys = nullptr)
-{
-    std::vector<std::pair<qint32, QByteArray>> rows;
-    query.openStatement(select);
-    if (query.hasRow()) {
-        do {
-            const qint32 key = query.fieldAsInteger(0);
-            if (!std::binary_search(keep.begin(), keep.end(), key))
-                continue;
-            rows.emplace_back(key, encodeRow(query, 1, columns));
-            if (mangledKeys && mangled(query, 1, columns))
-                mangledKeys->push_back(key);
-        } while (query.next());
+    if (!print) {
+        out.append('-');
+        return;
     }
-    query.close();
-    std::sort(rows.begin(), rows.end());
-    return rows;
+    out.append('F');
+    for (const FingerprintColumn& column : FingerprintColumns())
+        append(out, column.value(*print));
 }
 
 } // namespace
 
-Sha256Digest RegistrationDigest(TIBQuery& query, const Registration& registration)
+Sha256Digest RegistrationDigest(const Registration& registration, const CheckRows& rows,
+                                const DirectoryPrints& directories)
 {
+    Sha256Accumulator digest;
+    auto add = [&](const QByteArray& bytes) {
+        digest.add(reinterpret_cast<const quint8*>(bytes.constData()), std::size_t(bytes.size()));
+    };
     QByteArray head(kFormat, sizeof kFormat);
     append(head, QVariant(registration.id));
     append(head, QVariant(registration.dir));
     append(head, QVariant(registration.list));
-    Sha256Accumulator digest;
-    digest.add(reinterpret_cast<const quint8*>(head.constData()), std::size_t(head.size()));
-    auto add = [&](const QByteArray& bytes) {
-        digest.add(reinterpret_cast<const quint8*>(bytes.constData()), std::size_t(bytes.size()));
-    };
+    add(head);
 
-    const std::vector<qint32> ids = RegistrationRows(query, registration.id, registration.dir);
-    if (!ids.empty()) {
-        const QString range = QStringLiteral(" between %1 and %2").arg(ids.front()).arg(ids.back());
-        std::vector<qint32> mangledIds;
-        auto files = keyedRows(query,
-                               Statement(QStringLiteral("select id,id,file_name,full_path,file_size,data,atr,crc1,crc2"
-                                                        " from table1 where id")
-                                         + range),
-                               8, ids, &mangledIds);
-        // Names and paths as blobs where a text did not carry their bytes.
-        for (const qint32 id : mangledIds) {
-            query.openStatement(Statement(u"select id,cast(file_name as blob sub_type binary),"
-                                          u"cast(full_path as blob sub_type binary),file_size,data,atr,crc1,crc2"
-                                          u" from table1 where id=")
-                                    .number(id));
-            const QByteArray exact = encodeRow(query, 0, 8);
-            query.close();
-            for (auto& [key, row] : files)
-                if (key == id)
-                    row = exact;
-        }
-        const auto prints = keyedRows(query,
-                                      Statement(QStringLiteral("select file_id,tab_id,") + FingerprintColumnNames()
-                                                + QStringLiteral(" from fingerprint where file_id") + range),
-                                      1 + int(FingerprintColumns().size()), ids);
-        auto print = prints.begin();
-        for (const auto& [id, row] : files) {
-            add(row);
-            // A row's fingerprint, or a mark that it has none; duplicates
-            // (never written by the program) count too.
-            for (; print != prints.end() && print->first < id; ++print) {
-            }
-            QByteArray marks;
-            for (; print != prints.end() && print->first == id; ++print)
-                marks.append('F').append(print->second);
-            add(marks.isEmpty() ? QByteArray(1, '-') : marks);
-        }
+    std::vector<qsizetype> order(std::size_t(rows.size()));
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        order[std::size_t(i)] = i;
+    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) { return rows[a].id < rows[b].id; });
+    QByteArray encoded;
+    for (const qsizetype at : order) {
+        const CheckRow& row = rows[at];
+        encoded = QByteArray(1, 'R');
+        for (const qint32 number : {row.id, row.size, row.data, row.crc1, row.crc2, row.owner})
+            append(encoded, QVariant(number));
+        append(encoded, QVariant(EncodeFileName(rows.fullName(row))));
+        append(encoded, QVariant(rows.atr(row)));
+        appendPrint(encoded, rows.print(row));
+        add(encoded);
     }
 
-    std::vector<QByteArray> directories;
-    query.openStatement(Statement(QStringLiteral("select cast(full_path as blob sub_type binary),")
-                                  + FingerprintColumnNames()
-                                  + QStringLiteral(" from directory_print where tab_id="))
-                            .number(registration.id));
-    if (query.hasRow()) {
-        do
-            directories.push_back(encodeRow(query, 0, 1 + int(FingerprintColumns().size())));
-        while (query.next());
+    std::vector<std::pair<QByteArray, const DirectoryPrint*>> byPath;
+    for (const DirectoryPrint& directory : directories)
+        byPath.emplace_back(EncodeFileName(directory.path), &directory);
+    std::sort(byPath.begin(), byPath.end());
+    for (const auto& [path, directory] : byPath) {
+        encoded = QByteArray(1, 'D');
+        append(encoded, QVariant(path));
+        appendPrint(encoded, directory->print ? &*directory->print : nullptr);
+        add(encoded);
     }
-    query.close();
-    std::sort(directories.begin(), directories.end());
-    for (const QByteArray& directory : directories)
-        add(QByteArray(1, 'D') + directory);
     return digest.result();
+}
+
+Sha256Digest RegistrationDigest(TIBQuery& query, const Registration& registration)
+{
+    DirectoryTable dirs;
+    CheckRows rows(dirs);
+    ReadBaselineRows(query, registration, rows, [](qint64) {});
+    return RegistrationDigest(registration, rows, ReadDirectoryPrints(query, registration.id));
 }
 
 QByteArray RegistrationSealMessage(qint32 id, const QByteArray& digest)

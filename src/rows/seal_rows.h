@@ -1,6 +1,8 @@
 #pragma once
 
 #include "bits/sha256_accumulator.h"
+#include "rows/check_rows.h"
+#include "rows/directory_prints.h"
 #include "rows/registration.h"
 
 #include <QByteArray>
@@ -10,11 +12,15 @@
 class TIBQuery;
 
 // What a seal signs of a registration: the SHA-256 of a canonical, versioned
-// encoding of its tab row and of every row it acts on (see RegistrationRows),
-// each with every column as stored (table1's, the fingerprint's with its
-// owner, and its directory rows), in the order of their ids and paths. Any
-// row added, removed, changed or given to another registration behind the
-// program's back changes it.
+// encoding of its tab row, of every row it acts on, as a check reads them
+// (see ReadBaselineRows: table1's columns, the fingerprint and its owner), in
+// the order of their ids, and of its directory rows, in the order of their
+// paths. Any row added, removed, changed or given to another registration
+// behind the program's back changes it.
+Sha256Digest RegistrationDigest(const Registration& registration, const CheckRows& rows,
+                                const DirectoryPrints& directories);
+
+// The same, reading the rows first.
 Sha256Digest RegistrationDigest(TIBQuery& query, const Registration& registration);
 
 // One row of the seal table: a registration's digest and the signature over

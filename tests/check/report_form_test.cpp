@@ -1,5 +1,7 @@
 #include "registration/directory_list_box.h"
+#include "bits/seal_key.h"
 #include "registration/put_under_control.h"
+#include "registration/sealed_change.h"
 #include "shell/progress_window.h"
 #include "support/file_rows.h"
 #include "support/program.h"
@@ -81,6 +83,37 @@ TEST_F(ReportFormTest, TheCheckShowsItsFourListsInTheReportWindow)
     EXPECT_FALSE(program.report_form->isVisible());
     EXPECT_EQ(CountRows(program.DM1, QStringLiteral("table2")), 0);
     QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), tree.path(QStringLiteral("d/deep"))});
+}
+
+// The window verifies with the public key set up, and shows what it found
+// above its lists.
+TEST_F(ReportFormTest, TheSealsVerdictStandsAboveTheLists)
+{
+    tree.file(QStringLiteral("d/a.txt"), "a");
+    putUnderControl(tree.path(QStringLiteral("d")));
+    const SealKey key = SealKey::generate();
+    const QString publicKey = tree.path(QStringLiteral("seal.pub"));
+    key.writePublic(publicKey);
+    SealDatabase(program.DM1.IBQuery1, key);
+    program.DM1.IBQuery1.executeStatement(Statement(u"update table1 set crc1=crc1+1"));
+    struct PublicKey {
+        explicit PublicKey(const QString& file) { qputenv("KVAREN_PUBLIC_KEY", QFile::encodeName(file)); }
+        ~PublicKey() { qunsetenv("KVAREN_PUBLIC_KEY"); }
+    } setUp(publicKey);
+    program.main_form->ListBox1->item(0)->setSelected(true);
+
+    QString seal;
+    bool shown = false;
+    whenModalOpens([&](QWidget*) {
+        Treport_form& r = *program.report_form;
+        seal = r.SealLabel->text();
+        shown = r.SealLabel->isVisibleTo(&r);
+        r.Button1->click();
+    });
+    program.main_form->ToolButton4->trigger();
+    ASSERT_TRUE(program.errors.isEmpty()) << program.errors.join(u'\n').toStdString();
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(seal, QStringLiteral("Записи директории изменены помимо программы: ") + tree.path(QStringLiteral("d")));
 }
 
 TEST_F(ReportFormTest, WithoutASelectionTheCheckOnlyClearsTheLists)
