@@ -5,6 +5,7 @@
 #include "rows/directory_rows.h"
 #include "rows/fingerprint_columns.h"
 #include "rows/registration.h"
+#include "storage/ib_database.h"
 #include "storage/ib_query.h"
 
 #include <algorithm>
@@ -47,14 +48,17 @@ void readRows(TIBQuery& query, const QString& dir, CheckRows& rows, const std::f
 // fingerprints of the rows' range of ids; a row without one keeps none.
 void attachFingerprints(TIBQuery& query, CheckRows& rows)
 {
-    if (rows.isEmpty())
+    if (rows.isEmpty() || query.database().lacks(QStringLiteral("fingerprint")))
         return;
     std::vector<std::pair<qint32, quint32>> byId; // to look each fingerprint's row up in
     byId.reserve(std::size_t(rows.size()));
     for (qsizetype i = 0; i < rows.size(); ++i)
         byId.emplace_back(rows[i].id, quint32(i));
     std::sort(byId.begin(), byId.end());
-    query.openStatement(Statement(QStringLiteral("select file_id,tab_id,") + FingerprintColumnNames()
+    const QString owner = query.database().lacks(QStringLiteral("fingerprint"), QStringLiteral("tab_id"))
+        ? QStringLiteral("cast(null as integer)")
+        : QStringLiteral("tab_id");
+    query.openStatement(Statement(QStringLiteral("select file_id,") + owner + u',' + FingerprintSelectList(query, QStringLiteral("fingerprint"))
                                   + QStringLiteral(" from fingerprint where file_id between "))
                             .number(byId.front().first)
                             .sql(u" and ")

@@ -2,13 +2,16 @@
 
 #include "common/file_name_codec.h"
 #include "rows/fingerprint_columns.h"
+#include "storage/ib_database.h"
 #include "storage/ib_query.h"
 
 DirectoryPrints ReadDirectoryPrints(TIBQuery& query, qint32 registration)
 {
+    if (query.database().lacks(QStringLiteral("directory_print")))
+        return {};
     // The path as a blob, which comes back byte for byte, whatever its bytes.
     query.openStatement(Statement(QStringLiteral("select cast(full_path as blob sub_type binary),")
-                                  + FingerprintColumnNames()
+                                  + FingerprintSelectList(query, QStringLiteral("directory_print"))
                                   + QStringLiteral(" from directory_print where tab_id="))
                             .number(registration));
     DirectoryPrints found;

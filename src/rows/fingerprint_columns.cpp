@@ -1,6 +1,7 @@
 #include "rows/fingerprint_columns.h"
 
 #include "common/file_name_codec.h"
+#include "storage/ib_database.h"
 #include "storage/ib_query.h"
 #include "storage/schema.h"
 
@@ -197,6 +198,16 @@ QString FingerprintColumnNames()
     QStringList names;
     for (const FingerprintColumn& column : FingerprintColumns())
         names.append(column.name);
+    return names.join(u',');
+}
+
+QString FingerprintSelectList(const TIBQuery& query, const QString& table)
+{
+    QStringList names;
+    for (const FingerprintColumn& column : FingerprintColumns())
+        names.append(query.database().lacks(table, column.name)
+                         ? QStringLiteral("cast(null as ") + SchemaColumnType(table, column.name) + u')'
+                         : column.name);
     return names.join(u',');
 }
 

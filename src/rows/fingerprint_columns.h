@@ -40,6 +40,11 @@ bool SameFingerprint(const Fingerprint& a, const Fingerprint& b, FingerprintColu
 // "sha256,mode,...": the columns' names, for a select or an insert.
 QString FingerprintColumnNames();
 
+// The same for a select from table (fingerprint or directory_print) through
+// query, with a typed null for each column the database lacks (see
+// TIBDatabase::lacks).
+QString FingerprintSelectList(const TIBQuery& query, const QString& table);
+
 // Adds the fingerprint row of the table1 row fileId, owned by the registration
 // owner (0 for none), through query.
 void InsertFingerprint(TIBQuery& query, qint32 fileId, const Fingerprint& print, qint32 owner);

@@ -3,6 +3,7 @@
 #include "common/file_name_codec.h"
 #include "rows/baseline_rows.h"
 #include "rows/fingerprint_columns.h"
+#include "storage/ib_database.h"
 #include "storage/ib_query.h"
 
 #include <QtEndian>
@@ -121,6 +122,8 @@ QByteArray ListSealMessage(QList<Registration> registrations, const QList<SealRo
 
 bool IsSealed(TIBQuery& query)
 {
+    if (query.database().lacks(QStringLiteral("seal")))
+        return false;
     query.openStatement(Statement(u"select first 1 signature from seal"));
     const bool sealed = query.hasRow();
     query.close();
@@ -130,6 +133,8 @@ bool IsSealed(TIBQuery& query)
 QList<SealRow> ReadSealRows(TIBQuery& query)
 {
     QList<SealRow> rows;
+    if (query.database().lacks(QStringLiteral("seal")))
+        return rows;
     query.openStatement(Statement(u"select tab_id,digest,signature from seal"));
     if (query.hasRow()) {
         do {

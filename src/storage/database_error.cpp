@@ -12,11 +12,16 @@ EDatabaseError EDatabaseError::fromSql(const QSqlError& error)
         text = QStringLiteral("Ошибка базы данных");
     // The engine says so only in English, in its message file's fixed words:
     // an account that may only read, as a nightly check's.
-    if (text.startsWith(QLatin1String("no permission for"))) {
-        const bool reading = text.contains(QLatin1String("SELECT access"));
+    const qsizetype denied = text.indexOf(QLatin1String("no permission for"));
+    if (denied >= 0) {
+        // Its own line, or its part of a line the client joined with " - ".
+        QString line = text.mid(denied);
+        line = line.left(line.indexOf(u'\n')).trimmed();
+        line = line.left(line.indexOf(QLatin1String(" - "))).trimmed();
+        const bool reading = line.contains(QLatin1String("SELECT access"));
         return EDatabaseError((reading ? QStringLiteral("Нет прав на чтение базы данных: ")
                                        : QStringLiteral("Нет прав на изменение базы данных: "))
-                              + text.split(u'\n').first().trimmed());
+                              + line);
     }
     return EDatabaseError(text);
 }

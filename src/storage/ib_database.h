@@ -37,10 +37,21 @@ public:
     // a database on a server, which arbitrates between its clients itself.
     DatabaseFileLocks* fileLocks() const { return m_fileLocks.get(); }
 
+    // What this version's tables have and the database lacks, when it could
+    // not be brought up to them (an account that may only read): "table" for
+    // a table, "table.column" for a column. Statements read what there is.
+    void setLacking(QStringList lacking) { m_lacking = std::move(lacking); }
+    bool lacks(const QString& table, const QString& column = QString()) const
+    {
+        return !m_lacking.isEmpty()
+            && (m_lacking.contains(table) || (!column.isEmpty() && m_lacking.contains(table + u'.' + column)));
+    }
+
 private:
     QString param(const QString& name) const;
 
     QString m_connectionName;
     QString m_databaseName;
     std::unique_ptr<DatabaseFileLocks> m_fileLocks;
+    QStringList m_lacking;
 };

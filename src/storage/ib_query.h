@@ -34,6 +34,7 @@ class TIBQuery {
 public:
     TIBQuery(TIBDatabase& database, TIBTransaction& transaction);
     ~TIBQuery();
+    const TIBDatabase& database() const { return m_database; }
     TIBQuery(const TIBQuery&) = delete;
     TIBQuery& operator=(const TIBQuery&) = delete;
 

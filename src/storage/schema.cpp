@@ -80,6 +80,7 @@ QHash<QString, int> databaseColumns(QSqlDatabase db, const QString& table)
 struct Upgrade {
     QStringList additions;
     QStringList conversions;
+    QStringList lacking; // what the additions add (see TIBDatabase::lacks)
 };
 
 Upgrade upgradeOf(QSqlDatabase db)
@@ -89,12 +90,14 @@ Upgrade upgradeOf(QSqlDatabase db)
         const QHash<QString, int> present = databaseColumns(db, table.name);
         if (present.isEmpty()) {
             upgrade.additions.append(table.statement);
+            upgrade.lacking.append(table.name);
             continue;
         }
         for (const SchemaColumn& column : table.columns) {
             const auto found = present.constFind(column.name);
             if (found == present.constEnd()) {
                 upgrade.additions.append(QStringLiteral("alter table %1 add %2 %3").arg(table.name, column.name, column.type));
+                upgrade.lacking.append(table.name + u'.' + column.name);
             } else if (column.type.endsWith(kBytes) && *found != kOctets) {
                 // The engine keeps a column's character set through a change of
                 // its type, but takes a domain's: through a domain of the new
@@ -184,7 +187,20 @@ QString UpgradeSchema(TIBDatabase& database)
         // Another program may have brought it up to date meanwhile; what is
         // still missing is asked again, and all but the conversion made.
         upgrade = upgradeOf(db);
-        runInOneTransaction(db, upgrade.additions);
+        try {
+            runInOneTransaction(db, upgrade.additions);
+        } catch (const EDatabaseError& stillRefused) {
+            // An account that may only read, as a nightly check's, or a
+            // read-only database: the statements read what the database
+            // has, and it stays as it is.
+            if (!stillRefused.message().startsWith(QStringLiteral("Нет прав"))
+                && !stillRefused.message().contains(QLatin1String("read-only database")))
+                throw;
+            database.setLacking(upgrade.lacking);
+            return QStringLiteral("База данных %1 записана прежней версией, и изменить ее нельзя: она проверяется "
+                                  "тем, что в ней есть (%2)")
+                .arg(database.shownName(), stillRefused.message());
+        }
         if (upgrade.conversions.isEmpty())
             return QString();
         return QStringLiteral("Имена в базе данных %1 не переведены в байты, она используется как есть: %2")

@@ -48,5 +48,8 @@ QString SchemaColumnType(const QString& table, const QString& column);
 // be made (a database the user may not alter: read-only, or another owner's on
 // a server), everything else is still done, the database is used as it is,
 // and the returned text says so on one line, for the front end to show once;
-// else it is empty. Raises EDatabaseError when the rest cannot be done.
+// else it is empty. Where not even the rest may be done (an account that may
+// only read, a read-only database), the database is used as it is too, its
+// statements reading what it has (see TIBDatabase::lacks), and the text says
+// so. Raises EDatabaseError when the rest cannot be done for another reason.
 QString UpgradeSchema(TIBDatabase& database);
