@@ -5,6 +5,8 @@
 #include "storage/ib_query.h"
 #include "storage/ib_transaction.h"
 
+#include <QSet>
+
 // The storage object: the one connection, the one transaction and the two
 // query objects through which every statement of the program runs. IBQuery2
 // follows IBQuery1 through DataSource1. Created not connected; the program sets
@@ -19,6 +21,10 @@ public:
     TIBQuery IBQuery1;
     TIBQuery IBQuery2;
     TDataSource DataSource1;
+
+    // The registrations whose rows the running change wrote (see
+    // ScanToBaseline), for a seal to sign again; the others keep theirs.
+    QSet<qint32> changedRegistrations;
 
     // The transaction's default action when the program ends while it is still
     // active: commit. Raises when the commit fails.

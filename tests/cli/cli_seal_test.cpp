@@ -77,18 +77,26 @@ TEST_F(CliSealTest, EveryChangeBehindTheProgramsBackIsReportedBeforeTheLists)
         QFile file(work.path(QStringLiteral("file.gdb")));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }();
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    const auto restore = [&] {
         QFile file(work.path(QStringLiteral("file.gdb")));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(sealed);
-        file.close();
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        restore();
         sql(c.sql);
         const Result r = check();
         EXPECT_EQ(r.status, 64 | c.found) << r.err.toStdString();
         EXPECT_TRUE(r.out.startsWith(c.line)) << r.out.toStdString();
         EXPECT_TRUE(r.out.contains(QStringLiteral("\n\nУдаленные файлы\n"))) << "the lists still follow";
     }
+    // Nor does a change with the key bless one: the list no longer holds.
+    restore();
+    sql("delete from tab where id=2;");
+    const Result refused = run({QStringLiteral("--key"), key(), QStringLiteral("update"), dir()});
+    EXPECT_EQ(refused.status, 16);
+    EXPECT_TRUE(refused.err.startsWith(list)) << refused.err.toStdString();
     // Sealed again with another key.
     ASSERT_EQ(run({QStringLiteral("seal"), other()}).status, 0);
     const Result r = check();
