@@ -13,6 +13,7 @@
 #include "common/exception.h"
 #include "common/shown_name.h"
 #include "common/version.h"
+#include "registration/accept_files.h"
 #include "registration/directory_text.h"
 #include "registration/existing_directory.h"
 #include "registration/extension_list.h"
@@ -187,6 +188,11 @@ int removeCommand(TDM1* dm, const Arguments& args, Console& console, const Conso
 int updateCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions&)
 {
     const QString dir = CleanDirectoryText(args.words.first());
+    if (args.words.size() > 1) {
+        AcceptFiles(*dm, dir, args.words.mid(1));
+        printStatus(*dm, console);
+        return kExitSuccess;
+    }
     return changeCommand(*dm, console, QStringLiteral("Принятие изменений"),
                          [&](Progress& progress) { return UpdateControl(*dm, dir, &progress); });
 }
@@ -288,8 +294,9 @@ const std::vector<Command>& commands()
         {QStringLiteral("check"), QStringLiteral("[--json] DIR | [--json] --all"),
          QStringLiteral("проверить целостность директории или всех директорий на учете"), true, 0, 1,
          {QStringLiteral("--json"), QStringLiteral("--all")}, {}, checkCommand, validateCheck},
-        {QStringLiteral("update"), QStringLiteral("DIR"),
-         QStringLiteral("принять изменения: поставить директорию на учет заново"), true, 1, 1, {}, noDirectory,
+        {QStringLiteral("update"), QStringLiteral("DIR [FILE...]"),
+         QStringLiteral("принять изменения: поставить директорию на учет заново, или только данные файлы"), true, 1,
+         -1, {}, noDirectory,
          updateCommand, {}, CommandAccess::Writes},
         {QStringLiteral("key"), QStringLiteral("PRIVATE PUBLIC"),
          QStringLiteral("создать пару ключей Ed25519 для печати базы данных"), false, 2, 2, {},

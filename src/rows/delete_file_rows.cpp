@@ -51,3 +51,18 @@ void DeleteFingerprintsFrom(TIBQuery& query, qint32 first)
 {
     query.executeStatement(Statement(u"delete from fingerprint where file_id >= ").number(first));
 }
+
+void DeleteFileRowsNamed(TIBQuery& query, const std::vector<qint32>& ids)
+{
+    // The engine takes at most 1,500 values in a list.
+    constexpr std::size_t kList = 1000;
+    for (std::size_t from = 0; from < ids.size(); from += kList) {
+        const std::size_t to = std::min(ids.size(), from + kList);
+        for (const bool rows : {false, true}) {
+            Statement some(rows ? u"delete from table1 where id in (" : u"delete from fingerprint where file_id in (");
+            for (std::size_t i = from; i < to; ++i)
+                (i == from ? some : some.sql(u",")).number(ids[i]);
+            query.executeStatement(some.sql(u")"));
+        }
+    }
+}

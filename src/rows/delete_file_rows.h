@@ -15,6 +15,10 @@ class TIBQuery;
 void DeleteFileRows(TIBQuery& query, const std::vector<qint32>& ids,
                     const std::function<void(qint64 done, qint64 total)>& deleted = {});
 
+// Deletes the table1 rows with the given ids, a few scattered ones, together
+// with their fingerprints: one pass through each table.
+void DeleteFileRowsNamed(TIBQuery& query, const std::vector<qint32>& ids);
+
 // Deletes the fingerprints of file ids first and above: the ids a walk is
 // about to give out again, after the rows that had them were deleted by a
 // program that knew nothing of fingerprints.

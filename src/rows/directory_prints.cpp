@@ -28,3 +28,9 @@ void DeleteDirectoryPrints(TIBQuery& query, qint32 registration)
 {
     query.executeStatement(Statement(u"delete from directory_print where tab_id=").number(registration));
 }
+
+void DeleteDirectoryPrint(TIBQuery& query, qint32 registration, const QString& path)
+{
+    query.executeStatement(
+        Statement(u"delete from directory_print where tab_id=").number(registration).sql(u" and full_path=").quoted(path));
+}

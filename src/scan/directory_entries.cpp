@@ -168,6 +168,20 @@ bool ListDirectory(const QString& dir, const PseudoFileSystems& pseudo, std::vec
     return true;
 }
 
+FileSums ReadEntryContents(const QString& dir, DirectoryEntry& entry)
+{
+    // A link's own attributes are its own, read with the listing.
+    const bool regular = S_ISREG(entry.print.mode);
+    const FileDigests read = FileChecksumsAndDigest(JoinPath(dir, entry.rec.Name), FileAccess::regularFiles(), [&](int fd) {
+        if (regular) {
+            entry.print.xattrs = ReadExtendedAttributes(fd);
+            entry.print.flags = ReadInodeFlags(fd);
+        }
+    });
+    entry.print.sha256 = read.sha256;
+    return read.sums;
+}
+
 int ExamineEntry(const QString& dir, const QString& name, DirectoryEntry& entry)
 {
     const QByteArray path = EncodeFileName(JoinPath(dir, name));

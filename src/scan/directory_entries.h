@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bits/file_checksums.h"
 #include "scan/fingerprint.h"
 #include "scan/not_examined.h"
 #include "scan/search_rec.h"
@@ -70,6 +71,12 @@ bool ListDirectory(const QString& dir, const PseudoFileSystems& pseudo, std::vec
 // file that changed while the walk went on. Returns 0 with the entry, or the
 // errno of why the name cannot be looked at (ENOENT: it is gone).
 int ExamineEntry(const QString& dir, const QString& name, DirectoryEntry& entry);
+
+// Reads the contents of entry, a regular file or a link to one in dir: both
+// checksums, and into its fingerprint the digest and, of a regular file, the
+// extended attributes and flags from the descriptor that reads it. Raises
+// EFileBitError when it cannot be read.
+FileSums ReadEntryContents(const QString& dir, DirectoryEntry& entry);
 
 // Why a name could not be examined, in words, for errno.
 QString NotExaminedReason(int error);

@@ -4,11 +4,9 @@
 #include "bits/file_access.h"
 #include "common/shown_name.h"
 #include "scan/ext_matches.h"
-#include "scan/inode_attributes.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -102,18 +100,7 @@ void FileWalker::note(const NotExaminedList& names)
 bool FileWalker::read(const QString& dir, DirectoryEntry& entry, Step& file)
 {
     try {
-        // A regular file's own attributes come from the descriptor that
-        // reads it; a link's are its own, read with the listing.
-        const bool regular = S_ISREG(entry.print.mode);
-        const FileDigests read = FileChecksumsAndDigest(
-            JoinPath(dir, entry.rec.Name), FileAccess::regularFiles(), [&](int fd) {
-                if (regular) {
-                    entry.print.xattrs = ReadExtendedAttributes(fd);
-                    entry.print.flags = ReadInodeFlags(fd);
-                }
-            });
-        file.sums = read.sums;
-        entry.print.sha256 = read.sha256;
+        file.sums = ReadEntryContents(dir, entry);
         return true;
     } catch (...) {
         DirectoryEntry now;

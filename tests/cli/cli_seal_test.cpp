@@ -129,11 +129,13 @@ TEST_F(CliSealTest, OnlyTheKeyChangesASealedDatabaseAndWhatItChangesChecksClean)
     EXPECT_TRUE(r.err.startsWith(QStringLiteral("Неверный пароль"))) << r.err.toStdString();
     EXPECT_EQ(check().status, 4) << "nothing was accepted";
 
-    for (const QStringList& change : {QStringList{QStringLiteral("update"), dir()},
+    for (const QStringList& change : {QStringList{QStringLiteral("update"), dir(), QStringLiteral("a.txt")},
+                                      QStringList{QStringLiteral("update"), dir()},
                                       QStringList{QStringLiteral("remove"), tree.path(QStringLiteral("e"))},
                                       QStringList{QStringLiteral("add"), tree.path(QStringLiteral("e"))}}) {
         r = run(QStringList{QStringLiteral("--key"), key()} + change);
         EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        EXPECT_EQ(check().status, 0) << change.join(u' ').toStdString();
     }
     r = check();
     EXPECT_EQ(r.status, 0) << r.out.toStdString();

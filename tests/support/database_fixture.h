@@ -28,8 +28,8 @@ protected:
     // writable first, so that a user may rewrite it too); its absolute path.
     QString file(const QString& relative, const QByteArray& contents, int mode = 0644);
     // The four lists of RunCheck(checked), dir() when empty, with checked's path
-    // and "/" cut from every line, in the order judged. A completed check
-    // leaves table2 empty.
+    // and "/" cut from every line, in the order judged. A check writes
+    // nothing, to table2 neither.
     Checked check(const QString& checked = QString());
     static QStringList sorted(QStringList list);
     // Each registration as "id dir list", in the directory list's order.

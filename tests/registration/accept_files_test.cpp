@@ -1,0 +1,77 @@
+#include "common/exception.h"
+#include "registration/accept_files.h"
+#include "registration/put_under_control.h"
+#include "support/database_fixture.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <sys/stat.h>
+
+// Accepting a few names of a tree with every kind of finding: each accepted
+// alone leaves every other finding reported, and nothing of its own.
+namespace {
+
+using AcceptFilesTest = DatabaseFixture;
+
+const QString kA = QStringLiteral(" изменены атрибуты файла,");
+
+TEST_F(AcceptFilesTest, EachNameAcceptedAloneTakesItsFindingsAndLeavesTheOthers)
+{
+    struct Case {
+        const char* what;
+        QStringList names;
+        QStringList accepted; // the lines, of every list, that go
+    };
+    const QString moved = QStringLiteral("old/moved.txt перемещен в new/moved.txt");
+    const QList<Case> cases{
+        {"a changed file", {QStringLiteral("change.txt")},
+         {QStringLiteral("change.txt изменен размер файла,"), QStringLiteral("change.txt изменено содержание файла,")}},
+        {"a deleted file", {QStringLiteral("gone.txt")}, {QStringLiteral("gone.txt")}},
+        {"a new file, by its full path", {QStringLiteral("@fresh.txt")}, {QStringLiteral("fresh.txt")}},
+        {"a moved file, by its new name", {QStringLiteral("new/moved.txt")}, {moved}},
+        {"a moved file, by both names", {QStringLiteral("old/moved.txt"), QStringLiteral("new/moved.txt")}, {moved}},
+        {"a new directory", {QStringLiteral("new")}, {QStringLiteral("new/")}},
+        {"a directory's attributes", {QStringLiteral("sub/")}, {QStringLiteral("sub/") + kA}},
+        {"a name with nothing to accept", {QStringLiteral("keep.txt")}, {}},
+    };
+    for (int i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.what);
+        const QString root = QStringLiteral("r%1/d/").arg(i);
+        const QString d = tree.path(root.chopped(1));
+        for (const char* name : {"keep.txt", "change.txt", "gone.txt", "old/moved.txt", "note.dat"})
+            tree.file(root + QString::fromLatin1(name), name);
+        tree.dir(root + QStringLiteral("sub"));
+        PutUnderControl(dm, d, QStringLiteral("txt"));
+        tree.file(root + QStringLiteral("change.txt"), "changed");
+        ASSERT_TRUE(QFile::remove(tree.path(root + QStringLiteral("gone.txt"))));
+        tree.dir(root + QStringLiteral("new"));
+        ASSERT_TRUE(QFile::rename(tree.path(root + QStringLiteral("old/moved.txt")),
+                                  tree.path(root + QStringLiteral("new/moved.txt"))));
+        tree.file(root + QStringLiteral("fresh.txt"), "fresh");
+        ASSERT_EQ(chmod(QFile::encodeName(tree.path(root + QStringLiteral("sub"))).constData(), 0777), 0);
+        const Checked before = check(d);
+        ASSERT_EQ(before.foundBits(), 15);
+
+        QStringList names = c.names;
+        names.replaceInStrings(QStringLiteral("@"), d + u'/');
+        AcceptFiles(dm, d, names);
+        const Checked after = check(d);
+        for (const auto& [then, now] : {std::pair(before.deleted, after.deleted), std::pair(before.moved, after.moved),
+                                        std::pair(before.added, after.added), std::pair(before.changed, after.changed)}) {
+            QStringList left = then;
+            for (const QString& line : c.accepted)
+                left.removeAll(line);
+            EXPECT_EQ(now, left);
+        }
+        // Refused before anything changes: a name outside the directory, and
+        // a file of a type it does not record.
+        for (const QString& refused : {QStringLiteral("/etc/hosts"), QStringLiteral("note.dat")})
+            EXPECT_THROW(AcceptFiles(dm, d, {QStringLiteral("change.txt"), refused}), Exception) << refused.toStdString();
+        const Checked still = check(d);
+        EXPECT_EQ(still.changed, after.changed);
+    }
+}
+
+} // namespace
