@@ -1,17 +1,21 @@
 #include "check/report_form.h"
 
 #include "check/check_report.h"
+#include "check/report_json.h"
 #include "check/report_text.h"
+#include "common/shown_name.h"
 
 #include "shell/error_display.h"
 
 #include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <set>
 
 Treport_form::Treport_form(QWidget* parent) : QDialog(parent)
 {
@@ -54,14 +58,28 @@ Treport_form::Treport_form(QWidget* parent) : QDialog(parent)
     SealLabel->setTextFormat(Qt::PlainText);
     column->addWidget(SealLabel);
     SealLabel->hide();
+    auto list = [&](const char* name, int height) {
+        auto* l = new QListWidget(this);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setMinimumSize(120, 40);
+        l->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        l->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        l->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+        column->addWidget(l, height);
+        connect(l, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) { showDetails(item); });
+        return l;
+    };
     Label1 = label("Label1", 0);
-    Memo1 = memo("Memo1", 97);
+    Memo1 = list("Memo1", 97);
     Label2 = label("Label2", 1);
-    Memo2 = memo("Memo2", 97);
+    Memo2 = list("Memo2", 97);
     Label3 = label("Label3", 2);
-    Memo3 = memo("Memo3", 105);
+    Memo3 = list("Memo3", 105);
     Label4 = label("Label4", 3);
-    Memo4 = memo("Memo4", 105);
+    Memo4 = list("Memo4", 105);
+    DetailsMemo = memo("DetailsMemo", 50);
+    DetailsMemo->setReadOnly(true);
+    DetailsMemo->hide();
     NotExaminedLabel = new QLabel(NotExaminedCaption(), this);
     NotExaminedLabel->setObjectName(QStringLiteral("NotExaminedLabel"));
     NotExaminedLabel->setFixedHeight(16);
@@ -79,45 +97,120 @@ Treport_form::Treport_form(QWidget* parent) : QDialog(parent)
     Button2->setObjectName(QStringLiteral("Button2"));
     Button2->setMinimumSize(120, 25);
     Button2->hide();
+    Button3 = new QPushButton(QStringLiteral("Принять выбранные"), this);
+    Button3->setObjectName(QStringLiteral("Button3"));
+    Button3->setMinimumSize(120, 25);
+    Button3->hide();
     // Each button as wide as its text needs, at least its first width.
-    for (QPushButton* button : {Button1, Button2})
+    for (QPushButton* button : {Button1, Button2, Button3})
         button->setMinimumWidth(std::max(button->minimumWidth(), button->sizeHint().width()));
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(192);
     buttons->addWidget(Button1);
     buttons->addSpacing(8);
     buttons->addWidget(Button2);
+    buttons->addSpacing(8);
+    buttons->addWidget(Button3);
     buttons->addStretch(214);
     column->addSpacing(7);
     column->addLayout(buttons);
     setTabOrder(Memo4, NotExaminedMemo);
     setTabOrder(NotExaminedMemo, Button1);
     setTabOrder(Button1, Button2);
+    setTabOrder(Button2, Button3);
     connect(Button1, &QPushButton::clicked, this, &Treport_form::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &Treport_form::Button2Click);
+    connect(Button3, &QPushButton::clicked, this, &Treport_form::Button3Click);
 }
 
 void Treport_form::clearLists()
 {
-    for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3, Memo4, NotExaminedMemo})
-        memo->clear();
+    for (QListWidget* list : {Memo1, Memo2, Memo3, Memo4})
+        list->clear();
+    NotExaminedMemo->clear();
+    DetailsMemo->clear();
+}
+
+QString Treport_form::listText(const QListWidget* list)
+{
+    QStringList lines;
+    for (int i = 0; i < list->count(); ++i)
+        lines.append(list->item(i)->text());
+    return lines.join(u'\n');
+}
+
+void Treport_form::setAcceptSelected(std::function<void(const QStringList& names)> accept)
+{
+    m_acceptSelected = std::move(accept);
 }
 
 void Treport_form::showReport(const CheckReport& report, const QString& dir)
 {
     m_dir = dir;
+    m_report = report;
     Button2->setVisible(report.foundBits() != 0);
+    Button3->setVisible(!report.findings.isEmpty() && m_acceptSelected);
     const ReportLists lists = ReportLines(report);
-    Memo1->setPlainText(ShownLines(lists.deleted).join(u'\n'));
-    Memo2->setPlainText(ShownLines(lists.moved).join(u'\n'));
-    Memo3->setPlainText(ShownLines(lists.added).join(u'\n'));
-    Memo4->setPlainText(ShownLines(lists.changed).join(u'\n'));
+    const QStringList* lines[] = {&lists.deleted, &lists.moved, &lists.added, &lists.changed};
+    QListWidget* shown[] = {Memo1, Memo2, Memo3, Memo4};
+    for (int l = 0; l < 4; ++l) {
+        shown[l]->clear();
+        const QStringList texts = ShownLines(*lines[l]);
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            auto* item = new QListWidgetItem(texts[i], shown[l]);
+            if (lines[l]->isEmpty())
+                continue; // "Не обнаружено"
+            item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+            item->setCheckState(Qt::Unchecked);
+            item->setData(Qt::UserRole, lists.findings[std::size_t(l)][i]);
+        }
+    }
+    DetailsMemo->clear();
+    DetailsMemo->hide();
     NotExaminedMemo->setPlainText(NotExaminedLines(report.notExamined).join(u'\n'));
     NotExaminedLabel->setVisible(!report.notExamined.isEmpty());
     NotExaminedMemo->setVisible(!report.notExamined.isEmpty());
     SealLabel->setText(report.sealLines.join(u'\n'));
     SealLabel->setStyleSheet(report.sealBroken ? QStringLiteral("color: #b00000; font-weight: bold") : QString());
     SealLabel->setVisible(!report.sealLines.isEmpty());
+}
+
+void Treport_form::showDetails(const QListWidgetItem* item)
+{
+    const QVariant at = item ? item->data(Qt::UserRole) : QVariant();
+    const QStringList details =
+        at.isValid() && at.toLongLong() < m_report.findings.size() ? FindingDetails(m_report.findings[at.toLongLong()])
+                                                                    : QStringList();
+    DetailsMemo->setPlainText(details.join(u'\n'));
+    DetailsMemo->setVisible(!details.isEmpty());
+}
+
+void Treport_form::Button3Click()
+{
+    std::set<qsizetype> ticked;
+    for (const QListWidget* list : {Memo1, Memo2, Memo3, Memo4})
+        for (int i = 0; i < list->count(); ++i)
+            if (list->item(i)->checkState() == Qt::Checked)
+                ticked.insert(list->item(i)->data(Qt::UserRole).toLongLong());
+    if (ticked.empty() || !m_acceptSelected)
+        return;
+    // A finding is accepted by its name; a moved file's new name takes its
+    // old place with it.
+    QStringList names;
+    for (const qsizetype at : ticked) {
+        QString name = m_report.findings[at].file;
+        if (m_report.findings[at].directory && name.size() > 1)
+            name.chop(1);
+        names.append(name);
+    }
+    if (!RunShowingErrors([&] { m_acceptSelected(names); }))
+        return;
+    CheckReport outstanding = m_report;
+    outstanding.findings.clear();
+    for (qsizetype i = 0; i < m_report.findings.size(); ++i)
+        if (!ticked.count(i))
+            outstanding.add(m_report.findings[i]);
+    showReport(outstanding, m_dir);
 }
 
 void Treport_form::Button1Click()

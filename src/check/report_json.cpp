@@ -104,7 +104,40 @@ QJsonArray notExamined(const NotExaminedList& names)
     return array;
 }
 
+QString shownValue(const QJsonValue& value)
+{
+    if (value.isUndefined())
+        return QStringLiteral("—");
+    if (value.isNull())
+        return QStringLiteral("нет");
+    if (value.isString())
+        return value.toString();
+    if (value.isObject())
+        return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
+    return QString::number(value.toInteger());
+}
+
 } // namespace
+
+QStringList FindingDetails(const Finding& finding)
+{
+    if (!finding.sizeBefore || !finding.sizeAfter)
+        return {};
+    const QJsonObject before = state(*finding.sizeBefore, finding.before);
+    const QJsonObject after = state(*finding.sizeAfter, finding.after);
+    QStringList lines;
+    for (const char16_t* field : {u"size", u"type", u"mode", u"uid", u"user", u"gid", u"group", u"link", u"sha256",
+                                  u"xattrs", u"acl", u"capabilities", u"flags", u"device"}) {
+        const QString key = QString::fromUtf16(field);
+        if (!before.contains(key) && !after.contains(key))
+            continue;
+        const QString then = shownValue(before.value(key));
+        const QString now = shownValue(after.value(key));
+        lines.append(then == now ? QStringLiteral("  ") + key + QStringLiteral(": ") + now
+                                 : QStringLiteral("* ") + key + QStringLiteral(": ") + then + QStringLiteral(" → ") + now);
+    }
+    return lines;
+}
 
 QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report)
 {

@@ -3,8 +3,10 @@
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 struct CheckReport;
+struct Finding;
 
 // The report of a check of dir as one JSON document, for programs to read:
 //   {"directory": dir,
@@ -24,3 +26,8 @@ struct CheckReport;
 QByteArray ReportJson(const QString& dir, const CheckReport& report);
 // The same document as an object, to stand inside another.
 QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report);
+
+// What was and is of a changed or moved file, a line a field in the JSON's
+// terms ("mode: 0755 → 4755", "type: file"), each field that differs marked
+// "*" at its start; empty where the finding holds no states.
+QStringList FindingDetails(const Finding& finding);

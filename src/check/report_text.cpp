@@ -6,19 +6,25 @@
 ReportLists ReportLines(const CheckReport& report)
 {
     ReportLists lists;
-    const auto change = [&](const QString& file, const char16_t* what) {
-        lists.changed.append(file + QString::fromUtf16(what));
+    qsizetype at = 0;
+    const auto line = [&](int list, QStringList& lines, const QString& text) {
+        lines.append(text);
+        lists.findings[std::size_t(list)].append(at);
     };
-    for (const Finding& finding : report.findings) {
+    const auto change = [&](const QString& file, const char16_t* what) {
+        line(3, lists.changed, file + QString::fromUtf16(what));
+    };
+    for (; at < report.findings.size(); ++at) {
+        const Finding& finding = report.findings[at];
         switch (finding.kind) {
         case Finding::Deleted:
-            lists.deleted.append(finding.file);
+            line(0, lists.deleted, finding.file);
             break;
         case Finding::Moved:
-            lists.moved.append(MovedLine(finding.from, finding.file));
+            line(1, lists.moved, MovedLine(finding.from, finding.file));
             break;
         case Finding::New:
-            lists.added.append(finding.file);
+            line(2, lists.added, finding.file);
             break;
         case Finding::Changed:
             break;

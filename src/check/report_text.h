@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
+
 struct CheckReport;
 
 // The text report's four lists, made from a report's findings, each in their
@@ -17,6 +19,9 @@ struct ReportLists {
     // and contents in this order; a moved file whose attributes changed has
     // its attributes line too, under its new name.
     QStringList changed;
+    // The index in the report's findings of each line's finding, list by
+    // list in the order above.
+    std::array<QList<qsizetype>, 4> findings;
 };
 ReportLists ReportLines(const CheckReport& report);
 

@@ -6,6 +6,7 @@
 #include "check/report_text.h"
 #include "check/seal_verdict.h"
 #include "common/exception.h"
+#include "registration/accept_files.h"
 #include "registration/existing_directory.h"
 #include "registration/extension_list.h"
 #include "registration/open_dir.h"
@@ -376,8 +377,15 @@ void Tmain_form::ToolButton4Click()
                 const std::optional<SealKey> key = ConfiguredPublicKey(QString());
                 report = RunCheck(DM1, dir, &progress, registration, key ? &*key : nullptr);
             });
+    report_form->setAcceptSelected([&](const QStringList& names) {
+        runLong(QStringLiteral("Принять выбранные"), CommandAccess::Writes,
+                [&](Progress&) { AcceptFiles(DM1, dir, names, registration); });
+        UpdateStatusCount();
+    });
     report_form->showReport(report, dir);
-    if (report_form->exec() != QDialog::Accepted)
+    const int answer = report_form->exec();
+    report_form->setAcceptSelected({});
+    if (answer != QDialog::Accepted)
         return;
     NotExaminedList notExamined;
     runLong(QStringLiteral("Принять изменения"), CommandAccess::Writes,

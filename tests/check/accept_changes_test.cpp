@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -90,7 +91,7 @@ TEST_F(AcceptChangesTest, AcceptingAsksOnceThenRecordsTheChangesAndClosesTheRepo
     // The report of the next check lists nothing, and offers nothing to accept.
     QString deleted;
     EXPECT_FALSE(check([&](Treport_form& report) {
-        deleted = report.Memo1->toPlainText();
+        deleted = Treport_form::listText(report.Memo1);
         report.Button1->click();
     }));
     EXPECT_EQ(deleted, QStringLiteral("Не обнаружено"));
@@ -120,6 +121,44 @@ TEST(MainFormDatabaseTest, TheWindowOpensTheDatabaseItIsGiven)
     }
     SetErrorSinkForTests({});
     EXPECT_TRUE(errors.isEmpty()) << errors.join(u'\n').toStdString();
+}
+
+// Ticked lines alone are accepted: by a click on one and Space on another,
+// and the window then shows what is still outstanding; the line selected
+// shows what its file was and is.
+TEST_F(AcceptChangesTest, TheTickedFindingsAloneAreAcceptedAndTheRestStaysShown)
+{
+    QFile::remove(tree.path(QStringLiteral("d/gone.txt")));
+    tree.file(QStringLiteral("d/grown.txt"), "22");
+    tree.file(QStringLiteral("d/fresh.txt"), "3");
+    tree.file(QStringLiteral("d/other.txt"), "4");
+    QString details;
+    QStringList outstanding;
+    check([&](Treport_form& report) {
+        ASSERT_TRUE(report.Button3->isVisible());
+        report.Memo4->setCurrentRow(0); // grown.txt: its size
+        details = report.DetailsMemo->toPlainText();
+        report.Memo4->item(0)->setCheckState(Qt::Checked);
+        report.Memo3->setFocus();
+        report.Memo3->setCurrentRow(0); // fresh.txt, by Space
+        QTest::keyClick(report.Memo3, Qt::Key_Space);
+        report.Button3->click();
+        outstanding = {Treport_form::listText(report.Memo1), Treport_form::listText(report.Memo3),
+                       Treport_form::listText(report.Memo4)};
+        report.Button1->click();
+    });
+    ASSERT_TRUE(program.errors.isEmpty()) << program.errors.join(u'\n').toStdString();
+    EXPECT_TRUE(details.startsWith(QStringLiteral("* size: 1 → 2\n"))) << details.toStdString();
+    EXPECT_EQ(outstanding, (QStringList{tree.path(QStringLiteral("d/gone.txt")), tree.path(QStringLiteral("d/other.txt")),
+                                        QStringLiteral("Не обнаружено")}));
+    // The database holds what was accepted: the next check agrees.
+    QStringList again;
+    check([&](Treport_form& report) {
+        again = {Treport_form::listText(report.Memo1), Treport_form::listText(report.Memo3),
+                 Treport_form::listText(report.Memo4)};
+        report.Button1->click();
+    });
+    EXPECT_EQ(again, outstanding);
 }
 
 } // namespace

@@ -54,9 +54,8 @@ TEST_F(ReportFormTest, TheCheckShowsItsFourListsInTheReportWindow)
         Treport_form& r = *program.report_form;
         EXPECT_EQ(modal, &r);
         EXPECT_EQ(r.windowTitle(), QStringLiteral("Отчет"));
-        seen = {r.Label1->text(), r.Memo1->toPlainText(), r.Label2->text(), r.Memo2->toPlainText(),
-                r.Label3->text(), r.Memo3->toPlainText(), r.Label4->text(), r.Memo4->toPlainText()};
-        EXPECT_FALSE(r.Memo1->isReadOnly());
+        seen = {r.Label1->text(), Treport_form::listText(r.Memo1), r.Label2->text(), Treport_form::listText(r.Memo2),
+                r.Label3->text(), Treport_form::listText(r.Memo3), r.Label4->text(), Treport_form::listText(r.Memo4)};
         EXPECT_EQ(r.Memo4->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
         EXPECT_EQ(r.Button1->text(), QStringLiteral("Закрыть"));
         if (r.NotExaminedMemo->isVisibleTo(&r) && r.NotExaminedLabel->isVisibleTo(&r))
@@ -120,9 +119,9 @@ TEST_F(ReportFormTest, WithoutASelectionTheCheckOnlyClearsTheLists)
 {
     tree.dir(QStringLiteral("d"));
     putUnderControl(tree.path(QStringLiteral("d")));
-    program.report_form->Memo1->setPlainText(QStringLiteral("old"));
+    program.report_form->Memo1->addItem(QStringLiteral("old"));
     program.main_form->N5->trigger();
-    EXPECT_EQ(program.report_form->Memo1->toPlainText(), QString());
+    EXPECT_EQ(program.report_form->Memo1->count(), 0);
     EXPECT_FALSE(program.report_form->isVisible());
 }
 

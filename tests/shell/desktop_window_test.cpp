@@ -142,7 +142,7 @@ TEST(DesktopWindowTest, TheReportAndTheDirectoryDialogGrowWithTheirWindows)
 
     report.resize(1000, 700);
     QApplication::processEvents();
-    for (QPlainTextEdit* memo : {report.Memo1, report.Memo2, report.Memo3, report.Memo4})
+    for (QListWidget* memo : {report.Memo1, report.Memo2, report.Memo3, report.Memo4})
         EXPECT_EQ(memo->width(), 1000 - 9) << memo->objectName().toStdString();
     EXPECT_GT(report.Memo4->height(), 105 + 30);
     EXPECT_NEAR(report.Button1->geometry().bottom(), 700 - 34, 4);

@@ -124,6 +124,14 @@ int main(int argc, char** argv)
                 shoot(QStringLiteral("report_form"), &report);
                 report.setGeometry(12, 40, 1000, 700); // the whole of it on the screen
                 shoot(QStringLiteral("report_form_resized"), &report);
+                // Two findings ticked, and what the changed file was and is.
+                if (report.Memo3->count() > 0)
+                    report.Memo3->item(0)->setCheckState(Qt::Checked);
+                if (report.Memo4->count() > 0) {
+                    report.Memo4->item(0)->setCheckState(Qt::Checked);
+                    report.Memo4->setCurrentRow(0);
+                }
+                shoot(QStringLiteral("report_form_ticked"), &report);
                 shootModal(QStringLiteral("accept_question"));
                 report.Button2->click();
                 report.close();
