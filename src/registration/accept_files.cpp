@@ -63,6 +63,11 @@ bool recordedDirectory(TIBQuery& query, const Registration& registration, const 
     return recorded;
 }
 
+QString nameOf(const QString& path)
+{
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
+
 Accepted resolve(TIBQuery& query, const Registration& registration, const QString& given)
 {
     const QString path = CleanDirectoryText(given.startsWith(u'/') ? given : registration.dir + u'/' + given);
@@ -74,7 +79,7 @@ Accepted resolve(TIBQuery& query, const Registration& registration, const QStrin
     if (path == registration.dir || (now.isDir() && !now.isSymLink())
         || (!there && recordedDirectory(query, registration, path)))
         return {path, QString(), true};
-    const QString name = path.mid(parentOf(path).size() + (parentOf(path) == u"/" ? 0 : 1));
+    const QString name = nameOf(path);
     if (!ExtMatches(FileExtension(name).toLower(), registration.list.toLower()))
         throw Exception(QStringLiteral("Файлы такого типа не стоят на учете в ") + ShownName(registration.dir)
                         + QStringLiteral(": ") + ShownName(given));
@@ -108,9 +113,8 @@ std::vector<BaselineRow> rowsNamed(TIBQuery& query, const Registration& registra
     Statement select(u"select id,full_path,file_name,crc1,crc2 from table1 where file_name in (");
     bool first = true;
     for (const Accepted& accepted : names) {
-        if (accepted.directory)
-            continue;
-        (first ? select : select.sql(u",")).quoted(accepted.name);
+        // A directory's own name too: a file of that name it replaced.
+        (first ? select : select.sql(u",")).quoted(accepted.directory ? nameOf(accepted.dir) : accepted.name);
         first = false;
     }
     if (first)
@@ -176,6 +180,10 @@ void AcceptFiles(TDM1& dm, const QString& dir, const QStringList& names, std::op
     BulkInsert rows(query, QStringLiteral("table1"), InsertBaselineRecord, true, owner);
     for (const Accepted& place : places) {
         if (place.directory) {
+            // A file it replaced loses its row.
+            for (const BaselineRow& row : baseline)
+                if (row.dir == parentOf(place.dir) && row.name == nameOf(place.dir))
+                    gone.push_back(row.id);
             if (!owns)
                 continue;
             ListedDirectory itself;

@@ -34,13 +34,15 @@ TEST_F(AcceptFilesTest, EachNameAcceptedAloneTakesItsFindingsAndLeavesTheOthers)
         {"a new directory", {QStringLiteral("new")}, {QStringLiteral("new/")}},
         {"a directory's attributes", {QStringLiteral("sub/")}, {QStringLiteral("sub/") + kA}},
         {"a name with nothing to accept", {QStringLiteral("keep.txt")}, {}},
+        {"a file that became a directory", {QStringLiteral("turned.txt")},
+         {QStringLiteral("turned.txt"), QStringLiteral("turned.txt/")}},
     };
     for (int i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
         SCOPED_TRACE(c.what);
         const QString root = QStringLiteral("r%1/d/").arg(i);
         const QString d = tree.path(root.chopped(1));
-        for (const char* name : {"keep.txt", "change.txt", "gone.txt", "old/moved.txt", "note.dat"})
+        for (const char* name : {"keep.txt", "change.txt", "gone.txt", "old/moved.txt", "note.dat", "turned.txt"})
             tree.file(root + QString::fromLatin1(name), name);
         tree.dir(root + QStringLiteral("sub"));
         PutUnderControl(dm, d, QStringLiteral("txt"));
@@ -50,6 +52,8 @@ TEST_F(AcceptFilesTest, EachNameAcceptedAloneTakesItsFindingsAndLeavesTheOthers)
         ASSERT_TRUE(QFile::rename(tree.path(root + QStringLiteral("old/moved.txt")),
                                   tree.path(root + QStringLiteral("new/moved.txt"))));
         tree.file(root + QStringLiteral("fresh.txt"), "fresh");
+        ASSERT_TRUE(QFile::remove(tree.path(root + QStringLiteral("turned.txt"))));
+        tree.dir(root + QStringLiteral("turned.txt"));
         ASSERT_EQ(chmod(QFile::encodeName(tree.path(root + QStringLiteral("sub"))).constData(), 0777), 0);
         const Checked before = check(d);
         ASSERT_EQ(before.foundBits(), 15);
