@@ -88,33 +88,33 @@ SealKey SealKey::generate()
     return made;
 }
 
-SealKey SealKey::readPrivate(const QString& file, const QByteArray& passphrase)
+SealKey SealKey::fromPem(const QString& file, const std::function<evp_pkey_st*(BIO*)>& read, const QString& refusal)
 {
     const QByteArray pem = readWhole(file);
     const Bio bio(BIO_new_mem_buf(pem.constData(), int(pem.size())));
-    QByteArray phrase = passphrase;
-    EVP_PKEY* key = bio ? PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, phrase.data()) : nullptr;
+    EVP_PKEY* key = bio ? read(bio.get()) : nullptr;
     if (!key || EVP_PKEY_get_id(key) != EVP_PKEY_ED25519) {
         EVP_PKEY_free(key);
-        throw Exception(QStringLiteral("Неверный пароль или это не закрытый ключ Ed25519: ") + file);
+        throw Exception(refusal + file);
     }
-    SealKey read;
-    read.m_key.reset(key, Free{});
-    return read;
+    SealKey made;
+    made.m_key.reset(key, Free{});
+    return made;
+}
+
+SealKey SealKey::readPrivate(const QString& file, const QByteArray& passphrase)
+{
+    QByteArray phrase = passphrase;
+    return fromPem(
+        file, [&](BIO* bio) { return PEM_read_bio_PrivateKey(bio, nullptr, nullptr, phrase.data()); },
+        QStringLiteral("Неверный пароль или это не закрытый ключ Ed25519: "));
 }
 
 SealKey SealKey::readPublic(const QString& file)
 {
-    const QByteArray pem = readWhole(file);
-    const Bio bio(BIO_new_mem_buf(pem.constData(), int(pem.size())));
-    EVP_PKEY* key = bio ? PEM_read_bio_PUBKEY(bio.get(), nullptr, nullptr, nullptr) : nullptr;
-    if (!key || EVP_PKEY_get_id(key) != EVP_PKEY_ED25519) {
-        EVP_PKEY_free(key);
-        throw Exception(QStringLiteral("Это не открытый ключ Ed25519: ") + file);
-    }
-    SealKey read;
-    read.m_key.reset(key, Free{});
-    return read;
+    return fromPem(
+        file, [](BIO* bio) { return PEM_read_bio_PUBKEY(bio, nullptr, nullptr, nullptr); },
+        QStringLiteral("Это не открытый ключ Ed25519: "));
 }
 
 void SealKey::writePrivate(const QString& file, const QByteArray& passphrase) const

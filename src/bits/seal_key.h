@@ -3,8 +3,10 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
+struct bio_st;
 struct evp_pkey_st;
 
 // The halves of an Ed25519 key pair that seals a database: the private key
@@ -39,5 +41,9 @@ private:
         void operator()(evp_pkey_st* key) const;
     };
     SealKey() = default;
+    // The Ed25519 key that read takes from the PEM text of file; raises
+    // Exception with refusal and the file's name where there is none.
+    static SealKey fromPem(const QString& file, const std::function<evp_pkey_st*(bio_st*)>& read,
+                           const QString& refusal);
     std::shared_ptr<evp_pkey_st> m_key;
 };

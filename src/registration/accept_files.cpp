@@ -17,6 +17,7 @@
 #include "storage/dm1.h"
 
 #include <QFileInfo>
+#include <QHash>
 
 #include <algorithm>
 #include <cerrno>
@@ -88,63 +89,44 @@ Accepted resolve(TIBQuery& query, const Registration& registration, const QStrin
 
 // The baseline rows of those names (wherever they stand below the
 // registration's directory) that the registration acts on (see
-// RegistrationRows), in one pass through each table.
-std::vector<BaselineRow> rowsNamed(TIBQuery& query, const Registration& registration, bool owns,
-                                   const QList<Accepted>& names);
-
-// The same for any number of names, a list of values at a time (the engine
-// takes at most 1,500 in one).
-std::vector<BaselineRow> rowsOf(TIBQuery& query, const Registration& registration, bool owns,
-                                const QList<Accepted>& names)
-{
-    constexpr qsizetype kList = 500;
-    std::vector<BaselineRow> rows;
-    for (qsizetype from = 0; from < names.size(); from += kList) {
-        const std::vector<BaselineRow> some = rowsNamed(query, registration, owns, names.mid(from, kList));
-        rows.insert(rows.end(), some.begin(), some.end());
-    }
-    return rows;
-}
-
+// RegistrationRows), in one pass through each table for every list of values
+// (the engine takes at most 1,500 in one).
 std::vector<BaselineRow> rowsNamed(TIBQuery& query, const Registration& registration, bool owns,
                                    const QList<Accepted>& names)
 {
+    constexpr qsizetype kList = 1000;
     std::vector<BaselineRow> rows;
-    Statement select(u"select id,full_path,file_name,crc1,crc2 from table1 where file_name in (");
-    bool first = true;
-    for (const Accepted& accepted : names) {
-        // A directory's own name too: a file of that name it replaced.
-        (first ? select : select.sql(u",")).quoted(accepted.directory ? nameOf(accepted.dir) : accepted.name);
-        first = false;
+    for (qsizetype from = 0; from < names.size(); from += kList) {
+        Statement select(u"select id,full_path,file_name,crc1,crc2 from table1 where file_name in (");
+        for (qsizetype i = from; i < std::min(names.size(), from + kList); ++i) {
+            const Accepted& accepted = names[i];
+            // A directory's own name too: a file of that name it replaced.
+            (i == from ? select : select.sql(u",")).quoted(accepted.directory ? nameOf(accepted.dir) : accepted.name);
+        }
+        query.openStatement(AppendDirectoryRows(select.sql(u") and "), registration.dir));
+        if (query.hasRow()) {
+            do
+                rows.push_back({query.fieldAsInteger(0), query.field(1).toString(), query.field(2).toString(),
+                                query.fieldAsInteger(3), query.fieldAsInteger(4), QString()});
+            while (query.next());
+        }
+        query.close();
     }
-    if (first)
-        return rows;
-    query.openStatement(AppendDirectoryRows(select.sql(u") and "), registration.dir));
-    if (query.hasRow()) {
-        do
-            rows.push_back({query.fieldAsInteger(0), query.field(1).toString(), query.field(2).toString(),
-                            query.fieldAsInteger(3), query.fieldAsInteger(4), QString()});
-        while (query.next());
-    }
-    query.close();
-    if (rows.empty())
-        return rows;
+    QHash<qint32, std::size_t> at;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        at.insert(rows[i].id, i);
     std::vector<qint32> owners(rows.size(), 0);
-    constexpr std::size_t kList = 1000;
-    for (std::size_t from = 0; from < rows.size(); from += kList) {
-        const std::size_t to = std::min(rows.size(), from + kList);
+    for (std::size_t from = 0; from < rows.size(); from += std::size_t(kList)) {
         Statement prints(u"select file_id,tab_id,sha256 from fingerprint where file_id in (");
-        for (std::size_t i = from; i < to; ++i)
+        for (std::size_t i = from; i < std::min(rows.size(), from + std::size_t(kList)); ++i)
             (i == from ? prints : prints.sql(u",")).number(rows[i].id);
         query.openStatement(prints.sql(u")"));
         if (query.hasRow()) {
-            do
-                for (std::size_t i = from; i < to; ++i)
-                    if (rows[i].id == query.fieldAsInteger(0)) {
-                        owners[i] = query.field(1).isNull() ? 0 : query.fieldAsInteger(1);
-                        rows[i].sha256 = query.field(2).toString();
-                    }
-            while (query.next());
+            do {
+                const std::size_t i = at.value(query.fieldAsInteger(0));
+                owners[i] = query.field(1).isNull() ? 0 : query.fieldAsInteger(1);
+                rows[i].sha256 = query.field(2).toString();
+            } while (query.next());
         }
         query.close();
     }
@@ -170,7 +152,7 @@ void AcceptFiles(TDM1& dm, const QString& dir, const QStringList& names, std::op
     // from it.
     const bool owns = OwnsRows(query, accepted.id);
     const qint32 owner = owns ? accepted.id : 0;
-    const std::vector<BaselineRow> baseline = rowsOf(query, accepted, owns, places);
+    const std::vector<BaselineRow> baseline = rowsNamed(query, accepted, owns, places);
     std::vector<qint32> gone;
     // A directory's row is deleted first: its new one may be written with
     // the batch of another.
