@@ -85,13 +85,40 @@ public:
     {
         const int handle = PosixFileAccess::open(encodedName, create);
         struct stat st;
-        if (handle < 0 || create || (::fstat(handle, &st) == 0 && S_ISREG(st.st_mode)))
+        if (handle < 0 || create)
             return handle;
+        if (::fstat(handle, &st) == 0 && S_ISREG(st.st_mode)) {
+            t_opened = {handle, st.st_size};
+            return handle;
+        }
         ::close(handle);
         errno = EINVAL;
         return -1;
     }
+
+    qint64 size(int handle) override
+    {
+        return handle == t_opened.handle ? t_opened.size : PosixFileAccess::size(handle);
+    }
+
+    bool close(int handle) override
+    {
+        if (handle == t_opened.handle)
+            t_opened.handle = -1;
+        return PosixFileAccess::close(handle);
+    }
+
+private:
+    // What open found of the file this thread opened last, so that asking its
+    // size costs no second fstat.
+    struct Opened {
+        int handle = -1;
+        qint64 size = 0;
+    };
+    static thread_local Opened t_opened;
 };
+
+thread_local RegularFileAccess::Opened RegularFileAccess::t_opened;
 
 } // namespace
 

@@ -1,38 +1,72 @@
 #include "scan/file_walker.h"
 
-#include "scan/directory_entries.h"
 #include "bits/file_access.h"
 #include "common/shown_name.h"
 #include "scan/ext_matches.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <vector>
+#include <chrono>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
-// A waiting caller is woken by the first step, and again should it still be
-// waiting once this many have gathered.
+
+// A waiting caller is woken once this many steps are ready, or once the walk
+// is over: the threads then seldom need to wake each other.
 constexpr std::size_t kWakeAfter = 64;
+// ... and at the latest after this long, with what is ready by then, so that
+// a large file does not hold up what is shown of the walk.
+constexpr std::chrono::milliseconds kWaitAtMost{20};
+
+unsigned readingThreads()
+{
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// The walk's threads give way to the caller's: recording or judging what the
+// walk gives is the longer work, and the walk uses whatever else is left of
+// the machine.
+void giveWay()
+{
+    constexpr int kNicer = 5;
+    // Linux keeps a nice value per thread.
+    const id_t thread = id_t(gettid());
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, thread);
+    if (errno == 0)
+        setpriority(PRIO_PROCESS, thread, std::min(nice + kNicer, 19));
+}
+
 } // namespace
 
 FileWalker::FileWalker(QString dir, QString lowerList, std::size_t maxAhead)
     : m_lowerList(std::move(lowerList)), m_maxAhead(std::max<std::size_t>(maxAhead, 1))
 {
-    m_thread = std::thread([this, dir = std::move(dir)] {
+    for (unsigned i = readingThreads(); i > 0; --i)
+        m_readers.emplace_back([this] {
+            giveWay();
+            readFiles();
+        });
+    m_walk = std::thread([this, dir = std::move(dir)] {
+        giveWay();
         try {
             walk(dir);
         } catch (const Stopped&) {
         } catch (...) {
             try {
-                Step failed;
-                failed.error = std::current_exception();
-                hand(std::move(failed));
+                Slot failed;
+                failed.step.error = std::current_exception();
+                failed.ready = true;
+                push(std::move(failed));
             } catch (const Stopped&) {
             }
         }
         std::lock_guard lock(m_mutex);
-        m_finished = true;
-        m_changed.notify_all();
+        m_walked = true;
+        m_forCaller.notify_all();
+        m_forReaders.notify_all();
     });
 }
 
@@ -41,86 +75,158 @@ FileWalker::~FileWalker()
     {
         std::lock_guard lock(m_mutex);
         m_stopping = true;
-        m_changed.notify_all();
+        m_forCaller.notify_all();
+        m_forWalk.notify_all();
+        m_forReaders.notify_all();
     }
-    m_thread.join();
+    m_walk.join();
+    for (std::thread& reader : m_readers)
+        reader.join();
 }
 
 bool FileWalker::next(Step& step)
 {
-    // Steps are taken over in batches, so that the two threads seldom need to
-    // wake each other.
-    if (m_taken.empty()) {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return !m_steps.empty() || m_finished; });
-        if (m_steps.empty())
-            return false;
-        m_taken.swap(m_steps);
-        if (m_producerWaiting)
-            m_changed.notify_all();
-    }
-    step = std::move(m_taken.front());
-    m_taken.pop_front();
-    return true;
+    return take(step, true);
 }
 
-void FileWalker::hand(Step&& step)
+bool FileWalker::tryNext(Step& step)
+{
+    return take(step, false);
+}
+
+std::size_t FileWalker::readyAhead() const
+{
+    std::size_t count = 0;
+    for (auto slot = m_slots.begin(); slot != m_slots.end() && slot->ready && count < kWakeAfter; ++slot)
+        ++count;
+    return count;
+}
+
+bool FileWalker::callerMayGo() const
+{
+    return readyAhead() >= m_callerWants || (m_walked && m_unready == 0);
+}
+
+bool FileWalker::take(Step& step, bool wait)
+{
+    while (!m_ended) {
+        if (m_taken.empty()) {
+            std::unique_lock lock(m_mutex);
+            if (wait) {
+                // A batch, or what is ready once the wait has been long; at
+                // the walk's end, whatever is left.
+                m_callerWants = kWakeAfter;
+                if (!callerMayGo() && !m_forCaller.wait_for(lock, kWaitAtMost, [this] { return callerMayGo(); })) {
+                    m_callerWants = 1;
+                    m_forCaller.wait(lock, [this] { return callerMayGo(); });
+                }
+                m_callerWants = 0;
+            }
+            while (!m_slots.empty() && m_slots.front().ready) {
+                m_taken.push_back(std::move(m_slots.front()));
+                m_slots.pop_front();
+            }
+            if (m_taken.empty()) {
+                m_ended = m_walked && m_slots.empty();
+                return false;
+            }
+            if (m_walkWaiting)
+                m_forWalk.notify_all();
+        }
+        Slot slot = std::move(m_taken.front());
+        m_taken.pop_front();
+        m_notExamined.append(slot.notExamined);
+        if (!slot.handed)
+            continue;
+        step = std::move(slot.step);
+        if (step.error) // nothing after an unreadable file is handed over
+            m_ended = true;
+        return true;
+    }
+    return false;
+}
+
+void FileWalker::push(Slot&& slot)
 {
     std::unique_lock lock(m_mutex);
-    if (m_steps.size() >= m_maxAhead && !m_stopping) {
-        m_producerWaiting = true;
-        m_changed.wait(lock, [this] { return m_steps.size() < m_maxAhead || m_stopping; });
-        m_producerWaiting = false;
+    if (m_slots.size() >= m_maxAhead && !m_stopping) {
+        m_walkWaiting = true;
+        m_forWalk.wait(lock, [this] { return m_slots.size() < m_maxAhead || m_stopping; });
+        m_walkWaiting = false;
     }
     if (m_stopping)
         throw Stopped{};
-    m_steps.push_back(std::move(step));
-    if (m_steps.size() == 1 || m_steps.size() == kWakeAfter)
-        m_changed.notify_all();
+    m_slots.push_back(std::move(slot));
+    if (!m_slots.back().ready) {
+        ++m_unready;
+        m_toRead.push_back(&m_slots.back());
+        m_forReaders.notify_one();
+    } else if (m_callerWants && callerMayGo()) {
+        m_forCaller.notify_all();
+    }
+}
+
+void FileWalker::ready(Slot& slot)
+{
+    std::lock_guard lock(m_mutex);
+    slot.ready = true;
+    --m_unready;
+    if (m_callerWants && callerMayGo())
+        m_forCaller.notify_all();
 }
 
 NotExaminedList FileWalker::notExamined()
 {
-    std::lock_guard lock(m_mutex);
     return m_notExamined;
 }
 
-void FileWalker::note(const NotExaminedList& names)
+void FileWalker::readFiles()
 {
-    if (names.isEmpty())
-        return;
-    std::lock_guard lock(m_mutex);
-    m_notExamined.append(names);
+    for (;;) {
+        Slot* slot = nullptr;
+        {
+            std::unique_lock lock(m_mutex);
+            m_forReaders.wait(lock, [this] { return !m_toRead.empty() || m_walked || m_stopping; });
+            if (m_toRead.empty() || m_stopping)
+                return;
+            slot = m_toRead.front();
+            m_toRead.pop_front();
+        }
+        read(*slot);
+        ready(*slot);
+    }
 }
 
-// Reads the checksums and digest of a file into file. A file may change while
-// the walk goes on: one gone since it was listed is not there (false), one
-// that is no longer a regular file is recorded as what it is now, unread.
-// Only a file that is still one and cannot be read ends the walk.
-bool FileWalker::read(const QString& dir, DirectoryEntry& entry, Step& file)
+// Reads the checksums and digest of a slot's file. A file may change while
+// the walk goes on: one gone since it was listed is not there, one that is no
+// longer a regular file is recorded as what it is now, unread. Only a file
+// that is still one and cannot be read ends the walk.
+void FileWalker::read(Slot& slot)
 {
+    Step& file = slot.step;
+    DirectoryEntry& entry = slot.entry;
     try {
-        file.sums = ReadEntryContents(dir, entry);
-        return true;
+        file.sums = ReadEntryContents(file.dir, entry);
     } catch (...) {
         DirectoryEntry now;
-        const int error = ExamineEntry(dir, entry.rec.Name, now);
-        if (error == ENOENT)
-            return false;
-        if (error == 0 && now.walkInto) // a directory now: walked the next time
-            return false;
+        const int error = ExamineEntry(file.dir, entry.rec.Name, now);
+        if (error == ENOENT || (error == 0 && now.walkInto)) { // a directory now: walked the next time
+            slot.handed = false;
+            return;
+        }
         if (error == 0 && !now.readContents) {
             entry = std::move(now);
-            return true;
+        } else if (error != 0) { // its directory cannot be entered now, or its path is too long
+            slot.notExamined = {{ShownName(JoinPath(file.dir, entry.rec.Name)), NotExaminedReason(error)}};
+            slot.handed = false;
+            return;
+        } else {
+            file.error = std::current_exception();
+            return;
         }
-        if (error != 0) { // its directory cannot be entered now, or its path is too long
-            note({{ShownName(JoinPath(dir, entry.rec.Name)), NotExaminedReason(error)}});
-            return false;
-        }
-        file.error = std::current_exception();
-        hand(std::move(file));
-        throw Stopped{}; // nothing after an unreadable file is recorded
     }
+    file.entry = std::move(entry.rec);
+    file.print = std::move(entry.print);
 }
 
 void FileWalker::walk(const QString& dir)
@@ -128,32 +234,40 @@ void FileWalker::walk(const QString& dir)
     // The entries are read in full before any of them is handled, so that a
     // deep tree does not hold one open directory per level.
     std::vector<DirectoryEntry> entries;
-    NotExaminedList notExamined;
+    Slot entered;
     ListedDirectory itself;
-    const bool listed = ListDirectory(dir, m_pseudo, entries, &notExamined, &itself);
-    note(notExamined);
-    if (!itself.there)
+    const bool listed = ListDirectory(dir, m_pseudo, entries, &entered.notExamined, &itself);
+    if (!itself.there) {
+        if (!entered.notExamined.isEmpty()) {
+            entered.handed = false;
+            entered.ready = true;
+            push(std::move(entered));
+        }
         return;
-    Step entered;
-    entered.dir = dir;
-    entered.entered = true;
-    entered.unexamined = !itself.print;
+    }
+    entered.step.dir = dir;
+    entered.step.entered = true;
+    entered.step.unexamined = !itself.print;
     if (itself.print)
-        entered.print = std::move(*itself.print);
-    hand(std::move(entered));
+        entered.step.print = std::move(*itself.print);
+    entered.ready = true;
+    push(std::move(entered));
     if (!listed)
         return;
     for (DirectoryEntry& entry : entries) {
         if (entry.walkInto) {
             walk(JoinPath(dir, entry.rec.Name));
         } else if (ExtMatches(FileExtension(entry.rec.Name).toLower(), m_lowerList)) {
-            Step file;
-            file.dir = dir;
-            if (entry.readContents && !read(dir, entry, file))
-                continue;
-            file.entry = std::move(entry.rec);
-            file.print = std::move(entry.print);
-            hand(std::move(file));
+            Slot file;
+            file.step.dir = dir;
+            if (entry.readContents) {
+                file.entry = std::move(entry);
+            } else {
+                file.step.entry = std::move(entry.rec);
+                file.step.print = std::move(entry.print);
+                file.ready = true;
+            }
+            push(std::move(file));
         }
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bits/file_checksums.h"
+#include "scan/directory_entries.h"
 #include "scan/fingerprint.h"
 #include "scan/not_examined.h"
 #include "scan/pseudo_file_systems.h"
@@ -12,18 +13,19 @@
 #include <exception>
 #include <mutex>
 #include <thread>
+#include <vector>
 
-struct DirectoryEntry;
-
-// The file-system half of a directory walk, run on a thread of its own so that
+// The file-system half of a directory walk, run on threads of its own so that
 // listing directories and reading files for their checksums overlaps the
-// database work of recording them. It walks depth first, in the order the file
-// system returns entries, and hands over, in that order, every matching name
-// (see ListDirectory) with both checksums and the fingerprint of what it is,
-// and a mark for every directory entered, with the directory's own
-// fingerprint. The caller
-// records them on its own thread, so every statement still runs there, one
-// after another, exactly as a walk without the thread would run them.
+// database work of recording them. One thread walks depth first, in the order
+// the file system returns entries; the files it meets are read by as many
+// threads as the machine has cores, several files at once. Every matching
+// name (see ListDirectory) is handed over, in the walk's order whatever order
+// the reads end in, with both checksums and the fingerprint of what it is,
+// and so is a mark for every directory entered, with the directory's own
+// fingerprint. The caller records them on its own thread, so every statement
+// still runs there, one after another, exactly as a walk without the threads
+// would run them.
 class FileWalker {
 public:
     struct Step {
@@ -53,6 +55,10 @@ public:
 
     // The next step, waiting for it; false once the walk has ended.
     bool next(Step& step);
+    // The next step if one is ready now; false when none is (see ended).
+    bool tryNext(Step& step);
+    // Whether every step has been handed over.
+    bool ended() const { return m_ended; }
 
     // What the walk could not examine, in the order met; complete once next
     // has returned false.
@@ -60,21 +66,41 @@ public:
 
 private:
     struct Stopped {};
+    // A step in the walk's order: made by the walking thread, and ready at
+    // once or once a reading thread has read its file.
+    struct Slot {
+        Step step;
+        DirectoryEntry entry;        // the file to read, while it waits
+        NotExaminedList notExamined; // met at this point of the walk
+        bool handed = true;          // false: nothing to hand over (a file gone meanwhile)
+        bool ready = false;
+    };
     void walk(const QString& dir);
-    bool read(const QString& dir, DirectoryEntry& entry, Step& file);
-    void note(const NotExaminedList& names);
-    void hand(Step&& step); // raises Stopped once the caller has gone
+    void readFiles();
+    void read(Slot& slot);
+    void push(Slot&& slot); // raises Stopped once the caller has gone
+    void ready(Slot& slot);
+    std::size_t readyAhead() const;
+    bool callerMayGo() const;
+    bool take(Step& step, bool wait);
 
     const QString m_lowerList;
     const std::size_t m_maxAhead;
     const PseudoFileSystems m_pseudo = PseudoFileSystems::mounted();
     std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<Step> m_steps;  // handed over, not yet taken
-    std::deque<Step> m_taken;  // taken by the caller (its thread only)
-    NotExaminedList m_notExamined;
-    bool m_producerWaiting = false;
-    bool m_finished = false;
+    std::condition_variable m_forCaller;
+    std::condition_variable m_forWalk;
+    std::condition_variable m_forReaders;
+    std::deque<Slot> m_slots;    // made, not yet taken, in the walk's order
+    std::deque<Slot*> m_toRead;  // the slots whose files wait to be read
+    std::deque<Slot> m_taken;    // taken by the caller (its thread only)
+    NotExaminedList m_notExamined; // the caller's thread only
+    std::size_t m_callerWants = 0; // steps ready that wake the waiting caller; 0 while it does not wait
+    std::size_t m_unready = 0;     // slots whose files are not read yet
+    bool m_walkWaiting = false;
+    bool m_walked = false;       // the walking thread has made its last slot
     bool m_stopping = false;
-    std::thread m_thread;
+    bool m_ended = false;        // the caller's thread only
+    std::thread m_walk;
+    std::vector<std::thread> m_readers;
 };
