@@ -24,17 +24,19 @@ public:
             size *= 2;
         m_mask = size - 1;
         m_slots.assign(size, Slot{});
-        for (quint32 row = 0; row < quint32(count); ++row) {
+        // Last row first, each put at the head of its group: the groups come
+        // out in the rows' order without a slot keeping its last row.
+        for (quint32 row = quint32(count); row-- > 0;) {
             const std::size_t h = hash(row);
             for (std::size_t at = h & m_mask;; at = (at + 1) & m_mask) {
                 Slot& slot = m_slots[at];
                 if (slot.first == kNoRow) {
-                    slot = Slot{row, row, quint32(h)};
+                    slot = Slot{row, quint32(h)};
                     break;
                 }
                 if (slot.hash == quint32(h) && same(slot.first, row)) {
-                    m_next[slot.last] = row;
-                    slot.last = row;
+                    m_next[row] = slot.first;
+                    slot.first = row;
                     break;
                 }
             }
@@ -66,7 +68,6 @@ private:
     static constexpr quint32 kNoRow = 0xFFFFFFFFu;
     struct Slot {
         quint32 first = kNoRow;
-        quint32 last = kNoRow;
         quint32 hash = 0;
     };
     std::vector<Slot> m_slots;

@@ -15,9 +15,75 @@
 
 namespace {
 
-// How far the walk of a check may read ahead of the rows taken: about a
-// second of reading files while the baseline is read, for some 20 MB.
-constexpr std::size_t kScanAhead = 1 << 17;
+// How far the walk may read ahead of the steps taken.
+constexpr std::size_t kScanAhead = 8192;
+
+// How many of the walk's files a check holds, at the most, while the baseline
+// is read: the walk goes on meanwhile, and once the baseline is there every
+// file is judged as it comes (see FileJudge).
+constexpr qsizetype kHeldAtMost = 1 << 16;
+
+// The walk's side of a check, taken a step at a time.
+class WalkedSide {
+public:
+    WalkedSide(DirectoryTable& dirs, Progress* progress) : m_files(dirs), m_progress(progress) {}
+
+    // Takes what the walk has ready now, while the files held are few enough.
+    void takeReady(FileWalker& walker)
+    {
+        FileWalker::Step step;
+        while (!m_error && m_files.size() < kHeldAtMost && walker.tryNext(step))
+            take(step);
+    }
+
+    // Takes the rest of the walk, each file judged as it comes; raises what
+    // ended the walk early.
+    void takeAll(FileWalker& walker, FileJudge& judge)
+    {
+        judge.take(m_files);
+        m_files.clear();
+        FileWalker::Step step;
+        while (!m_error && walker.next(step)) {
+            take(step);
+            if (m_files.size() == kJudgedTogether) {
+                judge.take(m_files);
+                m_files.clear();
+            }
+        }
+        judge.take(m_files);
+        m_files.clear();
+        if (m_error)
+            std::rethrow_exception(m_error);
+    }
+
+    qint64 files() const { return m_count; }
+    DirectoryPrints directories;
+
+private:
+    static constexpr qsizetype kJudgedTogether = 1024;
+
+    void take(FileWalker::Step& step)
+    {
+        if (step.error) {
+            m_error = step.error;
+        } else if (!step.entered) {
+            m_files.append(step.dir, step.entry.Name, step.entry.Size, AttrToText(step.entry.Attr), step.sums.crc1,
+                           step.sums.crc2, &step.print);
+            ++m_count;
+        } else if (step.unexamined) {
+            directories.push_back({step.dir, std::nullopt});
+        } else {
+            directories.push_back({step.dir, std::move(step.print)});
+        }
+        if (m_progress)
+            m_progress->walking(step.dir, m_count);
+    }
+
+    CheckRows m_files; // taken, not yet judged
+    qint64 m_count = 0;
+    Progress* m_progress;
+    std::exception_ptr m_error; // the file that could not be read: the walk ends there
+};
 
 } // namespace
 
@@ -25,37 +91,26 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, std::opti
                      const SealKey* publicKey)
 {
     const Registration checked = FindRegistration(dm.IBQuery1, dir, registration);
-    FileWalker walker(checked.dir, checked.list.toLower(), kScanAhead);
     DirectoryTable dirs;
     CheckRows baseline(dirs);
-    ReadBaselineRows(dm.IBQuery1, checked, baseline, [](qint64) {});
+    FileWalker walker(checked.dir, checked.list.toLower(), kScanAhead);
+    WalkedSide walked(dirs, progress);
+    // The walk goes on while the baseline is read; what it hands over
+    // meanwhile waits to be judged until the baseline is there.
+    ReadBaselineRows(dm.IBQuery1, checked, baseline, [&] { walked.takeReady(walker); });
     const DirectoryPrints recordedDirectories = ReadDirectoryPrints(dm.IBQuery1, checked.id);
     const SealVerdict seal = VerifySeal(dm.IBQuery1, publicKey, checked.id, [&] {
         return RegistrationDigest(checked, baseline, recordedDirectories);
     });
-
-    CheckRows current(dirs);
-    DirectoryPrints walkedDirectories;
-    FileWalker::Step step;
-    while (walker.next(step)) {
-        if (step.error)
-            std::rethrow_exception(step.error);
-        if (!step.entered)
-            current.append(step.dir, step.entry.Name, step.entry.Size, AttrToText(step.entry.Attr), step.sums.crc1,
-                           step.sums.crc2, &step.print);
-        else if (step.unexamined)
-            walkedDirectories.push_back({step.dir, std::nullopt});
-        else
-            walkedDirectories.push_back({step.dir, std::move(step.print)});
-        if (progress)
-            progress->walking(step.dir, current.size());
-    }
+    FileJudge judge(baseline);
+    walked.takeAll(walker, judge);
+    const DirectoryPrints& walkedDirectories = walked.directories;
     // The commit comes where it always has: what the window did before the
     // check is durable from here on.
     dm.IBTransaction1.commit();
     dm.IBTransaction1.startTransaction();
 
-    const qint64 total = current.size() + baseline.size();
+    const qint64 total = walked.files() + baseline.size();
     auto tell = [&](qint64 done) {
         if (progress)
             progress->judging(QStringLiteral("Проверено файлов"), done, total);
@@ -66,7 +121,7 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, std::opti
     report.sealLines = SealLines(seal);
     report.sealBroken = seal.broken();
     JudgeDirectories(recordedDirectories, walkedDirectories, report);
-    JudgeInMemory(baseline, current, report, tell);
+    judge.finish(report, tell);
     report.strikeMovedFromDeleted();
     tell(total); // the report is ready
     return report;

@@ -11,14 +11,15 @@ class TDM1;
 // The integrity check of one registration of dir: the one with the id
 // registration when it is given (the window's selected line), else the first
 // of dir in the list's order.
-// 1. walks dir with the registration's extension list, reading the files on a
-//    thread of its own while the baseline (the rows the registration acts on,
-//    see ReadBaselineRows) is read; the walk's rows are held in memory, never
-//    written;
+// 1. walks dir with the registration's extension list, reading the files on
+//    threads of their own (see FileWalker) while the baseline (the rows the
+//    registration acts on, see ReadBaselineRows) is read, and judges each
+//    file walked against the baseline as it comes (see FileJudge), holding
+//    only what it needs to judge the rest; nothing walked is written;
 // 2. commits and starts a new transaction, as a check always has;
 // 3. judges the directories walked against those recorded (see
-//    JudgeDirectories), then the files in memory (see JudgeInMemory), and
-//    strikes the old places of moved files from the deleted ones.
+//    JudgeDirectories), then adds the files' findings as JudgeInMemory gives
+//    them, and strikes the old places of moved files from the deleted ones.
 // Raises Exception naming dir when it is not under control, and any error of
 // the walk or the statements, which ends the check where it occurs. An error
 // raised by progress ends it the same way.

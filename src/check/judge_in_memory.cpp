@@ -37,39 +37,65 @@ bool sameText(const QString& a, const QString& b)
 
 // Fingerprints are compared where both rows have one: a baseline row written
 // before they were kept is judged by its own columns alone.
-bool samePrint(const Fingerprint* old, const Fingerprint* now, FingerprintColumn::Change change)
+bool samePrint(const std::optional<Fingerprint>& old, const std::optional<Fingerprint>& now,
+               FingerprintColumn::Change change)
 {
     return !old || !now || SameFingerprint(*old, *now, change);
 }
 
-class Judge {
+} // namespace
+
+class FileJudge::Rows {
 public:
-    Judge(const CheckRows& baseline, const CheckRows& current, CheckReport& report,
-          const std::function<void(qint64)>& judged)
-        : m_baseline(baseline), m_current(current), m_report(report), m_judged(judged),
+    explicit Rows(const CheckRows& baseline)
+        : m_baseline(baseline), m_unplaced(baseline.directories()),
           m_at(baseline.size(), [&](quint32 b) { return placeHash(baseline, baseline[b]); },
                [&](quint32 a, quint32 b) { return samePlace(baseline, baseline[a], baseline, baseline[b]); }),
           m_present(std::size_t(baseline.size()), false)
     {
     }
 
-    void run()
+    void take(const CheckRows& current)
     {
-        // A baseline row is deleted when no current row has its name and
-        // place; duplicate rows of a place registered twice are judged each.
-        for (qsizetype c = 0; c < m_current.size(); ++c)
-            for (qint64 b = placeOf(m_current[c]); b != ChainIndex::kNone; b = m_at.next(b))
+        for (qsizetype c = 0; c < current.size(); ++c, ++m_taken) {
+            const CheckRow& row = current[c];
+            const qint64 first = placeOf(current, row);
+            if (first == ChainIndex::kNone) {
+                // Moved or new: which, only the whole walk tells.
+                m_unplaced.appendCopy(current, row);
+                m_unplacedAt.push_back(m_taken);
+                continue;
+            }
+            // A baseline row is deleted when no current row has its name and
+            // place; duplicate rows of a place registered twice are judged each.
+            for (qint64 b = first; b != ChainIndex::kNone; b = m_at.next(b))
                 m_present[std::size_t(b)] = true;
+            if (std::optional<Finding> changed = judgeAtPlace(current, row, first))
+                m_changed.emplace_back(m_taken, std::move(*changed));
+        }
+    }
+
+    void finish(CheckReport& report, const std::function<void(qint64)>& judged)
+    {
+        qint64 done = 0;
         for (qsizetype b = 0; b < m_baseline.size(); ++b) {
             if (!m_present[std::size_t(b)])
-                m_report.add(Finding::of(Finding::Deleted, m_baseline.fullName(m_baseline[b])));
-            tell();
+                report.add(Finding::of(Finding::Deleted, m_baseline.fullName(m_baseline[b])));
+            if (++done % kTellEvery == 0)
+                judged(done);
         }
-        for (qsizetype c = 0; c < m_current.size(); ++c) {
-            judgeCurrent(m_current[c]);
-            tell();
+        // What each current row gives, in the walk's order.
+        auto changed = m_changed.begin();
+        for (qsizetype u = 0; u < m_unplaced.size(); ++u) {
+            for (; changed != m_changed.end() && changed->first < m_unplacedAt[std::size_t(u)]; ++changed)
+                report.add(std::move(changed->second));
+            report.add(judgeUnplaced(m_unplaced[u]));
+            if (u % kTellEvery == 0)
+                judged(done + m_unplacedAt[std::size_t(u)]);
         }
-        m_judged(m_done);
+        for (; changed != m_changed.end(); ++changed)
+            report.add(std::move(changed->second));
+        judged(done + m_taken);
     }
 
 private:
@@ -83,62 +109,76 @@ private:
     }
 
     // The first baseline row at the place of a current row.
-    qint64 placeOf(const CheckRow& row) const
+    qint64 placeOf(const CheckRows& current, const CheckRow& row) const
     {
-        return m_at.find(placeHash(m_current, row),
-                         [&](quint32 b) { return samePlace(m_baseline, m_baseline[b], m_current, row); });
+        return m_at.find(placeHash(current, row),
+                         [&](quint32 b) { return samePlace(m_baseline, m_baseline[b], current, row); });
     }
 
-    bool sameAttributes(const CheckRow& old, const CheckRow& now) const
+    // A baseline row and a current one, each with its fingerprint where it
+    // has one.
+    struct Pair {
+        const CheckRow& old;
+        std::optional<Fingerprint> oldPrint;
+        const CheckRow& now;
+        const std::optional<Fingerprint>& nowPrint;
+    };
+    Pair pair(const CheckRow& old, const CheckRow& now, const std::optional<Fingerprint>& nowPrint) const
     {
-        return sameText(m_baseline.atr(old), m_current.atr(now))
-            && samePrint(m_baseline.print(old), m_current.print(now), FingerprintColumn::Attributes);
-    }
-    bool samePrintedContents(const CheckRow& old, const CheckRow& now) const
-    {
-        return samePrint(m_baseline.print(old), m_current.print(now), FingerprintColumn::Contents);
+        return {old, m_baseline.print(old), now, nowPrint};
     }
 
-    void judgeCurrent(const CheckRow& row)
+    bool sameAttributes(const Pair& p, const CheckRows& current) const
     {
-        const qint64 first = placeOf(row);
-        if (first != ChainIndex::kNone) {
-            // At its place. A change is reported when no baseline row of the
-            // place agrees (the count statements count them all).
-            bool sameSize = false;
-            bool sameAtr = false;
-            bool sameContents = false;
-            for (qint64 b = first; b != ChainIndex::kNone; b = m_at.next(b)) {
-                const CheckRow& old = m_baseline[b];
-                sameSize = sameSize || old.size == row.size;
-                sameAtr = sameAtr || sameAttributes(old, row);
-                sameContents = sameContents || (old.crc1 == row.crc1 && old.crc2 == row.crc2 && samePrintedContents(old, row));
-            }
-            if (!(sameSize && sameAtr && sameContents)) {
-                const CheckRow& found = m_baseline[first];
-                Finding changed = Finding::of(Finding::Changed, m_baseline.fullName(found));
-                changed.size = !sameSize;
-                changed.attributes = !sameAtr;
-                changed.contents = !sameContents;
-                m_report.add(withStates(std::move(changed), found, row));
-            }
-            return;
+        return sameText(m_baseline.atr(p.old), current.atr(p.now))
+            && samePrint(p.oldPrint, p.nowPrint, FingerprintColumn::Attributes);
+    }
+    static bool samePrintedContents(const Pair& p)
+    {
+        return samePrint(p.oldPrint, p.nowPrint, FingerprintColumn::Contents);
+    }
+
+    // What a current row at its place gives: a change, when no baseline row
+    // of the place agrees (the count statements count them all).
+    std::optional<Finding> judgeAtPlace(const CheckRows& current, const CheckRow& row, qint64 first) const
+    {
+        const std::optional<Fingerprint> print = current.print(row);
+        bool sameSize = false;
+        bool sameAtr = false;
+        bool sameContents = false;
+        for (qint64 b = first; b != ChainIndex::kNone; b = m_at.next(b)) {
+            const Pair p = pair(m_baseline[b], row, print);
+            sameSize = sameSize || p.old.size == row.size;
+            sameAtr = sameAtr || sameAttributes(p, current);
+            sameContents = sameContents || (p.old.crc1 == row.crc1 && p.old.crc2 == row.crc2 && samePrintedContents(p));
         }
-        if (const qint64 from = movedFrom(row); from != ChainIndex::kNone) {
-            const CheckRow& old = m_baseline[from];
-            Finding moved = Finding::of(Finding::Moved, m_current.fullName(row));
-            moved.from = m_baseline.fullName(old);
-            moved.attributes = !sameAttributes(old, row);
-            m_report.add(withStates(std::move(moved), old, row));
-            return;
+        if (sameSize && sameAtr && sameContents)
+            return std::nullopt;
+        const CheckRow& found = m_baseline[first];
+        Finding changed = Finding::of(Finding::Changed, m_baseline.fullName(found));
+        changed.size = !sameSize;
+        changed.attributes = !sameAtr;
+        changed.contents = !sameContents;
+        return withStates(std::move(changed), pair(found, row, print));
+    }
+
+    Finding judgeUnplaced(const CheckRow& row)
+    {
+        const std::optional<Fingerprint> print = m_unplaced.print(row);
+        if (const qint64 from = movedFrom(row, print); from != ChainIndex::kNone) {
+            const Pair p = pair(m_baseline[from], row, print);
+            Finding moved = Finding::of(Finding::Moved, m_unplaced.fullName(row));
+            moved.from = m_baseline.fullName(p.old);
+            moved.attributes = !sameAttributes(p, m_unplaced);
+            return withStates(std::move(moved), p);
         }
-        m_report.add(Finding::of(Finding::New, m_current.fullName(row)));
+        return Finding::of(Finding::New, m_unplaced.fullName(row));
     }
 
     // The baseline row that row moved from: the first of its name and
     // checksums, and digest where both have one, whose place the scan left
     // empty (a copy whose original stays is new); kNone for none.
-    qint64 movedFrom(const CheckRow& row)
+    qint64 movedFrom(const CheckRow& row, const std::optional<Fingerprint>& print)
     {
         // Made when the first file not at its place needs it: a check that
         // finds every file at its place spares it.
@@ -146,46 +186,52 @@ private:
             m_with.emplace(
                 m_baseline.size(), [&](quint32 b) { return contentsHash(m_baseline, m_baseline[b]); },
                 [&](quint32 a, quint32 b) { return sameNameAndSums(m_baseline, m_baseline[a], m_baseline, m_baseline[b]); });
-        const qint64 first = m_with->find(contentsHash(m_current, row), [&](quint32 b) {
-            return sameNameAndSums(m_baseline, m_baseline[b], m_current, row);
+        const qint64 first = m_with->find(contentsHash(m_unplaced, row), [&](quint32 b) {
+            return sameNameAndSums(m_baseline, m_baseline[b], m_unplaced, row);
         });
         for (qint64 b = first; b != ChainIndex::kNone; b = m_with->next(b))
-            if (samePrintedContents(m_baseline[b], row) && !m_present[std::size_t(b)])
+            if (!m_present[std::size_t(b)] && samePrintedContents(pair(m_baseline[b], row, print)))
                 return b;
         return ChainIndex::kNone;
     }
 
-    Finding withStates(Finding finding, const CheckRow& old, const CheckRow& now) const
+    static Finding withStates(Finding finding, const Pair& p)
     {
-        finding.sizeBefore = old.size;
-        finding.sizeAfter = now.size;
-        if (const Fingerprint* print = m_baseline.print(old))
-            finding.before = *print;
-        if (const Fingerprint* print = m_current.print(now))
-            finding.after = *print;
+        finding.sizeBefore = p.old.size;
+        finding.sizeAfter = p.now.size;
+        finding.before = p.oldPrint;
+        finding.after = p.nowPrint;
         return finding;
     }
 
-    void tell()
-    {
-        if (++m_done % kTellEvery == 0)
-            m_judged(m_done);
-    }
-
     const CheckRows& m_baseline;
-    const CheckRows& m_current;
-    CheckReport& m_report;
-    const std::function<void(qint64)>& m_judged;
-    ChainIndex m_at;                 // the baseline rows of each place
-    std::optional<ChainIndex> m_with; // the baseline rows of each name and checksums
-    std::vector<bool> m_present;     // whether the scan has a file at a baseline row's place
-    qint64 m_done = 0;
+    CheckRows m_unplaced;               // the current rows at no baseline row's place
+    std::vector<qint64> m_unplacedAt;   // where each is in the walk
+    std::vector<std::pair<qint64, Finding>> m_changed; // the changes found, with where in the walk
+    ChainIndex m_at;                    // the baseline rows of each place
+    std::optional<ChainIndex> m_with;   // the baseline rows of each name and checksums
+    std::vector<bool> m_present;        // whether the walk has a file at a baseline row's place
+    qint64 m_taken = 0;
 };
 
-} // namespace
+FileJudge::FileJudge(const CheckRows& baseline) : m_rows(std::make_unique<Rows>(baseline)) {}
+
+FileJudge::~FileJudge() = default;
+
+void FileJudge::take(const CheckRows& current)
+{
+    m_rows->take(current);
+}
+
+void FileJudge::finish(CheckReport& report, const std::function<void(qint64 judged)>& judged)
+{
+    m_rows->finish(report, judged);
+}
 
 void JudgeInMemory(const CheckRows& baseline, const CheckRows& current, CheckReport& report,
                    const std::function<void(qint64 judged)>& judged)
 {
-    Judge(baseline, current, report, judged).run();
+    FileJudge judge(baseline);
+    judge.take(current);
+    judge.finish(report, judged);
 }

@@ -12,7 +12,9 @@
 
 namespace {
 
-void readRows(TIBQuery& query, const QString& dir, CheckRows& rows, const std::function<void(qint64 read)>& read)
+constexpr qint64 kMeanwhileEvery = 256;
+
+void readRows(TIBQuery& query, const QString& dir, CheckRows& rows, const std::function<void()>& meanwhile)
 {
     Statement select(u"select id,file_name,full_path,file_size,atr,crc1,crc2,data from table1 where ");
     query.openStatement(AppendDirectoryRows(select, dir));
@@ -27,11 +29,10 @@ void readRows(TIBQuery& query, const QString& dir, CheckRows& rows, const std::f
                 mangled.push_back(rows.size());
             rows.append(path, file, query.fieldAsInteger(3), query.field(4).toString(), query.fieldAsInteger(5),
                         query.fieldAsInteger(6), nullptr, query.fieldAsInteger(0), query.field(7).toString().toInt());
-            if (++count % 256 == 0)
-                read(count);
+            if (++count % kMeanwhileEvery == 0 && meanwhile)
+                meanwhile();
         } while (query.next());
     }
-    read(count);
     query.close();
     // Read again as bytes, through blobs, which come back as they are.
     for (const qsizetype at : mangled) {
@@ -46,7 +47,7 @@ void readRows(TIBQuery& query, const QString& dir, CheckRows& rows, const std::f
 
 // Gives each row its fingerprint and owner, read in one pass through the
 // fingerprints of the rows' range of ids; a row without one keeps none.
-void attachFingerprints(TIBQuery& query, CheckRows& rows)
+void attachFingerprints(TIBQuery& query, CheckRows& rows, const std::function<void()>& meanwhile)
 {
     if (rows.isEmpty() || query.database().lacks(QStringLiteral("fingerprint")))
         return;
@@ -63,8 +64,11 @@ void attachFingerprints(TIBQuery& query, CheckRows& rows)
                             .number(byId.front().first)
                             .sql(u" and ")
                             .number(byId.back().first));
+    qint64 count = 0;
     if (query.hasRow()) {
         do {
+            if (++count % kMeanwhileEvery == 0 && meanwhile)
+                meanwhile();
             const qint32 fileId = query.fieldAsInteger(0);
             auto at = std::lower_bound(byId.begin(), byId.end(), std::pair(fileId, quint32(0)));
             if (at == byId.end() || at->first != fileId)
@@ -81,10 +85,10 @@ void attachFingerprints(TIBQuery& query, CheckRows& rows)
 } // namespace
 
 void ReadBaselineRows(TIBQuery& query, const Registration& registration, CheckRows& rows,
-                      const std::function<void(qint64 read)>& read)
+                      const std::function<void()>& meanwhile)
 {
-    readRows(query, registration.dir, rows, read);
-    attachFingerprints(query, rows);
+    readRows(query, registration.dir, rows, meanwhile);
+    attachFingerprints(query, rows, meanwhile);
     bool owns = false;
     for (qsizetype i = 0; i < rows.size() && !owns; ++i)
         owns = rows[i].owner == registration.id;

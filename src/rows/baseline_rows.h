@@ -13,7 +13,7 @@ struct Registration;
 // none, those no registration owns (see owned_rows.h), in the order the
 // database returns them, each with its fingerprint where it has one. Texts are
 // read as texts, numbers as signed 32-bit integers; names come byte for byte,
-// also where they are not UTF-8. read is told the number of rows read so far
-// every few hundred rows.
+// also where they are not UTF-8. meanwhile, where given, is called every few
+// hundred rows, for the caller's other work while the rows are read.
 void ReadBaselineRows(TIBQuery& query, const Registration& registration, CheckRows& rows,
-                      const std::function<void(qint64 read)>& read);
+                      const std::function<void()>& meanwhile = {});

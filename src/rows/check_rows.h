@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rows/block_list.h"
 #include "scan/fingerprint.h"
 
 #include <QByteArray>
@@ -9,6 +10,8 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,8 +30,21 @@ private:
     quint32 m_lastId = 0;
 };
 
+// A fingerprint as the rows of a check hold it: what most names have, packed;
+// a link's target, extended attributes other than none and a device number,
+// which few names have, kept apart in the rows that hold it.
+struct PackedPrint {
+    Sha256Digest sha256{};
+    quint32 mode = 0;  // the mode in the low 16 bits; above them, which parts are there
+    quint32 owner = 0;
+    quint32 group = 0;
+    quint32 flags = 0;
+    qint32 rare = -1;  // in the rows' rare parts; -1 for none
+};
+
 // One file row with the columns a check compares, packed. Names and texts
-// live in the CheckRows that holds the row, and so does its fingerprint.
+// live in the CheckRows that holds the row, and so do the rare parts of its
+// fingerprint.
 struct CheckRow {
     quint32 dir = 0;     // in the DirectoryTable
     quint32 nameAt = 0;  // the name's UTF-8 bytes in the rows' name store
@@ -39,13 +55,29 @@ struct CheckRow {
     qint32 crc2 = 0;
     qint32 id = 0;       // the table1 row's, where read
     qint32 owner = 0;    // the registration (tab id) that owns the row; 0 for none
-    qint32 print = -1;   // in the rows' fingerprints; -1 for none
     qint32 data = 0;     // the packed date-time, which only a seal reads
+    PackedPrint print;   // its fingerprint, where it has one
+};
+
+// Names' bytes one after another, in blocks that never move, so that the
+// store grows without ever holding a copy of itself.
+class NameStore {
+public:
+    // Where bytes are put.
+    quint32 add(QByteArrayView bytes);
+    QByteArrayView at(quint32 at, quint16 size) const { return {m_blocks[at >> kBlockBits].get() + (at & kInBlock), size}; }
+    void clear();
+
+private:
+    static constexpr int kBlockBits = 20;
+    static constexpr quint32 kInBlock = (1u << kBlockBits) - 1;
+    std::vector<std::unique_ptr<char[]>> m_blocks;
+    quint32 m_end = 0;
 };
 
 // The rows of one side of a check, in the order they were read or walked.
-// Rows do not move once added, and nothing is allocated per row but the room
-// of its name and its fingerprint.
+// Rows do not move once added (but for keepOnly), and nothing is allocated per
+// row: a row holds its packed fingerprint, and its name is added to a store.
 class CheckRows {
 public:
     explicit CheckRows(DirectoryTable& dirs) : m_dirs(&dirs) {}
@@ -53,6 +85,10 @@ public:
     // Adds a row; print, when given, is its fingerprint.
     void append(const QString& dir, const QString& name, qint32 size, const QString& atr, qint32 crc1, qint32 crc2,
                 const Fingerprint* print = nullptr, qint32 id = 0, qint32 data = 0);
+    // Adds a copy of a row of other, which shares this one's DirectoryTable.
+    void appendCopy(const CheckRows& other, const CheckRow& row);
+    // Drops every row, keeping the room they took for the next ones.
+    void clear();
     // Gives a row its fingerprint and its owner.
     void setPrint(qsizetype row, const Fingerprint& print, qint32 owner);
     // Gives a row another directory and name.
@@ -64,20 +100,27 @@ public:
     bool isEmpty() const { return m_rows.empty(); }
     const CheckRow& operator[](qsizetype row) const { return m_rows[std::size_t(row)]; }
 
-    QByteArrayView name(const CheckRow& row) const { return {m_names.data() + row.nameAt, row.nameSize}; }
+    QByteArrayView name(const CheckRow& row) const { return m_names.at(row.nameAt, row.nameSize); }
     const QString& atr(const CheckRow& row) const { return m_atrs[row.atr]; }
-    // The row's fingerprint; null for none.
-    const Fingerprint* print(const CheckRow& row) const
-    {
-        return row.print < 0 ? nullptr : &m_prints[std::size_t(row.print)];
-    }
+    // The row's fingerprint; none where it has none.
+    std::optional<Fingerprint> print(const CheckRow& row) const;
+    DirectoryTable& directories() const { return *m_dirs; }
     // The directory, "/" and the name.
     QString fullName(const CheckRow& row) const;
 
 private:
     DirectoryTable* m_dirs;
-    std::deque<CheckRow> m_rows;
-    std::string m_names;
+    BlockList<CheckRow> m_rows;
+    NameStore m_names;
     QStringList m_atrs;
-    std::deque<Fingerprint> m_prints;
+    struct RareParts {
+        QString linkTarget;
+        SharedAttributes xattrs;
+        std::optional<quint64> device;
+    };
+    void pack(const Fingerprint& print, PackedPrint& packed);
+    void addName(CheckRow& row, QByteArrayView bytes);
+    quint16 atrIndex(const QString& atr);
+
+    std::deque<RareParts> m_rare;
 };

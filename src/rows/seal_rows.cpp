@@ -74,7 +74,8 @@ Sha256Digest RegistrationDigest(const Registration& registration, const CheckRow
             append(encoded, QVariant(number));
         append(encoded, QVariant(EncodeFileName(rows.fullName(row))));
         append(encoded, QVariant(rows.atr(row)));
-        appendPrint(encoded, rows.print(row));
+        const std::optional<Fingerprint> print = rows.print(row);
+        appendPrint(encoded, print ? &*print : nullptr);
         add(encoded);
     }
 
@@ -95,7 +96,7 @@ Sha256Digest RegistrationDigest(TIBQuery& query, const Registration& registratio
 {
     DirectoryTable dirs;
     CheckRows rows(dirs);
-    ReadBaselineRows(query, registration, rows, [](qint64) {});
+    ReadBaselineRows(query, registration, rows);
     return RegistrationDigest(registration, rows, ReadDirectoryPrints(query, registration.id));
 }
 

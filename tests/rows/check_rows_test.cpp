@@ -1,0 +1,63 @@
+#include "rows/check_rows.h"
+#include "rows/fingerprint_columns.h"
+#include "support/qt_printers.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+bool same(const Fingerprint& a, const Fingerprint& b)
+{
+    // Null and empty attributes differ in what they say: unknown, or none.
+    return SameFingerprint(a, b, FingerprintColumn::Attributes) && SameFingerprint(a, b, FingerprintColumn::Contents)
+        && bool(a.xattrs) == bool(b.xattrs) && a.sha256.has_value() == b.sha256.has_value()
+        && a.flags.has_value() == b.flags.has_value() && a.device.has_value() == b.device.has_value();
+}
+
+// Each kind of fingerprint comes back from the packed rows as it went in, and
+// so does each row's name, however many rows the name store holds.
+TEST(CheckRowsTest, GiveBackEveryFingerprintAndNameAsTheyWereGiven)
+{
+    std::vector<Fingerprint> prints(6);
+    prints[0].mode = S_IFREG | 04755;
+    prints[0].owner = 1000;
+    prints[0].group = 100;
+    prints[0].sha256 = Sha256Digest{1, 2, 3};
+    prints[0].xattrs = ShareAttributes({});
+    prints[0].flags = 0x10;
+    prints[1].mode = S_IFLNK | 0777; // a link: a target, unknown attributes
+    prints[1].linkTarget = QStringLiteral("../ц/target");
+    prints[2].mode = S_IFCHR | 0600;
+    prints[2].device = (quint64(8) << 8) | 1;
+    prints[2].xattrs = ShareAttributes({{"security.selinux", QByteArray("x")}, {"user.secret", std::nullopt}});
+    prints[3].mode = S_IFREG | 0644; // a regular file never read: no digest
+    prints[3].xattrs = ShareAttributes({{"security.capability", QByteArray("\x01\0\0\x02", 4)}});
+    prints[4].mode = S_IFDIR | 01777;
+    prints[4].flags = 0;
+    prints[5].mode = S_IFREG | 0;
+
+    DirectoryTable dirs;
+    CheckRows rows(dirs);
+    const int count = 300000; // names across more than one block of the store
+    for (int i = 0; i < count; ++i) {
+        const Fingerprint& print = prints[std::size_t(i) % prints.size()];
+        rows.append(QStringLiteral("/d%1").arg(i % 7), QStringLiteral("имя-%1").arg(i), i, QStringLiteral("-a-"), i, -i,
+                    i % 11 == 10 ? nullptr : &print, i);
+    }
+    rows.keepOnly([](const CheckRow& row) { return row.id % 3 != 0; });
+    ASSERT_EQ(rows.size(), count - (count + 2) / 3);
+    for (qsizetype at = 0; at < rows.size(); ++at) {
+        const CheckRow& row = rows[at];
+        const int i = row.id;
+        ASSERT_EQ(rows.fullName(row), QStringLiteral("/d%1/имя-%2").arg(i % 7).arg(i));
+        ASSERT_EQ(row.crc2, -i);
+        const std::optional<Fingerprint> print = rows.print(row);
+        ASSERT_EQ(print.has_value(), i % 11 != 10) << i;
+        if (print)
+            ASSERT_TRUE(same(*print, prints[std::size_t(i) % prints.size()])) << i;
+    }
+}
+
+} // namespace
