@@ -29,7 +29,9 @@
 #include "storage/commit_at_end.h"
 #include "storage/connect.h"
 #include "storage/database_file.h"
+#include "storage/shared_engine.h"
 #include "storage/dm1.h"
+#include "storage/shared_engine.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -375,6 +377,7 @@ int RunCommand(const QStringList& arguments, Console& console)
     checkArguments(*command, args);
     if (!command->needsDatabase)
         return command->run(nullptr, args, console, options);
+    PrepareEmbeddedEngine(command->access == CommandAccess::Writes ? EngineUse::Writing : EngineUse::Reading);
     TDM1 dm;
     const auto sayWaiting = [&] {
         if (console.errIsTerminal) {

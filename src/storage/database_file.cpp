@@ -95,9 +95,11 @@ static void createEmptyDatabase(const QString& path)
     isc_detach_database(status, &db);
 }
 
-// The page cache every connection to the file gets, kept in its header: with
-// the engine's default of 2048 pages, a transaction that records 100,000 files
-// spills pages to disk before it commits.
+// The page cache every connection to a database on a server gets, kept in its
+// header: with the engine's default of 2048 pages, a transaction that records
+// 100,000 files spills pages to disk before it commits. (A local database's
+// header names none: the engine's configuration sizes its cache for what a
+// process does, see shared_engine.h.)
 static void setPageBuffers(const QString& path, quint32 pages)
 {
     QByteArray setting;
@@ -232,7 +234,6 @@ void CreateDatabaseFile(const QString& path)
     QFile::remove(building);
     try {
         createEmptyDatabase(building);
-        setPageBuffers(building, 8192);
         applySchema(building);
     } catch (const Exception& error) {
         QFile::remove(building);

@@ -11,14 +11,21 @@
 // but a process killed at the wrong moment left the others of the same file
 // waiting for ever on a lock in the shared memory.)
 //
+// The configuration also sizes the page cache of a connection to a database
+// whose header sizes none (every database this version makes): large for a
+// process that writes, small for one that only reads, as the nightly check
+// does, so that a check of a large tree needs no more memory than its rows.
+enum class EngineUse { Writing, Reading };
+
 // PrepareEmbeddedEngine() sets up the lock directory (see firebird_lock.h)
 // and, unless FIREBIRD already names a root, points FIREBIRD at that private
-// root, made on first use with links to the installed engine's files. It must
-// run before the first connection. Where no installed engine is found the
-// engine keeps its default mode.
-void PrepareEmbeddedEngine();
+// root for use, made on first use with links to the installed engine's files.
+// It must run before the first connection: the first call of a process
+// decides. Where no installed engine is found the engine keeps its default
+// mode.
+void PrepareEmbeddedEngine(EngineUse use = EngineUse::Writing);
 
-// The root the engine is run from, made when missing; empty when no installed
-// engine is found. A directory of the user's own under the temporary
-// directory; raises Exception when it belongs to someone else.
-QString SharedEngineRoot();
+// The root the engine is run from for use, made when missing; empty when no
+// installed engine is found. A directory of the user's own under the
+// temporary directory; raises Exception when it belongs to someone else.
+QString SharedEngineRoot(EngineUse use = EngineUse::Writing);
