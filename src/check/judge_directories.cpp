@@ -22,7 +22,13 @@ QString DirectoryFullName(const QString& path)
 
 void JudgeDirectories(const DirectoryPrints& recorded, const DirectoryPrints& walked, CheckReport& report)
 {
-    if (recorded.empty())
+    JudgeDirectories(recorded, walked, report, !recorded.empty());
+}
+
+void JudgeDirectories(const DirectoryPrints& recorded, const DirectoryPrints& walked, CheckReport& report,
+                      bool recordsDirectories)
+{
+    if (!recordsDirectories)
         return;
     QHash<QString, const DirectoryPrint*> then;
     for (const DirectoryPrint& directory : recorded)

@@ -13,6 +13,11 @@
 // Nothing is judged where nothing was recorded: a registration recorded
 // before directories were.
 void JudgeDirectories(const DirectoryPrints& recorded, const DirectoryPrints& walked, CheckReport& report);
+// The same for some directories of a registration alone, whose recorded ones
+// may be none: recordsDirectories tells whether the registration recorded
+// any at all.
+void JudgeDirectories(const DirectoryPrints& recorded, const DirectoryPrints& walked, CheckReport& report,
+                      bool recordsDirectories);
 
 // A directory's full name as reports show it: its path and a "/" (one, for
 // the root).

@@ -10,6 +10,7 @@
 #include "cli/exit_status.h"
 #include "cli/passphrase.h"
 #include "cli/sum_command.h"
+#include "cli/watch_command.h"
 #include "common/exception.h"
 #include "common/shown_name.h"
 #include "common/version.h"
@@ -270,6 +271,11 @@ int checkCommand(TDM1* dm, const Arguments& args, Console& console, const Consol
     return report.foundBits() | notExamined;
 }
 
+int watchCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions& options)
+{
+    return RunWatch(*dm, args.words, args.has("--json"), options.settleSeconds, console);
+}
+
 int sumCommand(TDM1*, const Arguments& args, Console& console, const ConsoleOptions&)
 {
     return runSum(args.words, console.out, console.err);
@@ -296,6 +302,9 @@ const std::vector<Command>& commands()
         {QStringLiteral("check"), QStringLiteral("[--json] DIR | [--json] --all"),
          QStringLiteral("проверить целостность директории или всех директорий на учете"), true, 0, 1,
          {QStringLiteral("--json"), QStringLiteral("--all")}, {}, checkCommand, validateCheck},
+        {QStringLiteral("watch"), QStringLiteral("[--json] [--settle СЕКУНДЫ] [DIR...]"),
+         QStringLiteral("следить за изменениями директорий на учете (всех, если не указаны), пока не остановят"),
+         true, 0, -1, {QStringLiteral("--json"), QStringLiteral("--settle")}, {}, watchCommand},
         {QStringLiteral("update"), QStringLiteral("DIR [FILE...]"),
          QStringLiteral("принять изменения: поставить директорию на учет заново, или только данные файлы"), true, 1,
          -1, {}, noDirectory,

@@ -57,6 +57,13 @@ ConsoleOptions ParseConsoleOptions(const QStringList& args)
             options.waitSeconds = value.toInt(&ok);
             if (!ok || options.waitSeconds < 0)
                 throw Exception(QStringLiteral("Значение --wait должно быть целым числом секунд: ") + value);
+        } else if (takeValue(args, i, QStringLiteral("--settle"), value)) {
+            bool ok = false;
+            options.settleSeconds = value.toDouble(&ok);
+            if (!ok || !(options.settleSeconds > 0) || options.settleSeconds > 86400)
+                throw Exception(QStringLiteral("Значение --settle должно быть числом секунд больше нуля: ") + value);
+            // A command other than watch refuses it as one it does not know.
+            options.commandFlags.append(QStringLiteral("--settle"));
         } else if (takeValue(args, i, QStringLiteral("--key"), value)) {
             options.keyFile = value;
         } else if (takeValue(args, i, QStringLiteral("--public-key"), value)) {

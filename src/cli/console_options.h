@@ -10,11 +10,14 @@
 //   --key FILE       the private key that seals a sealed database again
 //   --public-key FILE  the public key a check verifies the seal with
 //   --help, -h       the usage;  --version  the version
+//   --settle SECONDS  (watch) how long a changed name is to be quiet before
+//                    it is judged; it stands among the command's options
 // The first word is the command; other options after it are the command's own.
 // "--" ends the options: every word after it is an argument.
 struct ConsoleOptions {
     QString database;
     int waitSeconds = 0;
+    double settleSeconds = 2; // watch's --settle: how long a changed name is to be quiet
     QString keyFile;
     QString publicKeyFile;
     bool help = false;

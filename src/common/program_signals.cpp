@@ -86,6 +86,11 @@ void InstallProgramSignals(bool endOutsideCommand, int notifyFd)
     ReclaimProgramSignals();
 }
 
+void SetSignalNotifyFd(int fd)
+{
+    g_notifyFd = fd;
+}
+
 void ReclaimProgramSignals()
 {
     if (!g_installed)

@@ -12,6 +12,11 @@
 // ignored.
 void InstallProgramSignals(bool endOutsideCommand, int notifyFd = -1);
 
+// From now on every signal also writes one byte to fd, as with a notifyFd
+// (for a console command that waits in an event loop: the byte wakes it); -1
+// for nowhere.
+void SetSignalNotifyFd(int fd);
+
 // Puts the program's handlers back: the database client installs its own for
 // SIGINT and SIGTERM as it connects, and those would swallow the signals. Does
 // nothing before InstallProgramSignals.

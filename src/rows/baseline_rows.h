@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+#include <QStringList>
 #include <QtGlobal>
 
 #include <functional>
@@ -17,3 +19,16 @@ struct Registration;
 // hundred rows, for the caller's other work while the rows are read.
 void ReadBaselineRows(TIBQuery& query, const Registration& registration, CheckRows& rows,
                       const std::function<void()>& meanwhile = {});
+
+// Which of a registration's rows to read, of some names alone.
+struct BaselineNames {
+    QHash<QString, QStringList> at; // a directory, and names of files in it
+    QStringList anywhere;           // names of files wherever below the registration's directory
+    QStringList trees;              // directories, for every row at or below them
+};
+
+// Adds to rows those of the rows ReadBaselineRows reads that names picks,
+// each once, leaving out those rows already holds. Their fingerprints are
+// read by their ids, not by the range of ids the whole table spans.
+void ReadBaselineRowsNamed(TIBQuery& query, const Registration& registration, const BaselineNames& names,
+                           CheckRows& rows);

@@ -1,0 +1,204 @@
+#include "check/judge_names.h"
+
+#include "check/judge_directories.h"
+#include "check/judge_in_memory.h"
+#include "common/exception.h"
+#include "common/progress.h"
+#include "common/shown_name.h"
+#include "rows/baseline_rows.h"
+#include "rows/check_rows.h"
+#include "rows/directory_prints.h"
+#include "rows/directory_rows.h"
+#include "rows/registration.h"
+#include "scan/attr_text.h"
+#include "scan/directory_entries.h"
+#include "scan/ext_matches.h"
+#include "scan/file_walker.h"
+#include "scan/pseudo_file_systems.h"
+#include "storage/dm1.h"
+
+#include <QSet>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace {
+
+QString parentOf(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+QString nameOf(const QString& path)
+{
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
+
+// The full name a finding gives a name: a directory's with its "/".
+QString fullNameOf(const JudgedName& name)
+{
+    return name.scope == JudgedName::File ? name.path : DirectoryFullName(name.path);
+}
+
+// What stands at a file's place now, as a walk would have recorded it.
+// Returns false for nothing to record: gone, a directory now (its own
+// events tell of it), or not to be looked at (named in notExamined).
+bool examineFile(const QString& dir, const QString& name, CheckRows& current, NotExaminedList& notExamined)
+{
+    DirectoryEntry entry;
+    const int error = ExamineEntry(dir, name, entry);
+    if (error == ENOENT || (error == 0 && entry.walkInto))
+        return false;
+    if (error != 0) {
+        notExamined.append({ShownName(JoinPath(dir, name)), NotExaminedReason(error)});
+        return false;
+    }
+    FileSums sums{0, 0};
+    if (entry.readContents) {
+        try {
+            sums = ReadEntryContents(dir, entry);
+        } catch (const Exception&) {
+            // As a walk does: one gone or no longer a file since it was
+            // looked at is judged as it is now; one that is and cannot be
+            // read is an error.
+            DirectoryEntry now;
+            const int again = ExamineEntry(dir, name, now);
+            if (again == ENOENT || (again == 0 && now.walkInto))
+                return false;
+            if (again != 0 || now.readContents)
+                throw;
+            entry = std::move(now);
+        }
+    }
+    current.append(dir, entry.rec.Name, entry.rec.Size, AttrToText(entry.rec.Attr), sums.crc1, sums.crc2, &entry.print);
+    return true;
+}
+
+} // namespace
+
+bool NamesCover(const QList<JudgedName>& names, const QString& fullName)
+{
+    const QString path = fullName.size() > 1 && fullName.endsWith(u'/') ? fullName.chopped(1) : fullName;
+    for (const JudgedName& name : names)
+        if (name.scope == JudgedName::Tree ? InDirectory(path, name.path) : fullNameOf(name) == fullName)
+            return true;
+    return false;
+}
+
+CheckReport JudgeNames(TDM1& dm, const Registration& registration, const QList<JudgedName>& given, Progress* progress)
+{
+    const QString lowerList = registration.list.toLower();
+    QStringList givenTrees;
+    for (const JudgedName& name : given)
+        if (name.scope == JudgedName::Tree)
+            givenTrees.append(name.path);
+    QList<JudgedName> names;
+    for (const JudgedName& name : given) {
+        if (!InDirectory(name.path, registration.dir) || names.contains(name))
+            continue;
+        // Judged with the tree that holds it.
+        if (std::any_of(givenTrees.begin(), givenTrees.end(), [&](const QString& tree) {
+                return tree != name.path ? InDirectory(name.path, tree) : name.scope != JudgedName::Tree;
+            }))
+            continue;
+        if (name.scope == JudgedName::File
+            && (name.path == registration.dir || !ExtMatches(FileExtension(nameOf(name.path)).toLower(), lowerList)))
+            continue;
+        names.append(name);
+    }
+    CheckReport report;
+    if (names.isEmpty())
+        return report;
+
+    // What is on disk now at the names: the files, and the trees walked.
+    DirectoryTable dirs;
+    CheckRows current(dirs);
+    DirectoryPrints walkedDirectories;
+    const PseudoFileSystems pseudo = PseudoFileSystems::mounted();
+    for (const JudgedName& name : names) {
+        if (progress)
+            progress->walking(name.path, current.size());
+        switch (name.scope) {
+        case JudgedName::File:
+            examineFile(parentOf(name.path), nameOf(name.path), current, report.notExamined);
+            break;
+        case JudgedName::Directory: {
+            ListedDirectory itself;
+            std::vector<DirectoryEntry> entries;
+            ListDirectory(name.path, pseudo, entries, nullptr, &itself);
+            if (itself.there)
+                walkedDirectories.push_back({name.path, itself.print});
+            break;
+        }
+        case JudgedName::Tree: {
+            FileWalker walker(name.path, lowerList);
+            FileWalker::Step step;
+            while (walker.next(step)) {
+                if (step.error)
+                    std::rethrow_exception(step.error);
+                if (!step.entered) {
+                    current.append(step.dir, step.entry.Name, step.entry.Size, AttrToText(step.entry.Attr),
+                                   step.sums.crc1, step.sums.crc2, &step.print);
+                } else if (step.unexamined) {
+                    walkedDirectories.push_back({step.dir, std::nullopt});
+                } else {
+                    walkedDirectories.push_back({step.dir, std::move(step.print)});
+                }
+                if (progress)
+                    progress->walking(step.dir, current.size());
+            }
+            report.notExamined.append(walker.notExamined());
+            break;
+        }
+        }
+    }
+
+    // The baseline at the names; then, of the files found where the baseline
+    // has none, the rows of their names elsewhere in the tree, where they may
+    // have moved from. What stands at those places now tells a move (the
+    // place is empty) from a copy (it is not); their own findings are theirs
+    // to report.
+    CheckRows baseline(dirs);
+    BaselineNames wanted;
+    for (const JudgedName& name : names) {
+        if (name.scope == JudgedName::File)
+            wanted.at[parentOf(name.path)].append(nameOf(name.path));
+        else if (name.scope == JudgedName::Tree)
+            wanted.trees.append(name.path);
+    }
+    ReadBaselineRowsNamed(dm.IBQuery1, registration, wanted, baseline);
+    QSet<QString> recordedPlaces;
+    for (qsizetype b = 0; b < baseline.size(); ++b)
+        recordedPlaces.insert(baseline.fullName(baseline[b]));
+    BaselineNames movedFrom;
+    for (qsizetype c = 0; c < current.size(); ++c)
+        if (!recordedPlaces.contains(current.fullName(current[c])))
+            movedFrom.anywhere.append(nameOf(current.fullName(current[c])));
+    if (!movedFrom.anywhere.isEmpty()) {
+        movedFrom.anywhere.removeDuplicates();
+        ReadBaselineRowsNamed(dm.IBQuery1, registration, movedFrom, baseline);
+        for (qsizetype b = 0; b < baseline.size(); ++b) {
+            const QString place = baseline.fullName(baseline[b]);
+            if (!NamesCover(names, place) && !recordedPlaces.contains(place)) {
+                recordedPlaces.insert(place);
+                NotExaminedList theirs;
+                examineFile(parentOf(place), nameOf(place), current, theirs);
+            }
+        }
+    }
+
+    // Directories are judged where a name is one.
+    if (std::any_of(names.begin(), names.end(), [](const JudgedName& name) { return name.scope != JudgedName::File; })) {
+        const DirectoryPrints allRecorded = ReadDirectoryPrints(dm.IBQuery1, registration.id);
+        DirectoryPrints recordedDirectories;
+        for (const DirectoryPrint& directory : allRecorded)
+            if (NamesCover(names, DirectoryFullName(directory.path)))
+                recordedDirectories.push_back(directory);
+        JudgeDirectories(recordedDirectories, walkedDirectories, report, !allRecorded.empty());
+    }
+    JudgeInMemory(baseline, current, report, [](qint64) {});
+    report.strikeMovedFromDeleted();
+    report.findings.removeIf([&](const Finding& finding) { return !NamesCover(names, finding.file); });
+    return report;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QStringList>
+
+struct Console;
+class TDM1;
+
+// kvaren-cli watch [--json] [--settle SECONDS] [DIR...]: watches the trees of
+// the registrations of the directories given (of every registration when
+// none is) until a signal ends it, raising ECommandStopped then. Each is
+// checked in full first; from then on every changed name, once quiet for
+// settleSeconds, is judged as a check would judge it, and what is found that
+// was not reported of it already is printed on console.out, one finding a
+// line (see finding_lines.h). Where changes may have gone unseen (the
+// kernel's queue overflowed, a directory could not be watched), the
+// registration is checked in full at once, after a line on console.err (and,
+// with json, a line on console.out) that says why. Errors judging a name are
+// told on console.err and the watch goes on. Writes nothing to the database.
+// Raises Exception before watching for a directory not under control, or
+// none under control at all.
+int RunWatch(TDM1& dm, const QStringList& dirs, bool json, double settleSeconds, Console& console);

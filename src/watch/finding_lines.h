@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+struct CheckReport;
+
+// One line of what a check found, and the full name of the file or directory
+// it is about (of a moved file, its new name).
+struct FindingLine {
+    QString name;
+    QString line;
+};
+
+// A report one finding a line, as the text report gives its lines (see
+// ReportLines), each after its list's caption and ": ", in the report's order
+// of lists: "Новые файлы: /d/a.txt".
+QList<FindingLine> FindingTextLines(const CheckReport& report);
+
+// The same as JSON, a compact document a line: the directory checked and one
+// entry of one of the JSON report's lists, as the report gives it (see
+// ReportJson), under that list's name:
+//   {"directory": "/d", "new": "/d/a.txt"}
+//   {"directory": "/d", "changed": {"file": ..., "size": ..., ...}}
+QList<FindingLine> FindingJsonLines(const QString& dir, const CheckReport& report);
