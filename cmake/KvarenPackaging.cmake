@@ -7,8 +7,9 @@ every file of the chosen types (size, date, attributes and two checksums
 of its contents) in a Firebird database, and later checks them, reporting
 deleted, moved, new and changed files. It has a window, kvaren, and a
 console program for scripts and cron, kvaren-cli, with a systemd timer,
-installed disabled, that checks every directory under control daily. Its
-interface is in Russian.")
+installed disabled, that checks every directory under control daily, and a
+service, installed disabled too, that watches them as their files change
+and reports to the journal. Its interface is in Russian.")
 if(NOT CPACK_PACKAGE_CONTACT)
   set(CPACK_PACKAGE_CONTACT "Kvaren developers <maintainers@kvaren.org>")
 endif()
@@ -34,7 +35,7 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
 # postinst makes /var/lib/kvaren, root's alone, for the system's database;
 # postrm removes it on purge when it is empty. Neither enables the daily
-# check's timer: that is the administrator's choice.
+# check's timer nor the watch's service: that is the administrator's choice.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
   ${PROJECT_SOURCE_DIR}/data/postinst ${PROJECT_SOURCE_DIR}/data/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package with cpack into a temporary directory and checks
 # its metadata, that it holds what cmake --install installs, under /usr, with
-# the licence, the changelog and the daily check's units, that its maintainer
-# scripts leave the check's timer disabled, and that lintian finds nothing
+# the licence, the changelog, the daily check's and the watch's units, that
+# its maintainer scripts leave the check's timer and the watch disabled, and that lintian finds nothing
 # wrong with it: any error or warning fails.
 # Usage: deb_package_test.sh BUILD_DIR PACKAGE_VERSION SOURCE_DIR
 set -euo pipefail
@@ -33,7 +33,8 @@ for file in usr/bin/kvaren usr/bin/kvaren-cli \
     usr/share/applications/kvaren.desktop usr/share/icons/hicolor/scalable/apps/kvaren.svg \
     usr/share/bash-completion/completions/kvaren-cli \
     usr/share/doc/kvaren/copyright usr/share/doc/kvaren/changelog.Debian.gz \
-    usr/lib/systemd/system/kvaren-check.service usr/lib/systemd/system/kvaren-check.timer; do
+    usr/lib/systemd/system/kvaren-check.service usr/lib/systemd/system/kvaren-check.timer \
+    usr/lib/systemd/system/kvaren-watch.service; do
     grep -qx "\./$file" <<<"$contents" || fail "the package lacks /$file"
 done
 owners=$(dpkg-deb -c "$deb" | awk '{print $2}' | sort -u)
@@ -56,10 +57,12 @@ zcat "$doc/changelog.Debian.gz" >"$out/changelog"
 # but never enables or starts it.
 grep -qx 'ExecStart=/usr/bin/kvaren-cli --database /var/lib/kvaren/file.gdb check --all' \
     "$tree/usr/lib/systemd/system/kvaren-check.service" || fail "the service does not run /usr/bin/kvaren-cli check --all"
+grep -qx 'ExecStart=/usr/bin/kvaren-cli --database /var/lib/kvaren/file.gdb watch' \
+    "$tree/usr/lib/systemd/system/kvaren-watch.service" || fail "the watch's service does not run /usr/bin/kvaren-cli watch"
 dpkg-deb -e "$deb" "$out/control"
 scripts=$(ls "$out/control" | grep -xE 'preinst|postinst|prerm|postrm' | sed "s|^|$out/control/|")
-if grep -lE 'systemctl|deb-systemd|kvaren-check' $scripts; then
-    fail "a maintainer script touches the daily check's units"
+if grep -lE 'systemctl|deb-systemd|kvaren-check|kvaren-watch' $scripts; then
+    fail "a maintainer script touches the daily check's or the watch's units"
 fi
 # postinst makes /var/lib/kvaren, root's alone: tried as root on a /var/lib
 # of its own, in a mount namespace.

@@ -3,7 +3,7 @@
 # user meets it: both programs answer --help and --version, both manual pages
 # render without warnings and name every command and option the usage lists,
 # the desktop entry is valid, the bash completion offers them too, and
-# systemd finds nothing wrong with the daily check's units.
+# systemd finds nothing wrong with the daily check's and the watch's units.
 # Usage: installed_tree_test.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$1 version=$2
@@ -19,7 +19,8 @@ for file in bin/kvaren bin/kvaren-cli \
     share/applications/kvaren.desktop share/icons/hicolor/scalable/apps/kvaren.svg \
     share/bash-completion/completions/kvaren-cli \
     share/doc/kvaren/copyright share/doc/kvaren/changelog.Debian.gz \
-    lib/systemd/system/kvaren-check.service lib/systemd/system/kvaren-check.timer; do
+    lib/systemd/system/kvaren-check.service lib/systemd/system/kvaren-check.timer \
+    lib/systemd/system/kvaren-watch.service; do
     [ -s "$prefix/$file" ] || fail "not installed: $file"
 done
 [ -x "$prefix/bin/kvaren" ] && [ -x "$prefix/bin/kvaren-cli" ] || fail "the programs are not executable"
@@ -72,7 +73,7 @@ done
 for status in 0 16 129; do
     grep -qE "^       $status\b" <<<"$manual" || fail "kvaren-cli(1) does not explain exit status $status"
 done
-for file in /var/lib/kvaren/file.gdb kvaren-check.service kvaren-check.timer; do
+for file in /var/lib/kvaren/file.gdb kvaren-check.service kvaren-check.timer kvaren-watch.service; do
     grep -q -- "$file" <<<"$manual" || fail "kvaren-cli(1) does not name $file"
 done
 
@@ -85,7 +86,12 @@ grep -qx "ExecStart=$prefix/bin/kvaren-cli --database /var/lib/kvaren/file.gdb c
     || fail "the service does not run the installed kvaren-cli: $(grep ^ExecStart= "$units/kvaren-check.service")"
 grep -qx "SuccessExitStatus=$(seq -s ' ' 1 15)" "$units/kvaren-check.service" \
     || fail "the service does not take check's statuses 1 to 15 for success"
-verified=$(MANPATH=$prefix/share/man systemd-analyze verify "$units/kvaren-check.service" "$units/kvaren-check.timer" 2>&1) \
+grep -qx "ExecStart=$prefix/bin/kvaren-cli --database /var/lib/kvaren/file.gdb watch" "$units/kvaren-watch.service" \
+    || fail "the watch's service does not run the installed kvaren-cli: $(grep ^ExecStart= "$units/kvaren-watch.service")"
+grep -qx "SuccessExitStatus=143" "$units/kvaren-watch.service" \
+    || fail "the watch's service does not take the end by SIGTERM, 143, for success"
+verified=$(MANPATH=$prefix/share/man systemd-analyze verify "$units/kvaren-check.service" "$units/kvaren-check.timer" \
+    "$units/kvaren-watch.service" 2>&1) \
     || fail "systemd-analyze verify failed"
 [ -z "$verified" ] || fail "systemd-analyze verify: $verified"
 
