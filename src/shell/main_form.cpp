@@ -23,6 +23,8 @@
 #include "storage/command_savepoint.h"
 #include "storage/connect.h"
 #include "storage/dm1.h"
+#include "watch/finding_lines.h"
+#include "watch/registration_watch.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -35,13 +37,18 @@
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QTimer>
 #include <QToolButton>
 
 #include <utility>
 
 namespace {
-// Where a line of the directory list keeps the tab id of its registration.
+// Where a line of the directory list keeps the tab id of its registration,
+// and its directory.
 constexpr int kRegistrationRole = Qt::UserRole + 1;
+constexpr int kDirectoryRole = Qt::UserRole + 2;
+// How soon changes that came while a command ran are judged again.
+constexpr int kDeferredMs = 1000;
 } // namespace
 
 Tmain_form::Tmain_form(TDM1& dm, QWidget* parent, QString databaseName)
@@ -177,6 +184,7 @@ void Tmain_form::showEvent(QShowEvent* event)
 void Tmain_form::FormShow()
 {
     UpdateStatusCount();
+    startWatching();
     if (m_connectNotice.isEmpty())
         return;
     QMessageBox box(QMessageBox::Warning, ApplicationTitle(), std::exchange(m_connectNotice, QString()),
@@ -308,6 +316,8 @@ void Tmain_form::N2Click()
         [&](Progress& progress) { notExamined = PutUnderControl(DM1, dir, list, &progress, &id); },
         [this] { delete ListBox1->takeItem(ListBox1->count() - 1); });
     line->setData(kRegistrationRole, id);
+    if (m_watch)
+        m_watch->watch({id, dir, list});
     UpdateStatusCount();
     showNotExamined(notExamined);
 }
@@ -327,7 +337,79 @@ QListWidgetItem* Tmain_form::addDirectoryLine(const QString& dir, const QString&
     auto* line = new QListWidgetItem(dir, ListBox1);
     line->setToolTip(QStringLiteral("Типы файлов: ") + types);
     line->setData(kRegistrationRole, id);
+    line->setData(kDirectoryRole, dir);
     return line;
+}
+
+QString Tmain_form::directoryOf(int row) const
+{
+    // A line added as plain text is its directory.
+    const QListWidgetItem* line = ListBox1->item(row);
+    const QVariant dir = line->data(kDirectoryRole);
+    return dir.isValid() ? dir.toString() : line->text();
+}
+
+void Tmain_form::startWatching()
+{
+    if (m_watch || !DM1.IBDatabase1.connected())
+        return;
+    m_watch = new RegistrationWatch(m_watchQuiet, this);
+    connect(m_watch, &RegistrationWatch::settled, this,
+            [this](const Registration& registration, const QList<JudgedName>& names) {
+                RunShowingErrors([&] { judgeChanged(registration, names); });
+            });
+    connect(m_watch, &RegistrationWatch::lost, this, [this](const Registration& registration, const QString& reason) {
+        m_lost.insert(registration.id, reason);
+        markLine(registration.id);
+    });
+    for (const Registration& registration : ReadRegistrations(DM1.IBQuery1))
+        m_watch->watch(registration);
+}
+
+void Tmain_form::judgeChanged(const Registration& registration, const QList<JudgedName>& names)
+{
+    // The queries are the running command's: judged once it has ended.
+    if (m_busy) {
+        QList<JudgedName>& waiting = m_deferred[registration.id];
+        if (waiting.isEmpty())
+            QTimer::singleShot(kDeferredMs, this, [this, registration] {
+                RunShowingErrors([&] { judgeChanged(registration, m_deferred.take(registration.id)); });
+            });
+        waiting += names;
+        return;
+    }
+    DM1.IBTransaction1.seeCommitted();
+    const CheckReport report = JudgeNames(DM1, registration, names);
+    m_changed[registration.id].judged(names, FindingTextLines(report));
+    markLine(registration.id);
+}
+
+void Tmain_form::markLine(qint32 registration)
+{
+    for (int row = 0; row < ListBox1->count(); ++row) {
+        QListWidgetItem* line = ListBox1->item(row);
+        if (line->data(kRegistrationRole).toInt() != registration)
+            continue;
+        const qsizetype changed = m_changed.value(registration).names();
+        const QString lost = m_lost.value(registration);
+        QString text = directoryOf(row);
+        if (changed > 0)
+            text += QStringLiteral("  — изменено имен: ") + QString::number(changed);
+        if (!lost.isEmpty())
+            text += QStringLiteral("  — изменения могли пройти незамеченными, нужна проверка");
+        line->setText(text);
+        QFont font = line->font();
+        font.setBold(changed > 0 || !lost.isEmpty());
+        line->setFont(font);
+        line->setStatusTip(lost);
+    }
+}
+
+void Tmain_form::clearMark(qint32 registration)
+{
+    m_changed.remove(registration);
+    m_lost.remove(registration);
+    markLine(registration);
 }
 
 std::optional<qint32> Tmain_form::registrationOf(int row) const
@@ -351,9 +433,12 @@ void Tmain_form::N3Click()
     const int row = selectedRow();
     if (row < 0)
         return;
-    const QString dir = ListBox1->item(row)->text();
+    const QString dir = directoryOf(row);
+    const std::optional<qint32> removed = registrationOf(row);
     runLong(QStringLiteral("Снять с учета"), CommandAccess::Writes, [&](Progress& progress) { RemoveFromControl(DM1, dir, &progress, registrationOf(row)); });
     delete ListBox1->takeItem(row);
+    if (m_watch && removed)
+        m_watch->forget(*removed);
     // The list would select the next line; a second press would then take
     // that directory out of control unasked.
     ListBox1->setCurrentItem(nullptr);
@@ -370,13 +455,15 @@ void Tmain_form::ToolButton4Click()
     if (row < 0)
         return;
     CheckReport report;
-    const QString dir = ListBox1->item(row)->text();
+    const QString dir = directoryOf(row);
     const std::optional<qint32> registration = registrationOf(row);
     runLong(QStringLiteral("Проверить целостность"), CommandAccess::Reads,
             [&](Progress& progress) {
                 const std::optional<SealKey> key = ConfiguredPublicKey(QString());
                 report = RunCheck(DM1, dir, &progress, registration, key ? &*key : nullptr);
             });
+    if (registration)
+        clearMark(*registration);
     report_form->setAcceptSelected([&](const QStringList& names) {
         runLong(QStringLiteral("Принять выбранные"), CommandAccess::Writes,
                 [&](Progress&) { AcceptFiles(DM1, dir, names, registration); });

@@ -2,11 +2,15 @@
 
 #include "bits/seal_key.h"
 
+#include "check/judge_names.h"
 #include "scan/not_examined.h"
 #include "storage/command_savepoint.h"
 #include "storage/dm1.h"
+#include "watch/reported_findings.h"
 
+#include <QHash>
 #include <QMainWindow>
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -21,11 +25,17 @@ class Topen_dir;
 class Treport_form;
 class Progress;
 class ProgressWindow;
+class RegistrationWatch;
+struct Registration;
 
 // The main window: the list of directories under control, the menu, the tool
 // bar and the status line with the number of files under control. Its
 // handlers are the program's commands; each runs to its end on the one thread
 // and shows its error, if any, through the application's error display.
+// While it is open it watches its registrations' trees (RegistrationWatch)
+// and marks the line of each whose tree changed since its last check, with
+// the number of names a check would now report of what changed, or that
+// changes may have gone unseen.
 class Tmain_form : public QMainWindow {
     Q_OBJECT
 public:
@@ -45,6 +55,12 @@ public:
     bool busy() const;
     // The progress window of the running command, if any (for tests).
     ProgressWindow* progress() const { return m_progress; }
+    // The directory a line of the list stands for (its text may carry a
+    // mark of changes).
+    QString directoryOf(int row) const;
+    // How long a changed name is to be quiet before it is judged; for tests,
+    // before the window shows.
+    void setWatchQuiet(std::chrono::milliseconds quiet) { m_watchQuiet = quiet; }
 
     QListWidget* ListBox1;
     QToolBar* ToolBar1;
@@ -99,6 +115,14 @@ private:
     // The private key a change of a sealed database seals it again with:
     // its file and passphrase are asked once a session.
     SealKey sealKey();
+    // Starts watching the registrations listed, when the window first shows.
+    void startWatching();
+    // Judges what changed in a registration's tree, and marks its line.
+    void judgeChanged(const Registration& registration, const QList<JudgedName>& names);
+    // Shows on the registration's line what changed since its last check.
+    void markLine(qint32 registration);
+    // Forgets the changes of a registration, as its check has seen them.
+    void clearMark(qint32 registration);
 
     TDM1& DM1;
     const QString m_databaseName;
@@ -110,4 +134,9 @@ private:
     bool m_busy = false;
     ProgressWindow* m_progress = nullptr;
     std::optional<SealKey> m_sealKey;
+    std::chrono::milliseconds m_watchQuiet{2000};
+    RegistrationWatch* m_watch = nullptr;
+    QHash<qint32, ReportedFindings> m_changed; // since each registration's last check
+    QHash<qint32, QString> m_lost;             // why changes may have gone unseen
+    QHash<qint32, QList<JudgedName>> m_deferred; // changed while a command ran
 };
