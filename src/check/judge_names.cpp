@@ -77,36 +77,52 @@ bool examineFile(const QString& dir, const QString& name, CheckRows& current, No
 
 } // namespace
 
-bool NamesCover(const QList<JudgedName>& names, const QString& fullName)
+CoveredNames::CoveredNames(const QList<JudgedName>& names)
 {
-    const QString path = fullName.size() > 1 && fullName.endsWith(u'/') ? fullName.chopped(1) : fullName;
     for (const JudgedName& name : names)
-        if (name.scope == JudgedName::Tree ? InDirectory(path, name.path) : fullNameOf(name) == fullName)
+        (name.scope == JudgedName::Tree ? m_trees : m_names).insert(name.scope == JudgedName::Tree ? name.path : fullNameOf(name));
+}
+
+bool CoveredNames::covers(const QString& fullName) const
+{
+    if (m_names.contains(fullName))
+        return true;
+    if (m_trees.isEmpty())
+        return false;
+    for (QString path = fullName.size() > 1 && fullName.endsWith(u'/') ? fullName.chopped(1) : fullName;;
+         path = parentOf(path)) {
+        if (m_trees.contains(path))
             return true;
-    return false;
+        if (path == u"/")
+            return false;
+    }
 }
 
 CheckReport JudgeNames(TDM1& dm, const Registration& registration, const QList<JudgedName>& given, Progress* progress)
 {
     const QString lowerList = registration.list.toLower();
-    QStringList givenTrees;
+    QList<JudgedName> givenTrees;
     for (const JudgedName& name : given)
         if (name.scope == JudgedName::Tree)
-            givenTrees.append(name.path);
+            givenTrees.append(name);
+    const CoveredNames inTrees(givenTrees);
     QList<JudgedName> names;
+    QSet<QString> taken;
     for (const JudgedName& name : given) {
-        if (!InDirectory(name.path, registration.dir) || names.contains(name))
+        const QString key = QString::number(int(name.scope)) + name.path;
+        if (!InDirectory(name.path, registration.dir) || taken.contains(key))
             continue;
         // Judged with the tree that holds it.
-        if (std::any_of(givenTrees.begin(), givenTrees.end(), [&](const QString& tree) {
-                return tree != name.path ? InDirectory(name.path, tree) : name.scope != JudgedName::Tree;
-            }))
+        if (name.scope == JudgedName::Tree ? name.path != u"/" && inTrees.covers(parentOf(name.path))
+                                           : inTrees.covers(name.path))
             continue;
         if (name.scope == JudgedName::File
             && (name.path == registration.dir || !ExtMatches(FileExtension(nameOf(name.path)).toLower(), lowerList)))
             continue;
+        taken.insert(key);
         names.append(name);
     }
+    const CoveredNames covered(names);
     CheckReport report;
     if (names.isEmpty())
         return report;
@@ -180,7 +196,7 @@ CheckReport JudgeNames(TDM1& dm, const Registration& registration, const QList<J
         ReadBaselineRowsNamed(dm.IBQuery1, registration, movedFrom, baseline);
         for (qsizetype b = 0; b < baseline.size(); ++b) {
             const QString place = baseline.fullName(baseline[b]);
-            if (!NamesCover(names, place) && !recordedPlaces.contains(place)) {
+            if (!covered.covers(place) && !recordedPlaces.contains(place)) {
                 recordedPlaces.insert(place);
                 NotExaminedList theirs;
                 examineFile(parentOf(place), nameOf(place), current, theirs);
@@ -193,12 +209,12 @@ CheckReport JudgeNames(TDM1& dm, const Registration& registration, const QList<J
         const DirectoryPrints allRecorded = ReadDirectoryPrints(dm.IBQuery1, registration.id);
         DirectoryPrints recordedDirectories;
         for (const DirectoryPrint& directory : allRecorded)
-            if (NamesCover(names, DirectoryFullName(directory.path)))
+            if (covered.covers(DirectoryFullName(directory.path)))
                 recordedDirectories.push_back(directory);
         JudgeDirectories(recordedDirectories, walkedDirectories, report, !allRecorded.empty());
     }
     JudgeInMemory(baseline, current, report, [](qint64) {});
     report.strikeMovedFromDeleted();
-    report.findings.removeIf([&](const Finding& finding) { return !NamesCover(names, finding.file); });
+    report.findings.removeIf([&](const Finding& finding) { return !covered.covers(finding.file); });
     return report;
 }

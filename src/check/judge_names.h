@@ -3,6 +3,7 @@
 #include "check/check_report.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 
 class Progress;
@@ -34,6 +35,15 @@ struct JudgedName {
 CheckReport JudgeNames(TDM1& dm, const Registration& registration, const QList<JudgedName>& names,
                        Progress* progress = nullptr);
 
-// Whether a finding's full name (a directory's ends in "/") is one of names
-// or lies in one of their trees.
-bool NamesCover(const QList<JudgedName>& names, const QString& fullName);
+// The names judged, to tell whether a finding is about one of them.
+class CoveredNames {
+public:
+    explicit CoveredNames(const QList<JudgedName>& names);
+    // Whether a finding's full name (a directory's ends in "/") is one of
+    // the names or lies in one of their trees.
+    bool covers(const QString& fullName) const;
+
+private:
+    QSet<QString> m_names; // full names of the files and directories
+    QSet<QString> m_trees;
+};

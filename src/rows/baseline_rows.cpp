@@ -15,6 +15,10 @@
 
 namespace {
 
+// The most values a statement lists: the engine compares each row with them
+// one by one.
+constexpr std::size_t kFewValues = 64;
+
 constexpr qint64 kMeanwhileEvery = 256;
 
 Statement selectRows()
@@ -22,10 +26,14 @@ Statement selectRows()
     return Statement(u"select id,file_name,full_path,file_size,atr,crc1,crc2,data from table1 where ");
 }
 
-// Reads the rows select (see selectRows) gives; a row whose id is in seen
-// already is left out, where seen is given.
+// Which rows a select gives to keep: all, or those of a directory and name
+// keep is true of.
+using KeepRow = std::function<bool(const QString& dir, const QString& name)>;
+
+// Reads the rows select (see selectRows) gives that keep takes; a row whose
+// id is in seen already is left out, where seen is given.
 void readRows(TIBQuery& query, const Statement& select, CheckRows& rows, const std::function<void()>& meanwhile,
-              QSet<qint32>* seen = nullptr)
+              QSet<qint32>* seen = nullptr, const KeepRow& keep = {})
 {
     query.openStatement(select);
     qint64 count = 0;
@@ -34,14 +42,17 @@ void readRows(TIBQuery& query, const Statement& select, CheckRows& rows, const s
     std::vector<qsizetype> mangled;
     if (query.hasRow()) {
         do {
-            if (seen) {
-                const qint32 id = query.fieldAsInteger(0);
-                if (seen->contains(id))
-                    continue; // to the next row: a do's continue tests its condition
-                seen->insert(id);
-            }
+            // A do's continue goes on to the next row: it tests the condition.
+            if (seen && seen->contains(query.fieldAsInteger(0)))
+                continue;
             const QString path = query.field(2).toString(), file = query.field(1).toString();
-            if (path.contains(QChar::ReplacementCharacter) || file.contains(QChar::ReplacementCharacter))
+            const bool garbled = path.contains(QChar::ReplacementCharacter) || file.contains(QChar::ReplacementCharacter);
+            // A garbled name is told only once read again as bytes: kept.
+            if (keep && !garbled && !keep(path, file))
+                continue;
+            if (seen)
+                seen->insert(query.fieldAsInteger(0));
+            if (garbled)
                 mangled.push_back(rows.size());
             rows.append(path, file, query.fieldAsInteger(3), query.field(4).toString(), query.fieldAsInteger(5),
                         query.fieldAsInteger(6), nullptr, query.fieldAsInteger(0), query.field(7).toString().toInt());
@@ -85,8 +96,8 @@ void readFingerprints(TIBQuery& query, const Statement& statement,
 }
 
 // Gives each row its fingerprint and owner, read in one pass through the
-// fingerprints of the rows' range of ids, or, for a few rows scattered over
-// a large table, through lists of their ids; a row without one keeps none.
+// fingerprints of the rows' range of ids, or, byList for a few rows, through
+// the list of their ids; a row without one keeps none.
 void attachFingerprints(TIBQuery& query, CheckRows& rows, bool byList, const std::function<void()>& meanwhile = {})
 {
     if (rows.isEmpty() || query.database().lacks(QStringLiteral("fingerprint")))
@@ -102,19 +113,19 @@ void attachFingerprints(TIBQuery& query, CheckRows& rows, bool byList, const std
     const QString select = QStringLiteral("select file_id,") + owner + u','
         + FingerprintSelectList(query, QStringLiteral("fingerprint")) + QStringLiteral(" from fingerprint where file_id ");
     std::vector<Statement> statements;
-    if (!byList) {
+    // The engine compares a row with a list's values one by one: past a few,
+    // one pass through the range of ids, sorting the rows out here, is
+    // cheaper.
+    if (!byList || byId.size() > kFewValues) {
         statements.push_back(Statement(select + QStringLiteral("between "))
                                  .number(byId.front().first)
                                  .sql(u" and ")
                                  .number(byId.back().first));
     } else {
-        constexpr std::size_t kList = 1000; // the engine takes at most 1,500 values in one list
-        for (std::size_t from = 0; from < byId.size(); from += kList) {
-            Statement in(select + QStringLiteral("in ("));
-            for (std::size_t i = from; i < std::min(byId.size(), from + kList); ++i)
-                (i == from ? in : in.sql(u",")).number(byId[i].first);
-            statements.push_back(std::move(in.sql(u")")));
-        }
+        Statement in(select + QStringLiteral("in ("));
+        for (std::size_t i = 0; i < byId.size(); ++i)
+            (i == 0 ? in : in.sql(u",")).number(byId[i].first);
+        statements.push_back(std::move(in.sql(u")")));
     }
     for (const Statement& statement : statements)
         readFingerprints(query, statement, byId, rows, meanwhile);
@@ -138,26 +149,39 @@ void ReadBaselineRows(TIBQuery& query, const Registration& registration, CheckRo
 void ReadBaselineRowsNamed(TIBQuery& query, const Registration& registration, const BaselineNames& names,
                            CheckRows& rows)
 {
+    // The file tables have no index: every statement reads through all of
+    // table1. A few names are picked by a list; more, by reading the
+    // registration's rows and sorting them out here.
     const std::function<void()> none;
     QSet<qint32> seen;
     for (qsizetype i = 0; i < rows.size(); ++i)
         seen.insert(rows[i].id);
-    constexpr qsizetype kList = 1000; // the engine takes at most 1,500 values in one list
-    const auto byName = [&](const QStringList& list, const auto& where) {
-        for (qsizetype from = 0; from < list.size(); from += kList) {
-            Statement select = selectRows().sql(u"file_name in (");
-            for (qsizetype i = from; i < std::min(list.size(), from + kList); ++i)
-                (i == from ? select : select.sql(u",")).quoted(list[i]);
-            where(select.sql(u") and "));
-            readRows(query, select, rows, none, &seen);
-        }
-    };
+    const QSet<QString> anywhere(names.anywhere.begin(), names.anywhere.end());
+    QStringList named = names.anywhere;
     for (auto at = names.at.begin(); at != names.at.end(); ++at)
-        byName(at.value(), [&](Statement& select) { select.sql(u"full_path=").quoted(at.key()); });
-    byName(names.anywhere, [&](Statement& select) { AppendDirectoryRows(select, registration.dir); });
-    for (const QString& tree : names.trees) {
+        named += at.value();
+    named.removeDuplicates();
+    QHash<QString, QSet<QString>> at;
+    for (auto place = names.at.begin(); place != names.at.end(); ++place)
+        at.insert(place.key(), QSet<QString>(place.value().begin(), place.value().end()));
+    const KeepRow wanted = [&](const QString& dir, const QString& name) {
+        return anywhere.contains(name) || at.value(dir).contains(name);
+    };
+    if (named.size() <= qsizetype(kFewValues)) {
+        Statement select = selectRows().sql(u"file_name in (");
+        for (qsizetype i = 0; i < named.size(); ++i)
+            (i == 0 ? select : select.sql(u",")).quoted(named[i]);
+        if (!named.isEmpty())
+            readRows(query, AppendDirectoryRows(select.sql(u") and "), registration.dir), rows, none, &seen, wanted);
+    } else {
         Statement select = selectRows();
-        readRows(query, AppendDirectoryRows(select, tree), rows, none, &seen);
+        readRows(query, AppendDirectoryRows(select, registration.dir), rows, none, &seen, wanted);
+    }
+    for (qsizetype from = 0; from < names.trees.size(); from += qsizetype(kFewValues)) {
+        Statement select = selectRows().sql(u"(");
+        for (qsizetype i = from; i < std::min(names.trees.size(), from + qsizetype(kFewValues)); ++i)
+            AppendDirectoryRows(i == from ? select : select.sql(u" or "), names.trees[i]);
+        readRows(query, select.sql(u")"), rows, none, &seen);
     }
     attachFingerprints(query, rows, true);
     const qint32 owner = OwnsRows(query, registration.id) ? registration.id : 0;

@@ -28,7 +28,8 @@ struct BaselineNames {
 };
 
 // Adds to rows those of the rows ReadBaselineRows reads that names picks,
-// each once, leaving out those rows already holds. Their fingerprints are
-// read by their ids, not by the range of ids the whole table spans.
+// each once, leaving out those rows already holds. A few rows are read, with
+// their fingerprints, by lists of their names and ids; many, by reading the
+// registration's rows and keeping those picked.
 void ReadBaselineRowsNamed(TIBQuery& query, const Registration& registration, const BaselineNames& names,
                            CheckRows& rows);

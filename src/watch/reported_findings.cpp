@@ -12,8 +12,10 @@ QList<FindingLine> ReportedFindings::judged(const QList<JudgedName>& names, cons
         else
             m_lines.remove(name.scope == JudgedName::File ? name.path : DirectoryFullName(name.path));
     }
-    if (trees)
-        m_lines.removeIf([&](const auto& entry) { return NamesCover(names, entry.key()); });
+    if (trees) {
+        const CoveredNames covered(names);
+        m_lines.removeIf([&](const auto& entry) { return covered.covers(entry.key()); });
+    }
     remember(lines);
     return fresh;
 }

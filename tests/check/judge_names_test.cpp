@@ -36,6 +36,12 @@ TEST_F(JudgeNamesTest, TheNamesAChangeTouchedFindWhatACheckFinds)
     const auto move = [&](const char* from, const char* to) {
         ASSERT_TRUE(QFile::rename(d(QString::fromUtf8(from)), d(QString::fromUtf8(to))));
     };
+    const auto many = [&] {
+        QList<JudgedName> names{fileName("a.txt"), fileName("new/k.txt"), fileName("old/k.txt")};
+        for (int i = 0; i < 70; ++i)
+            names.append({d(QStringLiteral("new/n%1.txt").arg(i)), JudgedName::File});
+        return names;
+    };
     const struct {
         const char* what;
         std::function<void()> change;
@@ -60,6 +66,12 @@ TEST_F(JudgeNamesTest, TheNamesAChangeTouchedFindWhatACheckFinds)
          {treeName("nd"), fileName("nd/x.txt")}, 1},
         {"a file of a type not recorded", [&] { file(QStringLiteral("n.log"), "n"); }, {fileName("n.log")}, 0},
         {"a name unchanged", [] {}, {fileName("a.txt"), fileName("old/m.txt")}, 0},
+        {"more names than a statement lists", [&] {
+             for (int i = 0; i < 70; ++i)
+                 file(QStringLiteral("new/n%1.txt").arg(i), "n");
+             QFile::remove(d(QStringLiteral("a.txt")));
+             move("old/k.txt", "new/k.txt");
+         }, many(), 1 | 2 | 8},
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.what);
