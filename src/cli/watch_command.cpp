@@ -11,6 +11,7 @@
 #include "common/shown_name.h"
 #include "registration/directory_text.h"
 #include "rows/registration.h"
+#include "storage/connect.h"
 #include "storage/dm1.h"
 #include "watch/finding_lines.h"
 #include "watch/registration_watch.h"
@@ -23,6 +24,7 @@
 #include <QSocketNotifier>
 
 #include <exception>
+#include <functional>
 #include <fcntl.h>
 #include <malloc.h>
 #include <unistd.h>
@@ -55,26 +57,22 @@ private:
 
 class WatchSession {
 public:
-    WatchSession(TDM1& dm, bool json, Console& console) : m_dm(dm), m_json(json), m_console(console) {}
+    WatchSession(QString databaseName, bool json, Console& console)
+        : m_databaseName(std::move(databaseName)), m_json(json), m_console(console)
+    {
+    }
 
     // Checks the registration in full, reporting what was not reported yet.
     void checkAll(const Registration& registration)
     {
-        m_dm.IBTransaction1.seeCommitted();
-        const CheckReport report = RunCheck(m_dm, registration.dir, &m_stop, registration.id);
+        const CheckReport report = attached([&](TDM1& dm) { return RunCheck(dm, registration.dir, &m_stop, registration.id); });
         print(registration, m_reported[registration.id].checked(lines(registration, report)));
         printNotExamined(report);
-        // The rows of a large tree are held only while it is checked.
-        malloc_trim(0);
     }
 
     void judge(const Registration& registration, const QList<JudgedName>& names)
     {
-        // A fresh view of the baseline: another program may have accepted
-        // changes meanwhile.
-        m_dm.IBTransaction1.commit();
-        m_dm.IBTransaction1.startTransaction();
-        const CheckReport report = JudgeNames(m_dm, registration, names, &m_stop);
+        const CheckReport report = attached([&](TDM1& dm) { return JudgeNames(dm, registration, names, &m_stop); });
         print(registration, m_reported[registration.id].judged(names, lines(registration, report)));
         printNotExamined(report);
     }
@@ -117,6 +115,23 @@ public:
     }
 
 private:
+    // Runs body on an attachment of its own, which sees what other programs
+    // have committed (an update among them), and goes with the engine's
+    // caches of what it read once body is done: a watch holds little between
+    // changes.
+    CheckReport attached(const std::function<CheckReport(TDM1&)>& body)
+    {
+        CheckReport report;
+        {
+            TDM1 dm;
+            ConnectDM1(dm, m_databaseName);
+            report = body(dm);
+            dm.finish();
+        }
+        malloc_trim(0);
+        return report;
+    }
+
     QList<FindingLine> lines(const Registration& registration, const CheckReport& report) const
     {
         return m_json ? FindingJsonLines(registration.dir, report) : FindingTextLines(report);
@@ -138,7 +153,7 @@ private:
         m_console.err.flush();
     }
 
-    TDM1& m_dm;
+    const QString m_databaseName;
     const bool m_json;
     Console& m_console;
     Progress m_stop; // shows nothing; honours a stop
@@ -162,7 +177,7 @@ int RunWatch(TDM1& dm, const QStringList& dirs, bool json, double settleSeconds,
     QEventLoop loop;
     QSocketNotifier signalled(signalPipe.readEnd(), QSocketNotifier::Read);
     QObject::connect(&signalled, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
-    WatchSession session(dm, json, console);
+    WatchSession session(dm.IBDatabase1.databaseName(), json, console);
     RegistrationWatch watch(std::chrono::milliseconds(qint64(settleSeconds * 1000)));
 
     // Nothing may leave a slot but through here: Qt's event loop does not

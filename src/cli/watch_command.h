@@ -15,7 +15,10 @@ class TDM1;
 // kernel's queue overflowed, a directory could not be watched), the
 // registration is checked in full at once, after a line on console.err (and,
 // with json, a line on console.out) that says why. Errors judging a name are
-// told on console.err and the watch goes on. Writes nothing to the database.
+// told on console.err and the watch goes on. dm gives the registrations;
+// each check and judgement runs on an attachment of its own, so that what
+// other programs commit is seen, and the engine's caches of a large tree go
+// with it. Writes nothing to the database.
 // Raises Exception before watching for a directory not under control, or
 // none under control at all.
 int RunWatch(TDM1& dm, const QStringList& dirs, bool json, double settleSeconds, Console& console);
