@@ -16,10 +16,16 @@ namespace {
 // A watch running in the background, its output read as it comes.
 class RunningWatch {
 public:
-    RunningWatch(const QString& dir, const QStringList& args)
+    // Runs kvaren-cli watch args in dir; with a wrapper, as the last
+    // argument of the wrapper's command line.
+    RunningWatch(const QString& dir, const QStringList& args, const QStringList& wrapper = {})
     {
         m_process.setWorkingDirectory(dir);
-        m_process.start(cliPath(), QStringList{QStringLiteral("watch")} + args);
+        const QStringList command = QStringList{cliPath(), QStringLiteral("watch")} + args;
+        if (wrapper.isEmpty())
+            m_process.start(command.first(), command.mid(1));
+        else
+            m_process.start(wrapper.first(), wrapper.mid(1) + command);
         m_process.waitForStarted();
     }
     ~RunningWatch()
@@ -211,6 +217,43 @@ TEST_F(CliWatchTest, NotificationsTheKernelDroppedLeadToACheckOfAll)
     EXPECT_TRUE(lines[1].contains(QStringLiteral(R"("contents":true)"))) << lines[1].toStdString();
     EXPECT_TRUE(lines[1].contains(QStringLiteral(R"("file":")") + d(QStringLiteral("c.txt")))) << lines[1].toStdString();
     EXPECT_TRUE(lines[1].startsWith(QStringLiteral(R"({"changed":)"))) << lines[1].toStdString();
+    EXPECT_EQ(watch.stop(SIGTERM, 10), 143);
+}
+
+TEST_F(CliWatchTest, ADirectoryBeyondTheWatchLimitIsSaidSoAndLeadsToACheckOfAll)
+{
+    tree.file(QStringLiteral("d/sub/a.txt"), "a");
+    add();
+    // A user namespace of its own has a watch limit of its own: two, the
+    // directories there are. The engine's lock files there are its own too,
+    // as the namespace may not enter the others' directory.
+    TempTree locks;
+    const QStringList limited{QStringLiteral("unshare"), QStringLiteral("--user"), QStringLiteral("--map-root-user"),
+                              QStringLiteral("env"), QStringLiteral("FIREBIRD_LOCK=") + locks.path(),
+                              QStringLiteral("sh"), QStringLiteral("-c"),
+                              QStringLiteral("echo 2 > /proc/sys/user/max_inotify_watches && exec \"$@\""),
+                              QStringLiteral("sh")};
+    if (QProcess::execute(limited.first(), limited.mid(1) + QStringList{QStringLiteral("true")}) != 0)
+        GTEST_SKIP() << "no user namespace of its own here";
+    RunningWatch watch(work(), {QStringLiteral("--settle"), QStringLiteral("1"), d()}, limited);
+    ASSERT_TRUE(watch.ready()) << watch.err().toStdString();
+    EXPECT_EQ(watch.lines(), QStringList());
+
+    tree.file(QStringLiteral("d/new/x.txt"), "x");
+    const QStringList expected{QStringLiteral("Новые файлы: ") + d(QStringLiteral("new/")),
+                               QStringLiteral("Новые файлы: ") + d(QStringLiteral("new/x.txt"))};
+    EXPECT_TRUE(watch.waitFor([&] { return watch.lines().size() >= 2; }, 30)) << watch.err().toStdString();
+    watch.idle(3);
+    EXPECT_EQ(watch.lines(), expected) << "once, by the check of all";
+    EXPECT_TRUE(watch.err().contains(QStringLiteral("Изменения могли пройти незамеченными: директория ")
+                                     + d(QStringLiteral("new"))
+                                     + QStringLiteral(" не отслеживается: достигнут предел числа отслеживаемых директорий "
+                                                      "(fs.inotify.max_user_watches = ")))
+        << watch.err().toStdString();
+    EXPECT_TRUE(watch.err().contains(QStringLiteral("/proc/sys/fs/inotify/max_user_watches); поднять его: sudo sysctl "
+                                                    "fs.inotify.max_user_watches=")))
+        << watch.err().toStdString();
+    EXPECT_TRUE(watch.err().contains(QStringLiteral("; директория проверяется полностью: ") + d() + u'\n'));
     EXPECT_EQ(watch.stop(SIGTERM, 10), 143);
 }
 
