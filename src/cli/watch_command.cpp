@@ -6,7 +6,7 @@
 #include "cli/console.h"
 #include "common/command_stop.h"
 #include "common/exception.h"
-#include "common/program_signals.h"
+#include "common/signal_pipe.h"
 #include "common/progress.h"
 #include "common/shown_name.h"
 #include "registration/directory_text.h"
@@ -25,35 +25,9 @@
 
 #include <exception>
 #include <functional>
-#include <fcntl.h>
 #include <malloc.h>
-#include <unistd.h>
 
 namespace {
-
-// A pipe that the program's signal handler writes a byte to while it lives:
-// the event loop wakes at a signal and ends the watch.
-class SignalPipe {
-public:
-    SignalPipe()
-    {
-        if (pipe2(m_fds, O_CLOEXEC | O_NONBLOCK) != 0)
-            throw Exception(QStringLiteral("Не удалось создать канал для сигналов"));
-        SetSignalNotifyFd(m_fds[1]);
-    }
-    ~SignalPipe()
-    {
-        SetSignalNotifyFd(-1);
-        close(m_fds[0]);
-        close(m_fds[1]);
-    }
-    SignalPipe(const SignalPipe&) = delete;
-    SignalPipe& operator=(const SignalPipe&) = delete;
-    int readEnd() const { return m_fds[0]; }
-
-private:
-    int m_fds[2] = {-1, -1};
-};
 
 class WatchSession {
 public:

@@ -8,9 +8,10 @@
 #include <QStringList>
 
 // What a watch has reported of each name of a registration, so that a name
-// judged again, or checked in full after it was judged, reports only what it
-// had not: a file written twice is reported once, as long as what a check
-// finds of it stays the same.
+// judged again, or checked in full after it was judged, reports only the
+// lines it had not: a file written twice is reported once, as long as the
+// lines a check gives of it stay the same (the JSON's hold the file's state
+// as found, so each new state is a line of its own).
 class ReportedFindings {
 public:
     // The lines of a judgement of names (see JudgeNames) that were not
