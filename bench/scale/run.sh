@@ -2,21 +2,28 @@
 # Times kvaren-cli add and check against AIDE and integrit on the same
 # synthetic trees, page-cached, and prints a table of seconds and peak memory.
 #
-# usage: bench/scale/run.sh [COUNT...]     (default: 10000 20000 100000)
-# With AIDE=0, AIDE is left out (its figures print as 0): on a tree of a
-# million files it takes many minutes a run.
-# Installs aide, integrit, python3 and time when missing; builds Kvaren.
-# The floor is the time of reading every file of the tree once (find | xargs
-# cksum). With KVAREN_BEFORE=/path/to/another/kvaren-cli, that build is timed
-# on the same trees in the same run, and its check reports compared with this
-# build's byte for byte.
+# usage: bench/scale/run.sh [COUNT | DIR]...   (default: 10000 20000 100000)
+# A COUNT makes a synthetic tree of that many small files; a DIR (an existing
+# tree, /usr say) is timed as it is, read only: its check is of the tree
+# unchanged.
+# With AIDE=0, AIDE is left out (its figures print as "-"), and with
+# AIDE_UPTO=N it is left out of the synthetic trees of more than N files: on
+# a tree of a million files it takes many minutes a run.
+# Installs aide, integrit, openssl, python3 and time when missing; builds
+# Kvaren. AIDE is timed alone and with --workers set to the number of cores.
+# Two floors: the one-reader floor, reading every file of the tree once
+# (find | xargs cksum), and the digest floor, every file digested by openssl
+# dgst -sha256 in as many processes at once as there are cores (the work no
+# SHA-256 monitor can skip). With KVAREN_BEFORE=/path/to/another/kvaren-cli,
+# that build is timed on the same trees in the same run, and its check reports
+# compared with this build's byte for byte.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/../.." && pwd)"
 counts=("$@")
 ((${#counts[@]})) || counts=(10000 20000 100000)
 
 need=()
-for p in aide integrit python3 time; do
+for p in aide integrit openssl python3 time; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
 done
 if ((${#need[@]})); then
@@ -31,7 +38,8 @@ before="${KVAREN_BEFORE:-}"
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/kvaren-bench.XXXXXX")"
 trap 'chmod -R u+w "$scratch" 2>/dev/null; rm -rf "$scratch"' EXIT
 
-warm() { find "$1" -type f -print0 | xargs -0 cat > /dev/null; }
+cores=$(nproc)
+warm() { find "$1" -type f -print0 | xargs -0 cat > /dev/null 2>&1 || true; }
 
 # measure NAME PREPARE COMMAND...: runs PREPARE (a shell snippet, untimed) and
 # then COMMAND, $runs times, the tree warmed into the page cache before each;
@@ -53,8 +61,8 @@ measure() {
 rows=()
 same=()
 sizes=()
-run_tree() { # label tree
-  local label=$1 work="$scratch/$1"
+run_tree() { # label tree synthetic(1|0) [aide(1|0)]
+  local label=$1 work="$scratch/$1" synthetic=$3 with_aide=${4:-${AIDE:-1}}
   tree=$2
   mkdir -p "$work/kvaren" "$work/before" "$work/aide" "$work/integrit"
   cat > "$work/aide/aide.conf" <<CONF
@@ -70,13 +78,19 @@ root=$tree
 known=$work/integrit/known.cdb
 current=$work/integrit/current.cdb
 CONF
-  local ka iu kc ic fl ba="0 0" bc="0 0"
-  fl=$(measure "$label-read" ':' sh -c 'find "$1" -type f -print0 | xargs -0 cksum > /dev/null' sh "$tree")
+  local ka iu kc ic fl df ba="0 0" bc="0 0"
+  fl=$(measure "$label-read" ':' sh -c 'find "$1" -type f -print0 | xargs -0 cksum > /dev/null 2>&1 || true' sh "$tree")
+  # Each of the cores' processes is given an even share of the files.
+  local files per
+  files=$(find "$tree" -type f | wc -l)
+  per=$(( (files + cores - 1) / cores )); ((per > 2000)) && per=2000; ((per < 1)) && per=1
+  df=$(measure "$label-digest" ':' sh -c 'find "$1" -type f -print0 | xargs -0 -P "$2" -n "$3" openssl dgst -sha256 > /dev/null 2>&1 || true' sh "$tree" "$cores" "$per")
   ka=$(cd "$work/kvaren" && measure "$label-kvaren-add" 'rm -f file.gdb; "$cli" init' "$cli" add "$tree")
   [ -z "$before" ] || ba=$(cd "$work/before" && measure "$label-before-add" 'rm -f file.gdb; "$before" init' "$before" add "$tree")
-  local ai="0 0" ac="0 0"
-  if [ "${AIDE:-1}" != 0 ]; then
+  local ai="0 0" ac="0 0" aw="0 0" acw="0 0"
+  if [ "$with_aide" != 0 ]; then
     ai=$(measure "$label-aide-init" 'rm -f "$work/aide/aide.db.new"' aide --init -c "$work/aide/aide.conf")
+    aw=$(measure "$label-aide-init-w" 'rm -f "$work/aide/aide.db.new"' aide --init --workers="$cores" -c "$work/aide/aide.conf")
     mv "$work/aide/aide.db.new" "$work/aide/aide.db"
   fi
   iu=$(measure "$label-integrit-u" 'rm -f "$work/integrit/current.cdb"' integrit -C "$work/integrit/integrit.conf" -u)
@@ -91,7 +105,7 @@ CONF
       same+=("$label: the reports of the unchanged tree DIFFER")
     fi
   fi
-  python3 "$here/bench/scale/change_tree.py" "$tree" 1 > /dev/null
+  [ "$synthetic" = 0 ] || python3 "$here/bench/scale/change_tree.py" "$tree" 1 > /dev/null
   local size_before size_after
   size_before=$(stat -c %s "$work/kvaren/file.gdb")
   kc=$(cd "$work/kvaren" && measure "$label-kvaren-check" ':' "$cli" check "$tree")
@@ -109,44 +123,63 @@ CONF
       same+=("$label: the check reports of the two builds DIFFER")
     fi
   fi
-  [ "${AIDE:-1}" = 0 ] || ac=$(measure "$label-aide-check" ':' aide --check -c "$work/aide/aide.conf")
+  if [ "$with_aide" != 0 ]; then
+    ac=$(measure "$label-aide-check" ':' aide --check -c "$work/aide/aide.conf")
+    acw=$(measure "$label-aide-check-w" ':' aide --check --workers="$cores" -c "$work/aide/aide.conf")
+  fi
   ic=$(measure "$label-integrit-c" ':' integrit -C "$work/integrit/integrit.conf" -c -u)
-  rows+=("$label $ka $ai $iu $kc $ac $ic $fl $ba $bc")
-  echo "measured $label: $ka $ai $iu $kc $ac $ic $fl $ba $bc" >&2
+  rows+=("$label $ka $ai $aw $iu $kc $ac $acw $ic $fl $df $ba $bc")
+  echo "measured $label: $ka $ai $aw $iu $kc $ac $acw $ic $fl $df $ba $bc" >&2
 }
 
 for n in "${counts[@]}"; do
-  python3 "$here/bench/scale/make_tree.py" "$scratch/tree-$n" "$n"
-  run_tree "$n" "$scratch/tree-$n"
+  if [ -d "$n" ]; then
+    run_tree "$(basename "$n")" "$(cd "$n" && pwd)" 0
+  else
+    python3 "$here/bench/scale/make_tree.py" "$scratch/tree-$n" "$n"
+    aide=${AIDE:-1}
+    [ -z "${AIDE_UPTO:-}" ] || ((n <= AIDE_UPTO)) || aide=0
+    run_tree "$n" "$scratch/tree-$n" 1 "$aide"
+    chmod -R u+w "$scratch/tree-$n"; rm -rf "$scratch/tree-$n" "$scratch/$n"
+  fi
 done
 if [ "${LARGE:-1}" != 0 ]; then # LARGE=0 leaves out the tree of large files
   python3 "$here/bench/scale/make_tree.py" "$scratch/tree-large" --large 1024 4
-  run_tree "1GiB" "$scratch/tree-large"
+  run_tree "1GiB" "$scratch/tree-large" 1
 fi
 
-python3 - "${rows[@]}" <<'PY'
+python3 - "$cores" "${rows[@]}" <<'PY'
 import sys
-rows = [r.split() for r in sys.argv[1:]]
-with_before = any(float(r[15]) for r in rows)
-print("%-7s %-7s %9s %9s %9s %7s %7s %8s %7s %9s   %s" % (
-    "files", "step", "kvaren s", "aide s", "integrit", "k/aide", "k/intg", "floor s", "k/floor",
-    "before s" if with_before else "", "peak MB kvaren/aide/integrit"))
+cores = sys.argv[1]
+names = ["ka", "ai", "aw", "iu", "kc", "ac", "acw", "ic", "fl", "df", "ba", "bc"]
+rows = []
+for r in sys.argv[2:]:
+    f = r.split()
+    v = [float(x) for x in f[1:]]
+    rows.append((f[0], {n: (v[2 * i], v[2 * i + 1] / 1024) for i, n in enumerate(names)}))
+with_before = any(m["ba"][0] for _, m in rows)
+ratio = lambda a, b: "%.2f" % (a / b) if b else "-"
+secs = lambda t: "%.2f" % t if t else "-"
+print("AIDE -W: --workers=%s; floor 1: one reader (cksum); floor D: openssl dgst -sha256, %s processes" % (cores, cores))
+print("%-7s %-6s %8s %8s %8s %8s %8s %7s %7s %7s %7s %7s %8s   %s" % (
+    "files", "step", "kvaren", "aide", "aide -W", "integrit", "best", "k/best", "floor 1", "k/fl 1",
+    "floor D", "k/fl D", "before" if with_before else "", "peak MB kvaren/aide/aide -W/integrit"))
 times = {}
-for r in rows:
-    label = r[0]
-    v = [float(x) for x in r[1:]]
-    floor = v[12]
-    for step, (k, a, i, b) in (("add", (0, 1, 2, 7)), ("check", (3, 4, 5, 8))):
-        kt, km, at, am, it, im, bt = v[2*k], v[2*k+1], v[2*a], v[2*a+1], v[2*i], v[2*i+1], v[2*b]
+for label, m in rows:
+    for step, (k, a, w, i, b) in (("add", ("ka", "ai", "aw", "iu", "ba")), ("check", ("kc", "ac", "acw", "ic", "bc"))):
+        kt = m[k][0]
+        peers = [t for t in (m[a][0], m[w][0], m[i][0]) if t]
+        best = min(peers) if peers else 0
         times[(label, step)] = kt
-        print("%-7s %-7s %9.2f %9.2f %9.2f %7.2f %7.2f %8.2f %7.2f %9s   %.0f/%.0f/%.0f" % (
-            label, step, kt, at, it, kt / at if at else 0, kt / it if it else 0, floor, kt / floor if floor else 0,
-            "%.2f" % bt if with_before else "", km / 1024, am / 1024, im / 1024))
+        print("%-7s %-6s %8.2f %8s %8s %8s %8s %7s %7.2f %7s %7.2f %7s %8s   %.0f/%.0f/%.0f/%.0f" % (
+            label, step, kt, secs(m[a][0]), secs(m[w][0]), secs(m[i][0]), secs(best), ratio(kt, best),
+            m["fl"][0], ratio(kt, m["fl"][0]), m["df"][0], ratio(kt, m["df"][0]),
+            secs(m[b][0]) if with_before else "", m[k][1], m[a][1], m[w][1], m[i][1]))
 for step in ("add", "check"):
     if ("100000", step) in times and ("10000", step) in times and times[("10000", step)]:
         print("kvaren %s 100k/10k time ratio: %.1f" % (step, times[("100000", step)] / times[("10000", step)]))
-for label in sorted({r[0] for r in rows}, key=lambda l: (not l.isdigit(), int(l) if l.isdigit() else 0)):
-    if (label, "add") in times and (label, "check") in times and times[(label, "add")]:
+for label, _ in rows:
+    if times.get((label, "add")):
         print("kvaren %s check/add: %.2f" % (label, times[(label, "check")] / times[(label, "add")]))
 PY
 for line in "${same[@]}" "${sizes[@]}"; do echo "$line"; done
