@@ -21,7 +21,7 @@ constexpr std::size_t kScanAhead = 8192;
 // How many of the walk's files a check holds, at the most, while the baseline
 // is read: the walk goes on meanwhile, and once the baseline is there every
 // file is judged as it comes (see FileJudge).
-constexpr qsizetype kHeldAtMost = 1 << 16;
+constexpr qsizetype kHeldAtMost = 1 << 20;
 
 // The walk's side of a check, taken a step at a time.
 class WalkedSide {

@@ -20,17 +20,23 @@ constexpr std::size_t kWakeAfter = 64;
 // a large file does not hold up what is shown of the walk.
 constexpr std::chrono::milliseconds kWaitAtMost{20};
 
-unsigned readingThreads()
+// Besides the walking thread, which reads files too: one a core.
+unsigned helpingThreads()
 {
-    return std::max(1u, std::thread::hardware_concurrency());
+    return std::max(1u, std::thread::hardware_concurrency()) - 1;
 }
 
-// The walk's threads give way to the caller's: recording or judging what the
-// walk gives is the longer work, and the walk uses whatever else is left of
-// the machine.
+// Files left waiting for the helping threads while the walking thread lists
+// the next directory.
+constexpr std::size_t kLeftToHelpers = 16;
+
+// The helping threads use what the machine has to spare: the walking thread
+// alone keeps the walk going as fast as it always went, and the caller's
+// recording or judging of the walk, often the longer work, is never slowed
+// by them.
 void giveWay()
 {
-    constexpr int kNicer = 5;
+    constexpr int kNicer = 19;
     // Linux keeps a nice value per thread.
     const id_t thread = id_t(gettid());
     errno = 0;
@@ -44,15 +50,17 @@ void giveWay()
 FileWalker::FileWalker(QString dir, QString lowerList, std::size_t maxAhead)
     : m_lowerList(std::move(lowerList)), m_maxAhead(std::max<std::size_t>(maxAhead, 1))
 {
-    for (unsigned i = readingThreads(); i > 0; --i)
+    for (unsigned i = helpingThreads(); i > 0; --i)
         m_readers.emplace_back([this] {
             giveWay();
             readFiles();
         });
     m_walk = std::thread([this, dir = std::move(dir)] {
-        giveWay();
         try {
             walk(dir);
+            std::unique_lock lock(m_mutex);
+            while (readOne(lock))
+                ;
         } catch (const Stopped&) {
         } catch (...) {
             try {
@@ -122,9 +130,13 @@ bool FileWalker::take(Step& step, bool wait)
                 }
                 m_callerWants = 0;
             }
-            while (!m_slots.empty() && m_slots.front().ready) {
-                m_taken.push_back(std::move(m_slots.front()));
-                m_slots.pop_front();
+            if (m_unready == 0) { // all of them, at once: nothing waits to be read
+                m_taken.swap(m_slots);
+            } else {
+                while (m_slots.front().ready) {
+                    m_taken.push_back(std::move(m_slots.front()));
+                    m_slots.pop_front();
+                }
             }
             if (m_taken.empty()) {
                 m_ended = m_walked && m_slots.empty();
@@ -149,9 +161,10 @@ bool FileWalker::take(Step& step, bool wait)
 void FileWalker::push(Slot&& slot)
 {
     std::unique_lock lock(m_mutex);
-    if (m_slots.size() >= m_maxAhead && !m_stopping) {
+    // Too far ahead: the files waiting are read meanwhile, the first first.
+    while (m_slots.size() >= m_maxAhead && !m_stopping && !readOne(lock)) {
         m_walkWaiting = true;
-        m_forWalk.wait(lock, [this] { return m_slots.size() < m_maxAhead || m_stopping; });
+        m_forWalk.wait(lock, [this] { return m_slots.size() < m_maxAhead || m_stopping || !m_toRead.empty(); });
         m_walkWaiting = false;
     }
     if (m_stopping)
@@ -166,9 +179,28 @@ void FileWalker::push(Slot&& slot)
     }
 }
 
+bool FileWalker::readOne(std::unique_lock<std::mutex>& lock)
+{
+    if (m_toRead.empty() || m_stopping)
+        return false;
+    Slot* slot = m_toRead.front();
+    m_toRead.pop_front();
+    lock.unlock();
+    read(*slot);
+    lock.lock();
+    ready(*slot);
+    return true;
+}
+
+void FileWalker::helpRead()
+{
+    std::unique_lock lock(m_mutex);
+    while (m_toRead.size() > kLeftToHelpers && readOne(lock))
+        ;
+}
+
 void FileWalker::ready(Slot& slot)
 {
-    std::lock_guard lock(m_mutex);
     slot.ready = true;
     --m_unready;
     if (m_callerWants && callerMayGo())
@@ -193,6 +225,7 @@ void FileWalker::readFiles()
             m_toRead.pop_front();
         }
         read(*slot);
+        std::lock_guard lock(m_mutex);
         ready(*slot);
     }
 }
@@ -270,4 +303,5 @@ void FileWalker::walk(const QString& dir)
             push(std::move(file));
         }
     }
+    helpRead();
 }

@@ -18,8 +18,9 @@
 // The file-system half of a directory walk, run on threads of its own so that
 // listing directories and reading files for their checksums overlaps the
 // database work of recording them. One thread walks depth first, in the order
-// the file system returns entries; the files it meets are read by as many
-// threads as the machine has cores, several files at once. Every matching
+// the file system returns entries, and reads the files it meets; helping
+// threads, one for each further core, read them too, several files at once,
+// with what the machine has to spare. Every matching
 // name (see ListDirectory) is handed over, in the walk's order whatever order
 // the reads end in, with both checksums and the fingerprint of what it is,
 // and so is a mark for every directory entered, with the directory's own
@@ -79,7 +80,9 @@ private:
     void readFiles();
     void read(Slot& slot);
     void push(Slot&& slot); // raises Stopped once the caller has gone
-    void ready(Slot& slot);
+    bool readOne(std::unique_lock<std::mutex>& lock); // the first file waiting; false for none
+    void helpRead();
+    void ready(Slot& slot); // with the lock held
     std::size_t readyAhead() const;
     bool callerMayGo() const;
     bool take(Step& step, bool wait);

@@ -25,7 +25,7 @@ QByteArray configuration(const QString& installed, EngineUse use)
     // writes needs a large one: with fewer pages a transaction that records
     // 100,000 files spills pages to disk before it commits. One that only
     // reads reads each page of its rows once.
-    const QByteArray pages = use == EngineUse::Writing ? "8192" : "2048";
+    const QByteArray pages = use == EngineUse::Writing ? "8192" : "256";
     return "# Made by Kvaren: the installed configuration, in the mode that lets\n"
            "# several processes of this user attach one database file at once.\n"
            "include "
