@@ -22,15 +22,16 @@ quint32 DirectoryTable::intern(const QString& path)
 
 quint32 NameStore::add(QByteArrayView bytes)
 {
+    const quint32 size = quint32(bytes.size());
     // A name never straddles two blocks.
-    if (m_blocks.empty() || (m_end & kInBlock) + quint32(bytes.size()) > kInBlock + 1) {
-        if (!m_blocks.empty())
-            m_end = quint32(m_blocks.size()) << kBlockBits;
+    if ((m_end & kInBlock) + size > kInBlock + 1)
+        m_end = ((m_end >> kBlockBits) + 1) << kBlockBits;
+    const std::size_t block = m_end >> kBlockBits;
+    if (block == m_blocks.size())
         m_blocks.push_back(std::make_unique_for_overwrite<char[]>(kInBlock + 1));
-    }
     const quint32 at = m_end;
-    std::memcpy(m_blocks.back().get() + (at & kInBlock), bytes.data(), std::size_t(bytes.size()));
-    m_end += quint32(bytes.size());
+    std::memcpy(m_blocks[block].get() + (at & kInBlock), bytes.data(), size);
+    m_end += size;
     return at;
 }
 

@@ -40,10 +40,12 @@ TEST(CheckRowsTest, GiveBackEveryFingerprintAndNameAsTheyWereGiven)
 
     DirectoryTable dirs;
     CheckRows rows(dirs);
-    const int count = 300000; // names across more than one block of the store
+    // Names of 16 bytes each, across several blocks of the store, some of
+    // them filled to their last byte.
+    const int count = 300000;
     for (int i = 0; i < count; ++i) {
         const Fingerprint& print = prints[std::size_t(i) % prints.size()];
-        rows.append(QStringLiteral("/d%1").arg(i % 7), QStringLiteral("имя-%1").arg(i), i, QStringLiteral("-a-"), i, -i,
+        rows.append(QStringLiteral("/d%1").arg(i % 7), QStringLiteral("имя-%1").arg(i, 9, 10, QChar(u'0')), i, QStringLiteral("-a-"), i, -i,
                     i % 11 == 10 ? nullptr : &print, i);
     }
     rows.keepOnly([](const CheckRow& row) { return row.id % 3 != 0; });
@@ -51,7 +53,7 @@ TEST(CheckRowsTest, GiveBackEveryFingerprintAndNameAsTheyWereGiven)
     for (qsizetype at = 0; at < rows.size(); ++at) {
         const CheckRow& row = rows[at];
         const int i = row.id;
-        ASSERT_EQ(rows.fullName(row), QStringLiteral("/d%1/имя-%2").arg(i % 7).arg(i));
+        ASSERT_EQ(rows.fullName(row), QStringLiteral("/d%1/имя-%2").arg(i % 7).arg(i, 9, 10, QChar(u'0')));
         ASSERT_EQ(row.crc2, -i);
         const std::optional<Fingerprint> print = rows.print(row);
         ASSERT_EQ(print.has_value(), i % 11 != 10) << i;
