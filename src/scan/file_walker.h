@@ -56,10 +56,9 @@ public:
 
     // The next step, waiting for it; false once the walk has ended.
     bool next(Step& step);
-    // The next step if one is ready now; false when none is (see ended).
+    // The next step if one is ready now; false when none is, or the walk has
+    // ended.
     bool tryNext(Step& step);
-    // Whether every step has been handed over.
-    bool ended() const { return m_ended; }
 
     // What the walk could not examine, in the order met; complete once next
     // has returned false.
