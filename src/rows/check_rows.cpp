@@ -87,8 +87,10 @@ void CheckRows::appendCopy(const CheckRows& other, const CheckRow& row)
     CheckRow& copy = m_rows.emplace_back(row);
     addName(copy, other.name(row));
     copy.atr = atrIndex(other.atr(row));
-    if (const std::optional<Fingerprint> print = other.print(row))
-        pack(*print, copy.print);
+    if (row.print.rare >= 0) { // the rest of the packed fingerprint comes as it is
+        copy.print.rare = qint32(m_rare.size());
+        m_rare.push_back(other.m_rare[std::size_t(row.print.rare)]);
+    }
 }
 
 void CheckRows::clear()

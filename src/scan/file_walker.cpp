@@ -214,20 +214,10 @@ NotExaminedList FileWalker::notExamined()
 
 void FileWalker::readFiles()
 {
-    for (;;) {
-        Slot* slot = nullptr;
-        {
-            std::unique_lock lock(m_mutex);
-            m_forReaders.wait(lock, [this] { return !m_toRead.empty() || m_walked || m_stopping; });
-            if (m_toRead.empty() || m_stopping)
-                return;
-            slot = m_toRead.front();
-            m_toRead.pop_front();
-        }
-        read(*slot);
-        std::lock_guard lock(m_mutex);
-        ready(*slot);
-    }
+    std::unique_lock lock(m_mutex);
+    do
+        m_forReaders.wait(lock, [this] { return !m_toRead.empty() || m_walked || m_stopping; });
+    while (readOne(lock));
 }
 
 // Reads the checksums and digest of a slot's file. A file may change while
