@@ -11,8 +11,8 @@ class PosixFileAccess : public FileAccess {
 public:
     int open(const QByteArray& encodedName, bool create) override
     {
-        // Without waiting: a FIFO or device put in a file's place since it
-        // was listed must not hold the walk for ever.
+        // Without waiting: a FIFO or a device named for a file must not hold
+        // the program for ever.
         if (!create)
             return OpenForReading(encodedName, O_RDONLY | O_NONBLOCK);
         int fd;
@@ -79,54 +79,18 @@ public:
     }
 };
 
-class RegularFileAccess final : public PosixFileAccess {
-public:
-    int open(const QByteArray& encodedName, bool create) override
-    {
-        const int handle = PosixFileAccess::open(encodedName, create);
-        struct stat st;
-        if (handle < 0 || create)
-            return handle;
-        if (::fstat(handle, &st) == 0 && S_ISREG(st.st_mode)) {
-            t_opened = {handle, st.st_size};
-            return handle;
-        }
-        ::close(handle);
-        errno = EINVAL;
-        return -1;
-    }
-
-    qint64 size(int handle) override
-    {
-        return handle == t_opened.handle ? t_opened.size : PosixFileAccess::size(handle);
-    }
-
-    bool close(int handle) override
-    {
-        if (handle == t_opened.handle)
-            t_opened.handle = -1;
-        return PosixFileAccess::close(handle);
-    }
-
-private:
-    // What open found of the file this thread opened last, so that asking its
-    // size costs no second fstat.
-    struct Opened {
-        int handle = -1;
-        qint64 size = 0;
-    };
-    static thread_local Opened t_opened;
-};
-
-thread_local RegularFileAccess::Opened RegularFileAccess::t_opened;
-
 } // namespace
 
 int OpenForReading(const QByteArray& encodedName, int flags)
 {
+    return OpenForReadingAt(AT_FDCWD, encodedName.constData(), flags);
+}
+
+int OpenForReadingAt(int dirFd, const char* name, int flags)
+{
     flags |= O_NOATIME | O_CLOEXEC;
     for (;;) {
-        const int fd = ::open(encodedName.constData(), flags);
+        const int fd = ::openat(dirFd, name, flags);
         if (fd < 0 && errno == EINTR)
             continue;
         if (fd < 0 && errno == EPERM && (flags & O_NOATIME)) {
@@ -140,11 +104,5 @@ int OpenForReading(const QByteArray& encodedName, int flags)
 FileAccess& FileAccess::system()
 {
     static PosixFileAccess access;
-    return access;
-}
-
-FileAccess& FileAccess::regularFiles()
-{
-    static RegularFileAccess access;
     return access;
 }

@@ -28,10 +28,6 @@ public:
 
     // The operating system's files (POSIX).
     static FileAccess& system();
-    // The same, opening only what is a regular file at that moment: a name
-    // that became a FIFO, a device or a directory since it was looked at
-    // fails to open, with EINVAL, and is never read.
-    static FileAccess& regularFiles();
 };
 
 // open(2) for reading (flags holds O_RDONLY and any others) that leaves the
@@ -41,3 +37,6 @@ public:
 // for others it opens as usual. Retries when interrupted; -1 and errno as
 // open(2) on failure.
 int OpenForReading(const QByteArray& encodedName, int flags);
+// The same for a name relative to the open directory dirFd (AT_FDCWD: the
+// working directory), as openat(2).
+int OpenForReadingAt(int dirFd, const char* name, int flags);

@@ -9,6 +9,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <functional>
 #include <memory>
 
@@ -17,6 +18,35 @@ namespace {
 // Large enough that a system call is rare, small enough to stay in the
 // second-level cache while both checksums run over it.
 constexpr qint64 kBlockSize = 256 * 1024;
+
+// Calls consume(data, size) for every block of the open file handle, whose
+// size at open was size; false when a read failed (errno says why).
+template<typename Consume>
+bool readOpen(int handle, qint64 size, FileAccess& access, Consume consume)
+{
+    // One buffer per thread, kept between files: most files are small, and a
+    // fresh block-sized allocation would cost more than reading them.
+    thread_local const std::unique_ptr<quint8[]> buffer = std::make_unique_for_overwrite<quint8[]>(kBlockSize);
+    // The size found at open bounds what counts, as for the bit file; knowing
+    // it, a whole file is taken in without a last read to find its end.
+    if (size > kBlockSize)
+        access.adviseSequential(handle);
+    qint64 left = size;
+    do {
+        const qint64 wanted = std::min(left, kBlockSize);
+        // A file reported empty is still read once, so that an unreadable one fails.
+        const qint64 got = access.read(handle, buffer.get(), std::max<qint64>(wanted, 1));
+        if (got < 0)
+            return false;
+        const qint64 counted = std::min(got, wanted);
+        if (counted > 0)
+            consume(buffer.get(), std::size_t(counted));
+        if (counted < wanted)
+            return true; // it has become shorter
+        left -= counted;
+    } while (left > 0);
+    return true;
+}
 
 // Calls consume(data, size) for every block of the file, in order; opened,
 // when given, is told the handle first.
@@ -36,30 +66,9 @@ void readFile(const QString& fullName, FileAccess& access, Consume consume,
     if (opened)
         opened(handle);
 
-    // One buffer per thread, kept between files: most files are small, and a
-    // fresh block-sized allocation would cost more than reading them.
-    thread_local const std::unique_ptr<quint8[]> buffer = std::make_unique_for_overwrite<quint8[]>(kBlockSize);
-    // The size found at open bounds what counts, as for the bit file; knowing
-    // it, a whole file is taken in without a last read to find its end.
     const qint64 size = access.size(handle);
-    if (size < 0)
+    if (size < 0 || !readOpen(handle, size, access, consume))
         throw EFileBitError(fullName);
-    if (size > kBlockSize)
-        access.adviseSequential(handle);
-    qint64 left = size;
-    do {
-        const qint64 wanted = std::min(left, kBlockSize);
-        // A file reported empty is still read once, so that an unreadable one fails.
-        const qint64 got = access.read(handle, buffer.get(), std::max<qint64>(wanted, 1));
-        if (got < 0)
-            throw EFileBitError(fullName);
-        const qint64 counted = std::min(got, wanted);
-        if (counted > 0)
-            consume(buffer.get(), std::size_t(counted));
-        if (counted < wanted)
-            return; // it has become shorter
-        left -= counted;
-    } while (left > 0);
 }
 
 } // namespace
@@ -109,6 +118,21 @@ FileDigests FileChecksumsAndDigest(const QString& fullName, FileAccess& access,
         },
         opened);
     return {{crc.result(), sum.result()}, sha.result()};
+}
+
+int DescriptorChecksumsAndDigest(int fd, qint64 size, FileDigests& read)
+{
+    Crc16Accumulator crc;
+    Xor32Accumulator sum;
+    Sha256Accumulator sha;
+    if (!readOpen(fd, size, FileAccess::system(), [&](const quint8* data, std::size_t length) {
+            crc.add(data, length);
+            sum.add(data, length);
+            sha.add(data, length);
+        }))
+        return errno;
+    read = {{crc.result(), sum.result()}, sha.result()};
+    return 0;
 }
 
 FileDigests FileChecksumsAndDigest(const QString& fullName)

@@ -46,3 +46,8 @@ struct FileDigests {
 FileDigests FileChecksumsAndDigest(const QString& fullName);
 FileDigests FileChecksumsAndDigest(const QString& fullName, FileAccess& access,
                                    const std::function<void(int handle)>& opened = {});
+
+// The same of a regular file the caller has opened, fd, whose size at open was
+// size: what is counted ends there. Reads from where fd stands; the caller
+// closes it. Returns 0, or the errno of the read that failed.
+int DescriptorChecksumsAndDigest(int fd, qint64 size, FileDigests& read);

@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace {
 
 constexpr qint64 kTellEvery = 256;
@@ -41,6 +43,17 @@ bool samePrint(const std::optional<Fingerprint>& old, const std::optional<Finger
                FingerprintColumn::Change change)
 {
     return !old || !now || SameFingerprint(*old, *now, change);
+}
+
+// A link's row written when a walk still read what a link leads to: its size,
+// checksums, digest and attribute text tell of the target, and only the
+// link's own fields (its text, mode, owner and group) compare with a walk
+// that records links as links. Such a row has a digest (a link to a file) or
+// a size of 0 (to anything else); a link recorded as a link has neither, its
+// size being the length of its text.
+bool followedLinkRow(const CheckRow& row, const std::optional<Fingerprint>& print)
+{
+    return print && S_ISLNK(print->mode) && (print->sha256 || row.size == 0);
 }
 
 } // namespace
@@ -130,8 +143,12 @@ private:
 
     bool sameAttributes(const Pair& p, const CheckRows& current) const
     {
-        return sameText(m_baseline.atr(p.old), current.atr(p.now))
+        return (sameText(m_baseline.atr(p.old), current.atr(p.now)) || stillFollowedLink(p))
             && samePrint(p.oldPrint, p.nowPrint, FingerprintColumn::Attributes);
+    }
+    static bool stillFollowedLink(const Pair& p)
+    {
+        return followedLinkRow(p.old, p.oldPrint) && p.nowPrint && S_ISLNK(p.nowPrint->mode);
     }
     static bool samePrintedContents(const Pair& p)
     {
@@ -148,9 +165,10 @@ private:
         bool sameContents = false;
         for (qint64 b = first; b != ChainIndex::kNone; b = m_at.next(b)) {
             const Pair p = pair(m_baseline[b], row, print);
-            sameSize = sameSize || p.old.size == row.size;
+            sameSize = sameSize || p.old.size == row.size || stillFollowedLink(p);
             sameAtr = sameAtr || sameAttributes(p, current);
-            sameContents = sameContents || (p.old.crc1 == row.crc1 && p.old.crc2 == row.crc2 && samePrintedContents(p));
+            sameContents = sameContents || stillFollowedLink(p)
+                || (p.old.crc1 == row.crc1 && p.old.crc2 == row.crc2 && samePrintedContents(p));
         }
         if (sameSize && sameAtr && sameContents)
             return std::nullopt;

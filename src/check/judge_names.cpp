@@ -22,6 +22,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include <sys/stat.h>
+
 namespace {
 
 QString parentOf(const QString& path)
@@ -41,35 +43,20 @@ QString fullNameOf(const JudgedName& name)
     return name.scope == JudgedName::File ? name.path : DirectoryFullName(name.path);
 }
 
-// What stands at a file's place now, as a walk would have recorded it.
-// Returns false for nothing to record: gone, a directory now (its own
+// What stands at a file's place now, as a walk of root would have recorded
+// it. Returns false for nothing to record: gone, a directory now (its own
 // events tell of it), or not to be looked at (named in notExamined).
-bool examineFile(const QString& dir, const QString& name, CheckRows& current, NotExaminedList& notExamined)
+bool examineFile(const QString& root, const QString& dir, const QString& name, CheckRows& current,
+                 NotExaminedList& notExamined)
 {
     DirectoryEntry entry;
-    const int error = ExamineEntry(dir, name, entry);
+    FileSums sums{0, 0};
+    const int error = ExamineNameIn(root, JoinPath(dir, name), entry, sums);
     if (error == ENOENT || (error == 0 && entry.walkInto))
         return false;
     if (error != 0) {
         notExamined.append({ShownName(JoinPath(dir, name)), NotExaminedReason(error)});
         return false;
-    }
-    FileSums sums{0, 0};
-    if (entry.readContents) {
-        try {
-            sums = ReadEntryContents(dir, entry);
-        } catch (const Exception&) {
-            // As a walk does: one gone or no longer a file since it was
-            // looked at is judged as it is now; one that is and cannot be
-            // read is an error.
-            DirectoryEntry now;
-            const int again = ExamineEntry(dir, name, now);
-            if (again == ENOENT || (again == 0 && now.walkInto))
-                return false;
-            if (again != 0 || now.readContents)
-                throw;
-            entry = std::move(now);
-        }
     }
     current.append(dir, entry.rec.Name, entry.rec.Size, AttrToText(entry.rec.Attr), sums.crc1, sums.crc2, &entry.print);
     return true;
@@ -137,23 +124,42 @@ CheckReport JudgeNames(TDM1& dm, const Registration& registration, const QList<J
             progress->walking(name.path, current.size());
         switch (name.scope) {
         case JudgedName::File:
-            examineFile(parentOf(name.path), nameOf(name.path), current, report.notExamined);
+            examineFile(registration.dir, parentOf(name.path), nameOf(name.path), current, report.notExamined);
             break;
         case JudgedName::Directory: {
-            ListedDirectory itself;
-            std::vector<DirectoryEntry> entries;
-            ListDirectory(name.path, pseudo, entries, nullptr, &itself);
-            if (itself.there)
-                walkedDirectories.push_back({name.path, itself.print});
+            DirectoryHandle itself;
+            struct stat self {};
+            const int error = DirectoryHandle::openBeneath(registration.dir, name.path, itself, self);
+            if (error == 0 && !pseudo.contains(self.st_dev))
+                walkedDirectories.push_back({name.path, DirectoryFingerprint(itself, self)});
+            else if (error != 0 && error != ENOENT && error != ENOTDIR && error != ELOOP)
+                walkedDirectories.push_back({name.path, std::nullopt});
             break;
         }
         case JudgedName::Tree: {
-            FileWalker walker(name.path, lowerList);
+            // A tree below the registered directory is walked from a
+            // directory opened from that one, through no link.
+            DirectoryHandle parent;
+            struct stat self {};
+            const int opened = DirectoryHandle::openBeneath(registration.dir, parentOf(name.path), parent, self);
+            if (name.path != registration.dir && opened != 0) {
+                if (opened != ENOENT && opened != ENOTDIR && opened != ELOOP)
+                    report.notExamined.append({ShownName(name.path), NotExaminedReason(opened)});
+                break;
+            }
+            FileWalker walker(name.path, lowerList, FileWalker::kDefaultAhead,
+                              name.path != registration.dir ? &parent : nullptr);
             FileWalker::Step step;
             while (walker.next(step)) {
                 if (step.error)
                     std::rethrow_exception(step.error);
-                if (!step.entered) {
+                if (step.entered && !step.unexamined && !S_ISDIR(step.print.mode) && name.path != registration.dir) {
+                    // No directory now: the tree is gone, and what stands in
+                    // its place is a name of its own.
+                    if (ExtMatches(FileExtension(nameOf(name.path)).toLower(), lowerList))
+                        examineFile(registration.dir, parentOf(name.path), nameOf(name.path), current,
+                                    report.notExamined);
+                } else if (!step.entered) {
                     current.append(step.dir, step.entry.Name, step.entry.Size, AttrToText(step.entry.Attr),
                                    step.sums.crc1, step.sums.crc2, &step.print);
                 } else if (step.unexamined) {
@@ -199,7 +205,7 @@ CheckReport JudgeNames(TDM1& dm, const Registration& registration, const QList<J
             if (!covered.covers(place) && !recordedPlaces.contains(place)) {
                 recordedPlaces.insert(place);
                 NotExaminedList theirs;
-                examineFile(parentOf(place), nameOf(place), current, theirs);
+                examineFile(registration.dir, parentOf(place), nameOf(place), current, theirs);
             }
         }
     }

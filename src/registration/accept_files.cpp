@@ -1,5 +1,6 @@
 #include "registration/accept_files.h"
 
+#include "bits/bit_errors.h"
 #include "common/exception.h"
 #include "common/shown_name.h"
 #include "registration/directory_text.h"
@@ -20,6 +21,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <sys/stat.h>
 #include <cerrno>
 #include <vector>
 
@@ -168,25 +170,27 @@ void AcceptFiles(TDM1& dm, const QString& dir, const QStringList& names, std::op
                     gone.push_back(row.id);
             if (!owns)
                 continue;
-            ListedDirectory itself;
-            std::vector<DirectoryEntry> entries;
-            ListDirectory(place.dir, PseudoFileSystems::mounted(), entries, nullptr, &itself);
-            if (itself.print)
-                rows.addDirectory(place.dir, *itself.print);
+            DirectoryHandle itself;
+            struct stat self {};
+            if (DirectoryHandle::openBeneath(accepted.dir, place.dir, itself, self) == 0)
+                rows.addDirectory(place.dir, DirectoryFingerprint(itself, self));
             continue;
         }
         for (const BaselineRow& row : baseline)
             if (row.dir == place.dir && row.name == place.name)
                 gone.push_back(row.id);
+        // Named by the user: one that cannot be read is an error.
         DirectoryEntry entry;
-        const int error = ExamineEntry(place.dir, place.name, entry);
+        FileSums sums{0, 0};
+        const int error = ExamineNameIn(accepted.dir, place.path(), entry, sums);
         if (error == ENOENT)
             continue;
+        if (error != 0 && entry.readContents)
+            throw EFileBitError(place.path());
         if (error != 0)
             throw Exception(NotExaminedReason(error) + QStringLiteral(": ") + ShownName(place.path()));
         if (entry.walkInto)
             continue;
-        const FileSums sums = entry.readContents ? ReadEntryContents(place.dir, entry) : FileSums{0, 0};
         // Its old place, where the check found it moved from: a row of its
         // name and contents whose file is gone.
         const bool atItsPlace = std::any_of(baseline.begin(), baseline.end(), [&](const BaselineRow& row) {

@@ -7,6 +7,10 @@
 void RequireExistingDirectory(const QString& dir)
 {
     const QFileInfo info(dir);
+    // A walk never follows a link, the directory put under control included.
+    if (info.isSymLink())
+        throw Exception(QStringLiteral("Является символической ссылкой, а не директорией: ") + dir
+                        + QStringLiteral(" → ") + info.symLinkTarget());
     if (info.exists() && !info.isDir())
         throw Exception(QStringLiteral("Не является директорией: ") + dir);
     if (!info.isDir())

@@ -7,14 +7,14 @@
 #include "scan/inode_attributes.h"
 #include "scan/pseudo_file_systems.h"
 
-#include <QFile>
-
 #include <algorithm>
+#include <memory>
 
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <climits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,9 +24,14 @@ struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
 };
 
-qint32 attributes(const struct stat& info, bool directory, const QString& name)
+struct FdCloser {
+    int fd;
+    ~FdCloser() { close(fd); }
+};
+
+qint32 attributes(const struct stat& info, const QString& name)
 {
-    qint32 attr = directory ? faDirectory : faArchive;
+    qint32 attr = S_ISDIR(info.st_mode) ? faDirectory : faArchive;
     if (!(info.st_mode & S_IWUSR))
         attr |= faReadOnly;
     if (name.startsWith(u'.'))
@@ -34,17 +39,7 @@ qint32 attributes(const struct stat& info, bool directory, const QString& name)
     return attr;
 }
 
-QString linkText(int dirFd, const char* name, qint64 size)
-{
-    QByteArray target(std::max<qint64>(size, 255) + 1, Qt::Uninitialized);
-    const ssize_t length = readlinkat(dirFd, name, target.data(), std::size_t(target.size()));
-    if (length < 0)
-        return QString();
-    target.truncate(qsizetype(length));
-    return DecodeFileName(target);
-}
-
-// The fingerprint fields of what lstat or fstat gave.
+// The fingerprint fields of what fstat gave.
 void describeInode(const struct stat& own, Fingerprint& print)
 {
     print.mode = own.st_mode;
@@ -54,29 +49,41 @@ void describeInode(const struct stat& own, Fingerprint& print)
         print.device = own.st_rdev;
 }
 
-// Fills found from what lstat gave for the name at (dirFd, at), name decoded;
-// path is the name's whole path. The extended attributes of a regular file
-// are read from the descriptor that reads it, and those of a directory when
-// it is listed; those of any other name by its path.
-void describe(int dirFd, const char* at, const QByteArray& path, const struct stat& own, DirectoryEntry& found)
+// The row's fields of the name, as fstat gave them; a link's size is the
+// length of its target text.
+void describe(const struct stat& own, qint64 size, DirectoryEntry& found)
 {
     found.walkInto = S_ISDIR(own.st_mode);
+    found.readContents = S_ISREG(own.st_mode);
     describeInode(own, found.print);
-    if (!S_ISREG(own.st_mode) && !found.walkInto)
-        found.print.xattrs = ReadExtendedAttributesOfName(path);
-    // What the row's own fields describe: the file a link leads to, where
-    // it leads to one, else the name itself.
-    struct stat shown = own;
+    found.rec.Size = qint32(quint32(quint64(size) & 0xFFFFFFFFu));
+    found.rec.Time = PackDosDateTime(own.st_mtime);
+    found.rec.Attr = attributes(own, found.rec.Name);
+}
+
+// Describes the name opened as pathFd (O_PATH, not followed): never opened
+// for reading, so that a FIFO or a device is not woken.
+int describeOpenedPath(int pathFd, DirectoryEntry& found)
+{
+    struct stat own {};
+    if (fstat(pathFd, &own) != 0)
+        return errno;
+    qint64 size = 0;
     if (S_ISLNK(own.st_mode)) {
-        found.print.linkTarget = linkText(dirFd, at, own.st_size);
-        struct stat target {};
-        if (fstatat(dirFd, at, &target, 0) == 0)
-            shown = target;
+        QByteArray target(std::max<qint64>(own.st_size, 255) + 1, Qt::Uninitialized);
+        const ssize_t length = readlinkat(pathFd, "", target.data(), std::size_t(target.size()));
+        if (length < 0)
+            return errno;
+        target.truncate(qsizetype(length));
+        found.print.linkTarget = DecodeFileName(target);
+        size = length;
+    } else if (S_ISREG(own.st_mode)) {
+        size = own.st_size;
     }
-    found.readContents = S_ISREG(shown.st_mode);
-    found.rec.Size = found.readContents ? qint32(quint32(quint64(shown.st_size) & 0xFFFFFFFFu)) : 0;
-    found.rec.Time = PackDosDateTime(shown.st_mtime);
-    found.rec.Attr = attributes(shown, found.walkInto, found.rec.Name);
+    if (!S_ISREG(own.st_mode) && !S_ISDIR(own.st_mode))
+        found.print.xattrs = ReadExtendedAttributesOfOpenPath(pathFd);
+    describe(own, size, found);
+    return 0;
 }
 
 void note(NotExaminedList* notExamined, const QString& path, const QString& reason)
@@ -97,46 +104,33 @@ QString NotExaminedReason(int error)
         return QStringLiteral("слишком длинный путь");
     case ELOOP:
         return QStringLiteral("слишком много символических ссылок");
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("слишком много открытых файлов");
     default:
         return QString::fromLocal8Bit(strerror(error));
     }
 }
 
-bool ListDirectory(const QString& dir, const PseudoFileSystems& pseudo, std::vector<DirectoryEntry>& entries,
-                   NotExaminedList* notExamined, ListedDirectory* listed)
+bool PathTooLong(const QString& dir, const QString& name)
+{
+    // A text unit is one to three bytes: most paths need no encoding to tell.
+    if ((dir.size() + 1 + name.size()) * 3 < PATH_MAX)
+        return false;
+    return EncodeFileName(name.isEmpty() ? dir : JoinPath(dir, name)).size() >= PATH_MAX;
+}
+
+bool ListDirectory(const DirectoryHandle& dir, const QString& path, const PseudoFileSystems& pseudo,
+                   std::vector<DirectoryEntry>& entries, NotExaminedList* notExamined)
 {
     entries.clear();
-    ListedDirectory ignored;
-    ListedDirectory& itself = listed ? *listed : ignored;
-    itself = ListedDirectory();
-    const QByteArray path = EncodeFileName(dir);
-    const int fd = OpenForReading(path, O_RDONLY | O_DIRECTORY);
-    if (fd < 0) {
-        // Gone since its parent was listed, or never there: nothing to see.
-        // One that may not be read is there; of one whose path is too long
-        // nothing is known.
-        const int error = errno;
-        itself.there = error != ENOENT && error != ENOTDIR && error != ENAMETOOLONG;
-        if (error != ENOENT)
-            note(notExamined, ShownName(dir), NotExaminedReason(error));
-        return false;
-    }
-    struct stat self {};
-    if (fstat(fd, &self) != 0 || pseudo.contains(self.st_dev)) {
-        close(fd);
-        return false;
-    }
-    itself.there = true;
-    if (listed) {
-        Fingerprint& print = itself.print.emplace();
-        describeInode(self, print);
-        print.xattrs = ReadExtendedAttributes(fd);
-        print.flags = ReadInodeFlags(fd);
-    }
-    std::unique_ptr<DIR, DirCloser> stream(fdopendir(fd));
+    // A description of its own, so that listing again starts at the start.
+    const int fd = OpenForReadingAt(dir.fd(), ".", O_RDONLY | O_DIRECTORY);
+    std::unique_ptr<DIR, DirCloser> stream(fd < 0 ? nullptr : fdopendir(fd));
     if (!stream) {
-        note(notExamined, ShownName(dir), NotExaminedReason(errno));
-        close(fd);
+        note(notExamined, ShownName(path), NotExaminedReason(errno));
+        if (fd >= 0)
+            close(fd);
         return false;
     }
     for (;;) {
@@ -144,52 +138,111 @@ bool ListDirectory(const QString& dir, const PseudoFileSystems& pseudo, std::vec
         const dirent* entry = readdir(stream.get());
         if (!entry) {
             if (errno != 0) // the listing broke off: what it gave is kept
-                note(notExamined, ShownName(dir), NotExaminedReason(errno));
+                note(notExamined, ShownName(path), NotExaminedReason(errno));
             break;
         }
         const char* raw = entry->d_name;
         if ((raw[0] == '.' && raw[1] == '\0') || (raw[0] == '.' && raw[1] == '.' && raw[2] == '\0'))
             continue;
-        struct stat own {};
-        if (fstatat(fd, raw, &own, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (errno != ENOENT) // else vanished since it was listed
-                note(notExamined, JoinPath(ShownName(dir), ShownNameBytes(raw)), NotExaminedReason(errno));
-            continue;
-        }
-        // Not even opened: opening an automount point would mount it.
-        if (S_ISDIR(own.st_mode) && pseudo.contains(own.st_dev))
-            continue;
         DirectoryEntry found;
+        found.readContents = entry->d_type == DT_REG;
+        if (entry->d_type == DT_DIR || entry->d_type == DT_UNKNOWN) {
+            struct stat own {};
+            if (fstatat(dir.fd(), raw, &own, AT_SYMLINK_NOFOLLOW) != 0) {
+                if (errno != ENOENT) // else vanished since it was listed
+                    note(notExamined, JoinPath(ShownName(path), ShownNameBytes(raw)), NotExaminedReason(errno));
+                continue;
+            }
+            // Not even opened: opening an automount point would mount it.
+            if (S_ISDIR(own.st_mode) && pseudo.contains(own.st_dev))
+                continue;
+            found.walkInto = S_ISDIR(own.st_mode);
+            found.readContents = S_ISREG(own.st_mode);
+        }
         found.rec.Name = DecodeFileName(raw);
-        const bool byPath = !S_ISREG(own.st_mode) && !S_ISDIR(own.st_mode);
-        describe(fd, raw, byPath ? path + '/' + raw : QByteArray(), own, found);
         entries.push_back(std::move(found));
     }
     return true;
 }
 
-FileSums ReadEntryContents(const QString& dir, DirectoryEntry& entry)
+int ExamineEntry(const DirectoryHandle& dir, const QString& name, DirectoryEntry& entry)
 {
-    // A link's own attributes are its own, read with the listing.
-    const bool regular = S_ISREG(entry.print.mode);
-    const FileDigests read = FileChecksumsAndDigest(JoinPath(dir, entry.rec.Name), FileAccess::regularFiles(), [&](int fd) {
-        if (regular) {
-            entry.print.xattrs = ReadExtendedAttributes(fd);
-            entry.print.flags = ReadInodeFlags(fd);
-        }
-    });
-    entry.print.sha256 = read.sha256;
-    return read.sums;
-}
-
-int ExamineEntry(const QString& dir, const QString& name, DirectoryEntry& entry)
-{
-    const QByteArray path = EncodeFileName(JoinPath(dir, name));
-    struct stat own {};
-    if (fstatat(AT_FDCWD, path.constData(), &own, AT_SYMLINK_NOFOLLOW) != 0)
+    const int fd = openat(dir.fd(), EncodeFileName(name).constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
         return errno;
+    const FdCloser closer{fd};
     entry = DirectoryEntry();
     entry.rec.Name = name;
-    describe(AT_FDCWD, path.constData(), path, own, entry);
+    return describeOpenedPath(fd, entry);
+}
+
+int ExaminePath(const QString& path, DirectoryEntry& entry)
+{
+    const int fd = open(EncodeFileName(path).constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const FdCloser closer{fd};
+    entry = DirectoryEntry();
+    entry.rec.Name = path.mid(path.lastIndexOf(u'/') + 1);
+    return describeOpenedPath(fd, entry);
+}
+
+int ReadEntryContents(const DirectoryHandle& dir, DirectoryEntry& entry, FileSums& sums)
+{
+    // Without waiting: a FIFO or device put in the file's place since it was
+    // listed must not hold the walk for ever. It is closed again unread.
+    const int fd = OpenForReadingAt(dir.fd(), EncodeFileName(entry.rec.Name).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW);
+    if (fd < 0)
+        return errno;
+    const FdCloser closer{fd};
+    struct stat own {};
+    if (fstat(fd, &own) != 0)
+        return errno;
+    if (!S_ISREG(own.st_mode))
+        return EINVAL;
+    const QString name = std::move(entry.rec.Name);
+    entry = DirectoryEntry();
+    entry.rec.Name = name;
+    describe(own, own.st_size, entry);
+    entry.print.xattrs = ReadExtendedAttributes(fd);
+    entry.print.flags = ReadInodeFlags(fd);
+    FileDigests read;
+    if (const int error = DescriptorChecksumsAndDigest(fd, own.st_size, read))
+        return error;
+    entry.print.sha256 = read.sha256;
+    sums = read.sums;
     return 0;
+}
+
+Fingerprint DirectoryFingerprint(const DirectoryHandle& dir, const struct stat& self)
+{
+    Fingerprint print;
+    describeInode(self, print);
+    print.xattrs = ReadExtendedAttributes(dir.fd());
+    print.flags = ReadInodeFlags(dir.fd());
+    return print;
+}
+
+int ExamineNameIn(const QString& root, const QString& path, DirectoryEntry& entry, FileSums& sums)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    const QString dir = slash <= 0 ? QStringLiteral("/") : path.left(slash);
+    const QString name = path.mid(slash + 1);
+    DirectoryHandle in;
+    struct stat self {};
+    const int opened = DirectoryHandle::openBeneath(root, dir, in, self);
+    if (opened == ENOTDIR || opened == ELOOP)
+        return ENOENT;
+    if (opened != 0)
+        return opened;
+    sums = {0, 0};
+    if (const int error = ExamineEntry(in, name, entry); error != 0 || !entry.readContents)
+        return error;
+    const int error = ReadEntryContents(in, entry, sums);
+    if (error == 0)
+        return 0;
+    // Changed since it was looked at: judged as what it is now, unless it is
+    // still a file that cannot be read.
+    const int again = ExamineEntry(in, name, entry);
+    return again != 0 || !entry.readContents ? again : error;
 }

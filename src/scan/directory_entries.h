@@ -1,82 +1,82 @@
 #pragma once
 
 #include "bits/file_checksums.h"
+#include "scan/directory_handle.h"
 #include "scan/fingerprint.h"
 #include "scan/not_examined.h"
 #include "scan/search_rec.h"
 
 #include <QString>
-#include <optional>
 #include <vector>
 
 class PseudoFileSystems;
 
 // One entry of a directory: what its file row holds, what the fingerprint
-// holds of the name itself (lstat), and what the walk is to do with it.
+// holds of the name itself, and what the walk is to do with it.
 struct DirectoryEntry {
     TSearchRec rec;
     Fingerprint print;          // without the digest, which reading gives
     bool walkInto = false;      // a real directory: walked, never recorded
-    bool readContents = false;  // a regular file or a link to one
+    bool readContents = false;  // a regular file
 };
 
-// What a listing found of the directory itself.
-struct ListedDirectory {
-    bool there = false;               // it exists, whether or not it could be listed
-    std::optional<Fingerprint> print; // where it could be opened
-};
-
-// The entries of a directory, in the order the file system returns them,
-// without "." and "..". Returns false, with no entries, when the directory
-// cannot be listed (missing, not readable, path too long). Where notExamined
-// is given, what could not be examined is added to it: the directory itself
-// when it exists but cannot be listed, and each name in it that cannot be
-// looked at. A name that is gone by the time it is looked at
-// is simply not there.
-//
-// Every kind of name is reported, so that nothing planted in a watched tree
-// goes unseen: real directories, to walk into; regular files; and symbolic
-// links, FIFOs, sockets and devices, to be recorded as they are. Only regular
-// files and links to regular files are ever opened (opening a FIFO blocks, a
-// device is no file to watch); links to directories are not walked (a link to
-// an ancestor would be walked forever). A name that is not UTF-8 is held as
-// file_name_codec.h says, and so opened and stored byte for byte.
-// Directories on one of the
-// pseudo file systems are left out, and such a directory itself cannot be
-// listed: the kernel's interfaces are not files to watch (see
-// pseudo_file_systems.h).
+// Every name is examined through the directory that listed it (see
+// DirectoryHandle) and as itself: a symbolic link is recorded as a link, by
+// its own mode, owner, group and target text, and never followed, opened or
+// read through, wherever it leads; only a regular file is read, and a FIFO,
+// socket or device is never opened for reading. A name that is not UTF-8 is
+// held as file_name_codec.h says, and so opened and stored byte for byte.
 //
 // Each entry's row fields are made as follows:
 // - Name: the name as the file system gives it, decoded from UTF-8 (see
 //   DecodeFileName);
-// - Size: the low 32 bits of the size in bytes (of the link's target for a
-//   link to a regular file), as a signed 32-bit integer; 0 for a name that is
-//   not read;
-// - Time: the last-write time, in local time, packed in the DOS format (of
-//   the link's target, where there is one);
+// - Size: the low 32 bits of the size in bytes of a regular file, as a signed
+//   32-bit integer; of a link the length of its target text; 0 for any other
+//   name;
+// - Time: the name's own last-write time, in local time, packed in the DOS
+//   format;
 // - Attr: 16 for a directory; 32 (archive) for every other name; plus 1
 //   (read-only) when the owner has no write permission, and 2 (hidden) when
 //   the name begins with ".".
-//
-// Where listed is given, it says whether the directory is there (it may be
-// there and not be listed) and, where it could be opened, gives its own
-// fingerprint: mode, owner, group, extended attributes and inode flags. Of
-// every other name the fingerprint holds the extended attributes too, except
-// a regular file's, which are read with its contents (see FileWalker), and
-// a device's number.
-bool ListDirectory(const QString& dir, const PseudoFileSystems& pseudo, std::vector<DirectoryEntry>& entries,
-                   NotExaminedList* notExamined = nullptr, ListedDirectory* listed = nullptr);
 
-// Looks again at one name of dir, as ListDirectory would list it now: for a
-// file that changed while the walk went on. Returns 0 with the entry, or the
-// errno of why the name cannot be looked at (ENOENT: it is gone).
-int ExamineEntry(const QString& dir, const QString& name, DirectoryEntry& entry);
+// The names in the directory dir, whose path is path, in the order the file
+// system returns them, without "." and "..": each with its name, and whether
+// it is a directory to walk into or a regular file to read; any other name is
+// described by ExamineEntry. Directories on one of the pseudo file systems are
+// left out (see pseudo_file_systems.h). Returns false when the directory
+// cannot be listed; where notExamined is given, what could not be examined is
+// added to it: the directory itself, or a name in it that cannot be looked
+// at. A name gone by the time it is looked at is simply not there.
+bool ListDirectory(const DirectoryHandle& dir, const QString& path, const PseudoFileSystems& pseudo,
+                   std::vector<DirectoryEntry>& entries, NotExaminedList* notExamined = nullptr);
 
-// Reads the contents of entry, a regular file or a link to one in dir: both
-// checksums, and into its fingerprint the digest and, of a regular file, the
-// extended attributes and flags from the descriptor that reads it. Raises
-// EFileBitError when it cannot be read.
-FileSums ReadEntryContents(const QString& dir, DirectoryEntry& entry);
+// Describes the name in dir as it is now, without reading it: every field but
+// the digest (and, of a regular file, the extended attributes and flags,
+// which reading takes from the descriptor it reads). Returns 0 with the
+// entry, or the errno of why the name cannot be looked at (ENOENT: it is gone).
+int ExamineEntry(const DirectoryHandle& dir, const QString& name, DirectoryEntry& entry);
+
+// Reads the regular file named entry.rec.Name in dir: both checksums, and the
+// entry described afresh from the very file read, digest, extended attributes
+// and flags included. Returns 0, or the errno of why it could not be opened
+// or read; a name that is no longer a regular file is not opened for reading
+// (ELOOP for a link, EINVAL for anything else) and is for ExamineEntry to
+// describe.
+int ReadEntryContents(const DirectoryHandle& dir, DirectoryEntry& entry, FileSums& sums);
+
+// The fingerprint of the open directory dir, of which fstat gave self: mode,
+// owner, group, extended attributes and inode flags.
+Fingerprint DirectoryFingerprint(const DirectoryHandle& dir, const struct stat& self);
+
+// Describes what stands at path, which is not a directory, as ExamineEntry
+// would in its directory (the names before its last are followed): for the
+// root of a walk that is no directory now. Returns 0 or errno.
+int ExaminePath(const QString& path, DirectoryEntry& entry);
+
+// Whether the path of dir, or of the name in it, is longer than a path may be
+// (PATH_MAX bytes with its end): such a name is not examined, as the system
+// would not open it by its path, nor could its row hold it.
+bool PathTooLong(const QString& dir, const QString& name = QString());
 
 // Why a name could not be examined, in words, for errno.
 QString NotExaminedReason(int error);
@@ -87,3 +87,12 @@ inline QString JoinPath(const QString& dir, const QString& name)
 {
     return dir + u'/' + name;
 }
+
+// What stands at path, a name in the tree root, examined as a walk of root
+// examines it: through its directory opened from root one name at a time,
+// never through a link, and read when it is a regular file. Returns 0 with
+// the entry (walkInto for a directory, which is neither read nor listed) and,
+// of a regular file, its checksums; ENOENT when nothing stands there to
+// record (gone, or its directory gone or no directory now); else the errno of
+// why it could not be examined or read.
+int ExamineNameIn(const QString& root, const QString& path, DirectoryEntry& entry, FileSums& sums);

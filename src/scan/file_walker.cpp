@@ -1,6 +1,6 @@
 #include "scan/file_walker.h"
 
-#include "bits/file_access.h"
+#include "common/file_name_codec.h"
 #include "common/shown_name.h"
 #include "scan/ext_matches.h"
 
@@ -9,6 +9,7 @@
 #include <chrono>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -30,6 +31,11 @@ unsigned helpingThreads()
 // the next directory.
 constexpr std::size_t kLeftToHelpers = 16;
 
+// Directories held open, at the most, for files that wait to be read: past
+// it the walking thread reads what waits before it lists more. The ones the
+// walk is in are held besides, one a level.
+constexpr int kHandlesAhead = 256;
+
 // The helping threads use what the machine has to spare: the walking thread
 // alone keeps the walk going as fast as it always went, and the caller's
 // recording or judging of the walk, often the longer work, is never slowed
@@ -47,8 +53,9 @@ void giveWay()
 
 } // namespace
 
-FileWalker::FileWalker(QString dir, QString lowerList, std::size_t maxAhead)
-    : m_lowerList(std::move(lowerList)), m_maxAhead(std::max<std::size_t>(maxAhead, 1))
+FileWalker::FileWalker(QString dir, QString lowerList, std::size_t maxAhead, const DirectoryHandle* in)
+    : m_lowerList(std::move(lowerList)), m_maxAhead(std::max<std::size_t>(maxAhead, 1)),
+      m_heldBefore(DirectoryHandle::openCount()), m_in(in ? *in : DirectoryHandle())
 {
     for (unsigned i = helpingThreads(); i > 0; --i)
         m_readers.emplace_back([this] {
@@ -57,7 +64,7 @@ FileWalker::FileWalker(QString dir, QString lowerList, std::size_t maxAhead)
         });
     m_walk = std::thread([this, dir = std::move(dir)] {
         try {
-            walk(dir);
+            walk(m_in ? &m_in : nullptr, dir, dir.mid(dir.lastIndexOf(u'/') + 1), true);
             std::unique_lock lock(m_mutex);
             while (readOne(lock))
                 ;
@@ -161,8 +168,12 @@ bool FileWalker::take(Step& step, bool wait)
 void FileWalker::push(Slot&& slot)
 {
     std::unique_lock lock(m_mutex);
-    // Too far ahead: the files waiting are read meanwhile, the first first.
-    while (m_slots.size() >= m_maxAhead && !m_stopping && !readOne(lock)) {
+    // Too far ahead, or too many directories held open for the files that
+    // wait: those are read meanwhile, the first first.
+    while ((m_slots.size() >= m_maxAhead || DirectoryHandle::openCount() > m_heldBefore + kHandlesAhead)
+           && !m_stopping && !readOne(lock)) {
+        if (m_slots.size() < m_maxAhead)
+            break; // nothing waits to be read: the handles are the walk's own
         m_walkWaiting = true;
         m_forWalk.wait(lock, [this] { return m_slots.size() < m_maxAhead || m_stopping || !m_toRead.empty(); });
         m_walkWaiting = false;
@@ -220,78 +231,128 @@ void FileWalker::readFiles()
     while (readOne(lock));
 }
 
-// Reads the checksums and digest of a slot's file. A file may change while
-// the walk goes on: one gone since it was listed is not there, one that is no
-// longer a regular file is recorded as what it is now, unread. Only a file
-// that is still one and cannot be read ends the walk.
+// Reads the checksums and digest of a slot's file, through the directory
+// that listed it. A file may change while the walk goes on: one gone since it
+// was listed is not there, one that is no longer a regular file is recorded
+// as what it is now, unread (a link as a link), one that is a directory now
+// is left to the next walk. One that cannot be opened or read is named, with
+// why, among what was not examined.
 void FileWalker::read(Slot& slot)
 {
     Step& file = slot.step;
     DirectoryEntry& entry = slot.entry;
-    try {
-        file.sums = ReadEntryContents(file.dir, entry);
-    } catch (...) {
+    const DirectoryHandle in = std::move(slot.in);
+    if (const int error = ReadEntryContents(in, entry, file.sums)) {
         DirectoryEntry now;
-        const int error = ExamineEntry(file.dir, entry.rec.Name, now);
-        if (error == ENOENT || (error == 0 && now.walkInto)) { // a directory now: walked the next time
+        const int again = ExamineEntry(in, entry.rec.Name, now);
+        if (again == ENOENT || (again == 0 && now.walkInto)) {
             slot.handed = false;
             return;
         }
-        if (error == 0 && !now.readContents) {
-            entry = std::move(now);
-        } else if (error != 0) { // its directory cannot be entered now, or its path is too long
-            slot.notExamined = {{ShownName(JoinPath(file.dir, entry.rec.Name)), NotExaminedReason(error)}};
+        if (again != 0 || now.readContents) {
+            slot.notExamined = {{ShownName(JoinPath(file.dir, entry.rec.Name)), NotExaminedReason(again ? again : error)}};
             slot.handed = false;
             return;
-        } else {
-            file.error = std::current_exception();
-            return;
         }
+        entry = std::move(now);
+        file.sums = {0, 0};
     }
     file.entry = std::move(entry.rec);
     file.print = std::move(entry.print);
 }
 
-void FileWalker::walk(const QString& dir)
+bool FileWalker::walk(const DirectoryHandle* parent, const QString& dir, const QString& name, bool root)
 {
-    // The entries are read in full before any of them is handled, so that a
-    // deep tree does not hold one open directory per level.
-    std::vector<DirectoryEntry> entries;
     Slot entered;
-    ListedDirectory itself;
-    const bool listed = ListDirectory(dir, m_pseudo, entries, &entered.notExamined, &itself);
-    if (!itself.there) {
-        if (!entered.notExamined.isEmpty()) {
-            entered.handed = false;
+    DirectoryHandle here;
+    struct stat self {};
+    const int error = PathTooLong(dir) ? ENAMETOOLONG
+        : parent                       ? parent->openSubdirectory(EncodeFileName(name).constData(), here, self)
+                                       : DirectoryHandle::open(dir, here, self);
+    if (error == ELOOP || error == ENOTDIR) {
+        // Something else than a directory by now (a link, a file): judged as
+        // what it is, never followed; a name of a directory by its parent.
+        DirectoryEntry now;
+        if (root && (parent ? ExamineEntry(*parent, name, now) : ExaminePath(dir, now)) == 0 && !now.walkInto) {
+            entered.step.dir = dir;
+            entered.step.entered = true;
+            entered.step.print = std::move(now.print);
             entered.ready = true;
             push(std::move(entered));
         }
-        return;
+        return false;
     }
+    if (error != 0) {
+        // Gone since its parent was listed, or never there: nothing to see.
+        // One that may not be entered is there, and named; of one whose path
+        // is too long nothing is known.
+        if (error == ENOENT)
+            return true;
+        entered.notExamined = {{ShownName(dir), NotExaminedReason(error)}};
+        if (error != ENAMETOOLONG) {
+            entered.step.dir = dir;
+            entered.step.entered = true;
+            entered.step.unexamined = true;
+        } else {
+            entered.handed = false;
+        }
+        entered.ready = true;
+        push(std::move(entered));
+        return true;
+    }
+    if (m_pseudo.contains(self.st_dev))
+        return true;
+    // The entries are read in full before any of them is handled; the
+    // directory stays open while the walk is below it and while files
+    // listed from it wait to be read.
+    std::vector<DirectoryEntry> entries;
+    const bool listed = ListDirectory(here, dir, m_pseudo, entries, &entered.notExamined);
     entered.step.dir = dir;
     entered.step.entered = true;
-    entered.step.unexamined = !itself.print;
-    if (itself.print)
-        entered.step.print = std::move(*itself.print);
+    entered.step.print = DirectoryFingerprint(here, self);
     entered.ready = true;
     push(std::move(entered));
     if (!listed)
-        return;
+        return true;
     for (DirectoryEntry& entry : entries) {
-        if (entry.walkInto) {
-            walk(JoinPath(dir, entry.rec.Name));
-        } else if (ExtMatches(FileExtension(entry.rec.Name).toLower(), m_lowerList)) {
-            Slot file;
-            file.step.dir = dir;
-            if (entry.readContents) {
-                file.entry = std::move(entry);
-            } else {
-                file.step.entry = std::move(entry.rec);
-                file.step.print = std::move(entry.print);
-                file.ready = true;
+        if (entry.walkInto && walk(&here, JoinPath(dir, entry.rec.Name), entry.rec.Name))
+            continue;
+        if (ExtMatches(FileExtension(entry.rec.Name).toLower(), m_lowerList)) {
+            const QString entryName = entry.rec.Name;
+            const bool tooLong = PathTooLong(dir, entryName);
+            if (tooLong || entry.walkInto || !entry.readContents) {
+                const int examined = tooLong ? ENAMETOOLONG : ExamineEntry(here, entryName, entry);
+                if (examined == ENOENT || (examined == 0 && entry.walkInto))
+                    continue; // gone, or a directory now: the next walk's
+                if (examined != 0) {
+                    Slot unseen;
+                    unseen.notExamined = {{ShownName(JoinPath(dir, entryName)), NotExaminedReason(examined)}};
+                    unseen.handed = false;
+                    unseen.ready = true;
+                    push(std::move(unseen));
+                    continue;
+                }
             }
-            push(std::move(file));
+            handOverName(here, dir, std::move(entry));
         }
     }
     helpRead();
+    return true;
+}
+
+// Hands over a name of in, dir: a regular file once it is read, any other
+// name as it was described.
+void FileWalker::handOverName(const DirectoryHandle& in, const QString& dir, DirectoryEntry&& entry)
+{
+    Slot file;
+    file.step.dir = dir;
+    if (entry.readContents) {
+        file.entry = std::move(entry);
+        file.in = in;
+    } else {
+        file.step.entry = std::move(entry.rec);
+        file.step.print = std::move(entry.print);
+        file.ready = true;
+    }
+    push(std::move(file));
 }

@@ -2,6 +2,7 @@
 
 #include "bits/file_checksums.h"
 #include "scan/directory_entries.h"
+#include "scan/directory_handle.h"
 #include "scan/fingerprint.h"
 #include "scan/not_examined.h"
 #include "scan/pseudo_file_systems.h"
@@ -34,8 +35,11 @@ public:
         TSearchRec entry;         // the file; empty for a directory mark
         FileSums sums{};          // both checksums of the file (0 for a name not read)
         Fingerprint print;        // what the name is, and the digest of what was read; of a mark, the directory
-        std::exception_ptr error; // the file could not be read: the walk ends here
-        bool entered = false;     // a mark that the walk entered dir
+        std::exception_ptr error; // the walk broke down here, and ends
+        // A mark that the walk entered dir. The first step, of the directory
+        // walked itself, is one too when that is no directory now (a link, a
+        // file...): print then says what it is, and nothing else follows.
+        bool entered = false;
         // A mark of a directory that is there but could not be listed: the
         // walk did not enter it, and print says nothing.
         bool unexamined = false;
@@ -47,8 +51,14 @@ public:
 
     // Starts walking dir for files whose lower-cased extension matches lowerList,
     // keeping out of the pseudo file systems mounted at that moment. The walk
-    // waits while maxAhead steps are waiting to be taken.
-    FileWalker(QString dir, QString lowerList, std::size_t maxAhead = kDefaultAhead);
+    // waits while maxAhead steps are waiting to be taken. Every name is
+    // opened through the directory that listed it (see DirectoryHandle), dir
+    // itself without following a link at its last name. A file that cannot
+    // be read, or that changed between listing and reading, is handled as
+    // read() says: nothing one file does ends the walk.
+    // Where in is given, dir is a name in that open directory, and opened
+    // through it.
+    FileWalker(QString dir, QString lowerList, std::size_t maxAhead = kDefaultAhead, const DirectoryHandle* in = nullptr);
     // Stops the walk where it is and waits for its thread.
     ~FileWalker();
     FileWalker(const FileWalker&) = delete;
@@ -71,11 +81,16 @@ private:
     struct Slot {
         Step step;
         DirectoryEntry entry;        // the file to read, while it waits
+        DirectoryHandle in;          // its directory, until it is read
         NotExaminedList notExamined; // met at this point of the walk
         bool handed = true;          // false: nothing to hand over (a file gone meanwhile)
         bool ready = false;
     };
-    void walk(const QString& dir);
+    // Walks dir, the name in parent (none: dir is opened by its path); false
+    // when that is no directory now, and was not walked. The directory the
+    // walk began with (root) is marked as what it is then.
+    bool walk(const DirectoryHandle* parent, const QString& dir, const QString& name, bool root = false);
+    void handOverName(const DirectoryHandle& in, const QString& dir, DirectoryEntry&& entry);
     void readFiles();
     void read(Slot& slot);
     void push(Slot&& slot); // raises Stopped once the caller has gone
@@ -88,6 +103,8 @@ private:
 
     const QString m_lowerList;
     const std::size_t m_maxAhead;
+    const int m_heldBefore; // directory handles open before the walk
+    const DirectoryHandle m_in;
     const PseudoFileSystems m_pseudo = PseudoFileSystems::mounted();
     std::mutex m_mutex;
     std::condition_variable m_forCaller;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -91,11 +92,12 @@ SharedAttributes ReadExtendedAttributes(int fd)
                    [fd](const char* name, void* value, std::size_t size) { return fgetxattr(fd, name, value, size); });
 }
 
-SharedAttributes ReadExtendedAttributesOfName(const QByteArray& path)
+SharedAttributes ReadExtendedAttributesOfOpenPath(int pathFd)
 {
-    const char* at = path.constData();
-    return readAll([at](char* list, std::size_t size) { return llistxattr(at, list, size); },
-                   [at](const char* name, void* value, std::size_t size) { return lgetxattr(at, name, value, size); });
+    char at[32];
+    std::snprintf(at, sizeof at, "/proc/self/fd/%d", pathFd);
+    return readAll([&at](char* list, std::size_t size) { return listxattr(at, list, size); },
+                   [&at](const char* name, void* value, std::size_t size) { return getxattr(at, name, value, size); });
 }
 
 std::optional<quint32> ReadInodeFlags(int fd)

@@ -13,6 +13,7 @@ struct NotExamined {
 
     // "path: reason", as stderr and the reports show it.
     QString line() const { return path + QStringLiteral(": ") + reason; }
+    friend bool operator==(const NotExamined&, const NotExamined&) = default;
 };
 
 using NotExaminedList = QList<NotExamined>;

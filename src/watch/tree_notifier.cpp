@@ -9,6 +9,7 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -19,30 +20,20 @@
 namespace {
 
 constexpr uint32_t kEvents = IN_CREATE | IN_DELETE | IN_MODIFY | IN_ATTRIB | IN_MOVED_FROM | IN_MOVED_TO
-    | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW | IN_EXCL_UNLINK;
+    | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_EXCL_UNLINK;
 
-// The subdirectories of dir, not through links.
-QStringList subdirectories(const QString& dir)
+// The watch is asked for through the descriptor's name in /proc, which leads
+// to the very directory opened, so that a directory swapped for a link after
+// it was opened is not watched through the link.
+int addWatch(int inotify, const DirectoryHandle& dir, const QString& path)
 {
-    QStringList found;
-    const QByteArray path = EncodeFileName(dir);
-    DIR* listing = opendir(path.constData());
-    if (!listing)
-        return found;
-    while (const dirent* entry = readdir(listing)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
-            continue;
-        bool directory = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN) {
-            struct stat status {};
-            directory = fstatat(dirfd(listing), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0
-                && S_ISDIR(status.st_mode);
-        }
-        if (directory)
-            found.append(JoinPath(dir, DecodeFileName(entry->d_name)));
-    }
-    closedir(listing);
-    return found;
+    char at[32];
+    std::snprintf(at, sizeof at, "/proc/self/fd/%d", dir.fd());
+    const int wd = inotify_add_watch(inotify, at, kEvents);
+    if (wd >= 0 || errno != ENOENT)
+        return wd;
+    // No /proc: by the path, not through a link at its last name.
+    return inotify_add_watch(inotify, EncodeFileName(path).constData(), kEvents | IN_DONT_FOLLOW);
 }
 
 } // namespace
@@ -75,18 +66,33 @@ TreeNotifier::~TreeNotifier()
 
 void TreeNotifier::watchTree(const QString& dir)
 {
-    watchDirectory(dir);
+    m_roots.append(dir);
+    DirectoryHandle opened;
+    struct stat status {};
+    if (DirectoryHandle::open(dir, opened, status) == 0)
+        watchDirectory(opened, status, dir);
 }
 
 bool TreeNotifier::watchDirectory(const QString& dir)
 {
-    const QByteArray path = EncodeFileName(dir);
-    struct stat status {};
-    if (lstat(path.constData(), &status) != 0 || !S_ISDIR(status.st_mode) || m_pseudo.contains(status.st_dev))
+    // A directory that appeared in a tree is opened from the tree's own
+    // directory, one name at a time, never through a link.
+    for (const QString& root : std::as_const(m_roots)) {
+        DirectoryHandle opened;
+        struct stat status {};
+        if (InDirectory(dir, root) && DirectoryHandle::openBeneath(root, dir, opened, status) == 0)
+            return watchDirectory(opened, status, dir);
+    }
+    return true;
+}
+
+bool TreeNotifier::watchDirectory(const DirectoryHandle& opened, const struct stat& status, const QString& dir)
+{
+    if (m_pseudo.contains(status.st_dev))
         return true;
     // The watch comes before the listing: a directory made in between is
     // told of as well as listed, never neither.
-    const int wd = inotify_add_watch(m_fd, path.constData(), kEvents);
+    const int wd = addWatch(m_fd, opened, dir);
     if (wd < 0) {
         if (errno == ENOSPC) {
             emit refused(dir, WatchLimitReason());
@@ -98,9 +104,15 @@ bool TreeNotifier::watchDirectory(const QString& dir)
         m_watches.remove(*old);
     m_paths.insert(wd, dir);
     m_watches.insert(dir, wd);
-    for (const QString& sub : subdirectories(dir))
-        if (!watchDirectory(sub))
+    std::vector<DirectoryEntry> entries;
+    ListDirectory(opened, dir, m_pseudo, entries);
+    for (const DirectoryEntry& entry : entries) {
+        DirectoryHandle sub;
+        struct stat subStatus {};
+        if (entry.walkInto && opened.openSubdirectory(EncodeFileName(entry.rec.Name).constData(), sub, subStatus) == 0
+            && !watchDirectory(sub, subStatus, JoinPath(dir, entry.rec.Name)))
             return false;
+    }
     return true;
 }
 

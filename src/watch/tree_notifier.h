@@ -1,11 +1,13 @@
 #pragma once
 
 #include "check/judge_names.h"
+#include "scan/directory_handle.h"
 #include "scan/pseudo_file_systems.h"
 
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QSocketNotifier;
 
@@ -42,6 +44,7 @@ private:
     void readEvents();
     // Watches dir and what is below it; false once the watch limit is met.
     bool watchDirectory(const QString& dir);
+    bool watchDirectory(const DirectoryHandle& opened, const struct stat& status, const QString& dir);
     void forgetBelow(const QString& dir);
 
     int m_fd = -1;
@@ -49,6 +52,7 @@ private:
     const PseudoFileSystems m_pseudo = PseudoFileSystems::mounted();
     QHash<int, QString> m_paths; // each watch's directory
     QHash<QString, int> m_watches;
+    QStringList m_roots; // the trees watched
 };
 
 // Why a directory cannot be watched when the watch limit is met, with the

@@ -124,12 +124,12 @@ QList<TamperCase> tamperCases()
              QFile::remove(tree.path(QStringLiteral("d/etc/hosts")));
              ASSERT_EQ(symlink(native(tree.path(QStringLiteral("twin"))), native(tree.path(QStringLiteral("d/etc/hosts")))), 0);
          },
-         {}, {}, {}, {QStringLiteral("etc/hosts") + kA}},
-        {"link retargeted to a copy", false,
+         {}, {}, {}, {QStringLiteral("etc/hosts") + kS, QStringLiteral("etc/hosts") + kA, QStringLiteral("etc/hosts") + kC},
+         false},
+        {"link retargeted to a text as long", false,
          [](TempTree& tree) {
-             tree.file(QStringLiteral("copy"), "#!/bin/sh\n");
              QFile::remove(tree.path(QStringLiteral("d/bin/sh")));
-             ASSERT_EQ(symlink(native(tree.path(QStringLiteral("copy"))), native(tree.path(QStringLiteral("d/bin/sh")))), 0);
+             ASSERT_EQ(symlink("sh.evil", native(tree.path(QStringLiteral("d/bin/sh")))), 0);
          },
          {}, {}, {}, {QStringLiteral("bin/sh") + kA}},
         {"planted FIFO", false,
@@ -296,7 +296,8 @@ TEST_F(FingerprintCheckTest, TheRowsHoldWhatSha256sumAndStatRead)
         QProcess sum;
         sum.start(QStringLiteral("sha256sum"), {path});
         ASSERT_TRUE(sum.waitForFinished());
-        EXPECT_EQ(dm.IBQuery1.field(2).toString(), QString::fromLatin1(sum.readAllStandardOutput().left(64)));
+        // A link is never read through.
+        EXPECT_EQ(dm.IBQuery1.field(2).toString(), link ? QString() : QString::fromLatin1(sum.readAllStandardOutput().left(64)));
     }
     EXPECT_EQ(rows, 7);
 }
@@ -361,6 +362,29 @@ TEST_F(FingerprintCheckTest, AnOlderDatabaseChecksCleanUntilItsNextUpdateRecords
     tool(tree, "setfattr", {"-x", "user.note", "@etc/hosts"});
     ASSERT_EQ(chmod(native(tree.path(QStringLiteral("d/spool"))), 0777), 0);
     EXPECT_EQ(check().changed, (QStringList{"spool/" + kA, "etc/hosts" + kA}));
+}
+
+// Links recorded when a walk still read what they led to, whose size,
+// checksums and digest were the target's (or 0, for a link to no file): they
+// compare by their own text, mode, owner and group until their next update
+// records them as links, whatever happened to their targets.
+TEST_F(FingerprintCheckTest, LinksRecordedByWhatTheyLedToCompareByTheirOwnText)
+{
+    file(QStringLiteral("target.txt"), "contents");
+    ASSERT_EQ(symlink("target.txt", native(tree.path(QStringLiteral("d/to-file")))), 0);
+    ASSERT_EQ(symlink("/nowhere", native(tree.path(QStringLiteral("d/dangling")))), 0);
+    PutUnderControl(dm, dir(), QStringLiteral("*"));
+    dm.IBQuery1.executeStatement(Statement(u"update table1 set file_size=8, crc1=4660, crc2=-5, atr='101' where file_name='to-file'"));
+    dm.IBQuery1.executeStatement(Statement(u"update table1 set file_size=0 where file_name='dangling'"));
+    dm.IBQuery1.executeStatement(Statement(QStringLiteral("update fingerprint set sha256='%1' where file_id="
+                                                          "(select id from table1 where file_name='to-file')")
+                                               .arg(QString(64, u'a'))));
+    file(QStringLiteral("target.txt"), "changed at length");
+    EXPECT_EQ(check().changed, (QStringList{QStringLiteral("target.txt") + kS, QStringLiteral("target.txt") + kC}));
+
+    ASSERT_EQ(unlink(native(tree.path(QStringLiteral("d/dangling")))), 0);
+    ASSERT_EQ(symlink("/elsewhere", native(tree.path(QStringLiteral("d/dangling")))), 0);
+    EXPECT_TRUE(check().changed.contains(QStringLiteral("dangling") + kA));
 }
 
 // One that may not be listed, as for a user other than root.

@@ -104,9 +104,10 @@ void write(const QString& path, const QByteArray& contents, QIODevice::OpenMode 
 
 TEST_F(CliWatchTest, EachChangeIsReportedOnceAsTheCheckReportsIt)
 {
-    for (const char* name : {"a.txt", "b.txt", "c.txt", "burst.txt", "before.txt", "old/m.txt"})
+    for (const char* name : {"a.txt", "b.txt", "c.txt", "burst.txt", "before.txt", "old/m.txt", "sw/f.txt", "sf/g.txt"})
         tree.file(QStringLiteral("d/") + QLatin1StringView(name), QByteArray("contents of ") + name);
     tree.dir(QStringLiteral("d/new"));
+    tree.file(QStringLiteral("elsewhere/secret.txt"), "not the tree's");
     add();
     QFile::remove(d(QStringLiteral("before.txt"))); // while nothing watched
 
@@ -134,6 +135,20 @@ TEST_F(CliWatchTest, EachChangeIsReportedOnceAsTheCheckReportsIt)
          {QStringLiteral("Новые файлы: ") + d(QStringLiteral("nd/")),
           QStringLiteral("Новые файлы: ") + d(QStringLiteral("nd/deep/")),
           QStringLiteral("Новые файлы: ") + d(QStringLiteral("nd/deep/x.txt"))}},
+        {"a directory swapped for a link", [&] {
+             QFile::rename(d(QStringLiteral("sw")), tree.path(QStringLiteral("sw-away")));
+             QFile::link(tree.path(QStringLiteral("elsewhere")), d(QStringLiteral("sw")));
+         },
+         {QStringLiteral("Удаленные файлы: ") + d(QStringLiteral("sw/")),
+          QStringLiteral("Удаленные файлы: ") + d(QStringLiteral("sw/f.txt")),
+          QStringLiteral("Новые файлы: ") + d(QStringLiteral("sw"))}},
+        {"a directory swapped for a FIFO", [&] {
+             QFile::rename(d(QStringLiteral("sf")), tree.path(QStringLiteral("sf-away")));
+             ASSERT_EQ(mkfifo(QFile::encodeName(d(QStringLiteral("sf"))).constData(), 0644), 0);
+         },
+         {QStringLiteral("Удаленные файлы: ") + d(QStringLiteral("sf/")),
+          QStringLiteral("Удаленные файлы: ") + d(QStringLiteral("sf/g.txt")),
+          QStringLiteral("Новые файлы: ") + d(QStringLiteral("sf"))}},
         {"a change undone", [&] {
              write(d(QStringLiteral("c.txt")), "something else entirely");
              write(d(QStringLiteral("c.txt")), "contents of c.txt");

@@ -104,20 +104,4 @@ TEST_F(BulkInsertTest, WritesTheRowsOneByOneWouldInTheSameOrder)
     EXPECT_EQ(storedOrder(QStringLiteral("table1")), ascending);
 }
 
-TEST_F(BulkInsertTest, AnUnreadableFileLeavesTheRowsBeforeItAsOneByOne)
-{
-    for (int i = 0; i < 2 * BulkInsert::kBatch + 3; ++i)
-        tree.file(QStringLiteral("d/a%1").arg(i), QByteArray::number(i));
-    if (!MakeUnreadableFile(tree.path(QStringLiteral("d/locked"))))
-        GTEST_SKIP() << "no file that cannot be read";
-    for (int i = 0; i < BulkInsert::kBatch; ++i)
-        tree.file(QStringLiteral("d/b%1").arg(i), QByteArray::number(i));
-
-    const QString inBatches = walkInBatches(tree.path(QStringLiteral("d")));
-    const QString oneByOne = walkOneByOne(tree.path(QStringLiteral("d")));
-    EXPECT_FALSE(inBatches.isEmpty());
-    EXPECT_EQ(inBatches, oneByOne);
-    EXPECT_EQ(rows(QStringLiteral("table1")), rows(QStringLiteral("table2")));
-}
-
 } // namespace

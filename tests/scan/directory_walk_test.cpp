@@ -148,23 +148,4 @@ TEST_F(DirectoryWalkTest, AMissingStartOrAnUnlistableDirectoryAddsNothing)
     chmod(QFile::encodeName(tree.path(QStringLiteral("closed"))).constData(), 0755);
 }
 
-TEST_F(DirectoryWalkTest, AnUnreadableFileEndsTheWalkNamingItAndKeepsTheRowsBefore)
-{
-    tree.file(QStringLiteral("a/first.txt"), "x");
-    tree.dir(QStringLiteral("b"));
-    const QString bad = tree.path(QStringLiteral("b/bad.txt"));
-    if (!MakeUnreadableFile(bad))
-        GTEST_SKIP() << "no way to make an unreadable file here";
-
-    // Walk a first directory, then the one with the bad file: the first's rows stay.
-    ScanToBaseline(dm, tree.path(QStringLiteral("a")), QStringLiteral("*"));
-    try {
-        ScanToBaseline(dm, tree.path(QStringLiteral("b")), QStringLiteral("*"));
-        FAIL() << "the walk went on";
-    } catch (const EFileBitError& error) {
-        EXPECT_EQ(error.message(), kFileInitErrorText + bad);
-    }
-    EXPECT_EQ(recordedNames(), QStringList{QStringLiteral("a/first.txt")});
-}
-
 } // namespace

@@ -45,7 +45,26 @@ private:
     QString m_previous;
 };
 
-// Makes path a file that cannot be read: without permissions for a user; for
-// root, who reads whatever the permissions say, a link to a write-only kernel
-// attribute, which no one can open for reading. Returns false if there is none.
+// Makes path a file without permissions, which its owner cannot read unless he
+// may read whatever the permissions say, as root may (see
+// WithoutOverridingPermissions). Returns false if it cannot be made.
 bool MakeUnreadableFile(const QString& path);
+
+// Takes from the calling thread, and from the threads it starts while this
+// lives, root's power to read and search whatever the permissions say, so
+// that a file without permissions cannot be read by root either. Nothing for
+// another user.
+class WithoutOverridingPermissions {
+public:
+    WithoutOverridingPermissions();
+    ~WithoutOverridingPermissions();
+    WithoutOverridingPermissions(const WithoutOverridingPermissions&) = delete;
+    WithoutOverridingPermissions& operator=(const WithoutOverridingPermissions&) = delete;
+
+    // Whether the permissions now hold for this thread.
+    bool holds() const { return m_holds; }
+
+private:
+    bool set(bool on);
+    bool m_holds = false;
+};
