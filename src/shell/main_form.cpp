@@ -6,6 +6,7 @@
 #include "check/report_text.h"
 #include "check/seal_verdict.h"
 #include "common/exception.h"
+#include "common/shown_name.h"
 #include "registration/accept_files.h"
 #include "registration/existing_directory.h"
 #include "registration/extension_list.h"
@@ -334,7 +335,7 @@ void Tmain_form::showNotExamined(const NotExaminedList& names)
 
 QListWidgetItem* Tmain_form::addDirectoryLine(const QString& dir, const QString& types, qint32 id)
 {
-    auto* line = new QListWidgetItem(dir, ListBox1);
+    auto* line = new QListWidgetItem(ShownName(dir), ListBox1);
     line->setToolTip(QStringLiteral("Типы файлов: ") + types);
     line->setData(kRegistrationRole, id);
     line->setData(kDirectoryRole, dir);
@@ -380,7 +381,10 @@ void Tmain_form::judgeChanged(const Registration& registration, const QList<Judg
     }
     DM1.IBTransaction1.seeCommitted();
     const CheckReport report = JudgeNames(DM1, registration, names);
-    m_changed[registration.id].judged(names, FindingTextLines(report));
+    QList<FindingLine> lines;
+    for (const CaptionedLine& line : CaptionedLines(report))
+        lines.append({report.findings[line.finding].file, line.line});
+    m_changed[registration.id].judged(names, lines);
     markLine(registration.id);
 }
 
@@ -392,7 +396,7 @@ void Tmain_form::markLine(qint32 registration)
             continue;
         const qsizetype changed = m_changed.value(registration).names();
         const QString lost = m_lost.value(registration);
-        QString text = directoryOf(row);
+        QString text = ShownName(directoryOf(row));
         if (changed > 0)
             text += QStringLiteral("  — изменено имен: ") + QString::number(changed);
         if (!lost.isEmpty())

@@ -1,6 +1,7 @@
 #include "shell/progress_window.h"
 
 #include "common/command_stop.h"
+#include "common/shown_name.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -56,7 +57,7 @@ void ProgressWindow::showWalking(const QString& dir, qint64 recorded)
 {
     if (!due())
         return;
-    const QString elided = QFontMetrics(QApplication::font()).elidedText(dir, Qt::ElideMiddle, 420);
+    const QString elided = QFontMetrics(QApplication::font()).elidedText(ShownName(dir), Qt::ElideMiddle, 420);
     update(QStringLiteral("%1\nФайлов: %2\n%3").arg(m_command).arg(recorded).arg(elided), 0, 0);
 }
 
