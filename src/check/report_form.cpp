@@ -225,6 +225,7 @@ void Treport_form::Button2Click()
                              .arg(ShownName(m_dir)),
                          QMessageBox::Yes | QMessageBox::No, this);
     question.setObjectName(QStringLiteral("AcceptQuestion"));
+    question.setTextFormat(Qt::PlainText);
     question.setDefaultButton(QMessageBox::No);
     if (question.exec() == QMessageBox::Yes)
         accept();

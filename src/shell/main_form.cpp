@@ -71,6 +71,7 @@ Tmain_form::Tmain_form(TDM1& dm, QWidget* parent, QString databaseName)
     statusBar()->setFixedHeight(19);
     m_statusPanel = new QLabel(this);
     m_statusPanel->setObjectName(QStringLiteral("StatusPanel"));
+    m_statusPanel->setTextFormat(Qt::PlainText);
     m_statusPanel->setMinimumWidth(50);
     statusBar()->addWidget(m_statusPanel, 1);
 
@@ -191,6 +192,7 @@ void Tmain_form::FormShow()
     QMessageBox box(QMessageBox::Warning, ApplicationTitle(), std::exchange(m_connectNotice, QString()),
                     QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("ConnectNotice"));
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
@@ -228,6 +230,7 @@ void Tmain_form::ToolButton6Click()
     QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(), QStringLiteral("Справку можно написать и самому!!!"),
                     QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("HelpBox"));
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
@@ -329,6 +332,8 @@ void Tmain_form::showNotExamined(const NotExaminedList& names)
         return;
     QMessageBox box(QMessageBox::Warning, ApplicationTitle(),
                     NotExaminedCaption() + QStringLiteral(": ") + QString::number(names.size()), QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("NotExaminedBox"));
+    box.setTextFormat(Qt::PlainText);
     box.setDetailedText(NotExaminedLines(names).join(u'\n'));
     box.exec();
 }
