@@ -150,7 +150,7 @@ void Treport_form::showReport(const CheckReport& report, const QString& dir)
     m_report = report;
     Button2->setVisible(report.foundBits() != 0);
     Button3->setVisible(!report.findings.isEmpty() && m_acceptSelected);
-    const ReportLists lists = ReportLines(report);
+    const ReportLists lists = ShownReportLines(report);
     const QStringList* lines[] = {&lists.deleted, &lists.moved, &lists.added, &lists.changed};
     QListWidget* shown[] = {Memo1, Memo2, Memo3, Memo4};
     for (int l = 0; l < 4; ++l) {
@@ -221,9 +221,11 @@ void Treport_form::Button1Click()
 void Treport_form::Button2Click()
 {
     QMessageBox question(QMessageBox::Question, ApplicationTitle(),
-                         QStringLiteral("Принять изменения в директории %1 и поставить ее файлы на учет заново?").arg(m_dir),
+                         QStringLiteral("Принять изменения в директории %1 и поставить ее файлы на учет заново?")
+                             .arg(ShownName(m_dir)),
                          QMessageBox::Yes | QMessageBox::No, this);
     question.setObjectName(QStringLiteral("AcceptQuestion"));
+    question.setTextFormat(Qt::PlainText);
     question.setDefaultButton(QMessageBox::No);
     if (question.exec() == QMessageBox::Yes)
         accept();

@@ -41,8 +41,8 @@ QJsonValue groupName(quint32 id)
 }
 
 // The file as recorded or as found: its size, and what its fingerprint holds
-// when there is one.
-QJsonObject state(qint32 size, const std::optional<Fingerprint>& print)
+// when there is one; a link's text, a name, given as name() gives it.
+QJsonObject state(qint32 size, const std::optional<Fingerprint>& print, QString (*name)(const QString&))
 {
     QJsonObject object{{QStringLiteral("size"), size}};
     if (!print)
@@ -54,7 +54,7 @@ QJsonObject state(qint32 size, const std::optional<Fingerprint>& print)
     object.insert(QStringLiteral("gid"), qint64(print->group));
     object.insert(QStringLiteral("group"), groupName(print->group));
     object.insert(QStringLiteral("link"),
-                  print->linkTarget.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(print->linkTarget));
+                  print->linkTarget.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(name(print->linkTarget)));
     object.insert(QStringLiteral("sha256"), print->sha256 ? QJsonValue(QString::fromLatin1(DigestHex(*print->sha256)))
                                                           : QJsonValue(QJsonValue::Null));
     // What lies beyond the mode, where it is known.
@@ -80,8 +80,8 @@ QJsonObject state(qint32 size, const std::optional<Fingerprint>& print)
 QJsonValue listed(const Finding& finding)
 {
     if (!finding.directory)
-        return ShownRawBytes(finding.file);
-    return QJsonObject{{QStringLiteral("path"), ShownRawBytes(finding.file)},
+        return JsonName(finding.file);
+    return QJsonObject{{QStringLiteral("path"), JsonName(finding.file)},
                        {QStringLiteral("type"), QStringLiteral("directory")}};
 }
 
@@ -91,8 +91,8 @@ void addStates(QJsonObject& object, const Finding& finding)
 {
     if (!finding.sizeBefore || !finding.sizeAfter)
         return;
-    object.insert(QStringLiteral("before"), state(*finding.sizeBefore, finding.before));
-    object.insert(QStringLiteral("after"), state(*finding.sizeAfter, finding.after));
+    object.insert(QStringLiteral("before"), state(*finding.sizeBefore, finding.before, JsonName));
+    object.insert(QStringLiteral("after"), state(*finding.sizeAfter, finding.after, JsonName));
 }
 
 // What the walk could not examine: the path as shown, and why.
@@ -123,8 +123,9 @@ QStringList FindingDetails(const Finding& finding)
 {
     if (!finding.sizeBefore || !finding.sizeAfter)
         return {};
-    const QJsonObject before = state(*finding.sizeBefore, finding.before);
-    const QJsonObject after = state(*finding.sizeAfter, finding.after);
+    // The window shows a link's text as it shows names.
+    const QJsonObject before = state(*finding.sizeBefore, finding.before, ShownName);
+    const QJsonObject after = state(*finding.sizeAfter, finding.after, ShownName);
     QStringList lines;
     for (const char16_t* field : {u"size", u"type", u"mode", u"uid", u"user", u"gid", u"group", u"link", u"sha256",
                                   u"xattrs", u"acl", u"capabilities", u"flags", u"device"}) {
@@ -141,8 +142,8 @@ QStringList FindingDetails(const Finding& finding)
 
 QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report)
 {
-    // Names in a document have the bytes that are not UTF-8 shown as \xNN, as
-    // JSON holds only text; control characters are JSON's to escape.
+    // Names in a document as JsonName gives them: bytes that are not UTF-8 as
+    // \xNN and the backslash as \\; control characters are JSON's to escape.
     QJsonArray deleted;
     QJsonArray moved;
     QJsonArray added;
@@ -153,8 +154,8 @@ QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report)
         if (finding.kind == Finding::New)
             added.append(listed(finding));
         if (finding.kind == Finding::Moved) {
-            QJsonObject entry{{QStringLiteral("from"), ShownRawBytes(finding.from)},
-                              {QStringLiteral("to"), ShownRawBytes(finding.file)},
+            QJsonObject entry{{QStringLiteral("from"), JsonName(finding.from)},
+                              {QStringLiteral("to"), JsonName(finding.file)},
                               {QStringLiteral("attributes"), finding.attributes}};
             addStates(entry, finding);
             moved.append(entry);
@@ -162,7 +163,7 @@ QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report)
         // A moved file whose attributes changed has its line among the
         // changed ones too.
         if (finding.kind == Finding::Changed || (finding.kind == Finding::Moved && finding.attributes)) {
-            QJsonObject entry{{QStringLiteral("file"), ShownRawBytes(finding.file)},
+            QJsonObject entry{{QStringLiteral("file"), JsonName(finding.file)},
                               {QStringLiteral("size"), finding.size},
                               {QStringLiteral("attributes"), finding.attributes},
                               {QStringLiteral("contents"), finding.contents}};
@@ -171,7 +172,7 @@ QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report)
         }
     }
     QJsonObject document{
-        {QStringLiteral("directory"), ShownRawBytes(dir)},
+        {QStringLiteral("directory"), JsonName(dir)},
         {QStringLiteral("deleted"), deleted},
         {QStringLiteral("moved"), moved},
         {QStringLiteral("new"), added},

@@ -17,7 +17,8 @@ struct Finding;
 //    "changed": [{"file": full name, "size": bool, "attributes": bool, "contents": bool,
 //                 "before": state, "after": state}, ...]}
 // Each list in the order of the text report; a moved file whose attributes
-// changed stands among the changed ones too. A state is what the file was as
+// changed stands among the changed ones too. Names, and a link's text, are
+// given as JsonName gives them. A state is what the file was as
 // recorded and is as found: {"size": n} and, where both rows have a
 // fingerprint, "type" ("file", "link", "fifo"...), "mode" (octal, "0755"),
 // "uid", "user", "gid", "group" (names null where the system has none),

@@ -3,7 +3,12 @@
 #include "check/check_report.h"
 #include "common/shown_name.h"
 
-ReportLists ReportLines(const CheckReport& report)
+#include <functional>
+
+namespace {
+
+// The report's lines with each name as name() gives it.
+ReportLists reportLines(const CheckReport& report, const std::function<QString(const QString&)>& name)
 {
     ReportLists lists;
     qsizetype at = 0;
@@ -12,19 +17,19 @@ ReportLists ReportLines(const CheckReport& report)
         lists.findings[std::size_t(list)].append(at);
     };
     const auto change = [&](const QString& file, const char16_t* what) {
-        line(3, lists.changed, file + QString::fromUtf16(what));
+        line(3, lists.changed, name(file) + QString::fromUtf16(what));
     };
     for (; at < report.findings.size(); ++at) {
         const Finding& finding = report.findings[at];
         switch (finding.kind) {
         case Finding::Deleted:
-            line(0, lists.deleted, finding.file);
+            line(0, lists.deleted, name(finding.file));
             break;
         case Finding::Moved:
-            line(1, lists.moved, MovedLine(finding.from, finding.file));
+            line(1, lists.moved, MovedLine(name(finding.from), name(finding.file)));
             break;
         case Finding::New:
-            line(2, lists.added, finding.file);
+            line(2, lists.added, name(finding.file));
             break;
         case Finding::Changed:
             break;
@@ -39,9 +44,21 @@ ReportLists ReportLines(const CheckReport& report)
     return lists;
 }
 
+} // namespace
+
+ReportLists ReportLines(const CheckReport& report)
+{
+    return reportLines(report, [](const QString& name) { return name; });
+}
+
+ReportLists ShownReportLines(const CheckReport& report)
+{
+    return reportLines(report, ShownName);
+}
+
 QString ReportText(const CheckReport& report)
 {
-    const ReportLists lists = ReportLines(report);
+    const ReportLists lists = ShownReportLines(report);
     const QStringList captions = ReportCaptions();
     QString text;
     for (const QString& line : report.sealLines)
@@ -63,11 +80,19 @@ QStringList ShownLines(const QStringList& lines)
 {
     if (lines.isEmpty())
         return {QStringLiteral("Не обнаружено")};
-    QStringList shown;
-    shown.reserve(lines.size());
-    for (const QString& line : lines)
-        shown.append(ShownName(line));
-    return shown;
+    return lines;
+}
+
+QList<CaptionedLine> CaptionedLines(const CheckReport& report)
+{
+    const ReportLists lists = ShownReportLines(report);
+    const QStringList captions = ReportCaptions();
+    const QStringList* shown[] = {&lists.deleted, &lists.moved, &lists.added, &lists.changed};
+    QList<CaptionedLine> lines;
+    for (std::size_t list = 0; list < 4; ++list)
+        for (qsizetype i = 0; i < shown[list]->size(); ++i)
+            lines.append({lists.findings[list][i], captions[qsizetype(list)] + QStringLiteral(": ") + shown[list]->at(i)});
+    return lines;
 }
 
 QStringList NotExaminedLines(const NotExaminedList& names)

@@ -23,15 +23,29 @@ struct ReportLists {
     // list in the order above.
     std::array<QList<qsizetype>, 4> findings;
 };
+// Names in these lines are as they are; the reports show ShownReportLines.
 ReportLists ReportLines(const CheckReport& report);
+// The same lines with each name as ShownName shows it, the lines the reports
+// show. Names are shown one by one, never a line as a whole: in
+// "/d/a перемещен в /d/b" the blank before "/d/b" would pass for a name's.
+ReportLists ShownReportLines(const CheckReport& report);
 
 // The report as the console prints it: each list's caption, then its lines
 // (ShownLines), the lists one blank line apart.
 QString ReportText(const CheckReport& report);
 
-// A list as the report shows it: its lines, control characters in names
-// escaped (ShownName), or the single line "Не обнаружено" when it is empty.
+// A list of shown lines (ShownReportLines) as the report shows it: the lines,
+// or the single line "Не обнаружено" when it is empty.
 QStringList ShownLines(const QStringList& lines);
+
+// The shown lines one finding a line, as a watch prints them: each after its
+// list's caption and ": " ("Новые файлы: /d/a.txt"), in the report's order
+// of lists, with the index in the report's findings of its finding.
+struct CaptionedLine {
+    qsizetype finding;
+    QString line;
+};
+QList<CaptionedLine> CaptionedLines(const CheckReport& report);
 
 // What a walk could not examine as the reports show it, "path: reason" a line,
 // under the caption "Не проверено".

@@ -109,7 +109,7 @@ int listCommand(TDM1* dm, const Arguments&, Console& console, const ConsoleOptio
     for (const QString& line : SealLines(seal))
         console.out << line << '\n';
     for (const Registration& registration : ReadRegistrations(dm->IBQuery1))
-        console.out << registration.dir << '\n';
+        console.out << ShownName(registration.dir) << '\n';
     printStatus(*dm, console);
     return seal.broken() ? int(kFoundSealBroken) : int(kExitSuccess);
 }

@@ -59,7 +59,7 @@ public:
                       << QStringLiteral("; директория проверяется полностью: ") << ShownName(registration.dir) << '\n';
         m_console.err.flush();
         if (m_json) {
-            m_console.out << QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("directory"), ShownRawBytes(registration.dir)},
+            m_console.out << QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("directory"), JsonName(registration.dir)},
                                                                          {QStringLiteral("lost"), reason}})
                                                    .toJson(QJsonDocument::Compact))
                           << '\n';
@@ -108,7 +108,12 @@ private:
 
     QList<FindingLine> lines(const Registration& registration, const CheckReport& report) const
     {
-        return m_json ? FindingJsonLines(registration.dir, report) : FindingTextLines(report);
+        if (m_json)
+            return FindingJsonLines(registration.dir, report);
+        QList<FindingLine> lines;
+        for (const CaptionedLine& line : CaptionedLines(report))
+            lines.append({report.findings[line.finding].file, line.line});
+        return lines;
     }
 
     void print(const Registration&, const QList<FindingLine>& lines)

@@ -1,7 +1,6 @@
 #include "common/file_name_codec.h"
 
 #include <QStringDecoder>
-#include <algorithm>
 
 namespace {
 
@@ -67,7 +66,10 @@ QString DecodeFileName(QByteArrayView bytes)
 
 bool HasRawBytes(QStringView name)
 {
-    return std::any_of(name.begin(), name.end(), IsRawByte);
+    for (qsizetype i = 0; i < name.size(); ++i)
+        if (IsRawByte(name, i))
+            return true;
+    return false;
 }
 
 QByteArray EncodeFileName(QStringView name)
@@ -77,7 +79,7 @@ QByteArray EncodeFileName(QStringView name)
     QByteArray bytes;
     qsizetype from = 0;
     for (qsizetype i = 0; i < name.size(); ++i) {
-        if (!IsRawByte(name[i]))
+        if (!IsRawByte(name, i))
             continue;
         bytes += name.sliced(from, i - from).toUtf8();
         bytes += char(name[i].unicode() - 0xdc00);

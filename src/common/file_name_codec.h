@@ -7,9 +7,11 @@
 
 // File names are bytes; the program holds them as text. A name that is valid
 // UTF-8 is its text; each byte of one that is not stands in the text as a
-// lone surrogate, U+DC80 plus the byte (as Python's "surrogateescape" does),
+// lone surrogate, U+DC00 plus the byte (as Python's "surrogateescape" does),
 // so that the name can be opened again and stored byte for byte. No valid
-// UTF-8 decodes to a lone surrogate, so no two names share a text.
+// UTF-8 decodes to a lone surrogate, so no two names share a text. A low
+// surrogate that ends a pair is half of a character, never a byte: U+1F480
+// is D83D DC80.
 
 QString DecodeFileName(QByteArrayView bytes);
 QByteArray EncodeFileName(QStringView name);
@@ -17,8 +19,9 @@ QByteArray EncodeFileName(QStringView name);
 // Whether name holds bytes that are not UTF-8.
 bool HasRawBytes(QStringView name);
 
-// The byte a text unit stands for, when it is one of those surrogates.
-inline bool IsRawByte(QChar c)
+// Whether the text unit at i of name stands for a byte, U+DC00 plus the byte.
+inline bool IsRawByte(QStringView name, qsizetype i)
 {
-    return c.unicode() >= 0xdc80 && c.unicode() <= 0xdcff;
+    const char16_t c = name[i].unicode();
+    return c >= 0xdc80 && c <= 0xdcff && (i == 0 || !name[i - 1].isHighSurrogate());
 }

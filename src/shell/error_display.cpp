@@ -32,6 +32,8 @@ void ShowError(const QString& message)
     }
     QMessageBox box(QMessageBox::Critical, ApplicationTitle(), text, QMessageBox::Ok, QApplication::activeWindow());
     box.setObjectName(QStringLiteral("ErrorBox"));
+    // A message names files, and a file may be named "<font size=7>ВСЁ ЧИСТО".
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

@@ -6,6 +6,7 @@
 #include "check/report_text.h"
 #include "check/seal_verdict.h"
 #include "common/exception.h"
+#include "common/shown_name.h"
 #include "registration/accept_files.h"
 #include "registration/existing_directory.h"
 #include "registration/extension_list.h"
@@ -70,6 +71,7 @@ Tmain_form::Tmain_form(TDM1& dm, QWidget* parent, QString databaseName)
     statusBar()->setFixedHeight(19);
     m_statusPanel = new QLabel(this);
     m_statusPanel->setObjectName(QStringLiteral("StatusPanel"));
+    m_statusPanel->setTextFormat(Qt::PlainText);
     m_statusPanel->setMinimumWidth(50);
     statusBar()->addWidget(m_statusPanel, 1);
 
@@ -190,6 +192,7 @@ void Tmain_form::FormShow()
     QMessageBox box(QMessageBox::Warning, ApplicationTitle(), std::exchange(m_connectNotice, QString()),
                     QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("ConnectNotice"));
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
@@ -227,6 +230,7 @@ void Tmain_form::ToolButton6Click()
     QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(), QStringLiteral("Справку можно написать и самому!!!"),
                     QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("HelpBox"));
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
@@ -328,13 +332,15 @@ void Tmain_form::showNotExamined(const NotExaminedList& names)
         return;
     QMessageBox box(QMessageBox::Warning, ApplicationTitle(),
                     NotExaminedCaption() + QStringLiteral(": ") + QString::number(names.size()), QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("NotExaminedBox"));
+    box.setTextFormat(Qt::PlainText);
     box.setDetailedText(NotExaminedLines(names).join(u'\n'));
     box.exec();
 }
 
 QListWidgetItem* Tmain_form::addDirectoryLine(const QString& dir, const QString& types, qint32 id)
 {
-    auto* line = new QListWidgetItem(dir, ListBox1);
+    auto* line = new QListWidgetItem(ShownName(dir), ListBox1);
     line->setToolTip(QStringLiteral("Типы файлов: ") + types);
     line->setData(kRegistrationRole, id);
     line->setData(kDirectoryRole, dir);
@@ -380,7 +386,10 @@ void Tmain_form::judgeChanged(const Registration& registration, const QList<Judg
     }
     DM1.IBTransaction1.seeCommitted();
     const CheckReport report = JudgeNames(DM1, registration, names);
-    m_changed[registration.id].judged(names, FindingTextLines(report));
+    QList<FindingLine> lines;
+    for (const CaptionedLine& line : CaptionedLines(report))
+        lines.append({report.findings[line.finding].file, line.line});
+    m_changed[registration.id].judged(names, lines);
     markLine(registration.id);
 }
 
@@ -392,7 +401,7 @@ void Tmain_form::markLine(qint32 registration)
             continue;
         const qsizetype changed = m_changed.value(registration).names();
         const QString lost = m_lost.value(registration);
-        QString text = directoryOf(row);
+        QString text = ShownName(directoryOf(row));
         if (changed > 0)
             text += QStringLiteral("  — изменено имен: ") + QString::number(changed);
         if (!lost.isEmpty())

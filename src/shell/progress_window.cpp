@@ -1,6 +1,7 @@
 #include "shell/progress_window.h"
 
 #include "common/command_stop.h"
+#include "common/shown_name.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStyle>
 
 namespace {
 
@@ -56,7 +58,7 @@ void ProgressWindow::showWalking(const QString& dir, qint64 recorded)
 {
     if (!due())
         return;
-    const QString elided = QFontMetrics(QApplication::font()).elidedText(dir, Qt::ElideMiddle, 420);
+    const QString elided = QFontMetrics(QApplication::font()).elidedText(ShownName(dir), Qt::ElideMiddle, 420);
     update(QStringLiteral("%1\nФайлов: %2\n%3").arg(m_command).arg(recorded).arg(elided), 0, 0);
 }
 
@@ -74,6 +76,13 @@ void ProgressWindow::update(const QString& text, qint64 done, qint64 total)
             m_dialog = new TProgressDialog(m_parent);
             m_dialog->setObjectName(QStringLiteral("ProgressWindow"));
             m_dialog->setWindowTitle(m_command);
+            // The label shows directories' names, which may hold markup.
+            auto* label = new QLabel(m_dialog);
+            label->setObjectName(QStringLiteral("ProgressLabel"));
+            label->setTextFormat(Qt::PlainText);
+            label->setAlignment(Qt::Alignment(
+                m_dialog->style()->styleHint(QStyle::SH_ProgressDialog_TextLabelAlignment, nullptr, m_dialog)));
+            m_dialog->setLabel(label);
             auto* cancel = new QPushButton(QStringLiteral("Отмена"), m_dialog);
             cancel->setObjectName(QStringLiteral("CancelButton"));
             m_dialog->setCancelButton(cancel);

@@ -1,3 +1,5 @@
+#include "bits/bit_errors.h"
+#include "check/check_report.h"
 #include "check/report_form.h"
 #include "registration/open_dir.h"
 #include "shell/about_form.h"
@@ -12,6 +14,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -20,6 +23,8 @@
 #include <QTimer>
 #include <QToolBar>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -159,6 +164,41 @@ TEST(ErrorDisplayTest, AddsAFullStopOnlyAfterCharactersSortingAfterIt)
     EXPECT_EQ(ErrorDisplayText(QStringLiteral("(x)")), QStringLiteral("(x)"));
     EXPECT_EQ(ErrorDisplayText(QStringLiteral("/tmp/a")), QStringLiteral("/tmp/a."));
     EXPECT_EQ(ErrorDisplayText(QString()), QString());
+}
+
+// A file may be named like markup; every message box shows such a name as
+// the characters it is made of.
+TEST(ErrorDisplayTest, MessageBoxesShowMarkupInANameAsText)
+{
+    const QString name = QStringLiteral("/tmp/<font color=red size=7>ВСЁ ЧИСТО");
+    Treport_form report;
+    const struct {
+        const char* box;
+        std::function<void()> open;
+    } cases[] = {
+        {"ErrorBox", [&] { RunShowingErrors([&] { throw EFileBitError(name); }); }},
+        {"AcceptQuestion", [&] { report.showReport(CheckReport(), name); report.Button2->click(); }},
+    };
+    for (const auto& c : cases) {
+        QString box;
+        bool labelled = false;
+        Qt::TextFormat format = Qt::AutoText;
+        QString text;
+        whenModalOpens([&](QWidget* modal) {
+            box = modal->objectName();
+            if (const auto* label = modal->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+                labelled = true;
+                format = label->textFormat();
+                text = label->text();
+            }
+            modal->close();
+        });
+        c.open();
+        EXPECT_EQ(box, QString::fromLatin1(c.box));
+        ASSERT_TRUE(labelled) << c.box;
+        EXPECT_EQ(format, Qt::PlainText) << c.box;
+        EXPECT_TRUE(text.contains(name)) << text.toStdString();
+    }
 }
 
 } // namespace
