@@ -74,7 +74,7 @@ void describe(int dirFd, const char* at, const QByteArray& path, const struct st
             shown = target;
     }
     found.readContents = S_ISREG(shown.st_mode);
-    found.rec.Size = found.readContents ? qint32(quint32(quint64(shown.st_size) & 0xFFFFFFFFu)) : 0;
+    found.rec.Size = found.readContents ? qint64(shown.st_size) : 0;
     found.rec.Time = PackDosDateTime(shown.st_mtime);
     found.rec.Attr = attributes(shown, found.walkInto, found.rec.Name);
 }

@@ -49,9 +49,8 @@ struct ListedDirectory {
 // Each entry's row fields are made as follows:
 // - Name: the name as the file system gives it, decoded from UTF-8 (see
 //   DecodeFileName);
-// - Size: the low 32 bits of the size in bytes (of the link's target for a
-//   link to a regular file), as a signed 32-bit integer; 0 for a name that is
-//   not read;
+// - Size: the size in bytes (of the link's target for a link to a regular
+//   file); 0 for a name that is not read;
 // - Time: the last-write time, in local time, packed in the DOS format (of
 //   the link's target, where there is one);
 // - Attr: 16 for a directory; 32 (archive) for every other name; plus 1
