@@ -21,8 +21,8 @@ struct Finding {
 
     // The file as recorded and as found, for a changed or moved file judged
     // from rows read: the size, and the fingerprint where the row has one.
-    std::optional<qint32> sizeBefore;
-    std::optional<qint32> sizeAfter;
+    std::optional<qint64> sizeBefore;
+    std::optional<qint64> sizeAfter;
     std::optional<Fingerprint> before;
     std::optional<Fingerprint> after;
 

@@ -101,7 +101,7 @@ param CompareCurrentFile(TIBQuery& lookup, TIBQuery& current, const QString& dir
 {
     const QString name = current.fieldAsString(kFileName);
     const QString path = current.fieldAsString(kFullPath);
-    const qint32 size = current.fieldAsInteger(QStringLiteral("file_size"));
+    const qint64 size = current.fieldAsLargeInt(QStringLiteral("file_size"));
     const QString atr = current.fieldAsString(QStringLiteral("atr"));
     const qint32 crc1 = current.fieldAsInteger(QStringLiteral("crc1"));
     const qint32 crc2 = current.fieldAsInteger(QStringLiteral("crc2"));
@@ -117,11 +117,11 @@ param CompareCurrentFile(TIBQuery& lookup, TIBQuery& current, const QString& dir
         // still agree. When the row found above agrees, that count is not 0 and
         // the test need not run; only a disagreeing row leaves it open (another
         // row of the same place, from a second registration, may still agree).
-        const bool sameSize = lookup.fieldAsInteger(QStringLiteral("file_size")) == size;
+        const bool sameSize = lookup.fieldAsLargeInt(QStringLiteral("file_size")) == size;
         const bool sameAtr = lookup.fieldAsString(QStringLiteral("atr")) == atr;
         const bool sameContents = lookup.fieldAsInteger(QStringLiteral("crc1")) == crc1
             && lookup.fieldAsInteger(QStringLiteral("crc2")) == crc2;
-        if (!sameSize && countIsZero(lookup, changeTest(name, path).sql(u" and file_size=").number(size)))
+        if (!sameSize && countIsZero(lookup, changeTest(name, path).sql(u" and file_size=").bigNumber(size)))
             result.flags += u'S';
         if (!sameAtr && countIsZero(lookup, changeTest(name, path).sql(u" and atr=").quoted(atr)))
             result.flags += u'A';

@@ -42,7 +42,7 @@ QJsonValue groupName(quint32 id)
 
 // The file as recorded or as found: its size, and what its fingerprint holds
 // when there is one; a link's text, a name, given as name() gives it.
-QJsonObject state(qint32 size, const std::optional<Fingerprint>& print, QString (*name)(const QString&))
+QJsonObject state(qint64 size, const std::optional<Fingerprint>& print, QString (*name)(const QString&))
 {
     QJsonObject object{{QStringLiteral("size"), size}};
     if (!print)

@@ -54,7 +54,7 @@ void readRows(TIBQuery& query, const Statement& select, CheckRows& rows, const s
                 seen->insert(query.fieldAsInteger(0));
             if (garbled)
                 mangled.push_back(rows.size());
-            rows.append(path, file, query.fieldAsInteger(3), query.field(4).toString(), query.fieldAsInteger(5),
+            rows.append(path, file, query.fieldAsLargeInt(3), query.field(4).toString(), query.fieldAsInteger(5),
                         query.fieldAsInteger(6), nullptr, query.fieldAsInteger(0), query.field(7).toString().toInt());
             if (++count % kMeanwhileEvery == 0 && meanwhile)
                 meanwhile();

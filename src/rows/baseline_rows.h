@@ -14,9 +14,10 @@ struct Registration;
 // the table1 rows at its directory or below it that it owns, or, when it owns
 // none, those no registration owns (see owned_rows.h), in the order the
 // database returns them, each with its fingerprint where it has one. Texts are
-// read as texts, numbers as signed 32-bit integers; names come byte for byte,
-// also where they are not UTF-8. meanwhile, where given, is called every few
-// hundred rows, for the caller's other work while the rows are read.
+// read as texts, numbers as signed 32-bit integers, the size as a 64-bit one
+// (from a column of either width, see UpgradeSchema); names come byte for
+// byte, also where they are not UTF-8. meanwhile, where given, is called every
+// few hundred rows, for the caller's other work while the rows are read.
 void ReadBaselineRows(TIBQuery& query, const Registration& registration, CheckRows& rows,
                       const std::function<void()>& meanwhile = {});
 

@@ -66,7 +66,7 @@ quint16 CheckRows::atrIndex(const QString& atr)
     return quint16(at);
 }
 
-void CheckRows::append(const QString& dir, const QString& name, qint32 size, const QString& atr, qint32 crc1,
+void CheckRows::append(const QString& dir, const QString& name, qint64 size, const QString& atr, qint32 crc1,
                        qint32 crc2, const Fingerprint* print, qint32 id, qint32 data)
 {
     CheckRow& row = m_rows.emplace_back();

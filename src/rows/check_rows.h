@@ -50,7 +50,7 @@ struct CheckRow {
     quint32 nameAt = 0;  // the name's UTF-8 bytes in the rows' name store
     quint16 nameSize = 0;
     quint16 atr = 0;     // in the rows' attribute texts
-    qint32 size = 0;
+    qint64 size = 0;     // as stored (see schema.sql)
     qint32 crc1 = 0;
     qint32 crc2 = 0;
     qint32 id = 0;       // the table1 row's, where read
@@ -83,7 +83,7 @@ public:
     explicit CheckRows(DirectoryTable& dirs) : m_dirs(&dirs) {}
 
     // Adds a row; print, when given, is its fingerprint.
-    void append(const QString& dir, const QString& name, qint32 size, const QString& atr, qint32 crc1, qint32 crc2,
+    void append(const QString& dir, const QString& name, qint64 size, const QString& atr, qint32 crc1, qint32 crc2,
                 const Fingerprint* print = nullptr, qint32 id = 0, qint32 data = 0);
     // Adds a copy of a row of other, which shares this one's DirectoryTable.
     void appendCopy(const CheckRows& other, const CheckRow& row);

@@ -25,7 +25,7 @@ static qint32 insertRecord(const QString& table, TIBQuery& query, const QString&
                                .sql(u",")
                                .quoted(dir)
                                .sql(u",")
-                               .number(entry.Size)
+                               .bigNumber(entry.Size)
                                .sql(u",")
                                .quoted(QString::number(entry.Time))
                                .sql(u",")

@@ -70,7 +70,13 @@ Sha256Digest RegistrationDigest(const Registration& registration, const CheckRow
     for (const qsizetype at : order) {
         const CheckRow& row = rows[at];
         encoded = QByteArray(1, 'R');
-        for (const qint32 number : {row.id, row.size, row.data, row.crc1, row.crc2, row.owner})
+        // Each number goes in as eight bytes, as it did when sizes were
+        // 32-bit: a row sealed then encodes as it did (widening the column
+        // keeps its values), and a size past 32 bits, which no such row
+        // holds, is told apart by its upper bytes. So the format stays
+        // "kvaren seal 1", and seals made before hold.
+        for (const qint64 number : {qint64(row.id), row.size, qint64(row.data), qint64(row.crc1), qint64(row.crc2),
+                                    qint64(row.owner)})
             append(encoded, QVariant(number));
         append(encoded, QVariant(EncodeFileName(rows.fullName(row))));
         append(encoded, QVariant(rows.atr(row)));

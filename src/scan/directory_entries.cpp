@@ -56,7 +56,7 @@ void describe(const struct stat& own, qint64 size, DirectoryEntry& found)
     found.walkInto = S_ISDIR(own.st_mode);
     found.readContents = S_ISREG(own.st_mode);
     describeInode(own, found.print);
-    found.rec.Size = qint32(quint32(quint64(size) & 0xFFFFFFFFu));
+    found.rec.Size = size;
     found.rec.Time = PackDosDateTime(own.st_mtime);
     found.rec.Attr = attributes(own, found.rec.Name);
 }

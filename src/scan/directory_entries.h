@@ -30,9 +30,8 @@ struct DirectoryEntry {
 // Each entry's row fields are made as follows:
 // - Name: the name as the file system gives it, decoded from UTF-8 (see
 //   DecodeFileName);
-// - Size: the low 32 bits of the size in bytes of a regular file, as a signed
-//   32-bit integer; of a link the length of its target text; 0 for any other
-//   name;
+// - Size: the size in bytes of a regular file; of a link the length of its
+//   target text; 0 for any other name;
 // - Time: the name's own last-write time, in local time, packed in the DOS
 //   format;
 // - Attr: 16 for a directory; 32 (archive) for every other name; plus 1

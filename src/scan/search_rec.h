@@ -5,7 +5,7 @@
 // One directory entry as the walk receives it.
 struct TSearchRec {
     qint32 Time = 0; // last-write time, local time packed in the DOS date-time format
-    qint32 Size = 0; // the low 32 bits of the size in bytes
+    qint64 Size = 0; // the size in bytes
     qint32 Attr = 0; // the attribute word (see ListDirectory for how it is made)
     QString Name;    // the entry's name, without any directory part
 };

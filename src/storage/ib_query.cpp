@@ -240,6 +240,29 @@ qint32 TIBQuery::fieldAsInteger(int index) const
     return toInteger(value, m_columns.fieldName(index));
 }
 
+static qint64 toLargeInt(const QVariant& value, const QString& name)
+{
+    // An integer column of either width needs no round trip through its text.
+    if (!value.isNull() && (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong))
+        return value.toLongLong();
+    bool ok = false;
+    const qint64 result = value.toString().toLongLong(&ok);
+    if (!ok)
+        throw EDatabaseError(QStringLiteral("Значение поля «%1» не является целым числом: «%2»")
+                                 .arg(name, value.toString()));
+    return result;
+}
+
+qint64 TIBQuery::fieldAsLargeInt(const QString& name) const
+{
+    return toLargeInt(fieldByName(name), name);
+}
+
+qint64 TIBQuery::fieldAsLargeInt(int index) const
+{
+    return toLargeInt(field(index), m_columns.fieldName(index));
+}
+
 QString TIBQuery::fieldAsString(const QString& name) const
 {
     return fieldByName(name).toString();

@@ -56,6 +56,9 @@ public:
     QVariant fieldByName(const QString& name) const;
     // The column as a signed 32-bit integer, as text, or null-aware.
     qint32 fieldAsInteger(const QString& name) const;
+    // The column as a signed 64-bit integer: a bigint, or a narrower integer
+    // column's value widened.
+    qint64 fieldAsLargeInt(const QString& name) const;
     QString fieldAsString(const QString& name) const;
     bool fieldIsNull(const QString& name) const { return fieldByName(name).isNull(); }
 
@@ -66,6 +69,7 @@ public:
     bool hasField(const QString& name) const { return m_active && m_columns.indexOf(name) >= 0; }
     const QVariant& field(int index) const;
     qint32 fieldAsInteger(int index) const;
+    qint64 fieldAsLargeInt(int index) const;
 
     void openStatement(const Statement& statement);
     void executeStatement(const Statement& statement);

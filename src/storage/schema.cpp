@@ -53,6 +53,9 @@ QList<SchemaTable> parseTables()
 
 const QString kBytes = QStringLiteral(" character set octets");
 constexpr int kOctets = 1; // the engine's number of the character set
+// The engine's numbers of the integer types (rdb$fields.rdb$field_type).
+constexpr int kSmallint = 7;
+constexpr int kInteger = 8;
 
 void exec(QSqlQuery& query, const QString& statement)
 {
@@ -60,23 +63,29 @@ void exec(QSqlQuery& query, const QString& statement)
         throw EDatabaseError::fromSql(query.lastError());
 }
 
-// The columns of a table in the database, each with its character set (-1
-// for a column of no character set); none when there is no such table.
-QHash<QString, int> databaseColumns(QSqlDatabase db, const QString& table)
+// A column as the database has it.
+struct DatabaseColumn {
+    int type = 0;     // rdb$field_type
+    int charset = -1; // -1 for a column of no character set
+};
+
+// The columns of a table in the database; none when there is no such table.
+QHash<QString, DatabaseColumn> databaseColumns(QSqlDatabase db, const QString& table)
 {
     QSqlQuery query(db);
-    exec(query, QStringLiteral("select trim(r.rdb$field_name), coalesce(f.rdb$character_set_id, -1)"
+    exec(query, QStringLiteral("select trim(r.rdb$field_name), f.rdb$field_type, coalesce(f.rdb$character_set_id, -1)"
                                " from rdb$relation_fields r join rdb$fields f on f.rdb$field_name=r.rdb$field_source"
                                " where r.rdb$relation_name='%1'")
                     .arg(table.toUpper()));
-    QHash<QString, int> columns;
+    QHash<QString, DatabaseColumn> columns;
     while (query.next())
-        columns.insert(query.value(0).toString().toLower(), query.value(1).toInt());
+        columns.insert(query.value(0).toString().toLower(), {query.value(1).toInt(), query.value(2).toInt()});
     return columns;
 }
 
-// What the database lacks of the schema: the statements that add it, and apart
-// from them those that convert text columns to bytes.
+// What the database lacks of the schema: the statements that add it (or widen
+// an integer column to the bigint declared), and apart from them those that
+// convert text columns to bytes.
 struct Upgrade {
     QStringList additions;
     QStringList conversions;
@@ -87,7 +96,7 @@ Upgrade upgradeOf(QSqlDatabase db)
 {
     Upgrade upgrade;
     for (const SchemaTable& table : SchemaTables()) {
-        const QHash<QString, int> present = databaseColumns(db, table.name);
+        const QHash<QString, DatabaseColumn> present = databaseColumns(db, table.name);
         if (present.isEmpty()) {
             upgrade.additions.append(table.statement);
             upgrade.lacking.append(table.name);
@@ -98,7 +107,15 @@ Upgrade upgradeOf(QSqlDatabase db)
             if (found == present.constEnd()) {
                 upgrade.additions.append(QStringLiteral("alter table %1 add %2 %3").arg(table.name, column.name, column.type));
                 upgrade.lacking.append(table.name + u'.' + column.name);
-            } else if (column.type.endsWith(kBytes) && *found != kOctets) {
+            } else if (column.type == u"bigint" && (found->type == kInteger || found->type == kSmallint)) {
+                // Sizes were 32-bit before. The engine only records the new
+                // type: rows stay as written and are read widened, every
+                // value as it was (a seal over them still holds). A database
+                // that may not be altered keeps the narrower column, which
+                // every statement reads as well.
+                upgrade.additions.append(
+                    QStringLiteral("alter table %1 alter %2 type bigint").arg(table.name, column.name));
+            } else if (column.type.endsWith(kBytes) && found->charset != kOctets) {
                 // The engine keeps a column's character set through a change of
                 // its type, but takes a domain's: through a domain of the new
                 // type, then back to a type of the column's own, the domain

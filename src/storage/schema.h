@@ -39,6 +39,8 @@ QString SchemaColumnType(const QString& table, const QString& column);
 // - a column the schema declares and the table lacks is added at its end (the
 //   inserts that rely on the order of columns are those of tables that have
 //   never gained one);
+// - an integer column the schema declares bigint (the file sizes, 32-bit in
+//   databases made before) is widened, its values kept as they are;
 // - a column declared "character set octets" that holds text of another
 //   character set (databases made before names were kept as bytes) is
 //   converted, its values kept byte for byte as their UTF-8: its names then

@@ -3,7 +3,8 @@
 -- format; those into the fingerprint table name their columns. A database made
 -- by an earlier version is brought up to these tables when it is opened (see
 -- schema.h): a table it lacks is made, a column it lacks added at the end of
--- its table, and a column of names kept as text converted to bytes.
+-- its table, an integer column declared bigint here widened, and a column of
+-- names kept as text converted to bytes.
 --
 -- Names and paths are kept as their UTF-8 bytes (character set octets) and so
 -- compared byte for byte: "a" and "a " are different files, while a character
@@ -21,11 +22,13 @@ create table tab (
 
 -- The baseline: one row per file recorded when its directory was put under
 -- control. data is the packed DOS date-time as decimal text, atr three "0"/"1".
+-- file_size is the size in bytes; databases made before it was a bigint hold
+-- the low 32 bits of it, signed, in the rows written then.
 create table table1 (
   id integer,
   file_name varchar(1020) character set octets,
   full_path varchar(4096) character set octets,
-  file_size integer,
+  file_size bigint,
   data varchar(11),
   atr varchar(3),
   crc1 integer,
@@ -37,7 +40,7 @@ create table table2 (
   id integer,
   file_name varchar(1020) character set octets,
   full_path varchar(4096) character set octets,
-  file_size integer,
+  file_size bigint,
   data varchar(11),
   atr varchar(3),
   crc1 integer,

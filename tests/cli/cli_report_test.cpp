@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -102,6 +103,40 @@ TEST_F(CliReportTest, TheJsonReportSaysWhatTheTextReportSays)
     EXPECT_FALSE(flip[u"size"].toBool());
     EXPECT_FALSE(flip[u"attributes"].toBool());
     EXPECT_TRUE(flip[u"contents"].toBool());
+}
+
+// Sizes are whole, past 32 bits too: a file grown by 4 GiB has changed size,
+// and one of 3 GiB is that. The files are sparse, so cost no room.
+TEST_F(CliReportTest, SizesPast32BitsAreReportedWhole)
+{
+    constexpr qint64 kGiB = qint64(1) << 30;
+    struct Case {
+        const char* name;
+        qint64 recorded;
+        qint64 found;
+    };
+    const Case cases[] = {
+        {"grown", 5, 4 * kGiB + 5},
+        {"big", 5, 3 * kGiB},
+    };
+    const QString sizes = tree.path(QStringLiteral("sizes"));
+    for (const Case& c : cases)
+        ASSERT_TRUE(QFile::resize(tree.file(QStringLiteral("sizes/") + QLatin1String(c.name), "12345"), c.recorded));
+    ASSERT_EQ(cli(work(), {QStringLiteral("add"), sizes}).status, 0);
+    for (const Case& c : cases)
+        ASSERT_TRUE(QFile::resize(sizes + u'/' + QLatin1String(c.name), c.found));
+    const Result json = cli(work(), {QStringLiteral("check"), QStringLiteral("--json"), sizes});
+    EXPECT_EQ(json.status, 4) << json.err.toStdString();
+    QHash<QString, QJsonObject> changed;
+    for (const QJsonValue& change : QJsonDocument::fromJson(json.out.toUtf8())[u"changed"].toArray())
+        changed.insert(change[u"file"].toString().section(u'/', -1), change.toObject());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QJsonObject change = changed.value(QLatin1String(c.name));
+        EXPECT_TRUE(change[u"size"].toBool());
+        EXPECT_EQ(change[u"before"][u"size"].toInteger(), c.recorded);
+        EXPECT_EQ(change[u"after"][u"size"].toInteger(), c.found);
+    }
 }
 
 TEST_F(CliReportTest, ACleanCheckGivesEmptyListsAndStatusZero)

@@ -1,5 +1,6 @@
 #include "rows/check_rows.h"
 #include "rows/fingerprint_columns.h"
+#include "rows/seal_rows.h"
 #include "support/qt_printers.h"
 
 #include <gtest/gtest.h>
@@ -57,9 +58,42 @@ TEST(CheckRowsTest, GiveBackEveryFingerprintAndNameAsTheyWereGiven)
         ASSERT_EQ(row.crc2, -i);
         const std::optional<Fingerprint> print = rows.print(row);
         ASSERT_EQ(print.has_value(), i % 11 != 10) << i;
-        if (print)
+        if (print) {
             ASSERT_TRUE(same(*print, prints[std::size_t(i) % prints.size()])) << i;
+        }
     }
+}
+
+// A seal signs a digest of the rows (see RegistrationDigest). Rows whose
+// sizes fit in 32 bits, as every row of a database written before sizes were
+// 64-bit does, give the digest that version gave, so its seals still hold; a
+// size past 32 bits counts in it.
+TEST(CheckRowsTest, TheSealDigestOfSizesIn32BitsIsTheOneTheyAlwaysHad)
+{
+    Fingerprint print;
+    print.mode = S_IFREG | 0644;
+    print.owner = 1000;
+    print.group = 100;
+    print.sha256 = Sha256Digest{1, 2, 3};
+    print.xattrs = ShareAttributes({});
+    print.flags = 0;
+    DirectoryTable dirs;
+    CheckRows rows(dirs);
+    rows.append(QStringLiteral("/d"), QStringLiteral("a.txt"), 5, QStringLiteral("001"), 4589, 12994182, &print, 1,
+                816934314);
+    // 3,000,000,000 bytes, as its low 32 bits were kept
+    rows.append(QStringLiteral("/d"), QStringLiteral("big"), -1294967296, QStringLiteral("000"), 0, 0, &print, 2, 7);
+    rows.append(QStringLiteral("/d/e"), QStringLiteral("c"), 2147483647, QStringLiteral("101"), -1, 1, nullptr, 3);
+    const Registration registration{1, QStringLiteral("/d"), QStringLiteral("*")};
+    EXPECT_EQ(DigestHex(RegistrationDigest(registration, rows, {})).toStdString(),
+              "f1f6f5b563b8bec3fa21f849c520f9b6b1054680fb223a21d1f532c5eeb0da0f");
+
+    CheckRows small(dirs);
+    CheckRows grown(dirs);
+    small.append(QStringLiteral("/d"), QStringLiteral("a.txt"), 5, QStringLiteral("001"), 1, 2, &print, 1);
+    grown.append(QStringLiteral("/d"), QStringLiteral("a.txt"), 5 + (qint64(1) << 32), QStringLiteral("001"), 1, 2,
+                 &print, 1);
+    EXPECT_NE(RegistrationDigest(registration, small, {}), RegistrationDigest(registration, grown, {}));
 }
 
 } // namespace

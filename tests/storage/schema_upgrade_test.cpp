@@ -1,9 +1,11 @@
 #include "check/check_run.h"
 #include "check/report_text.h"
 #include "registration/put_under_control.h"
+#include "registration/sealed_change.h"
 #include "registration/update_control.h"
 #include "storage/connect.h"
 #include "storage/dm1.h"
+#include "storage/schema.h"
 #include "support/file_rows.h"
 #include "support/temp_tree.h"
 
@@ -42,6 +44,45 @@ void makeEarlier(const QString& file, bool keepFingerprints)
         script += "drop table fingerprint;\n";
     run(QStringLiteral("isql-fb"), {QStringLiteral("-q"), QStringLiteral("-u"), QStringLiteral("sysdba"), file},
         script + "commit;\n");
+}
+
+// Puts the file sizes back in 32-bit columns, as databases made before they
+// were 64-bit have them, the rows kept. The engine never narrows a column:
+// the tables are made anew.
+void narrowSizes(const QString& file)
+{
+    QByteArray script;
+    for (const SchemaTable& table : SchemaTables()) {
+        if (table.name != u"table1" && table.name != u"table2")
+            continue;
+        const QByteArray name = table.name.toUtf8();
+        const QByteArray narrow = QString(table.statement)
+                                      .replace(QStringLiteral("file_size bigint"), QStringLiteral("file_size integer"))
+                                      .toUtf8();
+        script += QByteArray(narrow).replace("create table " + name, "create table kept_rows") + ";\n"
+            + "insert into kept_rows select * from " + name + ";\ncommit;\n"
+            + "drop table " + name + ";\n" + narrow + ";\n"
+            + "insert into " + name + " select * from kept_rows;\ncommit;\n"
+            + "drop table kept_rows;\n";
+    }
+    run(QStringLiteral("isql-fb"), {QStringLiteral("-q"), QStringLiteral("-u"), QStringLiteral("sysdba"), file},
+        script + "commit;\n");
+}
+
+// The engine's type of each table's file_size column ("table1:8 table2:8"
+// for integer, 16 for bigint).
+QString sizeTypes(TDM1& dm)
+{
+    dm.IBQuery1.openStatement(Statement(u"select trim(r.rdb$relation_name) || ':' || f.rdb$field_type as t"
+                                        u" from rdb$relation_fields r join rdb$fields f"
+                                        u" on f.rdb$field_name=r.rdb$field_source where r.rdb$field_name='FILE_SIZE'"
+                                        u" order by 1"));
+    QStringList types;
+    if (dm.IBQuery1.hasRow())
+        do
+            types << dm.IBQuery1.fieldAsString(QStringLiteral("t")).toLower();
+        while (dm.IBQuery1.next());
+    return types.join(u' ');
 }
 
 // The number of the name columns that hold bytes.
@@ -111,9 +152,37 @@ TEST_F(SchemaUpgradeTest, AnEarlierDatabaseGetsNamesOfBytesAndFingerprintsWithIt
     EXPECT_EQ(ConnectDM1(again, kDatabaseFileName), QString()) << "brought up to date once";
 }
 
+// Rows and a seal written while sizes were 32-bit hold unchanged once the
+// column is widened: the widening keeps every value, and the seal encodes a
+// size as it always did.
+TEST_F(SchemaUpgradeTest, SizesIn32BitsAreWidenedWithTheirRowsAndTheirSealHolding)
+{
+    putUnderControl();
+    narrowSizes(database.file());
+    const SealKey key = SealKey::generate();
+    {
+        // Sealed as an earlier version would: opened as it is, not brought up
+        // to date.
+        TDM1 dm;
+        dm.IBDatabase1.setDatabaseName(kDatabaseFileName);
+        dm.IBDatabase1.open();
+        dm.IBTransaction1.startTransaction();
+        EXPECT_EQ(sizeTypes(dm), QStringLiteral("table1:8 table2:8"));
+        SealDatabase(dm.IBQuery1, key);
+        dm.finish();
+    }
+    TDM1 dm;
+    EXPECT_EQ(ConnectDM1(dm, kDatabaseFileName), QString());
+    EXPECT_EQ(sizeTypes(dm), QStringLiteral("table1:16 table2:16"));
+    const CheckReport report = RunCheck(dm, dir(), nullptr, std::nullopt, &key);
+    EXPECT_FALSE(report.sealBroken) << report.sealLines.join(u'\n').toStdString();
+    EXPECT_EQ(report.findings.size(), 0);
+}
+
 TEST_F(SchemaUpgradeTest, ADatabaseThatMayNotBeAlteredIsCheckedAsItIsAndSaysSoOnOneLine)
 {
     putUnderControl();
+    narrowSizes(database.file());
     makeEarlier(database.file(), true);
     run(QStringLiteral("gfix"), {QStringLiteral("-user"), QStringLiteral("sysdba"), QStringLiteral("-mode"),
                                  QStringLiteral("read_only"), database.file()});
@@ -122,8 +191,13 @@ TEST_F(SchemaUpgradeTest, ADatabaseThatMayNotBeAlteredIsCheckedAsItIsAndSaysSoOn
     EXPECT_TRUE(notice.contains(database.file())) << notice.toStdString();
     EXPECT_FALSE(notice.contains(u'\n')) << notice.toStdString();
     EXPECT_EQ(byteColumns(dm), 0);
+    EXPECT_EQ(sizeTypes(dm), QStringLiteral("table1:8 table2:8"));
     ASSERT_TRUE(QFile::remove(tree.path(QStringLiteral("d/x "))));
-    EXPECT_EQ(check(dm).deleted, QStringList{QStringLiteral("x ")});
+    tree.file(QStringLiteral("d/Привет"), "34");
+    const ReportLists found = check(dm);
+    EXPECT_EQ(found.deleted, QStringList{QStringLiteral("x ")});
+    EXPECT_EQ(found.changed, (QStringList{QStringLiteral("Привет изменен размер файла,"),
+                                          QStringLiteral("Привет изменено содержание файла,")}));
 }
 
 } // namespace

@@ -12,7 +12,7 @@ QList<FileRow> ReadFileRows(TDM1& dm, const QString& table)
         if (i > 0)
             q.next();
         rows.append({q.fieldAsInteger(QStringLiteral("id")), q.fieldAsString(QStringLiteral("file_name")),
-                     q.fieldAsString(QStringLiteral("full_path")), q.fieldAsInteger(QStringLiteral("file_size")),
+                     q.fieldAsString(QStringLiteral("full_path")), q.fieldAsLargeInt(QStringLiteral("file_size")),
                      q.fieldAsString(QStringLiteral("data")), q.fieldAsString(QStringLiteral("atr")),
                      q.fieldAsInteger(QStringLiteral("crc1")), q.fieldAsInteger(QStringLiteral("crc2"))});
     }

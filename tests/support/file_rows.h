@@ -11,7 +11,7 @@ struct FileRow {
     qint32 id = 0;
     QString name;
     QString path;
-    qint32 size = 0;
+    qint64 size = 0;
     QString data;
     QString atr;
     qint32 crc1 = 0;
