@@ -56,6 +56,15 @@ bool followedLinkRow(const CheckRow& row, const std::optional<Fingerprint>& prin
     return print && S_ISLNK(print->mode) && (print->sha256 || row.size == 0);
 }
 
+// Sizes recorded when they were kept in 32 bits hold the low 32 bits of the
+// size, read as signed: a negative one (a file of 2 to 4 GiB, or of more) can
+// be such a row alone, and is compared by what it kept. Any other size is
+// compared whole.
+bool sameSize32(qint64 recorded, qint64 size)
+{
+    return recorded == size || (recorded < 0 && quint32(recorded) == quint32(size));
+}
+
 } // namespace
 
 class FileJudge::Rows {
@@ -165,7 +174,7 @@ private:
         bool sameContents = false;
         for (qint64 b = first; b != ChainIndex::kNone; b = m_at.next(b)) {
             const Pair p = pair(m_baseline[b], row, print);
-            sameSize = sameSize || p.old.size == row.size || stillFollowedLink(p);
+            sameSize = sameSize || sameSize32(p.old.size, row.size) || stillFollowedLink(p);
             sameAtr = sameAtr || sameAttributes(p, current);
             sameContents = sameContents || stillFollowedLink(p)
                 || (p.old.crc1 == row.crc1 && p.old.crc2 == row.crc2 && samePrintedContents(p));
