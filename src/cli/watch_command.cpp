@@ -108,12 +108,7 @@ private:
 
     QList<FindingLine> lines(const Registration& registration, const CheckReport& report) const
     {
-        if (m_json)
-            return FindingJsonLines(registration.dir, report);
-        QList<FindingLine> lines;
-        for (const CaptionedLine& line : CaptionedLines(report))
-            lines.append({report.findings[line.finding].file, line.line});
-        return lines;
+        return m_json ? FindingJsonLines(registration.dir, report) : FindingTextLines(report);
     }
 
     void print(const Registration&, const QList<FindingLine>& lines)

@@ -1,6 +1,7 @@
 #include "registration/existing_directory.h"
 
 #include "common/exception.h"
+#include "common/shown_name.h"
 
 #include <QFileInfo>
 
@@ -9,10 +10,10 @@ void RequireExistingDirectory(const QString& dir)
     const QFileInfo info(dir);
     // A walk never follows a link, the directory put under control included.
     if (info.isSymLink())
-        throw Exception(QStringLiteral("Является символической ссылкой, а не директорией: ") + dir
-                        + QStringLiteral(" → ") + info.symLinkTarget());
+        throw Exception(QStringLiteral("Является символической ссылкой, а не директорией: ") + ShownName(dir)
+                        + QStringLiteral(" → ") + ShownName(info.symLinkTarget()));
     if (info.exists() && !info.isDir())
-        throw Exception(QStringLiteral("Не является директорией: ") + dir);
+        throw Exception(QStringLiteral("Не является директорией: ") + ShownName(dir));
     if (!info.isDir())
-        throw Exception(QStringLiteral("Директория не найдена: ") + dir);
+        throw Exception(QStringLiteral("Директория не найдена: ") + ShownName(dir));
 }

@@ -385,11 +385,7 @@ void Tmain_form::judgeChanged(const Registration& registration, const QList<Judg
         return;
     }
     DM1.IBTransaction1.seeCommitted();
-    const CheckReport report = JudgeNames(DM1, registration, names);
-    QList<FindingLine> lines;
-    for (const CaptionedLine& line : CaptionedLines(report))
-        lines.append({report.findings[line.finding].file, line.line});
-    m_changed[registration.id].judged(names, lines);
+    m_changed[registration.id].judged(names, FindingTextLines(JudgeNames(DM1, registration, names)));
     markLine(registration.id);
 }
 

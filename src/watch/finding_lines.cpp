@@ -3,7 +3,6 @@
 #include "check/check_report.h"
 #include "check/report_json.h"
 #include "check/report_text.h"
-#include "common/shown_name.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -11,14 +10,9 @@
 
 QList<FindingLine> FindingTextLines(const CheckReport& report)
 {
-    const ReportLists lists = ReportLines(report);
-    const QStringList captions = ReportCaptions();
-    const QStringList* shown[] = {&lists.deleted, &lists.moved, &lists.added, &lists.changed};
     QList<FindingLine> lines;
-    for (std::size_t list = 0; list < 4; ++list)
-        for (qsizetype i = 0; i < shown[list]->size(); ++i)
-            lines.append({report.findings[lists.findings[list][i]].file,
-                          captions[qsizetype(list)] + QStringLiteral(": ") + ShownName(shown[list]->at(i))});
+    for (const CaptionedLine& line : CaptionedLines(report))
+        lines.append({report.findings[line.finding].file, line.line});
     return lines;
 }
 

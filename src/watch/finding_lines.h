@@ -12,9 +12,8 @@ struct FindingLine {
     QString line;
 };
 
-// A report one finding a line, as the text report gives its lines (see
-// ReportLines), each after its list's caption and ": ", in the report's order
-// of lists: "Новые файлы: /d/a.txt".
+// A report one finding a line, as the text report shows its lines (see
+// CaptionedLines): "Новые файлы: /d/a.txt".
 QList<FindingLine> FindingTextLines(const CheckReport& report);
 
 // The same as JSON, a compact document a line: the directory checked and one
