@@ -13,6 +13,8 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <sys/stat.h>
 
 // A database made by an earlier version is brought up to this one's tables when
@@ -154,10 +156,19 @@ TEST_F(SchemaUpgradeTest, AnEarlierDatabaseGetsNamesOfBytesAndFingerprintsWithIt
 
 // Rows and a seal written while sizes were 32-bit hold unchanged once the
 // column is widened: the widening keeps every value, and the seal encodes a
-// size as it always did.
+// size as it always did. A file of 3 GiB, whose size then read as negative,
+// is compared by the 32 bits its row kept.
 TEST_F(SchemaUpgradeTest, SizesIn32BitsAreWidenedWithTheirRowsAndTheirSealHolding)
 {
+    const QString big = tree.file(QStringLiteral("d/big"));
+    ASSERT_EQ(::truncate(QFile::encodeName(big).constData(), 3LL << 30), 0); // sparse
     putUnderControl();
+    {
+        TDM1 dm;
+        ConnectDM1(dm, kDatabaseFileName);
+        dm.IBQuery1.executeStatement(Statement(u"update table1 set file_size=-1073741824 where file_name='big'"));
+        dm.finish();
+    }
     narrowSizes(database.file());
     const SealKey key = SealKey::generate();
     {
