@@ -216,14 +216,29 @@ const QVariant& TIBQuery::field(int index) const
     return m_row.at(index);
 }
 
+static EDatabaseError notAnInteger(const QVariant& value, const QString& name)
+{
+    return EDatabaseError(QStringLiteral("Значение поля «%1» не является целым числом: «%2»").arg(name, value.toString()));
+}
+
+static qint64 toLargeInt(const QVariant& value, const QString& name)
+{
+    // An integer column of either width needs no round trip through its text.
+    if (!value.isNull() && (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong))
+        return value.toLongLong();
+    bool ok = false;
+    const qint64 result = value.toString().toLongLong(&ok);
+    if (!ok)
+        throw notAnInteger(value, name);
+    return result;
+}
+
 static qint32 toInteger(const QVariant& value, const QString& name)
 {
-    bool ok = false;
-    qint32 result = value.isNull() ? 0 : value.toString().toInt(&ok);
-    if (!ok)
-        throw EDatabaseError(QStringLiteral("Значение поля «%1» не является целым числом: «%2»")
-                                 .arg(name, value.toString()));
-    return result;
+    const qint64 result = toLargeInt(value, name);
+    if (result != qint32(result))
+        throw notAnInteger(value, name);
+    return qint32(result);
 }
 
 qint32 TIBQuery::fieldAsInteger(const QString& name) const
@@ -238,19 +253,6 @@ qint32 TIBQuery::fieldAsInteger(int index) const
     if (value.typeId() == QMetaType::Int && !value.isNull())
         return value.toInt();
     return toInteger(value, m_columns.fieldName(index));
-}
-
-static qint64 toLargeInt(const QVariant& value, const QString& name)
-{
-    // An integer column of either width needs no round trip through its text.
-    if (!value.isNull() && (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong))
-        return value.toLongLong();
-    bool ok = false;
-    const qint64 result = value.toString().toLongLong(&ok);
-    if (!ok)
-        throw EDatabaseError(QStringLiteral("Значение поля «%1» не является целым числом: «%2»")
-                                 .arg(name, value.toString()));
-    return result;
 }
 
 qint64 TIBQuery::fieldAsLargeInt(const QString& name) const

