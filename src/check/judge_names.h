@@ -30,8 +30,9 @@ struct JudgedName {
 // to tell a move from a copy. Names outside the registration's directory,
 // and files of types it does not record, are left out. What a tree's walk
 // could not examine is listed as a check lists it. A check's seal is not
-// verified here. Reads, never writes; raises what a check raises (an
-// unreadable file, a statement's error) and, through progress, a stop.
+// verified here. Reads, never writes; raises what a check raises (a
+// statement's error) and, through progress, a stop; a file that cannot be
+// read is listed among what could not be examined.
 CheckReport JudgeNames(TDM1& dm, const Registration& registration, const QList<JudgedName>& names,
                        Progress* progress = nullptr);
 

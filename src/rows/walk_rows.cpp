@@ -16,7 +16,7 @@ NotExaminedList walk(FileWalker& walker, TIBQuery& query, const QString& table, 
     FileWalker::Step step;
     while (walker.next(step)) {
         if (step.error) {
-            rows.flush(); // the files before the unreadable one are recorded
+            rows.flush(); // the files before the walk broke down are recorded
             std::rethrow_exception(step.error);
         }
         if (!step.entered) {

@@ -13,10 +13,10 @@ class TDM1;
 // (ScanToCurrent) through DM1's IBQuery1. ScanToBaseline writes each row's
 // fingerprint beside it, the row owned by the registration owner (a tab id; 0
 // for none). Directories are walked whatever their names and never recorded;
-// a directory that cannot be listed adds nothing and is no error; both return
-// what the walk could not examine (see ListDirectory).
-// An error while recording a file ends the walk; the rows before it stay in
-// the open transaction. Nothing is committed.
+// a directory that cannot be listed, or a file that cannot be read, adds
+// nothing and is no error; both return what the walk could not examine (see
+// FileWalker). An error while recording a file ends the walk; the rows
+// before it stay in the open transaction. Nothing is committed.
 NotExaminedList ScanToBaseline(TDM1& dm, const QString& dir, const QString& list, Progress* progress = nullptr,
                                qint32 owner = 0);
 // table2 is written only by the reference check, the one per-file statements

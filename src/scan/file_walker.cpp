@@ -158,7 +158,7 @@ bool FileWalker::take(Step& step, bool wait)
         if (!slot.handed)
             continue;
         step = std::move(slot.step);
-        if (step.error) // nothing after an unreadable file is handed over
+        if (step.error) // nothing after the walk broke down is handed over
             m_ended = true;
         return true;
     }

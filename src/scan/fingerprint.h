@@ -33,7 +33,7 @@ struct Fingerprint {
     quint32 mode = 0;  // the file type and all twelve permission bits
     quint32 owner = 0; // user id
     quint32 group = 0; // group id
-    // Of the contents: only a regular file, or a link to one, is read.
+    // Of the contents: only a regular file is read, never through a link.
     std::optional<Sha256Digest> sha256;
     // The link's own text; empty when the name is no symbolic link.
     QString linkTarget;

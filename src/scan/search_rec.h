@@ -6,7 +6,7 @@
 struct TSearchRec {
     qint32 Time = 0; // last-write time, local time packed in the DOS date-time format
     qint64 Size = 0; // the size in bytes
-    qint32 Attr = 0; // the attribute word (see ListDirectory for how it is made)
+    qint32 Attr = 0; // the attribute word (see directory_entries.h for how it is made)
     QString Name;    // the entry's name, without any directory part
 };
 
