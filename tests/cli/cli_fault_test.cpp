@@ -156,6 +156,8 @@ TEST(CliFaultTest, FaultsEndWithTheirStatusAndMessageAndAFailedCommandChangesNot
          QStringLiteral("Не проверено: %1/sub0/locked.txt: нет доступа"), true},
         {"add with an unreadable file", false, unreadable, {QStringLiteral("add")}, 32,
          QStringLiteral("Не проверено: %1/sub0/locked.txt: нет доступа"), true},
+        {"check with an unreadable file beside a changed one", false, unreadable, {QStringLiteral("check")}, 32 | 4,
+         QStringLiteral("Не проверено: %1/sub0/locked.txt: нет доступа")},
         {"update on a full disk", true,
          [](FaultWorld& w) {
              if (!w.mounted)
