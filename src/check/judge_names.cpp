@@ -26,17 +26,6 @@
 
 namespace {
 
-QString parentOf(const QString& path)
-{
-    const qsizetype slash = path.lastIndexOf(u'/');
-    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
-}
-
-QString nameOf(const QString& path)
-{
-    return path.mid(path.lastIndexOf(u'/') + 1);
-}
-
 // The full name a finding gives a name: a directory's with its "/".
 QString fullNameOf(const JudgedName& name)
 {
@@ -77,7 +66,7 @@ bool CoveredNames::covers(const QString& fullName) const
     if (m_trees.isEmpty())
         return false;
     for (QString path = fullName.size() > 1 && fullName.endsWith(u'/') ? fullName.chopped(1) : fullName;;
-         path = parentOf(path)) {
+         path = ParentOf(path)) {
         if (m_trees.contains(path))
             return true;
         if (path == u"/")
@@ -100,11 +89,11 @@ CheckReport JudgeNames(TDM1& dm, const Registration& registration, const QList<J
         if (!InDirectory(name.path, registration.dir) || taken.contains(key))
             continue;
         // Judged with the tree that holds it.
-        if (name.scope == JudgedName::Tree ? name.path != u"/" && inTrees.covers(parentOf(name.path))
+        if (name.scope == JudgedName::Tree ? name.path != u"/" && inTrees.covers(ParentOf(name.path))
                                            : inTrees.covers(name.path))
             continue;
         if (name.scope == JudgedName::File
-            && (name.path == registration.dir || !ExtMatches(FileExtension(nameOf(name.path)).toLower(), lowerList)))
+            && (name.path == registration.dir || !ExtMatches(FileExtension(NameOf(name.path)).toLower(), lowerList)))
             continue;
         taken.insert(key);
         names.append(name);
@@ -124,7 +113,7 @@ CheckReport JudgeNames(TDM1& dm, const Registration& registration, const QList<J
             progress->walking(name.path, current.size());
         switch (name.scope) {
         case JudgedName::File:
-            examineFile(registration.dir, parentOf(name.path), nameOf(name.path), current, report.notExamined);
+            examineFile(registration.dir, ParentOf(name.path), NameOf(name.path), current, report.notExamined);
             break;
         case JudgedName::Directory: {
             DirectoryHandle itself;
@@ -141,7 +130,7 @@ CheckReport JudgeNames(TDM1& dm, const Registration& registration, const QList<J
             // directory opened from that one, through no link.
             DirectoryHandle parent;
             struct stat self {};
-            const int opened = DirectoryHandle::openBeneath(registration.dir, parentOf(name.path), parent, self);
+            const int opened = DirectoryHandle::openBeneath(registration.dir, ParentOf(name.path), parent, self);
             if (name.path != registration.dir && opened != 0) {
                 if (opened != ENOENT && opened != ENOTDIR && opened != ELOOP)
                     report.notExamined.append({ShownName(name.path), NotExaminedReason(opened)});
@@ -156,8 +145,8 @@ CheckReport JudgeNames(TDM1& dm, const Registration& registration, const QList<J
                 if (step.entered && !step.unexamined && !S_ISDIR(step.print.mode) && name.path != registration.dir) {
                     // No directory now: the tree is gone, and what stands in
                     // its place is a name of its own.
-                    if (ExtMatches(FileExtension(nameOf(name.path)).toLower(), lowerList))
-                        examineFile(registration.dir, parentOf(name.path), nameOf(name.path), current,
+                    if (ExtMatches(FileExtension(NameOf(name.path)).toLower(), lowerList))
+                        examineFile(registration.dir, ParentOf(name.path), NameOf(name.path), current,
                                     report.notExamined);
                 } else if (!step.entered) {
                     current.append(step.dir, step.entry.Name, step.entry.Size, AttrToText(step.entry.Attr),
@@ -185,7 +174,7 @@ CheckReport JudgeNames(TDM1& dm, const Registration& registration, const QList<J
     BaselineNames wanted;
     for (const JudgedName& name : names) {
         if (name.scope == JudgedName::File)
-            wanted.at[parentOf(name.path)].append(nameOf(name.path));
+            wanted.at[ParentOf(name.path)].append(NameOf(name.path));
         else if (name.scope == JudgedName::Tree)
             wanted.trees.append(name.path);
     }
@@ -196,7 +185,7 @@ CheckReport JudgeNames(TDM1& dm, const Registration& registration, const QList<J
     BaselineNames movedFrom;
     for (qsizetype c = 0; c < current.size(); ++c)
         if (!recordedPlaces.contains(current.fullName(current[c])))
-            movedFrom.anywhere.append(nameOf(current.fullName(current[c])));
+            movedFrom.anywhere.append(NameOf(current.fullName(current[c])));
     if (!movedFrom.anywhere.isEmpty()) {
         movedFrom.anywhere.removeDuplicates();
         ReadBaselineRowsNamed(dm.IBQuery1, registration, movedFrom, baseline);
@@ -205,7 +194,7 @@ CheckReport JudgeNames(TDM1& dm, const Registration& registration, const QList<J
             if (!covered.covers(place) && !recordedPlaces.contains(place)) {
                 recordedPlaces.insert(place);
                 NotExaminedList theirs;
-                examineFile(registration.dir, parentOf(place), nameOf(place), current, theirs);
+                examineFile(registration.dir, ParentOf(place), NameOf(place), current, theirs);
             }
         }
     }

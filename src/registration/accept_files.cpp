@@ -46,12 +46,6 @@ struct BaselineRow {
     QString sha256;
 };
 
-QString parentOf(const QString& path)
-{
-    const qsizetype slash = path.lastIndexOf(u'/');
-    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
-}
-
 // Whether the registration recorded a directory at path.
 bool recordedDirectory(TIBQuery& query, const Registration& registration, const QString& path)
 {
@@ -66,11 +60,6 @@ bool recordedDirectory(TIBQuery& query, const Registration& registration, const 
     return recorded;
 }
 
-QString nameOf(const QString& path)
-{
-    return path.mid(path.lastIndexOf(u'/') + 1);
-}
-
 Accepted resolve(TIBQuery& query, const Registration& registration, const QString& given)
 {
     const QString path = CleanDirectoryText(given.startsWith(u'/') ? given : registration.dir + u'/' + given);
@@ -82,11 +71,11 @@ Accepted resolve(TIBQuery& query, const Registration& registration, const QStrin
     if (path == registration.dir || (now.isDir() && !now.isSymLink())
         || (!there && recordedDirectory(query, registration, path)))
         return {path, QString(), true};
-    const QString name = nameOf(path);
+    const QString name = NameOf(path);
     if (!ExtMatches(FileExtension(name).toLower(), registration.list.toLower()))
         throw Exception(QStringLiteral("Файлы такого типа не стоят на учете в ") + ShownName(registration.dir)
                         + QStringLiteral(": ") + ShownName(given));
-    return {parentOf(path), name, false};
+    return {ParentOf(path), name, false};
 }
 
 // The baseline rows of those names (wherever they stand below the
@@ -103,7 +92,7 @@ std::vector<BaselineRow> rowsNamed(TIBQuery& query, const Registration& registra
         for (qsizetype i = from; i < std::min(names.size(), from + kList); ++i) {
             const Accepted& accepted = names[i];
             // A directory's own name too: a file of that name it replaced.
-            (i == from ? select : select.sql(u",")).quoted(accepted.directory ? nameOf(accepted.dir) : accepted.name);
+            (i == from ? select : select.sql(u",")).quoted(accepted.directory ? NameOf(accepted.dir) : accepted.name);
         }
         query.openStatement(AppendDirectoryRows(select.sql(u") and "), registration.dir));
         if (query.hasRow()) {
@@ -166,7 +155,7 @@ void AcceptFiles(TDM1& dm, const QString& dir, const QStringList& names, std::op
         if (place.directory) {
             // A file it replaced loses its row.
             for (const BaselineRow& row : baseline)
-                if (row.dir == parentOf(place.dir) && row.name == nameOf(place.dir))
+                if (row.dir == ParentOf(place.dir) && row.name == NameOf(place.dir))
                     gone.push_back(row.id);
             if (!owns)
                 continue;

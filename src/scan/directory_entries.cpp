@@ -183,7 +183,7 @@ int ExaminePath(const QString& path, DirectoryEntry& entry)
         return errno;
     const FdCloser closer{fd};
     entry = DirectoryEntry();
-    entry.rec.Name = path.mid(path.lastIndexOf(u'/') + 1);
+    entry.rec.Name = NameOf(path);
     return describeOpenedPath(fd, entry);
 }
 
@@ -225,9 +225,8 @@ Fingerprint DirectoryFingerprint(const DirectoryHandle& dir, const struct stat& 
 
 int ExamineNameIn(const QString& root, const QString& path, DirectoryEntry& entry, FileSums& sums)
 {
-    const qsizetype slash = path.lastIndexOf(u'/');
-    const QString dir = slash <= 0 ? QStringLiteral("/") : path.left(slash);
-    const QString name = path.mid(slash + 1);
+    const QString dir = ParentOf(path);
+    const QString name = NameOf(path);
     DirectoryHandle in;
     struct stat self {};
     const int opened = DirectoryHandle::openBeneath(root, dir, in, self);

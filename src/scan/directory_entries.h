@@ -87,6 +87,18 @@ inline QString JoinPath(const QString& dir, const QString& name)
     return dir + u'/' + name;
 }
 
+// The directory of a full name, and its last name: "/a/b" gives "/a" and
+// "b", "/a" gives "/" and "a".
+inline QString ParentOf(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
+}
+inline QString NameOf(const QString& path)
+{
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
+
 // What stands at path, a name in the tree root, examined as a walk of root
 // examines it: through its directory opened from root one name at a time,
 // never through a link, and read when it is a regular file. Returns 0 with

@@ -64,7 +64,7 @@ FileWalker::FileWalker(QString dir, QString lowerList, std::size_t maxAhead, con
         });
     m_walk = std::thread([this, dir = std::move(dir)] {
         try {
-            walk(m_in ? &m_in : nullptr, dir, dir.mid(dir.lastIndexOf(u'/') + 1), true);
+            walk(m_in ? &m_in : nullptr, dir, NameOf(dir), true);
             std::unique_lock lock(m_mutex);
             while (readOne(lock))
                 ;

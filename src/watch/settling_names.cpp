@@ -1,16 +1,8 @@
 #include "watch/settling_names.h"
 
 #include "rows/directory_rows.h"
+#include "scan/directory_entries.h"
 
-namespace {
-
-QString parentOf(const QString& path)
-{
-    const qsizetype slash = path.lastIndexOf(u'/');
-    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
-}
-
-} // namespace
 
 void SettlingNames::note(const JudgedName& name, Clock::time_point now)
 {
@@ -20,7 +12,7 @@ void SettlingNames::note(const JudgedName& name, Clock::time_point now)
     };
     // A tree waiting at the name or above it takes the change in.
     if (m_trees > 0) {
-        for (QString path = name.path;; path = parentOf(path)) {
+        for (QString path = name.path;; path = ParentOf(path)) {
             const auto at = m_at.constFind(path);
             if (at != m_at.cend() && (*at)->name.scope == JudgedName::Tree) {
                 touch(*at);
