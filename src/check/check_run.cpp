@@ -99,8 +99,8 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, std::opti
     // meanwhile waits to be judged until the baseline is there.
     ReadBaselineRows(dm.IBQuery1, checked, baseline, [&] { walked.takeReady(walker); });
     const DirectoryPrints recordedDirectories = ReadDirectoryPrints(dm.IBQuery1, checked.id);
-    const SealVerdict seal = VerifySeal(dm.IBQuery1, publicKey, checked.id, [&] {
-        return RegistrationDigest(checked, baseline, recordedDirectories);
+    const SealVerdict seal = VerifySeal(dm.IBQuery1, publicKey, checked.id, [&](int fieldSet) {
+        return RegistrationDigest(checked, baseline, recordedDirectories, fieldSet);
     });
     FileJudge judge(baseline);
     walked.takeAll(walker, judge);

@@ -2,8 +2,21 @@
 
 #include "scan/fingerprint.h"
 
+#include <QJsonValue>
+#include <QList>
 #include <QString>
 #include <optional>
+
+// A field of a file as recorded and as found, as the reports show it; an
+// undefined value on a side that has no such field, or does not know it.
+struct FieldChange {
+    QString key;
+    QJsonValue before{QJsonValue::Undefined};
+    QJsonValue after{QJsonValue::Undefined};
+    bool name = false; // a name (a link's text), which each report shows its own way
+
+    bool changed() const { return before != after; }
+};
 
 // What a check found of one file.
 struct Finding {
@@ -25,6 +38,9 @@ struct Finding {
     std::optional<qint64> sizeAfter;
     std::optional<Fingerprint> before;
     std::optional<Fingerprint> after;
+    // Every field of those, changed or not, in the order the reports show
+    // them (see setStates); none for a finding without states.
+    QList<FieldChange> changes;
 
     static Finding of(Kind kind, QString file)
     {
@@ -33,4 +49,8 @@ struct Finding {
         finding.file = std::move(file);
         return finding;
     }
+
+    // Gives the finding what was and is of its file, and the changes of it.
+    void setStates(qint64 oldSize, const std::optional<Fingerprint>& old, qint64 size,
+                   const std::optional<Fingerprint>& now);
 };

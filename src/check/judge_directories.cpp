@@ -1,6 +1,6 @@
 #include "check/judge_directories.h"
 
-#include "rows/fingerprint_columns.h"
+#include "scan/fingerprint_fields.h"
 
 #include <QHash>
 
@@ -48,14 +48,11 @@ void JudgeDirectories(const DirectoryPrints& recorded, const DirectoryPrints& wa
             continue;
         }
         if (!old->print || !directory.print
-            || SameFingerprint(*old->print, *directory.print, FingerprintColumn::Attributes))
+            || SameFingerprint(*old->print, *directory.print, FingerprintField::Attributes))
             continue;
         Finding changed = directoryFinding(Finding::Changed, directory.path);
         changed.attributes = true;
-        changed.sizeBefore = 0;
-        changed.sizeAfter = 0;
-        changed.before = old->print;
-        changed.after = directory.print;
+        changed.setStates(0, old->print, 0, directory.print);
         report.add(std::move(changed));
     }
 }

@@ -6,7 +6,7 @@
 // Judges the directories of a check: adds to report, in that order, each
 // recorded directory the walk did not find (deleted), then each directory
 // walked that was not recorded (new) or whose attributes changed (mode,
-// owner, group, extended attributes or inode flags; see FingerprintColumn).
+// owner, group, extended attributes or inode flags; see FingerprintField).
 // A directory never moves: one renamed is deleted at its old path and new at
 // its new one. A directory that could not be looked at is there, unjudged:
 // neither deleted, nor new, nor changed (the walk lists it as not examined).

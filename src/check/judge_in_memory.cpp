@@ -2,7 +2,7 @@
 
 #include "check/chain_index.h"
 #include "check/check_report.h"
-#include "rows/fingerprint_columns.h"
+#include "scan/fingerprint_fields.h"
 
 #include <QHash>
 
@@ -40,7 +40,7 @@ bool sameText(const QString& a, const QString& b)
 // Fingerprints are compared where both rows have one: a baseline row written
 // before they were kept is judged by its own columns alone.
 bool samePrint(const std::optional<Fingerprint>& old, const std::optional<Fingerprint>& now,
-               FingerprintColumn::Change change)
+               FingerprintField::Change change)
 {
     return !old || !now || SameFingerprint(*old, *now, change);
 }
@@ -153,7 +153,7 @@ private:
     bool sameAttributes(const Pair& p, const CheckRows& current) const
     {
         return (sameText(m_baseline.atr(p.old), current.atr(p.now)) || stillFollowedLink(p))
-            && samePrint(p.oldPrint, p.nowPrint, FingerprintColumn::Attributes);
+            && samePrint(p.oldPrint, p.nowPrint, FingerprintField::Attributes);
     }
     static bool stillFollowedLink(const Pair& p)
     {
@@ -161,7 +161,7 @@ private:
     }
     static bool samePrintedContents(const Pair& p)
     {
-        return samePrint(p.oldPrint, p.nowPrint, FingerprintColumn::Contents);
+        return samePrint(p.oldPrint, p.nowPrint, FingerprintField::Contents);
     }
 
     // What a current row at its place gives: a change, when no baseline row
@@ -224,10 +224,7 @@ private:
 
     static Finding withStates(Finding finding, const Pair& p)
     {
-        finding.sizeBefore = p.old.size;
-        finding.sizeAfter = p.now.size;
-        finding.before = p.oldPrint;
-        finding.after = p.nowPrint;
+        finding.setStates(p.old.size, p.oldPrint, p.now.size, p.nowPrint);
         return finding;
     }
 

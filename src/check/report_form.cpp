@@ -1,7 +1,6 @@
 #include "check/report_form.h"
 
 #include "check/check_report.h"
-#include "check/report_json.h"
 #include "check/report_text.h"
 #include "common/shown_name.h"
 

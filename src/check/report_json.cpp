@@ -1,77 +1,25 @@
 #include "check/report_json.h"
 
-#include "check/attribute_text.h"
 #include "check/check_report.h"
 #include "common/shown_name.h"
-#include "scan/inode_attributes.h"
 
+#include <QMap>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <grp.h>
-#include <pwd.h>
-#include <vector>
-
 namespace {
 
-QJsonValue orNull(const std::optional<QString>& text)
+// The file as recorded (before) or as found: each field the finding holds of
+// that side; a link's text, a name, as JsonName gives it.
+QJsonObject state(const Finding& finding, QJsonValue FieldChange::*side)
 {
-    return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
-}
-
-QJsonValue userName(quint32 id)
-{
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (getpwuid_r(id, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
-        return QJsonValue::Null;
-    return QString::fromLocal8Bit(found->pw_name);
-}
-
-QJsonValue groupName(quint32 id)
-{
-    std::vector<char> buffer(16384);
-    group entry{};
-    group* found = nullptr;
-    if (getgrgid_r(id, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
-        return QJsonValue::Null;
-    return QString::fromLocal8Bit(found->gr_name);
-}
-
-// The file as recorded or as found: its size, and what its fingerprint holds
-// when there is one; a link's text, a name, given as name() gives it.
-QJsonObject state(qint64 size, const std::optional<Fingerprint>& print, QString (*name)(const QString&))
-{
-    QJsonObject object{{QStringLiteral("size"), size}};
-    if (!print)
-        return object;
-    object.insert(QStringLiteral("type"), FileTypeName(print->mode));
-    object.insert(QStringLiteral("mode"), PermissionText(print->mode));
-    object.insert(QStringLiteral("uid"), qint64(print->owner));
-    object.insert(QStringLiteral("user"), userName(print->owner));
-    object.insert(QStringLiteral("gid"), qint64(print->group));
-    object.insert(QStringLiteral("group"), groupName(print->group));
-    object.insert(QStringLiteral("link"),
-                  print->linkTarget.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(name(print->linkTarget)));
-    object.insert(QStringLiteral("sha256"), print->sha256 ? QJsonValue(QString::fromLatin1(DigestHex(*print->sha256)))
-                                                          : QJsonValue(QJsonValue::Null));
-    // What lies beyond the mode, where it is known.
-    if (print->xattrs) {
-        QJsonObject xattrs;
-        for (const auto& [name, value] : *print->xattrs) {
-            const std::optional<QString> shown = ExtendedAttributeText(name, value);
-            xattrs.insert(QString::fromUtf8(name), shown ? QJsonValue(*shown) : QJsonValue(QJsonValue::Null));
-        }
-        object.insert(QStringLiteral("xattrs"), xattrs);
-        object.insert(QStringLiteral("acl"), orNull(AclsText(*print->xattrs)));
-        object.insert(QStringLiteral("capabilities"), orNull(CapabilitiesText(*print->xattrs)));
+    QJsonObject object;
+    for (const FieldChange& change : finding.changes) {
+        const QJsonValue& value = change.*side;
+        if (!value.isUndefined())
+            object.insert(change.key, change.name && value.isString() ? QJsonValue(JsonName(value.toString())) : value);
     }
-    if (print->flags)
-        object.insert(QStringLiteral("flags"), InodeFlagsText(*print->flags));
-    if (print->device)
-        object.insert(QStringLiteral("device"), DeviceText(*print->device));
     return object;
 }
 
@@ -89,10 +37,10 @@ QJsonValue listed(const Finding& finding)
 // reference judge's, which reads none).
 void addStates(QJsonObject& object, const Finding& finding)
 {
-    if (!finding.sizeBefore || !finding.sizeAfter)
+    if (finding.changes.isEmpty())
         return;
-    object.insert(QStringLiteral("before"), state(*finding.sizeBefore, finding.before, JsonName));
-    object.insert(QStringLiteral("after"), state(*finding.sizeAfter, finding.after, JsonName));
+    object.insert(QStringLiteral("before"), state(finding, &FieldChange::before));
+    object.insert(QStringLiteral("after"), state(finding, &FieldChange::after));
 }
 
 // What the walk could not examine: the path as shown, and why.
@@ -104,81 +52,50 @@ QJsonArray notExamined(const NotExaminedList& names)
     return array;
 }
 
-QString shownValue(const QJsonValue& value)
-{
-    if (value.isUndefined())
-        return QStringLiteral("—");
-    if (value.isNull())
-        return QStringLiteral("нет");
-    if (value.isString())
-        return value.toString();
-    if (value.isObject())
-        return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
-    return QString::number(value.toInteger());
-}
-
 } // namespace
 
-QStringList FindingDetails(const Finding& finding)
+QList<std::pair<QString, QJsonValue>> FindingJsonEntries(const Finding& finding)
 {
-    if (!finding.sizeBefore || !finding.sizeAfter)
-        return {};
-    // The window shows a link's text as it shows names.
-    const QJsonObject before = state(*finding.sizeBefore, finding.before, ShownName);
-    const QJsonObject after = state(*finding.sizeAfter, finding.after, ShownName);
-    QStringList lines;
-    for (const char16_t* field : {u"size", u"type", u"mode", u"uid", u"user", u"gid", u"group", u"link", u"sha256",
-                                  u"xattrs", u"acl", u"capabilities", u"flags", u"device"}) {
-        const QString key = QString::fromUtf16(field);
-        if (!before.contains(key) && !after.contains(key))
-            continue;
-        const QString then = shownValue(before.value(key));
-        const QString now = shownValue(after.value(key));
-        lines.append(then == now ? QStringLiteral("  ") + key + QStringLiteral(": ") + now
-                                 : QStringLiteral("* ") + key + QStringLiteral(": ") + then + QStringLiteral(" → ") + now);
+    QList<std::pair<QString, QJsonValue>> entries;
+    if (finding.kind == Finding::Deleted)
+        entries.append({QStringLiteral("deleted"), listed(finding)});
+    if (finding.kind == Finding::New)
+        entries.append({QStringLiteral("new"), listed(finding)});
+    if (finding.kind == Finding::Moved) {
+        QJsonObject entry{{QStringLiteral("from"), JsonName(finding.from)},
+                          {QStringLiteral("to"), JsonName(finding.file)},
+                          {QStringLiteral("attributes"), finding.attributes}};
+        addStates(entry, finding);
+        entries.append({QStringLiteral("moved"), entry});
     }
-    return lines;
+    // A moved file whose attributes changed has its line among the changed
+    // ones too.
+    if (finding.kind == Finding::Changed || (finding.kind == Finding::Moved && finding.attributes)) {
+        QJsonObject entry{{QStringLiteral("file"), JsonName(finding.file)},
+                          {QStringLiteral("size"), finding.size},
+                          {QStringLiteral("attributes"), finding.attributes},
+                          {QStringLiteral("contents"), finding.contents}};
+        addStates(entry, finding);
+        entries.append({QStringLiteral("changed"), entry});
+    }
+    return entries;
 }
 
 QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report)
 {
     // Names in a document as JsonName gives them: bytes that are not UTF-8 as
     // \xNN and the backslash as \\; control characters are JSON's to escape.
-    QJsonArray deleted;
-    QJsonArray moved;
-    QJsonArray added;
-    QJsonArray changed;
-    for (const Finding& finding : report.findings) {
-        if (finding.kind == Finding::Deleted)
-            deleted.append(listed(finding));
-        if (finding.kind == Finding::New)
-            added.append(listed(finding));
-        if (finding.kind == Finding::Moved) {
-            QJsonObject entry{{QStringLiteral("from"), JsonName(finding.from)},
-                              {QStringLiteral("to"), JsonName(finding.file)},
-                              {QStringLiteral("attributes"), finding.attributes}};
-            addStates(entry, finding);
-            moved.append(entry);
-        }
-        // A moved file whose attributes changed has its line among the
-        // changed ones too.
-        if (finding.kind == Finding::Changed || (finding.kind == Finding::Moved && finding.attributes)) {
-            QJsonObject entry{{QStringLiteral("file"), JsonName(finding.file)},
-                              {QStringLiteral("size"), finding.size},
-                              {QStringLiteral("attributes"), finding.attributes},
-                              {QStringLiteral("contents"), finding.contents}};
-            addStates(entry, finding);
-            changed.append(entry);
-        }
-    }
+    QMap<QString, QJsonArray> lists{
+        {QStringLiteral("deleted"), {}}, {QStringLiteral("moved"), {}}, {QStringLiteral("new"), {}}, {QStringLiteral("changed"), {}}};
+    for (const Finding& finding : report.findings)
+        for (const auto& [list, entry] : FindingJsonEntries(finding))
+            lists[list].append(entry);
     QJsonObject document{
         {QStringLiteral("directory"), JsonName(dir)},
-        {QStringLiteral("deleted"), deleted},
-        {QStringLiteral("moved"), moved},
-        {QStringLiteral("new"), added},
-        {QStringLiteral("changed"), changed},
         {QStringLiteral("not_examined"), notExamined(report.notExamined)},
     };
+    for (const auto& [list, entries] : lists.asKeyValueRange())
+        document.insert(list, entries);
     if (!report.sealLines.isEmpty())
         document.insert(QStringLiteral("seal"),
                         QJsonObject{{QStringLiteral("holds"), !report.sealBroken},

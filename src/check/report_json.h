@@ -2,8 +2,11 @@
 
 #include <QByteArray>
 #include <QJsonObject>
+#include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <utility>
 
 struct CheckReport;
 struct Finding;
@@ -23,12 +26,12 @@ struct Finding;
 // fingerprint, "type" ("file", "link", "fifo"...), "mode" (octal, "0755"),
 // "uid", "user", "gid", "group" (names null where the system has none),
 // "link" (the link's text, or null) and "sha256" (hex, or null for a name not
-// read). A finding without states (the reference judge's) has none.
+// read), and what else the fingerprint knows (see FingerprintFields). A
+// finding without states (the reference judge's) has none.
 QByteArray ReportJson(const QString& dir, const CheckReport& report);
 // The same document as an object, to stand inside another.
 QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report);
 
-// What was and is of a changed or moved file, a line a field in the JSON's
-// terms ("mode: 0755 → 4755", "type: file"), each field that differs marked
-// "*" at its start; empty where the finding holds no states.
-QStringList FindingDetails(const Finding& finding);
+// The entries a finding gives the document, each with the name of its list:
+// one, or for a moved file whose attributes changed, two.
+QList<std::pair<QString, QJsonValue>> FindingJsonEntries(const Finding& finding);

@@ -3,6 +3,9 @@
 #include "check/check_report.h"
 #include "common/shown_name.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <functional>
 
 namespace {
@@ -42,6 +45,21 @@ ReportLists reportLines(const CheckReport& report, const std::function<QString(c
             change(finding.file, u" изменено содержание файла,");
     }
     return lists;
+}
+
+// A value as the details show it: "—" where a side has none, "нет" for
+// null, an object as compact JSON, a name as ShownName shows it.
+QString shownValue(const QJsonValue& value, bool name)
+{
+    if (value.isUndefined())
+        return QStringLiteral("—");
+    if (value.isNull())
+        return QStringLiteral("нет");
+    if (value.isString())
+        return name ? ShownName(value.toString()) : value.toString();
+    if (value.isObject())
+        return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
+    return QString::number(value.toInteger());
 }
 
 } // namespace
@@ -92,6 +110,21 @@ QList<CaptionedLine> CaptionedLines(const CheckReport& report)
     for (std::size_t list = 0; list < 4; ++list)
         for (qsizetype i = 0; i < shown[list]->size(); ++i)
             lines.append({lists.findings[list][i], captions[qsizetype(list)] + QStringLiteral(": ") + shown[list]->at(i)});
+    return lines;
+}
+
+QStringList FindingDetails(const Finding& finding)
+{
+    QStringList lines;
+    for (const FieldChange& change : finding.changes) {
+        if (change.before.isUndefined() && change.after.isUndefined())
+            continue;
+        const QString then = shownValue(change.before, change.name);
+        const QString now = shownValue(change.after, change.name);
+        lines.append(then == now ? QStringLiteral("  ") + change.key + QStringLiteral(": ") + now
+                                 : QStringLiteral("* ") + change.key + QStringLiteral(": ") + then + QStringLiteral(" → ")
+                                       + now);
+    }
     return lines;
 }
 

@@ -8,6 +8,7 @@
 #include <array>
 
 struct CheckReport;
+struct Finding;
 
 // The text report's four lists, made from a report's findings, each in their
 // order: deleted, moved, new and changed files.
@@ -46,6 +47,11 @@ struct CaptionedLine {
     QString line;
 };
 QList<CaptionedLine> CaptionedLines(const CheckReport& report);
+
+// What was and is of a changed or moved file, a line a field in the JSON's
+// terms ("mode: 0755 → 4755", "type: file"), each field that differs marked
+// "*" at its start; empty where the finding holds no states.
+QStringList FindingDetails(const Finding& finding);
 
 // What a walk could not examine as the reports show it, "path: reason" a line,
 // under the caption "Не проверено".

@@ -20,7 +20,7 @@ bool signs(const SealKey& key, const QByteArray& message, const QByteArray& sign
 } // namespace
 
 SealVerdict VerifySeal(TIBQuery& query, const SealKey* publicKey, std::optional<qint32> registration,
-                       const std::function<Sha256Digest()>& digest)
+                       const std::function<Sha256Digest(int fieldSet)>& digest)
 {
     SealVerdict verdict;
     const QList<SealRow> rows = ReadSealRows(query);
@@ -48,11 +48,12 @@ SealVerdict VerifySeal(TIBQuery& query, const SealKey* publicKey, std::optional<
             const QString dir = ShownName(checked->dir);
             if (sealed == rows.end())
                 verdict.problems.append(QStringLiteral("Директория не запечатана: ") + dir);
-            else if (!signs(*publicKey, RegistrationSealMessage(*registration, sealed->digest), sealed->signature))
+            else if (!signs(*publicKey, RegistrationSealMessage(*sealed), sealed->signature))
                 verdict.problems.append(QStringLiteral("Печать директории не совпадает (изменена или сделана другим "
                                                        "ключом): ")
                                         + dir);
-            else if (DigestHex(digest ? digest() : RegistrationDigest(query, *checked)) != sealed->digest)
+            else if (DigestHex(digest ? digest(sealed->fieldSet) : RegistrationDigest(query, *checked, sealed->fieldSet))
+                     != sealed->digest)
                 verdict.problems.append(QStringLiteral("Записи директории изменены помимо программы: ") + dir);
         }
     }

@@ -27,7 +27,7 @@ struct SealVerdict {
 // when it is needed, with publicKey (none when no public key is set up). A
 // database never sealed, with no public key, gives an empty verdict.
 SealVerdict VerifySeal(TIBQuery& query, const SealKey* publicKey, std::optional<qint32> registration = std::nullopt,
-                       const std::function<Sha256Digest()>& digest = {});
+                       const std::function<Sha256Digest(int fieldSet)>& digest = {});
 
 // The lines a report shows of a verdict, before its lists: the problems, or
 // the key that verified the seal; none for a database never sealed with no

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <optional>
 
-void SealDatabase(TIBQuery& query, const SealKey& key, const QSet<qint32>* changed)
+void SealDatabase(TIBQuery& query, const SealKey& key, const QSet<qint32>* changed, int fieldSet)
 {
     const QList<Registration> registrations = ReadRegistrations(query);
     const QList<SealRow> sealed = changed ? ReadSealRows(query) : QList<SealRow>();
@@ -24,8 +24,9 @@ void SealDatabase(TIBQuery& query, const SealKey& key, const QSet<qint32>* chang
                 rows.append(*kept);
             continue;
         }
-        const QByteArray digest = DigestHex(RegistrationDigest(query, registration));
-        rows.append({registration.id, digest, key.sign(RegistrationSealMessage(registration.id, digest)).toHex()});
+        SealRow row{registration.id, DigestHex(RegistrationDigest(query, registration, fieldSet)), {}, fieldSet};
+        row.signature = key.sign(RegistrationSealMessage(row)).toHex();
+        rows.append(row);
     }
     rows.append({std::nullopt, QByteArray(), key.sign(ListSealMessage(registrations, rows)).toHex()});
     WriteSealRows(query, rows);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bits/seal_key.h"
+#include "scan/fingerprint_fields.h"
 
 #include <QSet>
 
@@ -12,8 +13,11 @@ class TIBQuery;
 // Seals the database as it stands with key, in the open transaction: each
 // registration's digest (see RegistrationDigest), signed, and the list of
 // registrations, signed. With changed, only those registrations and those
-// without a seal yet are read and signed again; the others keep theirs.
-void SealDatabase(TIBQuery& query, const SealKey& key, const QSet<qint32>* changed = nullptr);
+// without a seal yet are read and signed again; the others keep theirs. The
+// digests encode fieldSet's fields: every field this program keeps, but in a
+// test of what an earlier version sealed.
+void SealDatabase(TIBQuery& query, const SealKey& key, const QSet<qint32>* changed = nullptr,
+                  int fieldSet = SealFieldSet());
 
 // Runs change, a command that changes what is under control, as every such
 // command runs: first table2 is emptied of what an interrupted check left

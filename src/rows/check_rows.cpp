@@ -1,6 +1,7 @@
 #include "rows/check_rows.h"
 
 #include "common/file_name_codec.h"
+#include "scan/fingerprint_fields.h"
 
 #include <algorithm>
 #include <cstring>
@@ -43,9 +44,35 @@ void NameStore::clear()
 
 namespace {
 
-// Which parts of a packed fingerprint are there, above the mode's bits.
-enum Known : quint32 { kHasPrint = 1u << 16, kSha256 = 1u << 17, kFlags = 1u << 18, kXattrs = 1u << 19 };
-constexpr quint32 kModeBits = 0xFFFFu;
+// Above the bits of the fields packed as a word or a bit, in field order.
+constexpr quint32 kHasPrint = 1u << 31;
+constexpr quint32 kDigest = 1u << 30;
+
+// Where each field goes in a packed print: its bit of known, and its word.
+struct Place {
+    const FingerprintField* field;
+    quint32 bit;
+    int word; // -1 for a field packed as a bit
+};
+
+const std::vector<Place>& places()
+{
+    static const std::vector<Place> places = [] {
+        std::vector<Place> list;
+        int bits = 0;
+        int words = 0;
+        for (const FingerprintField& field : FingerprintFields()) {
+            if (field.packing != FingerprintField::Word && field.packing != FingerprintField::Bit)
+                continue;
+            const int word = field.packing == FingerprintField::Word ? words++ : -1;
+            list.push_back({&field, 1u << bits++, word});
+        }
+        if (words > PackedPrint::kWords || bits > 30)
+            qFatal("a packed print has no room for its fields");
+        return list;
+    }();
+    return places;
+}
 
 } // namespace
 
@@ -87,9 +114,9 @@ void CheckRows::appendCopy(const CheckRows& other, const CheckRow& row)
     CheckRow& copy = m_rows.emplace_back(row);
     addName(copy, other.name(row));
     copy.atr = atrIndex(other.atr(row));
-    if (row.print.rare >= 0) { // the rest of the packed fingerprint comes as it is
-        copy.print.rare = qint32(m_rare.size());
-        m_rare.push_back(other.m_rare[std::size_t(row.print.rare)]);
+    if (row.print.whole >= 0) { // the rest of the packed fingerprint comes as it is
+        copy.print.whole = qint32(m_whole.size());
+        m_whole.push_back(other.m_whole[std::size_t(row.print.whole)]);
     }
 }
 
@@ -97,7 +124,7 @@ void CheckRows::clear()
 {
     m_rows.clear();
     m_names.clear();
-    m_rare.clear();
+    m_whole.clear();
 }
 
 void CheckRows::setPrint(qsizetype at, const Fingerprint& print, qint32 owner)
@@ -110,48 +137,38 @@ void CheckRows::setPrint(qsizetype at, const Fingerprint& print, qint32 owner)
 void CheckRows::pack(const Fingerprint& print, PackedPrint& packed)
 {
     packed = PackedPrint();
-    packed.mode = (print.mode & kModeBits) | kHasPrint;
-    packed.owner = print.owner;
-    packed.group = print.group;
+    packed.known = kHasPrint;
     if (print.sha256) {
         packed.sha256 = *print.sha256;
-        packed.mode |= kSha256;
+        packed.known |= kDigest;
     }
-    if (print.flags) {
-        packed.flags = *print.flags;
-        packed.mode |= kFlags;
-    }
-    if (print.xattrs)
-        packed.mode |= kXattrs;
-    const bool rareAttributes = print.xattrs && !print.xattrs->empty();
-    if (!print.linkTarget.isEmpty() || rareAttributes || print.device) {
-        packed.rare = qint32(m_rare.size());
-        m_rare.push_back({print.linkTarget, rareAttributes ? print.xattrs : SharedAttributes(), print.device});
+    for (const Place& place : places())
+        if (const std::optional<quint32> word = place.field->pack(print)) {
+            packed.known |= place.bit;
+            if (place.word >= 0)
+                packed.words[std::size_t(place.word)] = *word;
+        }
+    const bool usual = std::all_of(FingerprintFields().begin(), FingerprintFields().end(),
+                                   [&](const FingerprintField& field) { return !field.usual || field.usual(print); });
+    if (!usual) {
+        packed.whole = qint32(m_whole.size());
+        m_whole.push_back(print);
     }
 }
 
 std::optional<Fingerprint> CheckRows::print(const CheckRow& row) const
 {
     const PackedPrint& packed = row.print;
-    if (!(packed.mode & kHasPrint))
+    if (!(packed.known & kHasPrint))
         return std::nullopt;
+    if (packed.whole >= 0)
+        return m_whole[std::size_t(packed.whole)];
     Fingerprint print;
-    print.mode = packed.mode & kModeBits;
-    print.owner = packed.owner;
-    print.group = packed.group;
-    if (packed.mode & kSha256)
+    if (packed.known & kDigest)
         print.sha256 = packed.sha256;
-    if (packed.mode & kFlags)
-        print.flags = packed.flags;
-    const RareParts* rare = packed.rare < 0 ? nullptr : &m_rare[std::size_t(packed.rare)];
-    if (rare) {
-        print.linkTarget = rare->linkTarget;
-        print.device = rare->device;
-    }
-    if (rare && rare->xattrs)
-        print.xattrs = rare->xattrs;
-    else if (packed.mode & kXattrs)
-        print.xattrs = ShareAttributes({});
+    for (const Place& place : places())
+        if (packed.known & place.bit)
+            place.field->unpack(print, place.word >= 0 ? packed.words[std::size_t(place.word)] : 0);
     return print;
 }
 

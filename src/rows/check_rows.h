@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -30,21 +31,21 @@ private:
     quint32 m_lastId = 0;
 };
 
-// A fingerprint as the rows of a check hold it: what most names have, packed;
-// a link's target, extended attributes other than none and a device number,
-// which few names have, kept apart in the rows that hold it.
+// A fingerprint as the rows of a check hold it: each field as
+// FingerprintField::packing says, in words that are there when a bit of known
+// says so; a print that holds what few names have (a link's text, extended
+// attributes, a device number) is kept whole in the rows that hold it.
 struct PackedPrint {
+    static constexpr int kWords = 5; // room for the fields packed as a word
+
     Sha256Digest sha256{};
-    quint32 mode = 0;  // the mode in the low 16 bits; above them, which parts are there
-    quint32 owner = 0;
-    quint32 group = 0;
-    quint32 flags = 0;
-    qint32 rare = -1;  // in the rows' rare parts; -1 for none
+    quint32 known = 0;
+    std::array<quint32, kWords> words{};
+    qint32 whole = -1; // in the rows' whole prints; -1 for none
 };
 
 // One file row with the columns a check compares, packed. Names and texts
-// live in the CheckRows that holds the row, and so do the rare parts of its
-// fingerprint.
+// live in the CheckRows that holds the row, and so do the prints kept whole.
 struct CheckRow {
     quint32 dir = 0;     // in the DirectoryTable
     quint32 nameAt = 0;  // the name's UTF-8 bytes in the rows' name store
@@ -113,14 +114,9 @@ private:
     BlockList<CheckRow> m_rows;
     NameStore m_names;
     QStringList m_atrs;
-    struct RareParts {
-        QString linkTarget;
-        SharedAttributes xattrs;
-        std::optional<quint64> device;
-    };
     void pack(const Fingerprint& print, PackedPrint& packed);
     void addName(CheckRow& row, QByteArrayView bytes);
     quint16 atrIndex(const QString& atr);
 
-    std::deque<RareParts> m_rare;
+    std::deque<Fingerprint> m_whole;
 };

@@ -13,7 +13,12 @@
 
 namespace {
 
-constexpr char kFormat[] = "kvaren seal 1";
+// What each encoding begins with: "kvaren seal 1" for the first field set,
+// which seals made before field sets were told apart used.
+QByteArray format(int fieldSet)
+{
+    return QByteArrayLiteral("kvaren seal ") + QByteArray::number(fieldSet);
+}
 
 // Each value as its kind and its bytes, so that no two rows encode alike.
 void append(QByteArray& out, const QVariant& value)
@@ -35,28 +40,33 @@ void append(QByteArray& out, const QVariant& value)
     }
 }
 
-// What a fingerprint holds, column by column as it is stored; "-" for none.
-void appendPrint(QByteArray& out, const Fingerprint* print)
+// What a fingerprint holds, as its columns hold it: the contents' digest
+// first, then the attributes in their order, of the fields the field set
+// knows; "-" for none.
+void appendPrint(QByteArray& out, const Fingerprint* print, int fieldSet)
 {
     if (!print) {
         out.append('-');
         return;
     }
     out.append('F');
-    for (const FingerprintColumn& column : FingerprintColumns())
-        append(out, column.value(*print));
+    for (const FingerprintField::Change change : {FingerprintField::Contents, FingerprintField::Attributes})
+        for (const FingerprintField& field : FingerprintFields())
+            if (field.change == change && field.sealSince <= fieldSet)
+                append(out, field.value(*print));
 }
 
 } // namespace
 
 Sha256Digest RegistrationDigest(const Registration& registration, const CheckRows& rows,
-                                const DirectoryPrints& directories)
+                                const DirectoryPrints& directories, int fieldSet)
 {
     Sha256Accumulator digest;
     auto add = [&](const QByteArray& bytes) {
         digest.add(reinterpret_cast<const quint8*>(bytes.constData()), std::size_t(bytes.size()));
     };
-    QByteArray head(kFormat, sizeof kFormat);
+    QByteArray head = format(fieldSet);
+    head.append('\0');
     append(head, QVariant(registration.id));
     append(head, QVariant(registration.dir));
     append(head, QVariant(registration.list));
@@ -73,15 +83,15 @@ Sha256Digest RegistrationDigest(const Registration& registration, const CheckRow
         // Each number goes in as eight bytes, as it did when sizes were
         // 32-bit: a row sealed then encodes as it did (widening the column
         // keeps its values), and a size past 32 bits, which no such row
-        // holds, is told apart by its upper bytes. So the format stays
-        // "kvaren seal 1", and seals made before hold.
+        // holds, is told apart by its upper bytes; so seals made before
+        // hold.
         for (const qint64 number : {qint64(row.id), row.size, qint64(row.data), qint64(row.crc1), qint64(row.crc2),
                                     qint64(row.owner)})
             append(encoded, QVariant(number));
         append(encoded, QVariant(EncodeFileName(rows.fullName(row))));
         append(encoded, QVariant(rows.atr(row)));
         const std::optional<Fingerprint> print = rows.print(row);
-        appendPrint(encoded, print ? &*print : nullptr);
+        appendPrint(encoded, print ? &*print : nullptr, fieldSet);
         add(encoded);
     }
 
@@ -92,23 +102,24 @@ Sha256Digest RegistrationDigest(const Registration& registration, const CheckRow
     for (const auto& [path, directory] : byPath) {
         encoded = QByteArray(1, 'D');
         append(encoded, QVariant(path));
-        appendPrint(encoded, directory->print ? &*directory->print : nullptr);
+        appendPrint(encoded, directory->print ? &*directory->print : nullptr, fieldSet);
         add(encoded);
     }
     return digest.result();
 }
 
-Sha256Digest RegistrationDigest(TIBQuery& query, const Registration& registration)
+Sha256Digest RegistrationDigest(TIBQuery& query, const Registration& registration, int fieldSet)
 {
     DirectoryTable dirs;
     CheckRows rows(dirs);
     ReadBaselineRows(query, registration, rows);
-    return RegistrationDigest(registration, rows, ReadDirectoryPrints(query, registration.id));
+    return RegistrationDigest(registration, rows, ReadDirectoryPrints(query, registration.id), fieldSet);
 }
 
-QByteArray RegistrationSealMessage(qint32 id, const QByteArray& digest)
+QByteArray RegistrationSealMessage(const SealRow& row)
 {
-    return QByteArrayLiteral("kvaren seal 1\nregistration ") + QByteArray::number(id) + '\n' + digest;
+    return format(row.fieldSet) + QByteArrayLiteral("\nregistration ") + QByteArray::number(*row.registration) + '\n'
+        + row.digest;
 }
 
 QByteArray ListSealMessage(QList<Registration> registrations, const QList<SealRow>& rows)
@@ -142,7 +153,9 @@ QList<SealRow> ReadSealRows(TIBQuery& query)
     QList<SealRow> rows;
     if (query.database().lacks(QStringLiteral("seal")))
         return rows;
-    query.openStatement(Statement(u"select tab_id,digest,signature from seal"));
+    const bool fieldSets = !query.database().lacks(QStringLiteral("seal"), QStringLiteral("field_set"));
+    query.openStatement(Statement(fieldSets ? u"select tab_id,digest,signature,field_set from seal"
+                                            : u"select tab_id,digest,signature,1 from seal"));
     if (query.hasRow()) {
         do {
             SealRow row;
@@ -150,6 +163,8 @@ QList<SealRow> ReadSealRows(TIBQuery& query)
                 row.registration = query.fieldAsInteger(0);
             row.digest = query.field(1).toString().toLatin1();
             row.signature = query.field(2).toString().toLatin1();
+            if (!query.field(3).isNull())
+                row.fieldSet = query.fieldAsInteger(3);
             rows.append(row);
         } while (query.next());
     }
@@ -161,9 +176,10 @@ void WriteSealRows(TIBQuery& query, const QList<SealRow>& rows)
 {
     query.executeStatement(Statement(u"delete from seal"));
     for (const SealRow& row : rows) {
-        Statement insert(u"insert into seal (tab_id,digest,signature) values (");
+        Statement insert(u"insert into seal (tab_id,digest,signature,field_set) values (");
         (row.registration ? insert.number(*row.registration) : insert.sql(u"null")).sql(u",");
-        insert.quoted(QString::fromLatin1(row.digest)).sql(u",").quoted(QString::fromLatin1(row.signature)).sql(u")");
+        insert.quoted(QString::fromLatin1(row.digest)).sql(u",").quoted(QString::fromLatin1(row.signature)).sql(u",");
+        insert.number(row.fieldSet).sql(u")");
         query.executeStatement(insert);
     }
 }

@@ -16,12 +16,14 @@ class TIBQuery;
 // (see ReadBaselineRows: table1's columns, the fingerprint and its owner), in
 // the order of their ids, and of its directory rows, in the order of their
 // paths. Any row added, removed, changed or given to another registration
-// behind the program's back changes it.
+// behind the program's back changes it. A fingerprint is encoded with the
+// fields of fieldSet alone (see FingerprintField::sealSince): what was sealed
+// before a field existed still holds after it is kept.
 Sha256Digest RegistrationDigest(const Registration& registration, const CheckRows& rows,
-                                const DirectoryPrints& directories);
+                                const DirectoryPrints& directories, int fieldSet);
 
 // The same, reading the rows first.
-Sha256Digest RegistrationDigest(TIBQuery& query, const Registration& registration);
+Sha256Digest RegistrationDigest(TIBQuery& query, const Registration& registration, int fieldSet);
 
 // One row of the seal table: a registration's digest and the signature over
 // it; without a registration, the signature over the list of registrations
@@ -30,10 +32,12 @@ struct SealRow {
     std::optional<qint32> registration;
     QByteArray digest;    // hex; empty for the list's row
     QByteArray signature; // hex
+    int fieldSet = 1;     // of the digest's encoding; 1 in rows written before there were more
 };
 
-// What a registration's signature signs: its id and its digest (hex).
-QByteArray RegistrationSealMessage(qint32 id, const QByteArray& digest);
+// What a registration's signature signs: its field set, its id and its
+// digest (hex).
+QByteArray RegistrationSealMessage(const SealRow& row);
 
 // What the list's signature signs: every registration, its directory, its
 // types and its digest from rows, in the order of their ids.

@@ -59,7 +59,7 @@ create table table2 (
 create descending index tab_id on tab (id);
 
 -- What a check compares besides the columns above, one row per table1 row
--- that add or update wrote, tied to it by its id; rows/fingerprint_columns.cpp
+-- that add or update wrote, tied to it by its id; scan/fingerprint_fields.cpp
 -- says which field of a fingerprint each column holds and what a difference
 -- in it is. sha256 is the digest of the
 -- contents in hex, null for a name that is not read (a device, a FIFO, a link
@@ -70,7 +70,7 @@ create descending index tab_id on tab (id);
 -- or the inode flags chattr sets of a regular file or directory, -1 for
 -- neither, and null only in rows written before these two were kept, whose
 -- attributes and flags are then not known and compared with nothing (see
--- rows/fingerprint_columns.cpp). Rows of table1 without one were written before it existed and
+-- scan/fingerprint_fields.cpp). Rows of table1 without one were written before it existed and
 -- are judged by their own columns alone. tab_id is the id of the tab row
 -- whose add or update recorded the file: each registration acts on the rows
 -- it owns, so that registrations that overlap (one inside another, a
@@ -115,9 +115,12 @@ create table directory_print (
 -- rows/seal_rows.h). One row per registration, with the SHA-256 of what it
 -- records and the Ed25519 signature over it, and one row without a
 -- registration, the signature over the list of registrations with their
--- digests. Empty for a database never sealed.
+-- digests. Empty for a database never sealed. field_set says which fields of
+-- a fingerprint the digest encodes; null in rows written before it was kept,
+-- whose digests encode the first set.
 create table seal (
   tab_id integer,
   digest varchar(64) character set ascii,
-  signature varchar(128) character set ascii
+  signature varchar(128) character set ascii,
+  field_set integer
 );

@@ -3,8 +3,8 @@
 #include "check/check_report.h"
 #include "check/report_json.h"
 #include "check/report_text.h"
+#include "common/shown_name.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -20,17 +20,12 @@ QList<FindingLine> FindingJsonLines(const QString& dir, const CheckReport& repor
 {
     QList<FindingLine> lines;
     for (const QString& list : {QStringLiteral("deleted"), QStringLiteral("moved"), QStringLiteral("new"),
-                                QStringLiteral("changed")}) {
-        for (const Finding& finding : report.findings) {
-            // Each finding as the whole report would give it.
-            CheckReport alone;
-            alone.add(finding);
-            const QJsonObject document = ReportJsonObject(dir, alone);
-            for (const QJsonValue& entry : document.value(list).toArray())
-                lines.append({finding.file, QString::fromUtf8(QJsonDocument(QJsonObject{
-                                                {QStringLiteral("directory"), document.value(QStringLiteral("directory"))},
-                                                {list, entry}}).toJson(QJsonDocument::Compact))});
-        }
-    }
+                                QStringLiteral("changed")})
+        for (const Finding& finding : report.findings)
+            for (const auto& [inList, entry] : FindingJsonEntries(finding))
+                if (inList == list)
+                    lines.append({finding.file, QString::fromUtf8(QJsonDocument(QJsonObject{
+                                                    {QStringLiteral("directory"), JsonName(dir)}, {list, entry}})
+                                                                      .toJson(QJsonDocument::Compact))});
     return lines;
 }

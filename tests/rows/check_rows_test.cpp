@@ -1,6 +1,6 @@
 #include "rows/check_rows.h"
-#include "rows/fingerprint_columns.h"
 #include "rows/seal_rows.h"
+#include "scan/fingerprint_fields.h"
 #include "support/qt_printers.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@ namespace {
 bool same(const Fingerprint& a, const Fingerprint& b)
 {
     // Null and empty attributes differ in what they say: unknown, or none.
-    return SameFingerprint(a, b, FingerprintColumn::Attributes) && SameFingerprint(a, b, FingerprintColumn::Contents)
+    return SameFingerprint(a, b, FingerprintField::Attributes) && SameFingerprint(a, b, FingerprintField::Contents)
         && bool(a.xattrs) == bool(b.xattrs) && a.sha256.has_value() == b.sha256.has_value()
         && a.flags.has_value() == b.flags.has_value() && a.device.has_value() == b.device.has_value();
 }
@@ -64,10 +64,10 @@ TEST(CheckRowsTest, GiveBackEveryFingerprintAndNameAsTheyWereGiven)
     }
 }
 
-// A seal signs a digest of the rows (see RegistrationDigest). Rows whose
-// sizes fit in 32 bits, as every row of a database written before sizes were
-// 64-bit does, give the digest that version gave, so its seals still hold; a
-// size past 32 bits counts in it.
+// A seal signs a digest of the rows (see RegistrationDigest). With the first
+// field set, rows whose sizes fit in 32 bits, as every row of a database
+// written before sizes were 64-bit does, give the digest that version gave,
+// so its seals still hold; a size past 32 bits counts in it.
 TEST(CheckRowsTest, TheSealDigestOfSizesIn32BitsIsTheOneTheyAlwaysHad)
 {
     Fingerprint print;
@@ -85,7 +85,7 @@ TEST(CheckRowsTest, TheSealDigestOfSizesIn32BitsIsTheOneTheyAlwaysHad)
     rows.append(QStringLiteral("/d"), QStringLiteral("big"), -1294967296, QStringLiteral("000"), 0, 0, &print, 2, 7);
     rows.append(QStringLiteral("/d/e"), QStringLiteral("c"), 2147483647, QStringLiteral("101"), -1, 1, nullptr, 3);
     const Registration registration{1, QStringLiteral("/d"), QStringLiteral("*")};
-    EXPECT_EQ(DigestHex(RegistrationDigest(registration, rows, {})).toStdString(),
+    EXPECT_EQ(DigestHex(RegistrationDigest(registration, rows, {}, 1)).toStdString(),
               "f1f6f5b563b8bec3fa21f849c520f9b6b1054680fb223a21d1f532c5eeb0da0f");
 
     CheckRows small(dirs);
@@ -93,7 +93,7 @@ TEST(CheckRowsTest, TheSealDigestOfSizesIn32BitsIsTheOneTheyAlwaysHad)
     small.append(QStringLiteral("/d"), QStringLiteral("a.txt"), 5, QStringLiteral("001"), 1, 2, &print, 1);
     grown.append(QStringLiteral("/d"), QStringLiteral("a.txt"), 5 + (qint64(1) << 32), QStringLiteral("001"), 1, 2,
                  &print, 1);
-    EXPECT_NE(RegistrationDigest(registration, small, {}), RegistrationDigest(registration, grown, {}));
+    EXPECT_NE(RegistrationDigest(registration, small, {}, 1), RegistrationDigest(registration, grown, {}, 1));
 }
 
 } // namespace

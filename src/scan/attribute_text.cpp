@@ -1,4 +1,4 @@
-#include "check/attribute_text.h"
+#include "scan/attribute_text.h"
 
 #include <QStringList>
 #include <QtEndian>
