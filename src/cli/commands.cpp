@@ -65,6 +65,10 @@ struct Command {
     CommandRun run;
     std::function<void(const Arguments&)> validate = {}; // what the counts cannot say
     CommandAccess access = CommandAccess::Reads;
+    // Whether it changes what is under control, and so needs the private key
+    // on a sealed database, which it seals again (see RunChange); the seal
+    // command writes only the seal.
+    bool sealedChange = access == CommandAccess::Writes;
 
     QString usage() const
     {
@@ -314,7 +318,7 @@ const std::vector<Command>& commands()
          QStringLiteral("Не указаны файлы ключей"), keyCommand},
         {QStringLiteral("seal"), QStringLiteral("PRIVATE"),
          QStringLiteral("запечатать базу данных закрытым ключом"), true, 1, 1, {},
-         QStringLiteral("Не указан закрытый ключ"), sealCommand, {}, CommandAccess::Writes},
+         QStringLiteral("Не указан закрытый ключ"), sealCommand, {}, CommandAccess::Writes, false},
         {QStringLiteral("sum"), QStringLiteral("FILE..."),
          QStringLiteral("показать контрольные суммы файлов: CRC-16, XOR-32 и SHA-256"), false, 1, -1, {},
          QStringLiteral("Не указаны файлы"), sumCommand},
@@ -406,7 +410,7 @@ int RunCommand(const QStringList& arguments, Console& console)
         CommandStop::Running stoppable;
         return UndoIfFailed(dm, [&] {
             int status = kExitSuccess;
-            if (command->access == CommandAccess::Writes && command->name != u"seal") {
+            if (command->sealedChange) {
                 const auto key = [&] {
                     if (options.keyFile.isEmpty())
                         throw Exception(QStringLiteral("База данных запечатана: изменять ее можно только с закрытым "
