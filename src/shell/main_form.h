@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bits/seal_key.h"
+#include "seal/seal_key.h"
 
 #include "check/judge_names.h"
 #include "scan/not_examined.h"

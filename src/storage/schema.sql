@@ -112,7 +112,7 @@ create table directory_print (
 );
 
 -- The seal: what the administrator's private key signed (see
--- rows/seal_rows.h). One row per registration, with the SHA-256 of what it
+-- seal/seal_rows.h). One row per registration, with the SHA-256 of what it
 -- records and the Ed25519 signature over it, and one row without a
 -- registration, the signature over the list of registrations with their
 -- digests. Empty for a database never sealed. field_set says which fields of

@@ -1,5 +1,5 @@
 #include "rows/check_rows.h"
-#include "rows/seal_rows.h"
+#include "seal/seal_rows.h"
 #include "scan/fingerprint_fields.h"
 #include "support/qt_printers.h"
 

@@ -1,7 +1,7 @@
 #include "check/check_run.h"
 #include "check/report_text.h"
 #include "registration/put_under_control.h"
-#include "registration/sealed_change.h"
+#include "seal/sealed_change.h"
 #include "registration/update_control.h"
 #include "storage/connect.h"
 #include "storage/dm1.h"

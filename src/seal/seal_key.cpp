@@ -1,4 +1,4 @@
-#include "bits/seal_key.h"
+#include "seal/seal_key.h"
 
 #include "common/exception.h"
 #include "common/file_name_codec.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bits/seal_key.h"
+#include "seal/seal_key.h"
 #include "bits/sha256_accumulator.h"
 
 #include <QString>

@@ -1,8 +1,8 @@
-#include "check/seal_verdict.h"
+#include "seal/seal_verdict.h"
 
 #include "common/shown_name.h"
 #include "rows/registration.h"
-#include "rows/seal_rows.h"
+#include "seal/seal_rows.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "rows/seal_rows.h"
+#include "seal/seal_rows.h"
 
 #include "common/file_name_codec.h"
 #include "rows/baseline_rows.h"

@@ -1,8 +1,8 @@
-#include "registration/sealed_change.h"
+#include "seal/sealed_change.h"
 
 #include "common/exception.h"
 #include "rows/registration.h"
-#include "rows/seal_rows.h"
+#include "seal/seal_rows.h"
 #include "rows/walk_rows.h"
 #include "storage/dm1.h"
 
