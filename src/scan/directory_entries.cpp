@@ -47,6 +47,8 @@ void describeInode(const struct stat& own, Fingerprint& print)
     print.group = own.st_gid;
     if (S_ISBLK(own.st_mode) || S_ISCHR(own.st_mode))
         print.device = own.st_rdev;
+    if (S_ISREG(own.st_mode))
+        print.links = quint32(own.st_nlink);
 }
 
 // The row's fields of the name, as fstat gave them; a link's size is the

@@ -45,6 +45,9 @@ struct Fingerprint {
     std::optional<quint32> flags;
     // st_rdev of a block or character device.
     std::optional<quint64> device;
+    // How many names a regular file has (st_nlink): a hard link made
+    // elsewhere keeps an old binary alive after the package replaced it.
+    std::optional<quint32> links;
 };
 
 // The file type of a mode in words: "file", "link", "directory", "fifo",

@@ -240,6 +240,21 @@ std::vector<FingerprintField> describe()
              shown.append({QStringLiteral("device"),
                            print.device ? QJsonValue(DeviceText(*print.device)) : QJsonValue(QJsonValue::Undefined)});
          }},
+        // How many names a regular file has; unknown for any other name, and
+        // in rows written before it was kept.
+        {QStringLiteral("link_count"), F::Attributes, F::Word, 2,
+         [](const Fingerprint& print) { return print.links ? QVariant::fromValue(qint64(*print.links)) : QVariant(); },
+         [](Fingerprint& print, const QVariant& value) {
+             if (!value.isNull())
+                 print.links = quint32(value.toLongLong());
+         },
+         [](const Fingerprint& a, const Fingerprint& b) { return !a.links || !b.links || a.links == b.links; },
+         [](const Fingerprint& print) { return print.links; },
+         [](Fingerprint& print, quint32 word) { print.links = word; }, nullptr,
+         [](const Fingerprint& print, QList<ShownValue>& shown) {
+             shown.append({QStringLiteral("links"),
+                           print.links ? QJsonValue(qint64(*print.links)) : QJsonValue(QJsonValue::Undefined)});
+         }},
     };
 }
 

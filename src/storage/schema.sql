@@ -70,7 +70,8 @@ create descending index tab_id on tab (id);
 -- or the inode flags chattr sets of a regular file or directory, -1 for
 -- neither, and null only in rows written before these two were kept, whose
 -- attributes and flags are then not known and compared with nothing (see
--- scan/fingerprint_fields.cpp). Rows of table1 without one were written before it existed and
+-- scan/fingerprint_fields.cpp); link_count the number of names of a regular
+-- file, null for any other name and in rows written before it was kept. Rows of table1 without one were written before it existed and
 -- are judged by their own columns alone. tab_id is the id of the tab row
 -- whose add or update recorded the file: each registration acts on the rows
 -- it owns, so that registrations that overlap (one inside another, a
@@ -89,12 +90,14 @@ create table fingerprint (
   link_target blob sub_type binary,
   tab_id integer,
   xattrs blob sub_type binary,
-  device_or_flags bigint
+  device_or_flags bigint,
+  link_count bigint
 );
 
 -- One row per directory a walk entered, the registered directory included:
 -- full_path is the directory itself, the other columns those of the
--- fingerprint table, of the directory (no contents, no link, no device).
+-- fingerprint table, of the directory (no contents, no link, no device, no
+-- link count: it changes with every subdirectory).
 -- tab_id is the registration whose add or update recorded it; each
 -- registration's rows are written, replaced and deleted with its file rows.
 -- A registration without any was recorded before directories were, and its
@@ -108,7 +111,8 @@ create table directory_print (
   group_id bigint,
   link_target blob sub_type binary,
   xattrs blob sub_type binary,
-  device_or_flags bigint
+  device_or_flags bigint,
+  link_count bigint
 );
 
 -- The seal: what the administrator's private key signed (see

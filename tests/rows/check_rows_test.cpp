@@ -14,7 +14,8 @@ bool same(const Fingerprint& a, const Fingerprint& b)
     // Null and empty attributes differ in what they say: unknown, or none.
     return SameFingerprint(a, b, FingerprintField::Attributes) && SameFingerprint(a, b, FingerprintField::Contents)
         && bool(a.xattrs) == bool(b.xattrs) && a.sha256.has_value() == b.sha256.has_value()
-        && a.flags.has_value() == b.flags.has_value() && a.device.has_value() == b.device.has_value();
+        && a.flags.has_value() == b.flags.has_value() && a.device.has_value() == b.device.has_value()
+        && a.links == b.links;
 }
 
 // Each kind of fingerprint comes back from the packed rows as it went in, and
@@ -28,6 +29,7 @@ TEST(CheckRowsTest, GiveBackEveryFingerprintAndNameAsTheyWereGiven)
     prints[0].sha256 = Sha256Digest{1, 2, 3};
     prints[0].xattrs = ShareAttributes({});
     prints[0].flags = 0x10;
+    prints[0].links = 3;
     prints[1].mode = S_IFLNK | 0777; // a link: a target, unknown attributes
     prints[1].linkTarget = QStringLiteral("../ц/target");
     prints[2].mode = S_IFCHR | 0600;

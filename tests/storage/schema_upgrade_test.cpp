@@ -212,3 +212,44 @@ TEST_F(SchemaUpgradeTest, ADatabaseThatMayNotBeAlteredIsCheckedAsItIsAndSaysSoOn
 }
 
 } // namespace
+
+// A seal made before a field was kept holds after the upgrade that adds it:
+// the rows are digested as they were sealed, the new field unknown in them
+// and compared with nothing, until the next sealed change writes them with
+// it. From then on the field counts in checks and in the seal.
+TEST_F(SchemaUpgradeTest, ASealMadeBeforeAFieldWasKeptHoldsUntilTheNextSealedChange)
+{
+    putUnderControl();
+    const SealKey key = SealKey::generate();
+    {
+        TDM1 dm;
+        ConnectDM1(dm, kDatabaseFileName);
+        SealDatabase(dm.IBQuery1, key, nullptr, 1);
+        dm.finish();
+    }
+    // What that version's database lacked.
+    run(QStringLiteral("isql-fb"), {QStringLiteral("-q"), QStringLiteral("-u"), QStringLiteral("sysdba"), database.file()},
+        "alter table fingerprint drop link_count;\nalter table directory_print drop link_count;\n"
+        "alter table seal drop field_set;\ncommit;\n");
+    const QString x = tree.path(QStringLiteral("d/x"));
+    const QString elsewhere = tree.path(QStringLiteral("x-elsewhere"));
+    ASSERT_EQ(::link(QFile::encodeName(x).constData(), QFile::encodeName(elsewhere).constData()), 0);
+
+    TDM1 dm;
+    EXPECT_EQ(ConnectDM1(dm, kDatabaseFileName), QString());
+    const auto checked = [&] {
+        const CheckReport report = RunCheck(dm, dir(), nullptr, std::nullopt, &key);
+        QStringList lines = report.sealLines.filter(QStringLiteral("изменены"));
+        for (const QString& line : ReportLines(report).changed)
+            lines.append(QString(line).remove(dir() + u'/'));
+        return lines;
+    };
+    EXPECT_EQ(checked(), QStringList()) << "the old rows know no link count";
+    RunChange(dm, [&] { return key; }, [&] { UpdateControl(dm, dir()); });
+    EXPECT_EQ(checked(), QStringList());
+    ASSERT_TRUE(QFile::remove(elsewhere));
+    EXPECT_EQ(checked(), QStringList{QStringLiteral("x изменены атрибуты файла,")});
+    dm.IBQuery1.executeStatement(Statement(u"update fingerprint set link_count=1"));
+    EXPECT_EQ(checked(), (QStringList{QStringLiteral("Записи директории изменены помимо программы: ") + dir()}));
+    dm.finish();
+}
