@@ -1,4 +1,4 @@
-#include "check/reference_judge.h"
+#include "support/reference/check_reference_judge.h"
 
 #include "check/report_text.h"
 #include "rows/directory_rows.h"
@@ -6,6 +6,7 @@
 #include "rows/walk_rows.h"
 #include "scan/directory_entries.h"
 #include "storage/dm1.h"
+#include "support/reference/rows_current_rows.h"
 
 namespace {
 
