@@ -3,8 +3,8 @@
 
 #include "bits/crc16_accumulator.h"
 #include "bits/file_checksums.h"
-#include "bits/reference_checksums.h"
 #include "bits/xor32_accumulator.h"
+#include "support/reference/bits_reference_checksums.h"
 
 #include <QFile>
 #include <QTemporaryDir>

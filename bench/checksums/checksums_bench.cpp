@@ -5,7 +5,7 @@
 // by extrapolation, as the output says.
 
 #include "bits/file_checksums.h"
-#include "bits/reference_checksums.h"
+#include "support/reference/bits_reference_checksums.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -6,7 +6,8 @@
 #include <cstddef>
 
 // FileCrc16 of a byte stream fed in pieces of any size. The value is the one
-// the step-by-step division of reference_checksums.h leaves in its register:
+// the step-by-step division leaves in its register (FileCrc16Reference, the
+// tests' yardstick in tests/support/reference/bits_reference_checksums.h):
 // normally the remainder R of the stream's bits modulo x^16 + x^12 + x^5 + 1,
 // read from its highest non-zero term down; but when the division found a
 // remainder of zero fewer than 17 bits before the end, it restarted its

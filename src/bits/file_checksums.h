@@ -10,8 +10,9 @@
 class FileAccess;
 
 // The two checksums of a file's contents, given its full name, computed fast:
-// for every file they equal FileCrc16Reference and FileXor32Reference
-// (reference_checksums.h), for files of any size.
+// for every file they equal FileCrc16Reference and FileXor32Reference (the
+// tests' yardsticks in tests/support/reference/bits_reference_checksums.h),
+// for files of any size.
 //
 // A file whose size the operating system gives as 0 checks as 0 for both,
 // whatever reading it would give (as the step-by-step definition, which reads

@@ -1,6 +1,6 @@
 #include "bits/xor32_accumulator.h"
 
-#include "bits/bit_file.h"
+#include "bits/bit_reverse.h"
 
 #include <QtEndian>
 

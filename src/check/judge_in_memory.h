@@ -7,9 +7,10 @@
 #include <memory>
 
 // Judges a check from rows read once, giving what CheckBaselineFile and
-// CompareCurrentFile give row by row with their statements (see
-// reference_judge.h) where the rows' own columns decide, and comparing
-// fingerprints where both rows have one (see FingerprintField):
+// CompareCurrentFile give row by row with their statements (the tests'
+// reference, tests/support/reference/check_reference_judge.h) where the rows'
+// own columns decide, and comparing fingerprints where both rows have one (see
+// FingerprintField):
 // - baseline: the rows of the registration under check, in the order the
 //   database returned them;
 // - current: the walk of its directory, in the order walked.

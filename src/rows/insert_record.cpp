@@ -47,9 +47,3 @@ void InsertBaselineRecord(TIBQuery& query, const QString& dir, const TSearchRec&
     if (print)
         InsertFingerprint(query, id, *print, owner);
 }
-
-void InsertCurrentRecord(TIBQuery& query, const QString& dir, const TSearchRec& entry, IdCounter* ids,
-                         const FileSums* sums, const Fingerprint*, qint32)
-{
-    insertRecord(QStringLiteral("table2"), query, dir, entry, ids, sums);
-}

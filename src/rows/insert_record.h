@@ -16,16 +16,13 @@ struct IdCounter {
     std::optional<qint32> next;
 };
 
-// Adds one row for the file entry in dir to table1 (the baseline) or table2
-// (the current scan), through query: the next id, the name, dir, the size, the
-// packed time as text, AttrToText and both checksums of the file, read once.
-// After a normal return exactly one row has been added, uncommitted; when the
-// file cannot be read, EFileBitError names it and no row is added. sums, when
-// given, are the file's checksums read beforehand. print, when given, is the
-// file's fingerprint, which InsertBaselineRecord adds to the fingerprint table
-// with the row's id, the row owned by the registration owner (a tab id; 0 for
-// none); table2 keeps no fingerprints.
+// Adds one row for the file entry in dir to table1 (the baseline), through
+// query: the next id, the name, dir, the size, the packed time as text,
+// AttrToText and both checksums of the file, read once. After a normal return
+// exactly one row has been added, uncommitted; when the file cannot be read,
+// EFileBitError names it and no row is added. sums, when given, are the file's
+// checksums read beforehand. print, when given, is the file's fingerprint,
+// which is added to the fingerprint table with the row's id, the row owned by
+// the registration owner (a tab id; 0 for none).
 void InsertBaselineRecord(TIBQuery& query, const QString& dir, const TSearchRec& entry, IdCounter* ids = nullptr,
                           const FileSums* sums = nullptr, const Fingerprint* print = nullptr, qint32 owner = 0);
-void InsertCurrentRecord(TIBQuery& query, const QString& dir, const TSearchRec& entry, IdCounter* ids = nullptr,
-                         const FileSums* sums = nullptr, const Fingerprint* print = nullptr, qint32 owner = 0);

@@ -41,12 +41,6 @@ NotExaminedList ScanToBaseline(TDM1& dm, const QString& dir, const QString& list
     return walk(walker, dm.IBQuery1, QStringLiteral("table1"), InsertBaselineRecord, progress, true, owner);
 }
 
-NotExaminedList ScanToCurrent(TDM1& dm, const QString& dir, const QString& list, Progress* progress)
-{
-    FileWalker walker(dir, list.toLower());
-    return walk(walker, dm.IBQuery1, QStringLiteral("table2"), InsertCurrentRecord, progress, false);
-}
-
 bool Table2HasRows(TDM1& dm)
 {
     dm.IBQuery1.openStatement(Statement(u"select count(*) from (select first 1 1 as one from table2)"));

@@ -18,12 +18,9 @@ TDM1::TDM1()
     : IBDatabase1((PrepareEmbeddedEngine(), connectionName())),
       IBTransaction1(IBDatabase1),
       IBQuery1(IBDatabase1, IBTransaction1),
-      IBQuery2(IBDatabase1, IBTransaction1),
-      DataSource1(IBQuery1)
+      IBQuery2(IBDatabase1, IBTransaction1)
 {
     IBDatabase1.Params = LoginParams();
-    IBQuery2.addSql(Statement(u"select * from table2"));
-    IBQuery2.setMasterSource(&DataSource1);
 }
 
 TDM1::~TDM1()

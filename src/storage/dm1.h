@@ -1,6 +1,5 @@
 #pragma once
 
-#include "storage/data_source.h"
 #include "storage/ib_database.h"
 #include "storage/ib_query.h"
 #include "storage/ib_transaction.h"
@@ -8,9 +7,10 @@
 #include <QSet>
 
 // The storage object: the one connection, the one transaction and the two
-// query objects through which every statement of the program runs. IBQuery2
-// follows IBQuery1 through DataSource1. Created not connected; the program sets
-// the database name, connects and starts the transaction.
+// query objects. Every statement of the program runs through IBQuery1; the
+// second query object, IBQuery2, is the design's, and runs the lookups of the
+// tests' reference check. Created not connected; the program sets the database
+// name, connects and starts the transaction.
 class TDM1 {
 public:
     TDM1();
@@ -20,7 +20,6 @@ public:
     TIBTransaction IBTransaction1;
     TIBQuery IBQuery1;
     TIBQuery IBQuery2;
-    TDataSource DataSource1;
 
     // The registrations whose rows the running change wrote (see
     // ScanToBaseline), for a seal to sign again; the others keep theirs.

@@ -1,6 +1,5 @@
 #include "storage/ib_query.h"
 
-#include "storage/data_source.h"
 #include "storage/database_error.h"
 #include "storage/ib_database.h"
 #include "storage/ib_transaction.h"
@@ -19,8 +18,6 @@ TIBQuery::TIBQuery(TIBDatabase& database, TIBTransaction& transaction)
 
 TIBQuery::~TIBQuery()
 {
-    if (m_master)
-        m_master->removeFollower(this);
     m_transaction.detach(this);
 }
 
@@ -160,8 +157,6 @@ void TIBQuery::run(bool returnsRows)
     m_hasRow = query.next();
     if (m_hasRow)
         keepRow();
-    if (m_shownBy)
-        m_shownBy->dataSetChanged();
 }
 
 bool TIBQuery::next()
@@ -171,8 +166,6 @@ bool TIBQuery::next()
     if (!m_hasRow || !m_current->next())
         return false; // on the last row: stay there
     keepRow();
-    if (m_shownBy)
-        m_shownBy->dataSetChanged();
     return true;
 }
 
@@ -268,23 +261,6 @@ qint64 TIBQuery::fieldAsLargeInt(int index) const
 QString TIBQuery::fieldAsString(const QString& name) const
 {
     return fieldByName(name).toString();
-}
-
-void TIBQuery::setMasterSource(TDataSource* master)
-{
-    if (m_master)
-        m_master->removeFollower(this);
-    m_master = master;
-    if (m_master)
-        m_master->addFollower(this);
-}
-
-void TIBQuery::masterChanged()
-{
-    if (!m_active)
-        return;
-    close();
-    open();
 }
 
 void TIBQuery::releaseStatements()

@@ -15,7 +15,6 @@
 class QSqlQuery;
 class TIBDatabase;
 class TIBTransaction;
-class TDataSource;
 
 // A query object: a statement text, and the result it is open on.
 //
@@ -74,13 +73,6 @@ public:
     void openStatement(const Statement& statement);
     void executeStatement(const Statement& statement);
 
-    // The data source that shows this query, and the one this query follows
-    // as its master: while open, it is run again whenever the master opens or
-    // moves to another row.
-    void setDataSourceShowingThis(TDataSource* source) { m_shownBy = source; }
-    void setMasterSource(TDataSource* master);
-    void masterChanged();
-
     // Gives up every prepared statement (they end with the transaction).
     void releaseStatements();
 
@@ -113,7 +105,5 @@ private:
     QVariantList m_row;   // the values of the current row
     bool m_active = false;
     bool m_hasRow = false;
-    TDataSource* m_shownBy = nullptr;
-    TDataSource* m_master = nullptr;
     int m_prepareCount = 0;
 };

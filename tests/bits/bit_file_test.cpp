@@ -1,5 +1,5 @@
 #include "bits/bit_errors.h"
-#include "bits/bit_file.h"
+#include "support/reference/bits_bit_file.h"
 
 #include "bits_test_support.h"
 

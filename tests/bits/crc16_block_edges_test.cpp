@@ -5,7 +5,7 @@
 
 #include "bits/crc16_accumulator.h"
 #include "bits/file_checksums.h"
-#include "bits/reference_checksums.h"
+#include "support/reference/bits_reference_checksums.h"
 
 #include "bits_test_support.h"
 

@@ -1,6 +1,6 @@
 #include "bits/bit_errors.h"
 #include "bits/file_checksums.h"
-#include "bits/reference_checksums.h"
+#include "support/reference/bits_reference_checksums.h"
 
 #include "bits_test_support.h"
 

@@ -1,5 +1,4 @@
-#include "bits/bit_errors.h"
-#include "bits/str_bit.h"
+#include "support/reference/bits_str_bit.h"
 
 #include "bits_test_support.h"
 

@@ -1,13 +1,13 @@
 #include "bits/file_checksums.h"
 #include "check/check_run.h"
 #include "check/judge_directories.h"
-#include "check/reference_judge.h"
 #include "check/report_json.h"
 #include "check/report_text.h"
 #include "registration/put_under_control.h"
 #include "registration/update_control.h"
 #include "storage/connect.h"
 #include "support/database_fixture.h"
+#include "support/reference/check_reference_judge.h"
 
 #include <QDir>
 #include <QFile>

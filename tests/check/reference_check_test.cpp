@@ -1,11 +1,11 @@
 #include "check/check_run.h"
-#include "check/reference_judge.h"
 #include "check/report_text.h"
 #include "common/exception.h"
 #include "common/progress.h"
 #include "registration/put_under_control.h"
 #include "registration/remove_from_control.h"
 #include "support/database_fixture.h"
+#include "support/reference/check_reference_judge.h"
 
 #include <QDir>
 #include <QFile>

@@ -5,6 +5,7 @@
 #include "storage/dm1.h"
 #include "support/database_fixture.h"
 #include "support/file_rows.h"
+#include "support/reference/rows_current_rows.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,4 @@
-#include "bits/str_bit.h"
-
-#include "bits/bit_errors.h"
+#include "support/reference/bits_str_bit.h"
 
 #include <QtEndian>
 

@@ -1,9 +1,9 @@
-#include "bits/reference_checksums.h"
+#include "support/reference/bits_reference_checksums.h"
 
 #include "bits/bit_errors.h"
-#include "bits/bit_file.h"
 #include "bits/file_access.h"
-#include "bits/str_bit.h"
+#include "support/reference/bits_bit_file.h"
+#include "support/reference/bits_str_bit.h"
 
 namespace {
 

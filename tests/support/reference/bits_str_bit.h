@@ -1,9 +1,17 @@
 #pragma once
 
+#include "common/exception.h"
+
 #include <QString>
 #include <QtGlobal>
 
 #include <memory>
+
+// Raised by TStr_Bit, and by TBitFile for a piece too long, with its one fixed text.
+class EStrBitError : public Exception {
+public:
+    EStrBitError() : Exception(QStringLiteral("Bits index out of range")) {}
+};
 
 // Operation codes of TStr_Bit::Combine. Any other code combines as boXor.
 inline constexpr quint8 boXor = 0;

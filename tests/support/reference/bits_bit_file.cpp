@@ -1,4 +1,4 @@
-#include "bits/bit_file.h"
+#include "support/reference/bits_bit_file.h"
 
 #include "common/file_name_codec.h"
 #include "bits/bit_errors.h"
@@ -12,24 +12,10 @@
 
 namespace {
 
-constexpr std::array<quint8, 256> makeBitReverse()
-{
-    std::array<quint8, 256> table{};
-    for (unsigned i = 0; i < 256; ++i) {
-        unsigned reversed = 0;
-        for (unsigned bit = 0; bit < 8; ++bit)
-            reversed |= ((i >> bit) & 1u) << (7 - bit);
-        table[i] = quint8(reversed);
-    }
-    return table;
-}
-
 constexpr qint32 kBlockGranule = 8192;
 constexpr qint32 kMaxRead = 65535;
 
 } // namespace
-
-const std::array<quint8, 256> BitReverse = makeBitReverse();
 
 void TranslateBytes(quint8* buffer, qint64 count)
 {

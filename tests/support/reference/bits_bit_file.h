@@ -1,6 +1,8 @@
 #pragma once
 
-#include "bits/str_bit.h"
+#include "bits/bit_reverse.h"
+#include "common/exception.h"
+#include "support/reference/bits_str_bit.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -10,11 +12,23 @@
 
 class FileAccess;
 
-// Entry i is i with its eight bits in reverse order.
-extern const std::array<quint8, 256> BitReverse;
-
 // Replaces each of the count bytes of buffer, in place, by its BitReverse entry.
 void TranslateBytes(quint8* buffer, qint64 count);
+
+// The second word is spelt with the Latin letter p, as the program always has.
+inline const QString kFileCloseErrorText = QStringLiteral("Ошибка пpи записи конца файла ");
+
+// Raised by TBitFile::Close with its one fixed text (see Close).
+class EFileBitZacr : public Exception {
+public:
+    EFileBitZacr() : Exception(kFileCloseErrorText) {}
+};
+
+// A failure of the operating system when a file is closed: its error text.
+class EInOutError : public Exception {
+public:
+    explicit EInOutError(const QString& detail) : Exception(QStringLiteral("Ошибка ввода-вывода: ") + detail) {}
+};
 
 // Open modes of TBitFile.
 inline constexpr quint16 bfCreate = 0x3C00; // create the file, or empty it, for writing

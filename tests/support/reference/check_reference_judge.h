@@ -10,7 +10,7 @@ class TIBQuery;
 // The integrity check as the program first made it: the walk written into
 // table2, then every file judged by statements of its own. Slow, and blind to
 // fingerprints; kept as the yardstick that RunCheck is tested against (as
-// reference_checksums.h is for the checksums), and run by no command.
+// bits_reference_checksums.h is for the checksums), and run by no command.
 
 // The verdict on one file.
 struct param {

@@ -1,4 +1,4 @@
-#include "check/reference_judge.h"
+#include "support/reference/check_reference_judge.h"
 
 #include "check/report_text.h"
 #include "rows/directory_rows.h"
@@ -6,6 +6,7 @@
 #include "rows/walk_rows.h"
 #include "scan/directory_entries.h"
 #include "storage/dm1.h"
+#include "support/reference/rows_current_rows.h"
 
 namespace {
 
@@ -24,9 +25,8 @@ Statement changeTest(const QString& name, const QString& path)
     return std::move(Statement(u"select count(*) from TABLE1 where   file_name=").quoted(name).sql(u" and full_path=").quoted(path));
 }
 
-// Moves IBQuery1 on to the next row to judge. The lookup on IBQuery2 has been
-// read by then; closing it first spares running it again through the master
-// link only for its result to be thrown away.
+// Moves IBQuery1 on to the next row to judge, closing the lookup on IBQuery2,
+// which has been read by then.
 void nextRow(TDM1& dm)
 {
     dm.IBQuery2.close();
