@@ -1,7 +1,7 @@
 #include "shell/command_line.h"
 
+#include "common/option_table.h"
 #include "common/version.h"
-#include "shell/option_table.h"
 
 #include <QCommandLineParser>
 #include <QTextStream>
