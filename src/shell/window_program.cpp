@@ -9,7 +9,6 @@
 #include "storage/dm1.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QSocketNotifier>
 
 #include <optional>
@@ -46,21 +45,10 @@ private:
 
 } // namespace
 
-int RunWindowProgram(QApplication& application)
+int RunWindowProgram(QApplication& application, const WindowOptions& options)
 {
     int status = 1;
-    QCommandLineParser parser;
-    const QCommandLineOption database(QStringLiteral("database"),
-                                      QStringLiteral("База данных: файл или имя на сервере (host:/path/file.gdb)."),
-                                      QStringLiteral("NAME"));
-    const QCommandLineOption userDatabase(QStringLiteral("user-database"));
-    parser.addOptions({database, userDatabase});
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions); // as the command line was read
-    if (!parser.parse(application.arguments())) {
-        ShowError(parser.errorText());
-        return status;
-    }
-    const QString databaseName = WindowDatabaseName(parser.value(database), parser.isSet(userDatabase));
+    const QString databaseName = WindowDatabaseName(options.database, options.userDatabase);
     // From here on a signal stops what runs and ends the program in its own
     // time; without the pipe it could not, and the program ends at once.
     std::optional<SignalExit> signalExit;
@@ -68,7 +56,7 @@ int RunWindowProgram(QApplication& application)
         return status;
     // The user's own database is made the first time, unasked; should that
     // fail, the window says so and opens as on any missing database.
-    if (parser.isSet(userDatabase) && databaseName == UserDatabasePath())
+    if (options.userDatabase && databaseName == UserDatabasePath())
         RunShowingErrors([&] { MakeUserDatabase(databaseName); });
     // Creating the storage object can fail (no database client); the error is
     // shown and the program ends before any window opens.
