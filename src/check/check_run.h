@@ -13,19 +13,21 @@ class TDM1;
 // of dir in the list's order.
 // 1. walks dir with the registration's extension list, reading the files on
 //    threads of their own (see FileWalker) while the baseline (the rows the
-//    registration acts on, see ReadBaselineRows) is read, and judges each
-//    file walked against the baseline as it comes (see FileJudge), holding
-//    only what it needs to judge the rest; nothing walked is written;
-// 2. commits and starts a new transaction, as a check always has;
-// 3. judges the directories walked against those recorded (see
+//    registration acts on, see ReadBaselineRows) and the directories recorded
+//    are read;
+// 2. verifies the seal with publicKey (see VerifySeal), in the same snapshot
+//    as the rows it covers;
+// 3. judges each file walked against the baseline as it comes (see
+//    FileJudge), holding only what it needs to judge the rest; nothing walked
+//    is written;
+// 4. commits and starts a new transaction, as a check always has;
+// 5. judges the directories walked against those recorded (see
 //    JudgeDirectories), then adds the files' findings as JudgeInMemory gives
 //    them, and strikes the old places of moved files from the deleted ones.
+// A check writes nothing: what an interrupted check of an earlier version
+// left in table2 is the next change's to clear.
 // Raises Exception naming dir when it is not under control, and any error of
 // the walk or the statements, which ends the check where it occurs. An error
 // raised by progress ends it the same way.
-// 4. verifies the seal with publicKey (see VerifySeal), read in the same
-//    snapshot as the rows.
-// A check writes nothing: what an interrupted check of an earlier version
-// left in table2 is the next change's to clear.
 CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress = nullptr,
                      std::optional<qint32> registration = std::nullopt, const SealKey* publicKey = nullptr);

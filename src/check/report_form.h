@@ -27,6 +27,9 @@ class Treport_form : public QDialog {
 public:
     explicit Treport_form(QWidget* parent = nullptr);
 
+    // What verifying the seal found, above the lists; shown only when there
+    // is anything to say.
+    QLabel* SealLabel;
     QLabel* Label1;
     QListWidget* Memo1;
     QLabel* Label2;
@@ -38,7 +41,6 @@ public:
     QPlainTextEdit* DetailsMemo; // what the selected finding was and is
     // What the walk could not examine, after the four lists; shown only when
     // there is any.
-    QLabel* SealLabel;
     QLabel* NotExaminedLabel;
     QPlainTextEdit* NotExaminedMemo;
     QPushButton* Button1;
@@ -47,7 +49,8 @@ public:
 
     void clearLists();
     // Fills the four boxes, "Не обнаружено" standing for an empty list, for
-    // the check of dir, and shows what it could not examine.
+    // the check of dir, and shows what verifying the seal found and what the
+    // check could not examine.
     void showReport(const CheckReport& report, const QString& dir = QString());
     // What accepts the ticked findings, given the names to accept (see
     // AcceptFiles); it raises when they could not be accepted.

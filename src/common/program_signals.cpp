@@ -74,10 +74,9 @@ sigset_t programSignals()
 
 } // namespace
 
-void InstallProgramSignals(bool endOutsideCommand, int notifyFd)
+void InstallProgramSignals(bool endOutsideCommand)
 {
     g_endOutsideCommand = endOutsideCommand;
-    g_notifyFd = notifyFd;
     for (std::size_t i = 0; i < std::size(kSignals); ++i) {
         struct sigaction current {};
         g_ignored[i] = sigaction(kSignals[i], nullptr, &current) == 0 && current.sa_handler == SIG_IGN;

@@ -5,16 +5,15 @@
 //
 // With endOutsideCommand (the console), a signal while no command runs, or a
 // second one while a stop is pending, ends the program at once by the signal's
-// default action. With a notifyFd (the window), every signal also writes one
-// byte there, for the event loop to end the program in its own time; a second
-// signal while the first is pending ends it at once.
+// default action. Without it (the window), a signal wakes the event loop
+// through a SignalPipe, for the loop to end the program in its own time; a
+// second signal while the first is pending ends it at once.
 // A signal ignored when this is first called (nohup, a service manager) stays
 // ignored.
-void InstallProgramSignals(bool endOutsideCommand, int notifyFd = -1);
+void InstallProgramSignals(bool endOutsideCommand);
 
-// From now on every signal also writes one byte to fd, as with a notifyFd
-// (for a console command that waits in an event loop: the byte wakes it); -1
-// for nowhere.
+// From now on a signal that asks a stop also writes one byte to fd, to wake
+// an event loop that waits on the other end (see SignalPipe); -1 for nowhere.
 void SetSignalNotifyFd(int fd);
 
 // Puts the program's handlers back: the database client installs its own for

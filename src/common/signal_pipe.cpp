@@ -22,3 +22,10 @@ SignalPipe::~SignalPipe()
     close(m_fds[0]);
     close(m_fds[1]);
 }
+
+void SignalPipe::drain()
+{
+    char bytes[16];
+    while (read(m_fds[0], bytes, sizeof bytes) > 0) {
+    }
+}

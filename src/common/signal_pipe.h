@@ -12,6 +12,9 @@ public:
     SignalPipe& operator=(const SignalPipe&) = delete;
 
     int readEnd() const { return m_fds[0]; }
+    // Reads the bytes written so far: a notifier left on readEnd() would
+    // otherwise tell of the same signal again.
+    void drain();
 
 private:
     int m_fds[2] = {-1, -1};

@@ -2,9 +2,9 @@
 
 #include "common/file_name_codec.h"
 #include "rows/delete_file_rows.h"
+#include "rows/file_row_values.h"
 #include "rows/fingerprint_columns.h"
 #include "rows/id_allocation.h"
-#include "scan/attr_text.h"
 #include "storage/database_error.h"
 #include "storage/ib_query.h"
 
@@ -136,30 +136,14 @@ void BulkInsert::writeBatch()
         writeOneByOne(); // refuses the text too long for its column
         return;
     }
-    const QString name = QStringLiteral(" as varchar(%1) character set octets),cast(").arg(nameWidth);
-    const QString path = QStringLiteral(" as varchar(%1) character set octets),cast(").arg(pathWidth);
+    const FileRowCasts casts(nameWidth, pathWidth);
 
     Statement insert(QString(QStringLiteral("insert into ") + m_table + u' '));
     insert.reserve(m_batchSize.rows, m_batchSize.rowValues);
     qint32 id = *m_ids.next;
     for (const Row& row : m_rows) {
-        insert.sql(id == *m_ids.next ? u"select cast(" : u" union all select cast(");
-        insert.number(id++)
-            .sql(u" as integer),cast(")
-            .quoted(row.entry.Name)
-            .sql(name)
-            .quoted(row.dir)
-            .sql(path)
-            .bigNumber(row.entry.Size)
-            .sql(u" as bigint),cast(")
-            .quoted(QString::number(row.entry.Time))
-            .sql(u" as varchar(11)),cast(")
-            .quoted(AttrToText(row.entry.Attr))
-            .sql(u" as varchar(3)),cast(")
-            .number(row.sums.crc1)
-            .sql(u" as integer),cast(")
-            .number(row.sums.crc2)
-            .sql(u" as integer) from rdb$database");
+        insert.sql(id == *m_ids.next ? u"select " : u" union all select ");
+        AppendFileRowValues(insert, id++, row.dir, row.entry, row.sums, &casts).sql(u" from rdb$database");
     }
     m_batchSize.rows = insert.shape().size();
     m_batchSize.rowValues = insert.values().size();

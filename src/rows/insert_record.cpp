@@ -1,8 +1,8 @@
 #include "rows/insert_record.h"
 
+#include "rows/file_row_values.h"
 #include "rows/fingerprint_columns.h"
 #include "rows/id_allocation.h"
-#include "scan/attr_text.h"
 #include "scan/directory_entries.h"
 #include "storage/ib_query.h"
 
@@ -18,23 +18,9 @@ static qint32 insertRecord(const QString& table, TIBQuery& query, const QString&
     }
     const FileSums sums = given ? *given : FileChecksums(fullName);
 
-    query.executeStatement(Statement(QString(QStringLiteral("insert into ") + table + QStringLiteral(" values (")))
-                               .number(id)
-                               .sql(u",")
-                               .quoted(entry.Name)
-                               .sql(u",")
-                               .quoted(dir)
-                               .sql(u",")
-                               .bigNumber(entry.Size)
-                               .sql(u",")
-                               .quoted(QString::number(entry.Time))
-                               .sql(u",")
-                               .quoted(AttrToText(entry.Attr))
-                               .sql(u",")
-                               .number(sums.crc1)
-                               .sql(u",")
-                               .number(sums.crc2)
-                               .sql(u")"));
+    Statement insert(QString(QStringLiteral("insert into ") + table + QStringLiteral(" values (")));
+    AppendFileRowValues(insert, id, dir, entry, sums).sql(u")");
+    query.executeStatement(insert);
     if (ids)
         ids->next = id + 1;
     return id;

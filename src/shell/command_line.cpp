@@ -1,7 +1,7 @@
 #include "shell/command_line.h"
 
+#include "common/option_table.h"
 #include "common/version.h"
-#include "shell/option_table.h"
 
 #include <QCommandLineParser>
 #include <QTextStream>
@@ -50,7 +50,7 @@ QString givenAs(const QStringList& arguments, const QString& name)
 
 } // namespace
 
-std::optional<int> AnswerCommandLine(int argc, char** argv)
+std::variant<int, WindowOptions> ReadWindowCommandLine(int argc, char** argv)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -89,5 +89,5 @@ std::optional<int> AnswerCommandLine(int argc, char** argv)
             << QStringLiteral(" (справка: kvaren --help)\n");
         return 16;
     }
-    return std::nullopt;
+    return WindowOptions{parser.value(database), parser.isSet(userDatabase)};
 }

@@ -4,8 +4,9 @@
 
 int main(int argc, char** argv)
 {
-    if (const std::optional<int> status = AnswerCommandLine(argc, argv))
+    const std::variant<int, WindowOptions> commandLine = ReadWindowCommandLine(argc, argv);
+    if (const int* status = std::get_if<int>(&commandLine))
         return *status;
     TApplication application(argc, argv);
-    return RunWindowProgram(application);
+    return RunWindowProgram(application, std::get<WindowOptions>(commandLine));
 }

@@ -154,7 +154,7 @@ enum class When { DuringACommand, Idle, AtStartUpsError };
             signalled = true;
             kill(getpid(), SIGTERM);
         });
-        const int status = RunWindowProgram(*qApp);
+        const int status = RunWindowProgram(*qApp, WindowOptions{});
         _exit(status == 0 && signalled ? 0 : 20);
     }
     QTimer::singleShot(0, [&] {
@@ -184,7 +184,7 @@ enum class When { DuringACommand, Idle, AtStartUpsError };
             mainForm->N9->trigger();
         }
     });
-    if (RunWindowProgram(*qApp) != 0)
+    if (RunWindowProgram(*qApp, WindowOptions{}) != 0)
         _exit(11);
     if (!signalled)
         _exit(12);

@@ -1,4 +1,4 @@
-#include "shell/status_count.h"
+#include "common/status_count.h"
 
 QString StatusCountText(qint32 count)
 {

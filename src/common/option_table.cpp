@@ -1,4 +1,4 @@
-#include "shell/option_table.h"
+#include "common/option_table.h"
 
 #include <algorithm>
 
