@@ -51,13 +51,12 @@ bool recordedDirectory(TIBQuery& query, const Registration& registration, const 
 {
     if (query.database().lacks(QStringLiteral("directory_print")))
         return false;
-    query.openStatement(Statement(u"select first 1 tab_id from directory_print where tab_id=")
-                            .number(registration.id)
-                            .sql(u" and full_path=")
-                            .quoted(path));
-    const bool recorded = query.hasRow();
-    query.close();
-    return recorded;
+    // tab_id equals a number in the row found: a value is a row.
+    return Scalar(query, Statement(u"select first 1 tab_id from directory_print where tab_id=")
+                             .number(registration.id)
+                             .sql(u" and full_path=")
+                             .quoted(path))
+        .has_value();
 }
 
 Accepted resolve(TIBQuery& query, const Registration& registration, const QString& given)
@@ -94,14 +93,10 @@ std::vector<BaselineRow> rowsNamed(TIBQuery& query, const Registration& registra
             // A directory's own name too: a file of that name it replaced.
             (i == from ? select : select.sql(u",")).quoted(accepted.directory ? NameOf(accepted.dir) : accepted.name);
         }
-        query.openStatement(AppendDirectoryRows(select.sql(u") and "), registration.dir));
-        if (query.hasRow()) {
-            do
-                rows.push_back({query.fieldAsInteger(0), query.field(1).toString(), query.field(2).toString(),
-                                query.fieldAsInteger(3), query.fieldAsInteger(4), QString()});
-            while (query.next());
-        }
-        query.close();
+        ForEachRow(query, AppendDirectoryRows(select.sql(u") and "), registration.dir), [&] {
+            rows.push_back({query.fieldAsInteger(0), query.field(1).toString(), query.field(2).toString(),
+                            query.fieldAsInteger(3), query.fieldAsInteger(4), QString()});
+        });
     }
     QHash<qint32, std::size_t> at;
     for (std::size_t i = 0; i < rows.size(); ++i)
@@ -111,15 +106,11 @@ std::vector<BaselineRow> rowsNamed(TIBQuery& query, const Registration& registra
         Statement prints(u"select file_id,tab_id,sha256 from fingerprint where file_id in (");
         for (std::size_t i = from; i < std::min(rows.size(), from + std::size_t(kList)); ++i)
             (i == from ? prints : prints.sql(u",")).number(rows[i].id);
-        query.openStatement(prints.sql(u")"));
-        if (query.hasRow()) {
-            do {
-                const std::size_t i = at.value(query.fieldAsInteger(0));
-                owners[i] = query.field(1).isNull() ? 0 : query.fieldAsInteger(1);
-                rows[i].sha256 = query.field(2).toString();
-            } while (query.next());
-        }
-        query.close();
+        ForEachRow(query, prints.sql(u")"), [&] {
+            const std::size_t i = at.value(query.fieldAsInteger(0));
+            owners[i] = query.field(1).isNull() ? 0 : query.fieldAsInteger(1);
+            rows[i].sha256 = query.field(2).toString();
+        });
     }
     std::vector<BaselineRow> acted;
     for (std::size_t i = 0; i < rows.size(); ++i)

@@ -35,32 +35,28 @@ using KeepRow = std::function<bool(const QString& dir, const QString& name)>;
 void readRows(TIBQuery& query, const Statement& select, CheckRows& rows, const std::function<void()>& meanwhile,
               QSet<qint32>* seen = nullptr, const KeepRow& keep = {})
 {
-    query.openStatement(select);
     qint64 count = 0;
     // Rows whose names came back with bytes that are not UTF-8 replaced: the
     // database client hands texts over as UTF-8.
     std::vector<qsizetype> mangled;
-    if (query.hasRow()) {
-        do {
-            // A do's continue goes on to the next row: it tests the condition.
-            if (seen && seen->contains(query.fieldAsInteger(0)))
-                continue;
-            const QString path = query.field(2).toString(), file = query.field(1).toString();
-            const bool garbled = path.contains(QChar::ReplacementCharacter) || file.contains(QChar::ReplacementCharacter);
-            // A garbled name is told only once read again as bytes: kept.
-            if (keep && !garbled && !keep(path, file))
-                continue;
-            if (seen)
-                seen->insert(query.fieldAsInteger(0));
-            if (garbled)
-                mangled.push_back(rows.size());
-            rows.append(path, file, query.fieldAsLargeInt(3), query.field(4).toString(), query.fieldAsInteger(5),
-                        query.fieldAsInteger(6), nullptr, query.fieldAsInteger(0), query.field(7).toString().toInt());
-            if (++count % kMeanwhileEvery == 0 && meanwhile)
-                meanwhile();
-        } while (query.next());
-    }
-    query.close();
+    ForEachRow(query, select, [&] {
+        if (seen && seen->contains(query.fieldAsInteger(0)))
+            return;
+        const QString path = query.field(2).toString(), file = query.field(1).toString();
+        const bool garbled = path.contains(QChar::ReplacementCharacter) || file.contains(QChar::ReplacementCharacter);
+        // A garbled name is told only once read again as bytes: kept.
+        if (keep && !garbled && !keep(path, file))
+            return;
+        if (seen)
+            seen->insert(query.fieldAsInteger(0));
+        if (garbled)
+            mangled.push_back(rows.size());
+        // data is a text column: a null or a text that is no number reads as 0.
+        rows.append(path, file, query.fieldAsLargeInt(3), query.field(4).toString(), query.fieldAsInteger(5),
+                    query.fieldAsInteger(6), nullptr, query.fieldAsInteger(0), query.field(7).toString().toInt());
+        if (++count % kMeanwhileEvery == 0 && meanwhile)
+            meanwhile();
+    });
     // Read again as bytes, through blobs, which come back as they are.
     for (const qsizetype at : mangled) {
         query.openStatement(Statement(u"select cast(full_path as blob sub_type binary),"
@@ -76,23 +72,19 @@ void readFingerprints(TIBQuery& query, const Statement& statement,
                       const std::vector<std::pair<qint32, quint32>>& byId, CheckRows& rows,
                       const std::function<void()>& meanwhile)
 {
-    query.openStatement(statement);
     qint64 count = 0;
-    if (query.hasRow()) {
-        do {
-            if (++count % kMeanwhileEvery == 0 && meanwhile)
-                meanwhile();
-            const qint32 fileId = query.fieldAsInteger(0);
-            auto at = std::lower_bound(byId.begin(), byId.end(), std::pair(fileId, quint32(0)));
-            if (at == byId.end() || at->first != fileId)
-                continue;
-            const Fingerprint print = FingerprintFromRow(query, 2);
-            const qint32 owner = query.field(1).isNull() ? 0 : query.fieldAsInteger(1);
-            for (; at != byId.end() && at->first == fileId; ++at)
-                rows.setPrint(at->second, print, owner);
-        } while (query.next());
-    }
-    query.close();
+    ForEachRow(query, statement, [&] {
+        if (++count % kMeanwhileEvery == 0 && meanwhile)
+            meanwhile();
+        const qint32 fileId = query.fieldAsInteger(0);
+        auto at = std::lower_bound(byId.begin(), byId.end(), std::pair(fileId, quint32(0)));
+        if (at == byId.end() || at->first != fileId)
+            return;
+        const Fingerprint print = FingerprintFromRow(query, 2);
+        const qint32 owner = query.field(1).isNull() ? 0 : query.fieldAsInteger(1);
+        for (; at != byId.end() && at->first == fileId; ++at)
+            rows.setPrint(at->second, print, owner);
+    });
 }
 
 // Gives each row its fingerprint and owner, read in one pass through the

@@ -10,17 +10,13 @@ DirectoryPrints ReadDirectoryPrints(TIBQuery& query, qint32 registration)
     if (query.database().lacks(QStringLiteral("directory_print")))
         return {};
     // The path as a blob, which comes back byte for byte, whatever its bytes.
-    query.openStatement(Statement(QStringLiteral("select cast(full_path as blob sub_type binary),")
-                                  + FingerprintSelectList(query, QStringLiteral("directory_print"))
-                                  + QStringLiteral(" from directory_print where tab_id="))
-                            .number(registration));
     DirectoryPrints found;
-    if (query.hasRow()) {
-        do
-            found.push_back({DecodeFileName(query.field(0).toByteArray()), FingerprintFromRow(query, 1)});
-        while (query.next());
-    }
-    query.close();
+    ForEachRow(query,
+               Statement(QStringLiteral("select cast(full_path as blob sub_type binary),")
+                         + FingerprintSelectList(query, QStringLiteral("directory_print"))
+                         + QStringLiteral(" from directory_print where tab_id="))
+                   .number(registration),
+               [&] { found.push_back({DecodeFileName(query.field(0).toByteArray()), FingerprintFromRow(query, 1)}); });
     return found;
 }
 

@@ -4,9 +4,7 @@
 
 qint32 NextId(TIBQuery& query, const QString& table)
 {
-    query.openStatement(Statement(QStringLiteral("select max(id) from ") + table));
-    const qint32 id = query.fieldIsNull(QStringLiteral("max")) ? 1 : query.fieldAsInteger(QStringLiteral("max")) + 1;
-    query.close();
+    const qint32 id = Scalar(query, Statement(QStringLiteral("select max(id) from ") + table)).value_or(0) + 1;
     query.clearSql();
     return id;
 }

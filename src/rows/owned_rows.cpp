@@ -11,14 +11,10 @@ namespace {
 std::vector<qint32> ids(TIBQuery& query, const Statement& statement)
 {
     std::vector<qint32> found;
-    query.openStatement(statement);
-    if (query.hasRow()) {
-        do
-            if (!query.field(0).isNull())
-                found.push_back(query.fieldAsInteger(0));
-        while (query.next());
-    }
-    query.close();
+    ForEachRow(query, statement, [&] {
+        if (!query.field(0).isNull())
+            found.push_back(query.fieldAsInteger(0));
+    });
     std::sort(found.begin(), found.end());
     return found;
 }
@@ -27,10 +23,9 @@ std::vector<qint32> ids(TIBQuery& query, const Statement& statement)
 
 bool OwnsRows(TIBQuery& query, qint32 registration)
 {
-    query.openStatement(Statement(u"select first 1 file_id from fingerprint where tab_id=").number(registration));
-    const bool owns = query.hasRow();
-    query.close();
-    return owns;
+    // The literal is never null: a value is a row.
+    return Scalar(query, Statement(u"select first 1 1 from fingerprint where tab_id=").number(registration))
+        .has_value();
 }
 
 std::vector<qint32> RegistrationRows(TIBQuery& query, qint32 registration, const QString& dir)

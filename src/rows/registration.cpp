@@ -7,14 +7,10 @@
 QList<Registration> ReadRegistrations(TIBQuery& query)
 {
     QList<Registration> registrations;
-    query.openStatement(Statement(u"select id, file_name, ext from tab"));
-    if (query.hasRow()) {
-        do
-            registrations.append({query.fieldAsInteger(0), query.fieldAsString(QStringLiteral("file_name")),
-                                  query.fieldAsString(QStringLiteral("ext"))});
-        while (query.next());
-    }
-    query.close();
+    ForEachRow(query, Statement(u"select id, file_name, ext from tab"), [&] {
+        registrations.append({query.fieldAsInteger(0), query.fieldAsString(QStringLiteral("file_name")),
+                              query.fieldAsString(QStringLiteral("ext"))});
+    });
     return registrations;
 }
 
@@ -46,6 +42,5 @@ void DeleteRegistration(TIBQuery& query, qint32 id)
 
 qint32 CountFilesUnderControl(TIBQuery& query)
 {
-    query.openStatement(Statement(u"select count(*) from table1"));
-    return query.fieldAsInteger(QStringLiteral("count"));
+    return *Scalar(query, Statement(u"select count(*) from table1"));
 }

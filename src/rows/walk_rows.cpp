@@ -43,8 +43,7 @@ NotExaminedList ScanToBaseline(TDM1& dm, const QString& dir, const QString& list
 
 bool Table2HasRows(TDM1& dm)
 {
-    dm.IBQuery1.openStatement(Statement(u"select count(*) from (select first 1 1 as one from table2)"));
-    return dm.IBQuery1.fieldAsInteger(QStringLiteral("count")) > 0;
+    return Scalar(dm.IBQuery1, Statement(u"select first 1 1 from table2")).has_value();
 }
 
 void EmptyTable2(TDM1& dm)

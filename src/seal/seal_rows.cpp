@@ -142,10 +142,7 @@ bool IsSealed(TIBQuery& query)
 {
     if (query.database().lacks(QStringLiteral("seal")))
         return false;
-    query.openStatement(Statement(u"select first 1 signature from seal"));
-    const bool sealed = query.hasRow();
-    query.close();
-    return sealed;
+    return Scalar(query, Statement(u"select first 1 1 from seal")).has_value();
 }
 
 QList<SealRow> ReadSealRows(TIBQuery& query)
@@ -154,21 +151,19 @@ QList<SealRow> ReadSealRows(TIBQuery& query)
     if (query.database().lacks(QStringLiteral("seal")))
         return rows;
     const bool fieldSets = !query.database().lacks(QStringLiteral("seal"), QStringLiteral("field_set"));
-    query.openStatement(Statement(fieldSets ? u"select tab_id,digest,signature,field_set from seal"
-                                            : u"select tab_id,digest,signature,1 from seal"));
-    if (query.hasRow()) {
-        do {
-            SealRow row;
-            if (!query.field(0).isNull())
-                row.registration = query.fieldAsInteger(0);
-            row.digest = query.field(1).toString().toLatin1();
-            row.signature = query.field(2).toString().toLatin1();
-            if (!query.field(3).isNull())
-                row.fieldSet = query.fieldAsInteger(3);
-            rows.append(row);
-        } while (query.next());
-    }
-    query.close();
+    ForEachRow(query,
+               Statement(fieldSets ? u"select tab_id,digest,signature,field_set from seal"
+                                   : u"select tab_id,digest,signature,1 from seal"),
+               [&] {
+                   SealRow row;
+                   if (!query.field(0).isNull())
+                       row.registration = query.fieldAsInteger(0);
+                   row.digest = query.field(1).toString().toLatin1();
+                   row.signature = query.field(2).toString().toLatin1();
+                   if (!query.field(3).isNull())
+                       row.fieldSet = query.fieldAsInteger(3);
+                   rows.append(row);
+               });
     return rows;
 }
 

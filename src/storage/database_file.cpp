@@ -130,8 +130,7 @@ static void dropDatabase(const QString& name)
 
 static void applySchema(const QString& path)
 {
-    TIBDatabase database(QStringLiteral("schema-") + QString::number(getpid()));
-    database.Params = LoginParams();
+    TIBDatabase database(QStringLiteral("schema-") + QString::number(getpid()), LoginFromEnvironment());
     database.setDatabaseName(path);
     database.open();
     TIBTransaction transaction(database);

@@ -15,12 +15,11 @@ static QString connectionName()
 }
 
 TDM1::TDM1()
-    : IBDatabase1((PrepareEmbeddedEngine(), connectionName())),
+    : IBDatabase1((PrepareEmbeddedEngine(), connectionName()), LoginFromEnvironment()),
       IBTransaction1(IBDatabase1),
       IBQuery1(IBDatabase1, IBTransaction1),
       IBQuery2(IBDatabase1, IBTransaction1)
 {
-    IBDatabase1.Params = LoginParams();
 }
 
 TDM1::~TDM1()

@@ -9,10 +9,3 @@ FirebirdLogin LoginFromEnvironment()
         login.password = qEnvironmentVariable("ISC_PASSWORD");
     return login;
 }
-
-QStringList LoginParams()
-{
-    const FirebirdLogin login = LoginFromEnvironment();
-    return {QStringLiteral("user_name=") + login.user, QStringLiteral("password=") + login.password,
-            QStringLiteral("lc_ctype=UTF8")};
-}

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
 // The user and password every connection gives. A server checks them, so
 // Firebird's own ISC_USER and ISC_PASSWORD, when set, take the place of the
@@ -12,6 +11,3 @@ struct FirebirdLogin {
 };
 
 FirebirdLogin LoginFromEnvironment();
-
-// TIBDatabase's Params for that login, with UTF-8 texts.
-QStringList LoginParams();

@@ -11,7 +11,10 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 
-TIBDatabase::TIBDatabase(QString connectionName) : m_connectionName(std::move(connectionName)) {}
+TIBDatabase::TIBDatabase(QString connectionName, FirebirdLogin login)
+    : m_connectionName(std::move(connectionName)), m_login(std::move(login))
+{
+}
 
 TIBDatabase::~TIBDatabase()
 {
@@ -29,16 +32,6 @@ TIBDatabase::~TIBDatabase()
     // A detach left running still uses the connection.
     if (closed && QSqlDatabase::contains(m_connectionName))
         QSqlDatabase::removeDatabase(m_connectionName);
-}
-
-QString TIBDatabase::param(const QString& name) const
-{
-    for (const QString& line : Params) {
-        qsizetype eq = line.indexOf(u'=');
-        if (eq > 0 && line.left(eq).trimmed().compare(name, Qt::CaseInsensitive) == 0)
-            return line.mid(eq + 1).trimmed();
-    }
-    return QString();
 }
 
 void TIBDatabase::open()
@@ -60,10 +53,11 @@ void TIBDatabase::open()
     if (!db.isValid())
         throw EDatabaseError(QStringLiteral("Не найден драйвер базы данных QIBASE"));
     db.setDatabaseName(m_databaseName);
-    db.setUserName(param(QStringLiteral("user_name")));
-    db.setPassword(param(QStringLiteral("password")));
-    QString charset = param(QStringLiteral("lc_ctype"));
-    db.setConnectOptions(charset.isEmpty() ? QString() : QStringLiteral("ISC_DPB_LC_CTYPE=") + charset);
+    // Without surrounding blanks, as a connection has always been given them
+    // (CREATE DATABASE is given them as they are).
+    db.setUserName(m_login.user.trimmed());
+    db.setPassword(m_login.password.trimmed());
+    db.setConnectOptions(QStringLiteral("ISC_DPB_LC_CTYPE=UTF8"));
     const bool opened = [&] {
         EngineSection attaching;
         if (m_fileLocks)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/firebird_login.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -8,17 +10,14 @@
 class DatabaseFileLocks;
 class QSqlDatabase;
 
-// The one connection to the database. Params holds the connection parameters,
-// one "name=value" per line (user_name, password, lc_ctype); there is no login
-// prompt and the SQL dialect is 3.
+// The one connection to the database, made with login and UTF-8 texts; there
+// is no login prompt and the SQL dialect is 3.
 class TIBDatabase {
 public:
-    explicit TIBDatabase(QString connectionName);
+    TIBDatabase(QString connectionName, FirebirdLogin login);
     ~TIBDatabase();
     TIBDatabase(const TIBDatabase&) = delete;
     TIBDatabase& operator=(const TIBDatabase&) = delete;
-
-    QStringList Params;
 
     void setDatabaseName(const QString& name) { m_databaseName = name; }
     const QString& databaseName() const { return m_databaseName; }
@@ -48,9 +47,8 @@ public:
     }
 
 private:
-    QString param(const QString& name) const;
-
     QString m_connectionName;
+    FirebirdLogin m_login;
     QString m_databaseName;
     std::unique_ptr<DatabaseFileLocks> m_fileLocks;
     QStringList m_lacking;

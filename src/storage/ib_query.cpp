@@ -269,3 +269,11 @@ void TIBQuery::releaseStatements()
     m_recent = {};
     m_prepared.clear();
 }
+
+std::optional<qint32> Scalar(TIBQuery& query, const Statement& statement)
+{
+    query.openStatement(statement);
+    const std::optional<qint32> value = query.field(0).isNull() ? std::nullopt : std::optional(query.fieldAsInteger(0));
+    query.close();
+    return value;
+}

@@ -107,3 +107,19 @@ private:
     bool m_hasRow = false;
     int m_prepareCount = 0;
 };
+
+// Opens statement on query, calls row() standing on each row it gives, in
+// order, and leaves the query closed.
+template <typename Row>
+void ForEachRow(TIBQuery& query, const Statement& statement, Row&& row)
+{
+    query.openStatement(statement);
+    for (bool more = query.hasRow(); more; more = query.next())
+        row();
+    query.close();
+}
+
+// The first column of the first row statement gives (select count(*), select
+// max(id), select first 1 ...), read as fieldAsInteger reads it; none when it
+// gives no row or a null. Leaves the query closed.
+std::optional<qint32> Scalar(TIBQuery& query, const Statement& statement);
