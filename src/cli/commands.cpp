@@ -50,7 +50,15 @@ struct Arguments {
     bool has(const char* flag) const { return flags.contains(QLatin1StringView(flag)); }
 };
 
-using CommandRun = std::function<int(TDM1*, const Arguments&, Console&, const ConsoleOptions&)>;
+// What a command gives: its exit status and, of a change, the registrations
+// whose rows it wrote (see RunChange).
+struct CommandOutcome {
+    CommandOutcome(int status, QSet<qint32> written = {}) : status(status), written(std::move(written)) {}
+    int status;
+    QSet<qint32> written;
+};
+
+using CommandRun = std::function<CommandOutcome(TDM1*, const Arguments&, Console&, const ConsoleOptions&)>;
 
 struct Command {
     QString name;
@@ -152,52 +160,48 @@ void validateAdd(const Arguments& args)
     RequireExistingDirectory(CleanDirectoryText(args.words.first()));
 }
 
-int addCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions&)
+// Runs a command that changes what is under control, with its progress on a
+// terminal, then prints the status line and what it could not examine.
+CommandOutcome changeCommand(TDM1& dm, Console& console, const QString& caption,
+                             const std::function<RecordedChange(Progress&)>& change)
+{
+    RecordedChange recorded;
+    {
+        ConsoleProgress progress(console.err, console.errIsTerminal, caption);
+        recorded = change(progress);
+    }
+    printStatus(dm, console);
+    return {reportNotExamined(console, recorded.notExamined), recorded.registrations};
+}
+
+CommandOutcome addCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions&)
 {
     const QString dir = CleanDirectoryText(args.words.first());
     QStringList types;
     for (const QString& type : args.words.mid(1))
         types.append(PlainFileType(type));
-    NotExaminedList notExamined;
-    {
-        ConsoleProgress progress(console.err, console.errIsTerminal, QStringLiteral("Постановка на учет"));
-        notExamined = PutUnderControl(*dm, dir, BuildExtensionList(types, {}), &progress);
-    }
-    printStatus(*dm, console);
-    return reportNotExamined(console, notExamined);
+    return changeCommand(*dm, console, QStringLiteral("Постановка на учет"), [&](Progress& progress) {
+        return PutUnderControl(*dm, dir, BuildExtensionList(types, {}), &progress);
+    });
 }
 
-// Runs a command that changes what is under control, with its progress on a
-// terminal, then prints the status line and what it could not examine.
-int changeCommand(TDM1& dm, Console& console, const QString& caption,
-                  const std::function<NotExaminedList(Progress&)>& change)
-{
-    NotExaminedList notExamined;
-    {
-        ConsoleProgress progress(console.err, console.errIsTerminal, caption);
-        notExamined = change(progress);
-    }
-    printStatus(dm, console);
-    return reportNotExamined(console, notExamined);
-}
-
-int removeCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions&)
+CommandOutcome removeCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions&)
 {
     const QString dir = CleanDirectoryText(args.words.first());
     return changeCommand(*dm, console, QStringLiteral("Снятие с учета"),
                          [&](Progress& progress) {
                              RemoveFromControl(*dm, dir, &progress);
-                             return NotExaminedList();
+                             return RecordedChange();
                          });
 }
 
-int updateCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions&)
+CommandOutcome updateCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions&)
 {
     const QString dir = CleanDirectoryText(args.words.first());
     if (args.words.size() > 1) {
-        AcceptFiles(*dm, dir, args.words.mid(1));
+        const RecordedChange recorded = AcceptFiles(*dm, dir, args.words.mid(1));
         printStatus(*dm, console);
-        return kExitSuccess;
+        return {kExitSuccess, recorded.registrations};
     }
     return changeCommand(*dm, console, QStringLiteral("Принятие изменений"),
                          [&](Progress& progress) { return UpdateControl(*dm, dir, &progress); });
@@ -388,7 +392,7 @@ int RunCommand(const QStringList& arguments, Console& console)
     const Arguments args{options.words, options.commandFlags};
     checkArguments(*command, args);
     if (!command->needsDatabase)
-        return command->run(nullptr, args, console, options);
+        return command->run(nullptr, args, console, options).status;
     PrepareEmbeddedEngine(command->access == CommandAccess::Writes ? EngineUse::Writing : EngineUse::Reading);
     TDM1 dm;
     const auto sayWaiting = [&] {
@@ -416,9 +420,13 @@ int RunCommand(const QStringList& arguments, Console& console)
                                                        "ключом (--key ФАЙЛ)"));
                     return privateKey(options.keyFile);
                 };
-                RunChange(dm, key, [&] { status = command->run(&dm, args, console, options); });
+                RunChange(dm, key, [&] {
+                    const CommandOutcome outcome = command->run(&dm, args, console, options);
+                    status = outcome.status;
+                    return outcome.written;
+                });
             } else {
-                status = command->run(&dm, args, console, options);
+                status = command->run(&dm, args, console, options).status;
             }
             StopIfAsked(); // a stop asked as the command ended still undoes it
             return status;

@@ -121,7 +121,7 @@ std::vector<BaselineRow> rowsNamed(TIBQuery& query, const Registration& registra
 
 } // namespace
 
-void AcceptFiles(TDM1& dm, const QString& dir, const QStringList& names, std::optional<qint32> registration)
+RecordedChange AcceptFiles(TDM1& dm, const QString& dir, const QStringList& names, std::optional<qint32> registration)
 {
     TIBQuery& query = dm.IBQuery1;
     const Registration accepted = FindRegistration(query, dir, registration);
@@ -188,5 +188,5 @@ void AcceptFiles(TDM1& dm, const QString& dir, const QStringList& names, std::op
     gone.erase(std::unique(gone.begin(), gone.end()), gone.end());
     DeleteFileRowsNamed(query, gone);
     rows.flush();
-    dm.changedRegistrations.insert(accepted.id);
+    return {{accepted.id}, {}};
 }

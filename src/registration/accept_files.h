@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rows/recorded_change.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -19,6 +21,7 @@ class TDM1;
 //
 // Each name is a full path or one relative to dir. Raises Exception, before
 // anything changes, for a name outside dir, or a file of a type the
-// registration does not record. Nothing is committed.
-void AcceptFiles(TDM1& dm, const QString& dir, const QStringList& names,
+// registration does not record. Nothing is committed. Returns the
+// registration whose rows it wrote.
+RecordedChange AcceptFiles(TDM1& dm, const QString& dir, const QStringList& names,
                  std::optional<qint32> registration = std::nullopt);

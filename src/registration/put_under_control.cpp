@@ -4,11 +4,8 @@
 #include "rows/walk_rows.h"
 #include "storage/dm1.h"
 
-NotExaminedList PutUnderControl(TDM1& dm, const QString& dir, const QString& list, Progress* progress,
-                                qint32* registered)
+RecordedChange PutUnderControl(TDM1& dm, const QString& dir, const QString& list, Progress* progress)
 {
     const qint32 id = AddRegistration(dm.IBQuery1, dir, list);
-    if (registered)
-        *registered = id;
-    return ScanToBaseline(dm, dir, list, progress, id);
+    return {{id}, ScanToBaseline(dm, dir, list, progress, id)};
 }

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "scan/not_examined.h"
+#include "rows/recorded_change.h"
 
 class Progress;
 class TDM1;
@@ -12,7 +12,6 @@ class TDM1;
 // whether dir is under control already; a second time gives a second tab row
 // and a second set of rows. Nothing is committed. An error ends it at that
 // point, with what was written before it kept in the open transaction.
-// Returns what the walk could not examine; the new tab row's id goes to
-// registered when it is given. The rows written are the new registration's own.
-NotExaminedList PutUnderControl(TDM1& dm, const QString& dir, const QString& list, Progress* progress = nullptr,
-                                qint32* registered = nullptr);
+// Returns the new registration (its tab row's id), whose own the rows
+// written are, and what the walk could not examine.
+RecordedChange PutUnderControl(TDM1& dm, const QString& dir, const QString& list, Progress* progress = nullptr);

@@ -10,7 +10,7 @@
 
 #include <QList>
 
-NotExaminedList UpdateControl(TDM1& dm, const QString& dir, Progress* progress, std::optional<qint32> registration)
+RecordedChange UpdateControl(TDM1& dm, const QString& dir, Progress* progress, std::optional<qint32> registration)
 {
     TIBQuery& query = dm.IBQuery1;
     const Registration updated = FindRegistration(query, dir, registration);
@@ -24,10 +24,11 @@ NotExaminedList UpdateControl(TDM1& dm, const QString& dir, Progress* progress, 
                 walked.append(other);
     }
     DeleteFileRows(query, RegistrationRows(query, updated.id, dir));
-    NotExaminedList notExamined;
+    RecordedChange recorded;
     for (const Registration& each : walked) {
         DeleteDirectoryPrints(query, each.id);
-        notExamined += ScanToBaseline(dm, each.dir, each.list, progress, each.id);
+        recorded.notExamined += ScanToBaseline(dm, each.dir, each.list, progress, each.id);
+        recorded.registrations.insert(each.id);
     }
-    return notExamined;
+    return recorded;
 }

@@ -3,7 +3,7 @@
 #include <QString>
 #include <optional>
 
-#include "scan/not_examined.h"
+#include "rows/recorded_change.h"
 
 class Progress;
 class TDM1;
@@ -21,6 +21,7 @@ class TDM1;
 // none is recorded again too, in the order of the directory list, each with
 // its own extension list. So afterwards each of them checks clean.
 // Nothing is committed. Raises Exception naming dir, before anything changes,
-// when no tab row has it. Returns what the walks could not examine.
-NotExaminedList UpdateControl(TDM1& dm, const QString& dir, Progress* progress = nullptr,
+// when no tab row has it. Returns the registrations recorded again and what
+// the walks could not examine.
+RecordedChange UpdateControl(TDM1& dm, const QString& dir, Progress* progress = nullptr,
                               std::optional<qint32> registration = std::nullopt);

@@ -37,7 +37,6 @@ NotExaminedList walk(FileWalker& walker, TIBQuery& query, const QString& table, 
 NotExaminedList ScanToBaseline(TDM1& dm, const QString& dir, const QString& list, Progress* progress, qint32 owner)
 {
     FileWalker walker(dir, list.toLower());
-    dm.changedRegistrations.insert(owner);
     return walk(walker, dm.IBQuery1, QStringLiteral("table1"), InsertBaselineRecord, progress, true, owner);
 }
 

@@ -50,7 +50,7 @@ void requireListSealed(TIBQuery& query, const SealKey& key)
 
 } // namespace
 
-void RunChange(TDM1& dm, const std::function<SealKey()>& key, const std::function<void()>& change)
+void RunChange(TDM1& dm, const std::function<SealKey()>& key, const std::function<QSet<qint32>()>& change)
 {
     if (Table2HasRows(dm))
         EmptyTable2(dm);
@@ -59,8 +59,7 @@ void RunChange(TDM1& dm, const std::function<SealKey()>& key, const std::functio
         sealing = key();
         requireListSealed(dm.IBQuery1, *sealing);
     }
-    dm.changedRegistrations.clear();
-    change();
+    const QSet<qint32> written = change();
     if (sealing)
-        SealDatabase(dm.IBQuery1, *sealing, &dm.changedRegistrations);
+        SealDatabase(dm.IBQuery1, *sealing, &written);
 }

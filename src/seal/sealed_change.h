@@ -24,7 +24,7 @@ void SealDatabase(TIBQuery& query, const SealKey& key, const QSet<qint32>* chang
 // (a check writes nothing); on a sealed database key() gives the private key
 // before anything changes (raising where there is none, or where the list of
 // registrations no longer holds its seal), and the database is sealed again
-// after the change, in the same transaction: the registrations the change
-// wrote, and the list. A registration that lost its seal behind the
-// program's back stays without one until the next seal command.
-void RunChange(TDM1& dm, const std::function<SealKey()>& key, const std::function<void()>& change);
+// after the change, in the same transaction: the registrations whose rows
+// change says it wrote, and the list. A registration that lost its seal
+// behind the program's back stays without one until the next seal command.
+void RunChange(TDM1& dm, const std::function<SealKey()>& key, const std::function<QSet<qint32>()>& change);

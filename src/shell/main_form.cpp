@@ -254,7 +254,8 @@ bool Tmain_form::busy() const
     return m_busy;
 }
 
-void Tmain_form::runLong(const QString& command, CommandAccess access, const std::function<void(Progress&)>& body,
+void Tmain_form::runLong(const QString& command, CommandAccess access,
+                         const std::function<QSet<qint32>(Progress&)>& body,
                          const std::function<void()>& undoShown)
 {
     // Progress lets events through while the command runs; none of them may
@@ -271,7 +272,7 @@ void Tmain_form::runLong(const QString& command, CommandAccess access, const std
     try {
         UndoIfFailed(DM1, [&] {
             if (access == CommandAccess::Writes)
-                RunChange(DM1, [this] { return sealKey(); }, [&] { body(progress); });
+                RunChange(DM1, [this] { return sealKey(); }, [&] { return body(progress); });
             else
                 body(progress);
         }, access);
@@ -313,17 +314,20 @@ void Tmain_form::N2Click()
     // the window as it was.
     DM1.IBTransaction1.beginWriting();
     QListWidgetItem* line = addDirectoryLine(dir, list, 0);
-    NotExaminedList notExamined;
-    qint32 id = 0;
+    RecordedChange recorded;
     runLong(
         QStringLiteral("Поставить на учет"), CommandAccess::Writes,
-        [&](Progress& progress) { notExamined = PutUnderControl(DM1, dir, list, &progress, &id); },
+        [&](Progress& progress) {
+            recorded = PutUnderControl(DM1, dir, list, &progress);
+            return recorded.registrations;
+        },
         [this] { delete ListBox1->takeItem(ListBox1->count() - 1); });
+    const qint32 id = *recorded.registrations.constBegin();
     line->setData(kRegistrationRole, id);
     if (m_watch)
         m_watch->watch({id, dir, list});
     UpdateStatusCount();
-    showNotExamined(notExamined);
+    showNotExamined(recorded.notExamined);
 }
 
 void Tmain_form::showNotExamined(const NotExaminedList& names)
@@ -440,7 +444,10 @@ void Tmain_form::N3Click()
         return;
     const QString dir = directoryOf(row);
     const std::optional<qint32> removed = registrationOf(row);
-    runLong(QStringLiteral("Снять с учета"), CommandAccess::Writes, [&](Progress& progress) { RemoveFromControl(DM1, dir, &progress, registrationOf(row)); });
+    runLong(QStringLiteral("Снять с учета"), CommandAccess::Writes, [&](Progress& progress) {
+        RemoveFromControl(DM1, dir, &progress, registrationOf(row));
+        return QSet<qint32>();
+    });
     delete ListBox1->takeItem(row);
     if (m_watch && removed)
         m_watch->forget(*removed);
@@ -466,12 +473,13 @@ void Tmain_form::ToolButton4Click()
             [&](Progress& progress) {
                 const std::optional<SealKey> key = ConfiguredPublicKey(QString());
                 report = RunCheck(DM1, dir, &progress, registration, key ? &*key : nullptr);
+                return QSet<qint32>();
             });
     if (registration)
         clearMark(*registration);
     report_form->setAcceptSelected([&](const QStringList& names) {
         runLong(QStringLiteral("Принять выбранные"), CommandAccess::Writes,
-                [&](Progress&) { AcceptFiles(DM1, dir, names, registration); });
+                [&](Progress&) { return AcceptFiles(DM1, dir, names, registration).registrations; });
         UpdateStatusCount();
     });
     report_form->showReport(report, dir);
@@ -479,9 +487,11 @@ void Tmain_form::ToolButton4Click()
     report_form->setAcceptSelected({});
     if (answer != QDialog::Accepted)
         return;
-    NotExaminedList notExamined;
-    runLong(QStringLiteral("Принять изменения"), CommandAccess::Writes,
-            [&](Progress& progress) { notExamined = UpdateControl(DM1, dir, &progress, registration); });
+    RecordedChange recorded;
+    runLong(QStringLiteral("Принять изменения"), CommandAccess::Writes, [&](Progress& progress) {
+        recorded = UpdateControl(DM1, dir, &progress, registration);
+        return recorded.registrations;
+    });
     UpdateStatusCount();
-    showNotExamined(notExamined);
+    showNotExamined(recorded.notExamined);
 }

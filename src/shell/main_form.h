@@ -103,7 +103,9 @@ private:
     // in, what the window shows of it by undoShown. A command that writes takes
     // the database's write lock first (another program may have the database
     // open); one that reads first sees what other programs have committed.
-    void runLong(const QString& command, CommandAccess access, const std::function<void(Progress&)>& body,
+    // body returns the registrations whose rows it wrote, which a sealed
+    // database signs again.
+    void runLong(const QString& command, CommandAccess access, const std::function<QSet<qint32>(Progress&)>& body,
                  const std::function<void()>& undoShown = {});
     int selectedRow() const;
     // Names what a walk could not examine, in a warning box.

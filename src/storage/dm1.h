@@ -23,7 +23,6 @@ public:
 
     // The registrations whose rows the running change wrote (see
     // ScanToBaseline), for a seal to sign again; the others keep theirs.
-    QSet<qint32> changedRegistrations;
 
     // The transaction's default action when the program ends while it is still
     // active: commit. Raises when the commit fails.

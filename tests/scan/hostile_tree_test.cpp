@@ -142,7 +142,7 @@ TEST_F(HostileTreeTest, LinksAreRecordedByTheirTextAndNeverFollowed)
     for (const Case& c : cases)
         link(c.target, dir() + u'/' + QString::fromLatin1(c.name));
     const OpensWatched outside({tree.path(QStringLiteral("outside")), tree.path(QStringLiteral("outside/dir"))});
-    EXPECT_TRUE(PutUnderControl(dm, dir(), QStringLiteral("*")).isEmpty());
+    EXPECT_TRUE(PutUnderControl(dm, dir(), QStringLiteral("*")).notExamined.isEmpty());
     for (const FileRow& row : ReadFileRows(dm, QStringLiteral("table1"))) {
         const auto c = std::find_if(std::begin(cases), std::end(cases), [&](const Case& c) { return row.name == QLatin1StringView(c.name); });
         if (c == std::end(cases))
@@ -196,7 +196,7 @@ TEST_F(HostileTreeTest, OneUnreadableOrVanishingFileCostsOnlyItself)
     const WithoutOverridingPermissions asAnyUser;
     if (!asAnyUser.holds())
         GTEST_SKIP() << "root's permissions cannot be given up here";
-    NotExaminedList notExamined = PutUnderControl(dm, dir(), QStringLiteral("*"));
+    NotExaminedList notExamined = PutUnderControl(dm, dir(), QStringLiteral("*")).notExamined;
     ASSERT_EQ(notExamined.size(), 1);
     EXPECT_EQ(notExamined[0].line(), locked + QStringLiteral(": нет доступа"));
 

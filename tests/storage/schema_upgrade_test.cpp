@@ -245,7 +245,7 @@ TEST_F(SchemaUpgradeTest, ASealMadeBeforeAFieldWasKeptHoldsUntilTheNextSealedCha
         return lines;
     };
     EXPECT_EQ(checked(), QStringList()) << "the old rows know no link count";
-    RunChange(dm, [&] { return key; }, [&] { UpdateControl(dm, dir()); });
+    RunChange(dm, [&] { return key; }, [&] { return UpdateControl(dm, dir()).registrations; });
     EXPECT_EQ(checked(), QStringList());
     ASSERT_TRUE(QFile::remove(elsewhere));
     EXPECT_EQ(checked(), QStringList{QStringLiteral("x изменены атрибуты файла,")});
