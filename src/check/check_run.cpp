@@ -2,15 +2,15 @@
 
 #include "check/judge_directories.h"
 #include "check/judge_in_memory.h"
-#include "seal/seal_verdict.h"
+#include "check/walked_step.h"
 #include "common/progress.h"
 #include "rows/baseline_rows.h"
 #include "rows/check_rows.h"
 #include "rows/directory_prints.h"
 #include "rows/registration.h"
-#include "seal/seal_rows.h"
-#include "scan/attr_text.h"
 #include "scan/file_walker.h"
+#include "seal/seal_rows.h"
+#include "seal/seal_verdict.h"
 #include "storage/dm1.h"
 
 namespace {
@@ -66,14 +66,8 @@ private:
     {
         if (step.error) {
             m_error = step.error;
-        } else if (!step.entered) {
-            m_files.append(step.dir, step.entry.Name, step.entry.Size, AttrToText(step.entry.Attr), step.sums.crc1,
-                           step.sums.crc2, &step.print);
+        } else if (AddWalkedStep(step, m_files, directories)) {
             ++m_count;
-        } else if (step.unexamined) {
-            directories.push_back({step.dir, std::nullopt});
-        } else {
-            directories.push_back({step.dir, std::move(step.print)});
         }
         if (m_progress)
             m_progress->walking(step.dir, m_count);

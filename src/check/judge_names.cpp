@@ -2,6 +2,7 @@
 
 #include "check/judge_directories.h"
 #include "check/judge_in_memory.h"
+#include "check/walked_step.h"
 #include "common/exception.h"
 #include "common/progress.h"
 #include "common/shown_name.h"
@@ -148,13 +149,8 @@ CheckReport JudgeNames(TDM1& dm, const Registration& registration, const QList<J
                     if (ExtMatches(FileExtension(NameOf(name.path)).toLower(), lowerList))
                         examineFile(registration.dir, ParentOf(name.path), NameOf(name.path), current,
                                     report.notExamined);
-                } else if (!step.entered) {
-                    current.append(step.dir, step.entry.Name, step.entry.Size, AttrToText(step.entry.Attr),
-                                   step.sums.crc1, step.sums.crc2, &step.print);
-                } else if (step.unexamined) {
-                    walkedDirectories.push_back({step.dir, std::nullopt});
                 } else {
-                    walkedDirectories.push_back({step.dir, std::move(step.print)});
+                    AddWalkedStep(step, current, walkedDirectories);
                 }
                 if (progress)
                     progress->walking(step.dir, current.size());
