@@ -192,7 +192,7 @@ private:
     Finding judgeUnplaced(const CheckRow& row)
     {
         const std::optional<Fingerprint> print = m_unplaced.print(row);
-        if (const qint64 from = movedFrom(row, print); from != ChainIndex::kNone) {
+        if (const qint64 from = movedFrom(row); from != ChainIndex::kNone) {
             const Pair p = pair(m_baseline[from], row, print);
             Finding moved = Finding::of(Finding::Moved, m_unplaced.fullName(row));
             moved.from = m_baseline.fullName(p.old);
@@ -202,10 +202,9 @@ private:
         return Finding::of(Finding::New, m_unplaced.fullName(row));
     }
 
-    // The baseline row that row moved from: the first of its name and
-    // checksums, and digest where both have one, whose place the scan left
-    // empty (a copy whose original stays is new); kNone for none.
-    qint64 movedFrom(const CheckRow& row, const std::optional<Fingerprint>& print)
+    // The baseline row that row moved from: the first of the same file (see
+    // SameMovedFile) whose place the scan left empty; kNone for none.
+    qint64 movedFrom(const CheckRow& row)
     {
         // Made when the first file not at its place needs it: a check that
         // finds every file at its place spares it.
@@ -217,7 +216,7 @@ private:
             return sameNameAndSums(m_baseline, m_baseline[b], m_unplaced, row);
         });
         for (qint64 b = first; b != ChainIndex::kNone; b = m_with->next(b))
-            if (!m_present[std::size_t(b)] && samePrintedContents(pair(m_baseline[b], row, print)))
+            if (!m_present[std::size_t(b)] && SameMovedFile(m_baseline, m_baseline[b], m_unplaced, row))
                 return b;
         return ChainIndex::kNone;
     }

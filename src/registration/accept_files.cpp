@@ -2,9 +2,12 @@
 
 #include "bits/bit_errors.h"
 #include "common/exception.h"
+#include "common/file_name_codec.h"
 #include "common/shown_name.h"
 #include "registration/directory_text.h"
+#include "rows/baseline_rows.h"
 #include "rows/bulk_insert.h"
+#include "rows/check_rows.h"
 #include "rows/delete_file_rows.h"
 #include "rows/directory_prints.h"
 #include "rows/directory_rows.h"
@@ -18,7 +21,6 @@
 #include "storage/dm1.h"
 
 #include <QFileInfo>
-#include <QHash>
 
 #include <algorithm>
 #include <sys/stat.h>
@@ -34,16 +36,6 @@ struct Accepted {
     QString name;
     bool directory = false;
     QString path() const { return directory ? dir : JoinPath(dir, name); }
-};
-
-// A baseline row the registration acts on, as far as accepting needs it.
-struct BaselineRow {
-    qint32 id = 0;
-    QString dir;
-    QString name;
-    qint32 crc1 = 0;
-    qint32 crc2 = 0;
-    QString sha256;
 };
 
 // Whether the registration recorded a directory at path.
@@ -77,48 +69,6 @@ Accepted resolve(TIBQuery& query, const Registration& registration, const QStrin
     return {ParentOf(path), name, false};
 }
 
-// The baseline rows of those names (wherever they stand below the
-// registration's directory) that the registration acts on (see
-// RegistrationRows), in one pass through each table for every list of values
-// (the engine takes at most 1,500 in one).
-std::vector<BaselineRow> rowsNamed(TIBQuery& query, const Registration& registration, bool owns,
-                                   const QList<Accepted>& names)
-{
-    constexpr qsizetype kList = 1000;
-    std::vector<BaselineRow> rows;
-    for (qsizetype from = 0; from < names.size(); from += kList) {
-        Statement select(u"select id,full_path,file_name,crc1,crc2 from table1 where file_name in (");
-        for (qsizetype i = from; i < std::min(names.size(), from + kList); ++i) {
-            const Accepted& accepted = names[i];
-            // A directory's own name too: a file of that name it replaced.
-            (i == from ? select : select.sql(u",")).quoted(accepted.directory ? NameOf(accepted.dir) : accepted.name);
-        }
-        ForEachRow(query, AppendDirectoryRows(select.sql(u") and "), registration.dir), [&] {
-            rows.push_back({query.fieldAsInteger(0), query.field(1).toString(), query.field(2).toString(),
-                            query.fieldAsInteger(3), query.fieldAsInteger(4), QString()});
-        });
-    }
-    QHash<qint32, std::size_t> at;
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        at.insert(rows[i].id, i);
-    std::vector<qint32> owners(rows.size(), 0);
-    for (std::size_t from = 0; from < rows.size(); from += std::size_t(kList)) {
-        Statement prints(u"select file_id,tab_id,sha256 from fingerprint where file_id in (");
-        for (std::size_t i = from; i < std::min(rows.size(), from + std::size_t(kList)); ++i)
-            (i == from ? prints : prints.sql(u",")).number(rows[i].id);
-        ForEachRow(query, prints.sql(u")"), [&] {
-            const std::size_t i = at.value(query.fieldAsInteger(0));
-            owners[i] = query.field(1).isNull() ? 0 : query.fieldAsInteger(1);
-            rows[i].sha256 = query.field(2).toString();
-        });
-    }
-    std::vector<BaselineRow> acted;
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        if (owners[i] == (owns ? registration.id : 0))
-            acted.push_back(rows[i]);
-    return acted;
-}
-
 } // namespace
 
 RecordedChange AcceptFiles(TDM1& dm, const QString& dir, const QStringList& names, std::optional<qint32> registration)
@@ -134,7 +84,19 @@ RecordedChange AcceptFiles(TDM1& dm, const QString& dir, const QStringList& name
     // from it.
     const bool owns = OwnsRows(query, accepted.id);
     const qint32 owner = owns ? accepted.id : 0;
-    const std::vector<BaselineRow> baseline = rowsNamed(query, accepted, owns, places);
+    // The rows of those names wherever they stand below the directory, a
+    // directory's own name too: a file of that name it replaced.
+    BaselineNames named;
+    for (const Accepted& place : places)
+        named.anywhere.append(place.directory ? NameOf(place.dir) : place.name);
+    DirectoryTable dirs;
+    CheckRows baseline(dirs);
+    ReadBaselineRowsNamed(query, accepted, named, baseline);
+    const auto dirOf = [&](const CheckRow& row) { return DecodeFileName(dirs.path(row.dir)); };
+    const auto nameOf = [&](const CheckRow& row) { return DecodeFileName(baseline.name(row)); };
+    const auto at = [&](const CheckRow& row, const QString& dir, const QString& name) {
+        return dirOf(row) == dir && nameOf(row) == name;
+    };
     std::vector<qint32> gone;
     // A directory's row is deleted first: its new one may be written with
     // the batch of another.
@@ -145,9 +107,9 @@ RecordedChange AcceptFiles(TDM1& dm, const QString& dir, const QStringList& name
     for (const Accepted& place : places) {
         if (place.directory) {
             // A file it replaced loses its row.
-            for (const BaselineRow& row : baseline)
-                if (row.dir == ParentOf(place.dir) && row.name == NameOf(place.dir))
-                    gone.push_back(row.id);
+            for (qsizetype b = 0; b < baseline.size(); ++b)
+                if (at(baseline[b], ParentOf(place.dir), NameOf(place.dir)))
+                    gone.push_back(baseline[b].id);
             if (!owns)
                 continue;
             DirectoryHandle itself;
@@ -156,9 +118,9 @@ RecordedChange AcceptFiles(TDM1& dm, const QString& dir, const QStringList& name
                 rows.addDirectory(place.dir, DirectoryFingerprint(itself, self));
             continue;
         }
-        for (const BaselineRow& row : baseline)
-            if (row.dir == place.dir && row.name == place.name)
-                gone.push_back(row.id);
+        for (qsizetype b = 0; b < baseline.size(); ++b)
+            if (at(baseline[b], place.dir, place.name))
+                gone.push_back(baseline[b].id);
         // Named by the user: one that cannot be read is an error.
         DirectoryEntry entry;
         FileSums sums{0, 0};
@@ -171,17 +133,19 @@ RecordedChange AcceptFiles(TDM1& dm, const QString& dir, const QStringList& name
             throw Exception(NotExaminedReason(error) + QStringLiteral(": ") + ShownName(place.path()));
         if (entry.walkInto)
             continue;
-        // Its old place, where the check found it moved from: a row of its
-        // name and contents whose file is gone.
-        const bool atItsPlace = std::any_of(baseline.begin(), baseline.end(), [&](const BaselineRow& row) {
-            return row.dir == place.dir && row.name == place.name;
-        });
-        const QString sha256 = entry.print.sha256 ? QString::fromLatin1(DigestHex(*entry.print.sha256)) : QString();
-        for (const BaselineRow& row : baseline)
-            if (!atItsPlace && row.name == place.name && row.crc1 == sums.crc1 && row.crc2 == sums.crc2
-                && (row.sha256.isEmpty() || sha256.isEmpty() || row.sha256 == sha256)
-                && !QFileInfo::exists(JoinPath(row.dir, row.name)) && !QFileInfo(JoinPath(row.dir, row.name)).isSymLink())
-                gone.push_back(row.id);
+        // Its old place, where the check found it moved from: a row of the
+        // same file (see SameMovedFile) whose place is empty now.
+        CheckRows found(dirs);
+        found.append(place.dir, place.name, entry.rec.Size, QString(), sums.crc1, sums.crc2, &entry.print);
+        bool atItsPlace = false;
+        for (qsizetype b = 0; b < baseline.size(); ++b)
+            atItsPlace = atItsPlace || at(baseline[b], place.dir, place.name);
+        for (qsizetype b = 0; b < baseline.size() && !atItsPlace; ++b) {
+            const QString old = JoinPath(dirOf(baseline[b]), nameOf(baseline[b]));
+            if (SameMovedFile(baseline, baseline[b], found, found[0]) && !QFileInfo::exists(old)
+                && !QFileInfo(old).isSymLink())
+                gone.push_back(baseline[b].id);
+        }
         rows.add(place.dir, entry.rec, sums, entry.print);
     }
     std::sort(gone.begin(), gone.end());

@@ -189,6 +189,17 @@ void CheckRows::keepOnly(const std::function<bool(const CheckRow&)>& keep)
     m_rows.truncate(kept);
 }
 
+bool SameMovedFile(const CheckRows& recorded, const CheckRow& old, const CheckRows& found, const CheckRow& now)
+{
+    if (old.crc1 != now.crc1 || old.crc2 != now.crc2 || recorded.name(old) != found.name(now))
+        return false;
+    const quint32 a = old.print.known;
+    const quint32 b = now.print.known;
+    if (!(a & kHasPrint) || !(b & kHasPrint))
+        return true;
+    return (a & kDigest) == (b & kDigest) && (!(a & kDigest) || old.print.sha256 == now.print.sha256);
+}
+
 QString CheckRows::fullName(const CheckRow& row) const
 {
     const QByteArrayView bytes = name(row);

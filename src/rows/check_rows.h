@@ -120,3 +120,9 @@ private:
 
     std::deque<Fingerprint> m_whole;
 };
+
+// Whether now, a file at none of the recorded places, may be the file old
+// recorded elsewhere: the same name and checksums, and, where both rows have
+// a fingerprint, the same digest or none. It moved when, besides, nothing
+// stands at old's place (a copy whose original stays is new).
+bool SameMovedFile(const CheckRows& recorded, const CheckRow& old, const CheckRows& found, const CheckRow& now);
