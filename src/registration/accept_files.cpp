@@ -13,7 +13,6 @@
 #include "rows/directory_rows.h"
 #include "rows/insert_record.h"
 #include "rows/owned_rows.h"
-#include "storage/ib_database.h"
 #include "rows/registration.h"
 #include "scan/directory_entries.h"
 #include "scan/ext_matches.h"
@@ -38,19 +37,6 @@ struct Accepted {
     QString path() const { return directory ? dir : JoinPath(dir, name); }
 };
 
-// Whether the registration recorded a directory at path.
-bool recordedDirectory(TIBQuery& query, const Registration& registration, const QString& path)
-{
-    if (query.database().lacks(QStringLiteral("directory_print")))
-        return false;
-    // tab_id equals a number in the row found: a value is a row.
-    return Scalar(query, Statement(u"select first 1 tab_id from directory_print where tab_id=")
-                             .number(registration.id)
-                             .sql(u" and full_path=")
-                             .quoted(path))
-        .has_value();
-}
-
 Accepted resolve(TIBQuery& query, const Registration& registration, const QString& given)
 {
     const QString path = CleanDirectoryText(given.startsWith(u'/') ? given : registration.dir + u'/' + given);
@@ -60,7 +46,7 @@ Accepted resolve(TIBQuery& query, const Registration& registration, const QStrin
     const QFileInfo now(path);
     const bool there = now.exists() || now.isSymLink();
     if (path == registration.dir || (now.isDir() && !now.isSymLink())
-        || (!there && recordedDirectory(query, registration, path)))
+        || (!there && RecordedDirectory(query, registration.id, path)))
         return {path, QString(), true};
     const QString name = NameOf(path);
     if (!ExtMatches(FileExtension(name).toLower(), registration.list.toLower()))

@@ -30,3 +30,15 @@ void DeleteDirectoryPrint(TIBQuery& query, qint32 registration, const QString& p
     query.executeStatement(
         Statement(u"delete from directory_print where tab_id=").number(registration).sql(u" and full_path=").quoted(path));
 }
+
+bool RecordedDirectory(TIBQuery& query, qint32 registration, const QString& path)
+{
+    if (query.database().lacks(QStringLiteral("directory_print")))
+        return false;
+    // tab_id equals a number in the row found: a value is a row.
+    return Scalar(query, Statement(u"select first 1 tab_id from directory_print where tab_id=")
+                             .number(registration)
+                             .sql(u" and full_path=")
+                             .quoted(path))
+        .has_value();
+}

@@ -21,6 +21,9 @@ using DirectoryPrints = std::vector<DirectoryPrint>;
 // none for a registration recorded before directories were.
 DirectoryPrints ReadDirectoryPrints(TIBQuery& query, qint32 registration);
 
+// Whether the registration recorded a directory at path.
+bool RecordedDirectory(TIBQuery& query, qint32 registration, const QString& path);
+
 // Deletes the directory rows of the registration; or its row of path alone.
 void DeleteDirectoryPrints(TIBQuery& query, qint32 registration);
 void DeleteDirectoryPrint(TIBQuery& query, qint32 registration, const QString& path);
