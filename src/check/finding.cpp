@@ -22,11 +22,17 @@ void Finding::setStates(qint64 oldSize, const std::optional<Fingerprint>& old, q
     sizeAfter = size;
     before = old;
     after = now;
+}
+
+QList<FieldChange> Finding::changes() const
+{
+    if (!sizeBefore || !sizeAfter)
+        return {};
     // The keys of both sides in the fields' order: a side without a
     // fingerprint leaves its fields undefined.
-    const QList<ShownValue> was = shown(oldSize, old);
-    const QList<ShownValue> is = shown(size, now);
-    changes.clear();
+    const QList<ShownValue> was = shown(*sizeBefore, before);
+    const QList<ShownValue> is = shown(*sizeAfter, after);
+    QList<FieldChange> changes;
     auto at = [&](const QString& key) -> FieldChange& {
         for (FieldChange& change : changes)
             if (change.key == key)
@@ -43,4 +49,5 @@ void Finding::setStates(qint64 oldSize, const std::optional<Fingerprint>& old, q
         change.after = value.value;
         change.name = change.name || value.name;
     }
+    return changes;
 }

@@ -38,9 +38,6 @@ struct Finding {
     std::optional<qint64> sizeAfter;
     std::optional<Fingerprint> before;
     std::optional<Fingerprint> after;
-    // Every field of those, changed or not, in the order the reports show
-    // them (see setStates); none for a finding without states.
-    QList<FieldChange> changes;
 
     static Finding of(Kind kind, QString file)
     {
@@ -50,7 +47,11 @@ struct Finding {
         return finding;
     }
 
-    // Gives the finding what was and is of its file, and the changes of it.
+    // Gives the finding what was and is of its file.
     void setStates(qint64 oldSize, const std::optional<Fingerprint>& old, qint64 size,
                    const std::optional<Fingerprint>& now);
+    // Every field of those, changed or not, in the order the reports show
+    // them (see FingerprintFields); none for a finding without states. Made
+    // when a report asks: the text lists, which most checks print, need none.
+    QList<FieldChange> changes() const;
 };

@@ -12,10 +12,10 @@ namespace {
 
 // The file as recorded (before) or as found: each field the finding holds of
 // that side; a link's text, a name, as JsonName gives it.
-QJsonObject state(const Finding& finding, QJsonValue FieldChange::*side)
+QJsonObject state(const QList<FieldChange>& changes, QJsonValue FieldChange::*side)
 {
     QJsonObject object;
-    for (const FieldChange& change : finding.changes) {
+    for (const FieldChange& change : changes) {
         const QJsonValue& value = change.*side;
         if (!value.isUndefined())
             object.insert(change.key, change.name && value.isString() ? QJsonValue(JsonName(value.toString())) : value);
@@ -37,10 +37,11 @@ QJsonValue listed(const Finding& finding)
 // reference judge's, which reads none).
 void addStates(QJsonObject& object, const Finding& finding)
 {
-    if (finding.changes.isEmpty())
+    const QList<FieldChange> changes = finding.changes();
+    if (changes.isEmpty())
         return;
-    object.insert(QStringLiteral("before"), state(finding, &FieldChange::before));
-    object.insert(QStringLiteral("after"), state(finding, &FieldChange::after));
+    object.insert(QStringLiteral("before"), state(changes, &FieldChange::before));
+    object.insert(QStringLiteral("after"), state(changes, &FieldChange::after));
 }
 
 // What the walk could not examine: the path as shown, and why.

@@ -116,7 +116,7 @@ QList<CaptionedLine> CaptionedLines(const CheckReport& report)
 QStringList FindingDetails(const Finding& finding)
 {
     QStringList lines;
-    for (const FieldChange& change : finding.changes) {
+    for (const FieldChange& change : finding.changes()) {
         if (change.before.isUndefined() && change.after.isUndefined())
             continue;
         const QString then = shownValue(change.before, change.name);

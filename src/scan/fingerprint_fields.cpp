@@ -4,10 +4,12 @@
 #include "scan/attribute_text.h"
 #include "scan/inode_attributes.h"
 
+#include <QElapsedTimer>
 #include <QJsonObject>
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 #include <grp.h>
 #include <pwd.h>
@@ -20,24 +22,49 @@ QJsonValue orNull(const std::optional<QString>& text)
     return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
 }
 
+// The name the system gives an id, asked once a few seconds: a report of
+// thousands of changed files asks for the same few ids over and over, and
+// each asking may read /etc/passwd or /etc/group anew.
+QJsonValue cachedName(quint32 id, QJsonValue (*ask)(quint32), std::unordered_map<quint32, QJsonValue>& names,
+                      QElapsedTimer& age)
+{
+    constexpr qint64 kFreshMs = 5000;
+    if (!age.isValid() || age.elapsed() > kFreshMs) {
+        names.clear();
+        age.start();
+    }
+    auto found = names.find(id);
+    if (found == names.end())
+        found = names.emplace(id, ask(id)).first;
+    return found->second;
+}
+
 QJsonValue userName(quint32 id)
 {
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (getpwuid_r(id, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
-        return QJsonValue::Null;
-    return QString::fromLocal8Bit(found->pw_name);
+    thread_local std::unordered_map<quint32, QJsonValue> names;
+    thread_local QElapsedTimer age;
+    return cachedName(id, [](quint32 uid) -> QJsonValue {
+        std::vector<char> buffer(16384);
+        passwd entry{};
+        passwd* found = nullptr;
+        if (getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+            return QJsonValue::Null;
+        return QString::fromLocal8Bit(found->pw_name);
+    }, names, age);
 }
 
 QJsonValue groupName(quint32 id)
 {
-    std::vector<char> buffer(16384);
-    group entry{};
-    group* found = nullptr;
-    if (getgrgid_r(id, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
-        return QJsonValue::Null;
-    return QString::fromLocal8Bit(found->gr_name);
+    thread_local std::unordered_map<quint32, QJsonValue> names;
+    thread_local QElapsedTimer age;
+    return cachedName(id, [](quint32 gid) -> QJsonValue {
+        std::vector<char> buffer(16384);
+        group entry{};
+        group* found = nullptr;
+        if (getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+            return QJsonValue::Null;
+        return QString::fromLocal8Bit(found->gr_name);
+    }, names, age);
 }
 
 // An id every name has, in a column of type Column, shown as the number and
