@@ -14,8 +14,6 @@ struct FieldChange {
     QJsonValue before{QJsonValue::Undefined};
     QJsonValue after{QJsonValue::Undefined};
     bool name = false; // a name (a link's text), which each report shows its own way
-
-    bool changed() const { return before != after; }
 };
 
 // What a check found of one file.
