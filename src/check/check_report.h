@@ -3,6 +3,7 @@
 #include "check/finding.h"
 #include "scan/not_examined.h"
 
+#include <QJsonObject>
 #include <QList>
 
 // The bits of what a check found; the console's exit status is made of them.
@@ -26,6 +27,7 @@ struct CheckReport {
     // sealBroken when it does not hold.
     QStringList sealLines;
     bool sealBroken = false;
+    QJsonObject sealStamp; // the key, generation and time of a seal that holds (see SealStamp)
 
     void add(Finding finding) { findings.append(std::move(finding)); }
     // Drops the deleted files that are the old places of moved ones.

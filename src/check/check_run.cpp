@@ -93,7 +93,7 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, std::opti
     // meanwhile waits to be judged until the baseline is there.
     ReadBaselineRows(dm.IBQuery1, checked, baseline, [&] { walked.takeReady(walker); });
     const DirectoryPrints recordedDirectories = ReadDirectoryPrints(dm.IBQuery1, checked.id);
-    const SealVerdict seal = VerifySeal(dm.IBQuery1, publicKey, checked.id, [&](int fieldSet) {
+    const SealVerdict seal = VerifySeal(dm.IBQuery1, publicKey, {checked.id}, [&](const Registration&, int fieldSet) {
         return RegistrationDigest(checked, baseline, recordedDirectories, fieldSet);
     });
     FileJudge judge(baseline);
@@ -114,6 +114,7 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, std::opti
     report.notExamined = walker.notExamined();
     report.sealLines = SealLines(seal);
     report.sealBroken = seal.broken();
+    report.sealStamp = SealStamp(seal);
     JudgeDirectories(recordedDirectories, walkedDirectories, report);
     judge.finish(report, tell);
     report.strikeMovedFromDeleted();

@@ -97,10 +97,12 @@ QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report)
     };
     for (const auto& [list, entries] : lists.asKeyValueRange())
         document.insert(list, entries);
-    if (!report.sealLines.isEmpty())
-        document.insert(QStringLiteral("seal"),
-                        QJsonObject{{QStringLiteral("holds"), !report.sealBroken},
-                                    {QStringLiteral("lines"), QJsonArray::fromStringList(report.sealLines)}});
+    if (!report.sealLines.isEmpty()) {
+        QJsonObject seal = report.sealStamp;
+        seal.insert(QStringLiteral("holds"), !report.sealBroken);
+        seal.insert(QStringLiteral("lines"), QJsonArray::fromStringList(report.sealLines));
+        document.insert(QStringLiteral("seal"), seal);
+    }
     return document;
 }
 

@@ -8,6 +8,7 @@
 #include "cli/console_options.h"
 #include "cli/console_progress.h"
 #include "cli/exit_status.h"
+#include "cli/confirmation.h"
 #include "cli/passphrase.h"
 #include "cli/sum_command.h"
 #include "cli/watch_command.h"
@@ -25,7 +26,9 @@
 #include "seal/sealed_change.h"
 #include "registration/update_control.h"
 #include "rows/registration.h"
+#include "seal/seal_memory.h"
 #include "seal/seal_rows.h"
+#include "storage/ib_database.h"
 #include "storage/command_savepoint.h"
 #include "storage/commit_at_end.h"
 #include "storage/connect.h"
@@ -76,6 +79,9 @@ struct Command {
     // on a sealed database, which it seals again (see RunChange); the seal
     // command writes only the seal.
     bool sealedChange = access == CommandAccess::Writes;
+    // The registrations whose rows it will write again, as it finds them
+    // before it changes anything: their seal is verified first.
+    std::function<QSet<qint32>(TIBQuery&, const Arguments&)> writes = {};
 
     QString usage() const
     {
@@ -107,16 +113,16 @@ int initCommand(TDM1*, const Arguments&, Console&, const ConsoleOptions& options
     return kExitSuccess;
 }
 
-// The public key a check verifies with, where one is set up.
-std::optional<SealKey> publicKey(const ConsoleOptions& options)
+// The public key a check of the database verifies with, where one applies.
+std::optional<SealKey> publicKey(TDM1& dm, const ConsoleOptions& options)
 {
-    return ConfiguredPublicKey(options.publicKeyFile);
+    return ConfiguredPublicKey(options.publicKeyFile, dm.IBQuery1);
 }
 
 int listCommand(TDM1* dm, const Arguments&, Console& console, const ConsoleOptions& options)
 {
-    const std::optional<SealKey> key = publicKey(options);
-    const SealVerdict seal = VerifySeal(dm->IBQuery1, key ? &*key : nullptr);
+    const std::optional<SealKey> key = publicKey(*dm, options);
+    const SealVerdict seal = VerifyWholeSeal(dm->IBQuery1, key ? &*key : nullptr);
     for (const QString& line : SealLines(seal))
         console.out << line << '\n';
     for (const Registration& registration : ReadRegistrations(dm->IBQuery1))
@@ -147,11 +153,43 @@ SealKey privateKey(const QString& file)
     return SealKey::readPrivate(file, KeyPassphrase(QStringLiteral("Пароль закрытого ключа ") + file, false));
 }
 
+// seal [--force] [KEY]: verifies what is there first, and seals (without a
+// key, digests) the database as it stands only once the administrator agreed
+// to bless what does not hold: asked on the terminal, or --force.
 int sealCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions&)
 {
-    const SealKey key = privateKey(args.words.first());
-    SealDatabase(dm->IBQuery1, key);
-    console.out << QStringLiteral("База данных запечатана ключом ") << key.fingerprint() << '\n';
+    TIBQuery& query = dm->IBQuery1;
+    const bool wasSigned = IsSealed(query);
+    if (args.words.isEmpty() && wasSigned)
+        throw Exception(QStringLiteral("База данных запечатана: запечатать ее заново можно только с закрытым ключом: "
+                                       "kvaren-cli seal [--force] КЛЮЧ"));
+    const std::optional<SealKey> key =
+        args.words.isEmpty() ? std::nullopt : std::optional<SealKey>(privateKey(args.words.first()));
+    SealVerdict verdict = VerifyWholeSeal(query, wasSigned ? &*key : nullptr);
+    const std::optional<QByteArray> seenHere = SealMemory().databaseAt(query.database().shownName());
+    if (!wasSigned && seenHere)
+        verdict.problems.append(QStringLiteral("Здесь проверялась запечатанная база данных %1, а эта не запечатана")
+                                    .arg(QString::fromLatin1(*seenHere)));
+    if (verdict.broken()) {
+        console.out.flush();
+        for (const QString& line : verdict.problems)
+            console.err << line << '\n';
+        console.err.flush();
+        if (!args.has("--force")
+            && !Confirmed(QStringLiteral("Запечатать базу данных такой, какая она есть, с тем, что изменено помимо "
+                                         "программы?")))
+            throw Exception(QStringLiteral("Не запечатано: запечатать базу данных такой, какая она есть, можно с --force "
+                                           "или ответив «да» на терминале"));
+    }
+    SealDatabase(query, key ? &*key : nullptr);
+    const SealVerdict sealed = VerifyWholeSeal(query, key ? &*key : nullptr);
+    if (!key) {
+        console.out << QStringLiteral("Контрольные суммы базы данных записаны заново") << '\n';
+        return kExitSuccess;
+    }
+    console.out << QStringLiteral("База данных запечатана ключом ") << key->fingerprint() << '\n';
+    for (const QString& line : SealLines(sealed).mid(1))
+        console.out << line << '\n';
     return kExitSuccess;
 }
 
@@ -263,7 +301,7 @@ void validateCheck(const Arguments& args)
 int checkCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions& options)
 {
     const bool json = args.has("--json");
-    const std::optional<SealKey> key = publicKey(options);
+    const std::optional<SealKey> key = publicKey(*dm, options);
     if (args.has("--all"))
         return checkAll(*dm, console, json, key);
     const QString dir = CleanDirectoryText(args.words.first());
@@ -315,13 +353,24 @@ const std::vector<Command>& commands()
         {QStringLiteral("update"), QStringLiteral("DIR [FILE...]"),
          QStringLiteral("принять изменения: поставить директорию на учет заново, или только данные файлы"), true, 1,
          -1, {}, noDirectory,
-         updateCommand, {}, CommandAccess::Writes},
+         updateCommand, {}, CommandAccess::Writes, true,
+         [](TIBQuery& query, const Arguments& args) {
+             const QString dir = CleanDirectoryText(args.words.first());
+             QSet<qint32> ids;
+             if (args.words.size() > 1)
+                 ids.insert(FindRegistration(query, dir).id);
+             else
+                 for (const Registration& registration : UpdatedRegistrations(query, dir))
+                     ids.insert(registration.id);
+             return ids;
+         }},
         {QStringLiteral("key"), QStringLiteral("PRIVATE PUBLIC"),
          QStringLiteral("создать пару ключей Ed25519 для печати базы данных"), false, 2, 2, {},
          QStringLiteral("Не указаны файлы ключей"), keyCommand},
-        {QStringLiteral("seal"), QStringLiteral("PRIVATE"),
-         QStringLiteral("запечатать базу данных закрытым ключом"), true, 1, 1, {},
-         QStringLiteral("Не указан закрытый ключ"), sealCommand, {}, CommandAccess::Writes, false},
+        {QStringLiteral("seal"), QStringLiteral("[--force] [PRIVATE]"),
+         QStringLiteral("проверить и запечатать базу данных закрытым ключом (без ключа: записать ее контрольные "
+                        "суммы заново)"),
+         true, 0, 1, {QStringLiteral("--force")}, {}, sealCommand, {}, CommandAccess::Writes, false},
         {QStringLiteral("sum"), QStringLiteral("FILE..."),
          QStringLiteral("показать контрольные суммы файлов: CRC-16, XOR-32 и SHA-256"), false, 1, -1, {},
          QStringLiteral("Не указаны файлы"), sumCommand},
@@ -420,7 +469,10 @@ int RunCommand(const QStringList& arguments, Console& console)
                                                        "ключом (--key ФАЙЛ)"));
                     return privateKey(options.keyFile);
                 };
-                RunChange(dm, key, [&] {
+                const auto writes = [&] {
+                    return command->writes ? command->writes(dm.IBQuery1, args) : QSet<qint32>();
+                };
+                RunChange(dm, key, writes, [&] {
                     const CommandOutcome outcome = command->run(&dm, args, console, options);
                     status = outcome.status;
                     return outcome.written;

@@ -10,9 +10,8 @@
 
 #include <QList>
 
-RecordedChange UpdateControl(TDM1& dm, const QString& dir, Progress* progress, std::optional<qint32> registration)
+QList<Registration> UpdatedRegistrations(TIBQuery& query, const QString& dir, std::optional<qint32> registration)
 {
-    TIBQuery& query = dm.IBQuery1;
     const Registration updated = FindRegistration(query, dir, registration);
     QList<Registration> walked{updated};
     if (!OwnsRows(query, updated.id)) {
@@ -23,6 +22,14 @@ RecordedChange UpdateControl(TDM1& dm, const QString& dir, Progress* progress, s
             if (other.id != updated.id && InDirectory(other.dir, dir) && !OwnsRows(query, other.id))
                 walked.append(other);
     }
+    return walked;
+}
+
+RecordedChange UpdateControl(TDM1& dm, const QString& dir, Progress* progress, std::optional<qint32> registration)
+{
+    TIBQuery& query = dm.IBQuery1;
+    const QList<Registration> walked = UpdatedRegistrations(query, dir, registration);
+    const Registration& updated = walked.first();
     DeleteFileRows(query, RegistrationRows(query, updated.id, dir));
     RecordedChange recorded;
     for (const Registration& each : walked) {

@@ -4,9 +4,11 @@
 #include <optional>
 
 #include "rows/recorded_change.h"
+#include "rows/registration.h"
 
 class Progress;
 class TDM1;
+class TIBQuery;
 
 // Accepts what changed below dir, a directory under control: the baseline of
 // one registration of dir (the one with the id registration when it is given,
@@ -25,3 +27,8 @@ class TDM1;
 // the walks could not examine.
 RecordedChange UpdateControl(TDM1& dm, const QString& dir, Progress* progress = nullptr,
                               std::optional<qint32> registration = std::nullopt);
+
+// The registrations UpdateControl records again, before it changes anything:
+// the one of dir, and with it those that own no rows when it owns none.
+QList<Registration> UpdatedRegistrations(TIBQuery& query, const QString& dir,
+                                         std::optional<qint32> registration = std::nullopt);

@@ -122,38 +122,50 @@ QByteArray RegistrationSealMessage(const SealRow& row)
         + row.digest;
 }
 
-QByteArray ListSealMessage(QList<Registration> registrations, const QList<SealRow>& rows)
+QByteArray ListSealMessage(QList<Registration> registrations, const SealTable& table)
 {
     std::sort(registrations.begin(), registrations.end(),
               [](const Registration& a, const Registration& b) { return a.id < b.id; });
-    QByteArray message = QByteArrayLiteral("kvaren seal 1\nlist\n");
+    // Lists sealed before the database had an identity keep their message.
+    QByteArray message = table.database.isEmpty()
+        ? QByteArrayLiteral("kvaren seal 1\nlist\n")
+        : QByteArrayLiteral("kvaren seal 2\nlist\ndatabase ") + table.database + QByteArrayLiteral("\ngeneration ")
+            + QByteArray::number(table.generation) + QByteArrayLiteral("\nsealed ") + table.sealedAt.toLatin1() + '\n';
     for (const Registration& registration : registrations) {
-        QByteArray digest;
-        for (const SealRow& row : rows)
-            if (row.registration == registration.id)
-                digest = row.digest;
+        const SealRow* row = table.of(registration.id);
         message += QByteArray::number(registration.id) + '\t' + EncodeFileName(registration.dir).toHex() + '\t'
-            + registration.list.toUtf8().toHex() + '\t' + digest + '\n';
+            + registration.list.toUtf8().toHex() + '\t' + (row ? row->digest : QByteArray()) + '\n';
     }
     return message;
+}
+
+const SealRow* SealTable::of(qint32 registration) const
+{
+    for (const SealRow& row : registrations)
+        if (row.registration == registration)
+            return &row;
+    return nullptr;
 }
 
 bool IsSealed(TIBQuery& query)
 {
     if (query.database().lacks(QStringLiteral("seal")))
         return false;
-    return Scalar(query, Statement(u"select first 1 1 from seal")).has_value();
+    return Scalar(query, Statement(u"select first 1 1 from seal where tab_id is null and signature > ''")).has_value();
 }
 
-QList<SealRow> ReadSealRows(TIBQuery& query)
+SealTable ReadSealTable(TIBQuery& query)
 {
-    QList<SealRow> rows;
-    if (query.database().lacks(QStringLiteral("seal")))
-        return rows;
-    const bool fieldSets = !query.database().lacks(QStringLiteral("seal"), QStringLiteral("field_set"));
-    ForEachRow(query,
-               Statement(fieldSets ? u"select tab_id,digest,signature,field_set from seal"
-                                   : u"select tab_id,digest,signature,1 from seal"),
+    SealTable table;
+    const TIBDatabase& database = query.database();
+    if (database.lacks(QStringLiteral("seal")))
+        return table;
+    const QString fieldSet = database.lacks(QStringLiteral("seal"), QStringLiteral("field_set")) ? QStringLiteral("1")
+                                                                                                 : QStringLiteral("field_set");
+    const QString identity = database.lacks(QStringLiteral("seal"), QStringLiteral("database_id"))
+        ? QStringLiteral("null,null,null")
+        : QStringLiteral("database_id,generation,sealed_at");
+    ForEachRow(query, Statement(u"select tab_id,digest,signature,").sql(fieldSet).sql(u",").sql(identity).sql(u" from seal"),
                [&] {
                    SealRow row;
                    if (!query.field(0).isNull())
@@ -162,19 +174,37 @@ QList<SealRow> ReadSealRows(TIBQuery& query)
                    row.signature = query.field(2).toString().toLatin1();
                    if (!query.field(3).isNull())
                        row.fieldSet = query.fieldAsInteger(3);
-                   rows.append(row);
+                   if (row.registration) {
+                       table.registrations.append(row);
+                       return;
+                   }
+                   table.list = row;
+                   table.database = query.field(4).toString().toLatin1();
+                   table.generation = query.field(5).toLongLong();
+                   table.sealedAt = query.field(6).toString();
                });
-    return rows;
+    return table;
 }
 
-void WriteSealRows(TIBQuery& query, const QList<SealRow>& rows)
+void WriteSealTable(TIBQuery& query, const SealTable& table)
 {
     query.executeStatement(Statement(u"delete from seal"));
-    for (const SealRow& row : rows) {
+    auto text = [](Statement& insert, const QByteArray& value) -> Statement& {
+        return value.isEmpty() ? insert.sql(u"null") : insert.quoted(QString::fromLatin1(value));
+    };
+    for (const SealRow& row : table.registrations) {
         Statement insert(u"insert into seal (tab_id,digest,signature,field_set) values (");
-        (row.registration ? insert.number(*row.registration) : insert.sql(u"null")).sql(u",");
-        insert.quoted(QString::fromLatin1(row.digest)).sql(u",").quoted(QString::fromLatin1(row.signature)).sql(u",");
-        insert.number(row.fieldSet).sql(u")");
+        insert.number(*row.registration).sql(u",");
+        text(insert, row.digest).sql(u",");
+        text(insert, row.signature).sql(u",").number(row.fieldSet).sql(u")");
         query.executeStatement(insert);
     }
+    if (!table.list)
+        return;
+    Statement insert(u"insert into seal (tab_id,digest,signature,field_set,database_id,generation,sealed_at) values (null,");
+    text(insert, table.list->digest).sql(u",");
+    text(insert, table.list->signature).sql(u",").number(table.list->fieldSet).sql(u",");
+    text(insert, table.database).sql(u",").bigNumber(table.generation).sql(u",");
+    text(insert, table.sealedAt.toLatin1()).sql(u")");
+    query.executeStatement(insert);
 }

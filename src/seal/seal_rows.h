@@ -26,28 +26,48 @@ Sha256Digest RegistrationDigest(const Registration& registration, const CheckRow
 Sha256Digest RegistrationDigest(TIBQuery& query, const Registration& registration, int fieldSet);
 
 // One row of the seal table: a registration's digest and the signature over
-// it; without a registration, the signature over the list of registrations
-// with their digests.
+// it; without a registration, the list's row: the digest of the list's
+// message (see ListSealMessage) and the signature over it. A database kept
+// without a key has the digests alone, no signatures.
 struct SealRow {
     std::optional<qint32> registration;
-    QByteArray digest;    // hex; empty for the list's row
-    QByteArray signature; // hex
+    QByteArray digest;    // hex; empty in a list's row written before lists had digests
+    QByteArray signature; // hex; empty where no key signed
     int fieldSet = 1;     // of the digest's encoding; 1 in rows written before there were more
+};
+
+// The seal table as a whole: the registrations' rows and the list's, with
+// what the list's row says of the database: its identity, made when it is
+// first sealed, the generation each sealed change raises by one, and the time
+// it was sealed (both missing in rows written before they were kept).
+struct SealTable {
+    QList<SealRow> registrations;
+    std::optional<SealRow> list;
+    QByteArray database; // hex
+    qint64 generation = 0;
+    QString sealedAt;    // ISO 8601, UTC
+
+    // Whether a key signed it; a database kept without one has digests alone.
+    bool isSigned() const { return list && !list->signature.isEmpty(); }
+    // The row of the registration, or none.
+    const SealRow* of(qint32 registration) const;
 };
 
 // What a registration's signature signs: its field set, its id and its
 // digest (hex).
 QByteArray RegistrationSealMessage(const SealRow& row);
 
-// What the list's signature signs: every registration, its directory, its
-// types and its digest from rows, in the order of their ids.
-QByteArray ListSealMessage(QList<Registration> registrations, const QList<SealRow>& rows);
+// What the list's row digests and signs: the database's identity, generation
+// and time where the table keeps them, then every registration, its
+// directory, its types and its digest from the table, in the order of their
+// ids.
+QByteArray ListSealMessage(QList<Registration> registrations, const SealTable& table);
 
-// Whether the database is sealed: the seal table holds any row.
+// Whether the database is sealed: a key signed its list.
 bool IsSealed(TIBQuery& query);
 
-// Every row of the seal table.
-QList<SealRow> ReadSealRows(TIBQuery& query);
+// The seal table's rows.
+SealTable ReadSealTable(TIBQuery& query);
 
-// Replaces the seal table's rows with rows.
-void WriteSealRows(TIBQuery& query, const QList<SealRow>& rows);
+// Replaces the seal table's rows with table's.
+void WriteSealTable(TIBQuery& query, const SealTable& table);

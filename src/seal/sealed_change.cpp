@@ -2,64 +2,93 @@
 
 #include "common/exception.h"
 #include "rows/registration.h"
-#include "seal/seal_rows.h"
 #include "rows/walk_rows.h"
+#include "seal/seal_memory.h"
+#include "seal/seal_rows.h"
+#include "seal/seal_verdict.h"
 #include "storage/dm1.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <optional>
 
-void SealDatabase(TIBQuery& query, const SealKey& key, const QSet<qint32>* changed, int fieldSet)
+void SealDatabase(TIBQuery& query, const SealKey* key, const QSet<qint32>* changed, int fieldSet)
 {
     const QList<Registration> registrations = ReadRegistrations(query);
-    const QList<SealRow> sealed = changed ? ReadSealRows(query) : QList<SealRow>();
-    QList<SealRow> rows;
+    const SealTable kept = ReadSealTable(query);
+    SealTable table;
     for (const Registration& registration : registrations) {
-        const auto kept = std::find_if(sealed.begin(), sealed.end(),
-                                       [&](const SealRow& row) { return row.registration == registration.id; });
-        // One the change did not write keeps its seal, or stays without one:
-        // a change never blesses what was done behind the program's back.
-        if (changed && !changed->contains(registration.id)) {
-            if (kept != sealed.end())
-                rows.append(*kept);
+        const SealRow* row = kept.of(registration.id);
+        // One the change did not write keeps its seal; one without a seal
+        // stays so until the next seal command: a change never blesses what
+        // was done behind the program's back. Without a key, a registration
+        // recorded before digests were kept gets its first.
+        if (changed && !changed->contains(registration.id) && (row || key)) {
+            if (row)
+                table.registrations.append(*row);
             continue;
         }
-        SealRow row{registration.id, DigestHex(RegistrationDigest(query, registration, fieldSet)), {}, fieldSet};
-        row.signature = key.sign(RegistrationSealMessage(row)).toHex();
-        rows.append(row);
+        SealRow made{registration.id, DigestHex(RegistrationDigest(query, registration, fieldSet)), {}, fieldSet};
+        if (key)
+            made.signature = key->sign(RegistrationSealMessage(made)).toHex();
+        table.registrations.append(made);
     }
-    rows.append({std::nullopt, QByteArray(), key.sign(ListSealMessage(registrations, rows)).toHex()});
-    WriteSealRows(query, rows);
+    // The identity is made when the database is first sealed; an earlier
+    // layout, sealed as it is, keeps none.
+    if (key && !query.database().lacks(QStringLiteral("seal"), QStringLiteral("database_id"))) {
+        table.database = kept.database;
+        if (table.database.isEmpty()) {
+            quint32 random[4];
+            QRandomGenerator::system()->fillRange(random);
+            table.database = QByteArray(reinterpret_cast<const char*>(random), sizeof random).toHex();
+        }
+        // Past what any checker here has seen of it: a copy put back on
+        // purpose and sealed again counts on from there.
+        table.generation = std::max(kept.generation, SealMemory().generationOf(table.database).value_or(0)) + 1;
+        table.sealedAt = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
+    }
+    SealRow list;
+    const QByteArray message = ListSealMessage(registrations, table);
+    list.digest = QCryptographicHash::hash(message, QCryptographicHash::Sha256).toHex();
+    if (key)
+        list.signature = key->sign(message).toHex();
+    table.list = list;
+    WriteSealTable(query, table);
+    if (key && !table.database.isEmpty())
+        SealMemory().remember(query.database().shownName(), table.database, table.generation);
 }
 
-namespace {
-
-// Refuses a change of a database whose list of registrations no longer holds
-// its seal: signing it again would bless what was done behind the program's
-// back.
-void requireListSealed(TIBQuery& query, const SealKey& key)
+QString RefusedChange(const QStringList& problems, bool isSigned)
 {
-    const QList<SealRow> rows = ReadSealRows(query);
-    const auto list = std::find_if(rows.begin(), rows.end(), [](const SealRow& row) { return !row.registration; });
-    if (list == rows.end()
-        || !key.verify(ListSealMessage(ReadRegistrations(query), rows), QByteArray::fromHex(list->signature)))
-        throw Exception(QStringLiteral("Печать базы данных не совпадает: список директорий на учете изменен помимо "
-                                       "программы или запечатан другим ключом; проверьте базу данных и запечатайте ее "
-                                       "заново (seal)"));
+    return problems.join(QStringLiteral("; "))
+        + (isSigned ? QStringLiteral(". Ничего не изменено: посмотрите, что изменено (check), и если база данных верна, "
+                                     "запечатайте ее заново: kvaren-cli seal --force КЛЮЧ")
+                    : QStringLiteral(". Ничего не изменено: посмотрите, что изменено (check), и если база данных верна, "
+                                     "примите ее такой: kvaren-cli seal --force"));
 }
 
-} // namespace
-
-void RunChange(TDM1& dm, const std::function<SealKey()>& key, const std::function<QSet<qint32>()>& change)
+void RunChange(TDM1& dm, const std::function<SealKey()>& key, const std::function<QSet<qint32>()>& willWrite,
+               const std::function<QSet<qint32>()>& change)
 {
+    TIBQuery& query = dm.IBQuery1;
     if (Table2HasRows(dm))
         EmptyTable2(dm);
+    const SealTable before = ReadSealTable(query);
     std::optional<SealKey> sealing;
-    if (IsSealed(dm.IBQuery1)) {
+    if (before.isSigned())
         sealing = key();
-        requireListSealed(dm.IBQuery1, *sealing);
-    }
+    const QSet<qint32> declared = willWrite();
+    const SealVerdict verdict = VerifySeal(query, sealing ? &*sealing : nullptr, declared.values());
+    if (verdict.broken())
+        throw Exception(RefusedChange(verdict.problems, before.isSigned()));
     const QSet<qint32> written = change();
-    if (sealing)
-        SealDatabase(dm.IBQuery1, *sealing, &written);
+    // What it wrote besides what was verified must be new.
+    for (const qint32 id : written)
+        if (!declared.contains(id) && before.of(id))
+            throw Exception(QStringLiteral("Изменены записи директории, печать которой не проверена: ")
+                            + QString::number(id));
+    SealDatabase(query, sealing ? &*sealing : nullptr, &written);
 }

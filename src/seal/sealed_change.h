@@ -12,19 +12,28 @@ class TIBQuery;
 
 // Seals the database as it stands with key, in the open transaction: each
 // registration's digest (see RegistrationDigest), signed, and the list of
-// registrations, signed. With changed, only those registrations and those
-// without a seal yet are read and signed again; the others keep theirs. The
-// digests encode fieldSet's fields: every field this program keeps, but in a
-// test of what an earlier version sealed.
-void SealDatabase(TIBQuery& query, const SealKey& key, const QSet<qint32>* changed = nullptr,
+// registrations with the database's identity (made on its first seal), its
+// next generation and the time, signed. Without a key the same digests are
+// kept unsigned. With changed, only those registrations and those without a
+// digest yet (on a database kept without a key) are read and digested again;
+// the others keep theirs. The digests encode fieldSet's fields: every field
+// this program keeps, but in a test of what an earlier version sealed.
+void SealDatabase(TIBQuery& query, const SealKey* key, const QSet<qint32>* changed = nullptr,
                   int fieldSet = SealFieldSet());
 
 // Runs change, a command that changes what is under control, as every such
 // command runs: first table2 is emptied of what an interrupted check left
 // (a check writes nothing); on a sealed database key() gives the private key
-// before anything changes (raising where there is none, or where the list of
-// registrations no longer holds its seal), and the database is sealed again
-// after the change, in the same transaction: the registrations whose rows
-// change says it wrote, and the list. A registration that lost its seal
-// behind the program's back stays without one until the next seal command.
-void RunChange(TDM1& dm, const std::function<SealKey()>& key, const std::function<QSet<qint32>()>& change);
+// before anything changes (raising where there is none). Then the seal (or,
+// on a database kept without a key, the digests) of the list and of each
+// registration willWrite gives is verified, and the change refused, nothing
+// changed, where any does not hold: signing them again would bless what was
+// done behind the program's back. After the change the database is sealed
+// again (or digested) in the same transaction: the registrations whose rows
+// change says it wrote, and the list.
+void RunChange(TDM1& dm, const std::function<SealKey()>& key, const std::function<QSet<qint32>()>& willWrite,
+               const std::function<QSet<qint32>()>& change);
+
+// The line a change refused by a seal that does not hold raises, with what
+// to do about it.
+QString RefusedChange(const QStringList& problems, bool isSigned);

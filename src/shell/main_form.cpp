@@ -256,7 +256,8 @@ bool Tmain_form::busy() const
 
 void Tmain_form::runLong(const QString& command, CommandAccess access,
                          const std::function<QSet<qint32>(Progress&)>& body,
-                         const std::function<void()>& undoShown)
+                         const std::function<void()>& undoShown,
+                         const std::function<QSet<qint32>()>& willWrite)
 {
     // Progress lets events through while the command runs; none of them may
     // start another command or end the program meanwhile.
@@ -272,7 +273,9 @@ void Tmain_form::runLong(const QString& command, CommandAccess access,
     try {
         UndoIfFailed(DM1, [&] {
             if (access == CommandAccess::Writes)
-                RunChange(DM1, [this] { return sealKey(); }, [&] { return body(progress); });
+                RunChange(
+                    DM1, [this] { return sealKey(); },
+                    [&] { return willWrite ? willWrite() : QSet<qint32>(); }, [&] { return body(progress); });
             else
                 body(progress);
         }, access);
@@ -471,15 +474,17 @@ void Tmain_form::ToolButton4Click()
     const std::optional<qint32> registration = registrationOf(row);
     runLong(QStringLiteral("Проверить целостность"), CommandAccess::Reads,
             [&](Progress& progress) {
-                const std::optional<SealKey> key = ConfiguredPublicKey(QString());
+                const std::optional<SealKey> key = ConfiguredPublicKey(QString(), DM1.IBQuery1);
                 report = RunCheck(DM1, dir, &progress, registration, key ? &*key : nullptr);
                 return QSet<qint32>();
             });
     if (registration)
         clearMark(*registration);
     report_form->setAcceptSelected([&](const QStringList& names) {
-        runLong(QStringLiteral("Принять выбранные"), CommandAccess::Writes,
-                [&](Progress&) { return AcceptFiles(DM1, dir, names, registration).registrations; });
+        runLong(
+            QStringLiteral("Принять выбранные"), CommandAccess::Writes,
+            [&](Progress&) { return AcceptFiles(DM1, dir, names, registration).registrations; }, {},
+            [&] { return QSet<qint32>{FindRegistration(DM1.IBQuery1, dir, registration).id}; });
         UpdateStatusCount();
     });
     report_form->showReport(report, dir);
@@ -488,10 +493,19 @@ void Tmain_form::ToolButton4Click()
     if (answer != QDialog::Accepted)
         return;
     RecordedChange recorded;
-    runLong(QStringLiteral("Принять изменения"), CommandAccess::Writes, [&](Progress& progress) {
-        recorded = UpdateControl(DM1, dir, &progress, registration);
-        return recorded.registrations;
-    });
+    runLong(
+        QStringLiteral("Принять изменения"), CommandAccess::Writes,
+        [&](Progress& progress) {
+            recorded = UpdateControl(DM1, dir, &progress, registration);
+            return recorded.registrations;
+        },
+        {},
+        [&] {
+            QSet<qint32> ids;
+            for (const Registration& updated : UpdatedRegistrations(DM1.IBQuery1, dir, registration))
+                ids.insert(updated.id);
+            return ids;
+        });
     UpdateStatusCount();
     showNotExamined(recorded.notExamined);
 }

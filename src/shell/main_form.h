@@ -104,9 +104,11 @@ private:
     // the database's write lock first (another program may have the database
     // open); one that reads first sees what other programs have committed.
     // body returns the registrations whose rows it wrote, which a sealed
-    // database signs again.
+    // database signs again; willWrite gives, before anything changes, those
+    // of them that were there before, whose seal is verified first.
     void runLong(const QString& command, CommandAccess access, const std::function<QSet<qint32>(Progress&)>& body,
-                 const std::function<void()>& undoShown = {});
+                 const std::function<void()>& undoShown = {},
+                 const std::function<QSet<qint32>()>& willWrite = {});
     int selectedRow() const;
     // Names what a walk could not examine, in a warning box.
     void showNotExamined(const NotExaminedList& names);

@@ -121,10 +121,17 @@ create table directory_print (
 -- registration, the signature over the list of registrations with their
 -- digests. Empty for a database never sealed. field_set says which fields of
 -- a fingerprint the digest encodes; null in rows written before it was kept,
--- whose digests encode the first set.
+-- whose digests encode the first set. The list's row also says which database
+-- this is (random, made when it is first sealed), its generation, raised by
+-- every sealed change, and when it was sealed; a checker remembers the
+-- highest generation it saw, so an older copy put back is told. A database
+-- kept without a key has the same rows without signatures.
 create table seal (
   tab_id integer,
   digest varchar(64) character set ascii,
   signature varchar(128) character set ascii,
-  field_set integer
+  field_set integer,
+  database_id varchar(32) character set ascii,
+  generation bigint,
+  sealed_at varchar(32) character set ascii
 );

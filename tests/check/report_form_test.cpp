@@ -93,7 +93,7 @@ TEST_F(ReportFormTest, TheSealsVerdictStandsAboveTheLists)
     const SealKey key = SealKey::generate();
     const QString publicKey = tree.path(QStringLiteral("seal.pub"));
     key.writePublic(publicKey);
-    SealDatabase(program.DM1.IBQuery1, key);
+    SealDatabase(program.DM1.IBQuery1, &key);
     program.DM1.IBQuery1.executeStatement(Statement(u"update table1 set crc1=crc1+1"));
     struct PublicKey {
         explicit PublicKey(const QString& file) { qputenv("KVAREN_PUBLIC_KEY", QFile::encodeName(file)); }

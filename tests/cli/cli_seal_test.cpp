@@ -2,6 +2,8 @@
 #include "support/temp_tree.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
@@ -32,11 +34,11 @@ protected:
     Result check() const { return run({QStringLiteral("--public-key"), publicKey(), QStringLiteral("check"), dir()}); }
 
     // Runs SQL on the database file, as an intruder with the file would.
-    void sql(const QByteArray& script) const
+    void sql(const QByteArray& script, const QString& database = QString()) const
     {
         QProcess isql;
         isql.start(QStringLiteral("isql-fb"), {QStringLiteral("-q"), QStringLiteral("-u"), QStringLiteral("sysdba"),
-                                               work.path(QStringLiteral("file.gdb"))});
+                                               database.isEmpty() ? work.path(QStringLiteral("file.gdb")) : database});
         isql.write(script + "\ncommit;\n");
         isql.closeWriteChannel();
         ASSERT_TRUE(isql.waitForFinished(30000));
@@ -97,8 +99,9 @@ TEST_F(CliSealTest, EveryChangeBehindTheProgramsBackIsReportedBeforeTheLists)
     const Result refused = run({QStringLiteral("--key"), key(), QStringLiteral("update"), dir()});
     EXPECT_EQ(refused.status, 16);
     EXPECT_TRUE(refused.err.startsWith(list)) << refused.err.toStdString();
-    // Sealed again with another key.
-    ASSERT_EQ(run({QStringLiteral("seal"), other()}).status, 0);
+    // Sealed again with another key: on purpose, over what no longer holds.
+    EXPECT_EQ(run({QStringLiteral("seal"), other()}).status, 16);
+    ASSERT_EQ(run({QStringLiteral("seal"), QStringLiteral("--force"), other()}).status, 0);
     const Result r = check();
     EXPECT_EQ(r.status, 64);
     EXPECT_TRUE(r.out.startsWith(list)) << r.out.toStdString();
@@ -145,6 +148,116 @@ TEST_F(CliSealTest, OnlyTheKeyChangesASealedDatabaseAndWhatItChangesChecksClean)
     EXPECT_EQ(run({QStringLiteral("check"), dir()}).status, 64) << "a sealed database with no public key set up";
     EXPECT_NE(run({QStringLiteral("key"), key(), work.path(QStringLiteral("new.pub"))}).status, 0)
         << "a key never over a file that exists";
+}
+
+static QByteArray bytesOf(const QString& file)
+{
+    QFile in(file);
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+}
+
+static void putBytes(const QString& file, const QByteArray& bytes)
+{
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    out.write(bytes);
+}
+
+// What one who can write the database file, but has no key, can try: each
+// attack is told by a check (64) or refuses the change that would bless it
+// (16, nothing changed); the administrator blesses on purpose with seal.
+TEST_F(CliSealTest, AttacksOnTheDatabaseFileAreToldAndNeverBlessed)
+{
+    const QString database = work.path(QStringLiteral("file.gdb"));
+    const QString rowsChanged = QStringLiteral("Записи директории изменены помимо программы: ") + dir();
+    const QByteArray forgery = "update table1 set file_size=99, crc1=1, crc2=2 where file_name='a.txt';"
+                               "update fingerprint set sha256=lpad('', 64, 'f') where file_id="
+                               "(select id from table1 where file_name='a.txt');";
+    const QStringList withKey{QStringLiteral("--key"), key()};
+    const QStringList acceptB{QStringLiteral("update"), dir(), QStringLiteral("sub/b.txt")};
+    Result r = check();
+    ASSERT_EQ(r.status, 0) << r.out.toStdString();
+    EXPECT_TRUE(r.out.section(u'\n', 1, 1).startsWith(QStringLiteral("Запечатана "))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.section(u'\n', 1, 1).contains(QStringLiteral(", поколение 1, база данных "))) << r.out.toStdString();
+    const QByteArray sealed = bytesOf(database);
+
+    // A forged row, then a one-file accept of an unchanged file with the key.
+    sql(forgery);
+    r = run(withKey + acceptB);
+    EXPECT_EQ(r.status, 16);
+    EXPECT_TRUE(r.err.startsWith(rowsChanged)) << r.err.toStdString();
+    r = check();
+    EXPECT_EQ(r.status, 64 | 4) << "the forgery is still told";
+    EXPECT_TRUE(r.out.startsWith(rowsChanged)) << r.out.toStdString();
+    r = run({QStringLiteral("--public-key"), publicKey(), QStringLiteral("list")});
+    EXPECT_EQ(r.status, 64);
+    EXPECT_TRUE(r.out.startsWith(rowsChanged)) << r.out.toStdString();
+    r = run(withKey + QStringList{QStringLiteral("seal"), key()});
+    EXPECT_EQ(r.status, 16) << "no terminal to ask on, and no --force";
+    EXPECT_TRUE(r.err.startsWith(rowsChanged)) << r.err.toStdString();
+
+    // An older sealed copy put back after a sealed change.
+    putBytes(database, sealed);
+    tree.file(QStringLiteral("d/a.txt"), "an upgrade");
+    ASSERT_EQ(run(withKey + QStringList{QStringLiteral("update"), dir()}).status, 0);
+    ASSERT_EQ(check().status, 0);
+    putBytes(database, sealed);
+    tree.file(QStringLiteral("d/a.txt"), "a");
+    r = check();
+    EXPECT_EQ(r.status, 64) << r.out.toStdString();
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("Поколение печати вернулось назад: 1, а уже проверялось поколение 2")))
+        << r.out.toStdString();
+    EXPECT_EQ(run(withKey + acceptB).status, 16) << "nor does a change carry an old copy on";
+    // The copy put back on purpose is sealed again, and counts on.
+    r = run({QStringLiteral("seal"), QStringLiteral("--force"), key()});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    r = run({QStringLiteral("--public-key"), publicKey(), QStringLiteral("check"), QStringLiteral("--json"), dir()});
+    EXPECT_EQ(r.status, 0) << r.out.toStdString();
+    const QJsonObject seal = QJsonDocument::fromJson(r.out.toUtf8()).object().value(QStringLiteral("seal")).toObject();
+    EXPECT_EQ(seal.value(QStringLiteral("generation")).toInteger(), 3);
+    EXPECT_EQ(seal.value(QStringLiteral("key")).toString().size(), 64);
+    EXPECT_FALSE(seal.value(QStringLiteral("sealed")).toString().isEmpty());
+
+    // A database sealed elsewhere with the same key and the same directories.
+    TempTree elsewhere;
+    const QString other = elsewhere.path(QStringLiteral("file.gdb"));
+    for (const QStringList& step : {QStringList{QStringLiteral("init")}, QStringList{QStringLiteral("add"), dir()},
+                                    QStringList{QStringLiteral("add"), tree.path(QStringLiteral("e"))},
+                                    QStringList{QStringLiteral("seal"), key()}})
+        ASSERT_EQ(cli(elsewhere.path(), step, environment).status, 0) << step.join(u' ').toStdString();
+    putBytes(database, bytesOf(other));
+    r = check();
+    EXPECT_EQ(r.status, 64) << r.out.toStdString();
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("Это другая база данных"))) << r.out.toStdString();
+
+    // A database kept without a key: the same rows forged, and its bits flipped.
+    TempTree plain;
+    const QStringList onPlain{QStringLiteral("--database"), plain.path(QStringLiteral("file.gdb"))};
+    tree.file(QStringLiteral("d/a-name-long-enough-to-find-in-the-pages.txt"), "x");
+    ASSERT_EQ(run(onPlain + QStringList{QStringLiteral("init")}).status, 0);
+    ASSERT_EQ(run(onPlain + QStringList{QStringLiteral("add"), dir()}).status, 0);
+    const QStringList plainCheck = onPlain + QStringList{QStringLiteral("check"), dir()};
+    ASSERT_EQ(run(plainCheck).out.section(u'\n', 0, 0), QStringLiteral("Удаленные файлы")) << "it claims no seal";
+    const QByteArray kept = bytesOf(plain.path(QStringLiteral("file.gdb")));
+    sql(forgery, plain.path(QStringLiteral("file.gdb")));
+    r = run(plainCheck);
+    EXPECT_EQ(r.status, 64 | 4) << r.out.toStdString();
+    EXPECT_TRUE(r.out.startsWith(rowsChanged)) << r.out.toStdString();
+    r = run(onPlain + acceptB);
+    EXPECT_EQ(r.status, 16);
+    EXPECT_TRUE(r.err.startsWith(rowsChanged)) << r.err.toStdString();
+    EXPECT_EQ(run(onPlain + QStringList{QStringLiteral("seal"), QStringLiteral("--force")}).status, 0);
+    EXPECT_EQ(run(plainCheck).status, 4) << "blessed on purpose: the file differs from its row, nothing more";
+
+    QByteArray flipped = kept;
+    const QByteArray name = "a-name-long-enough-to-find-in-the-pages";
+    for (qsizetype at = flipped.indexOf(name); at >= 0; at = flipped.indexOf(name, at + 1))
+        flipped[at + 10] = char(flipped[at + 10] ^ 0x01);
+    ASSERT_NE(flipped, kept);
+    putBytes(plain.path(QStringLiteral("file.gdb")), flipped);
+    r = run(plainCheck);
+    EXPECT_TRUE((r.status & 64) || (r.status == 16 && r.err.contains(QStringLiteral("повреждена"))))
+        << r.status << r.out.toStdString() << r.err.toStdString();
 }
 
 } // namespace

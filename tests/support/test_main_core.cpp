@@ -1,9 +1,15 @@
 #include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    // What the program remembers of the seals it verified stays the test's
+    // own, not the machine's.
+    QTemporaryDir state;
+    qputenv("KVAREN_STATE_DIR", QFile::encodeName(state.path()));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
