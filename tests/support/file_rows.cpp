@@ -37,4 +37,6 @@ QStringList SortedFullNames(TDM1& dm, const QString& table, const QString& prefi
 void ForgetOwners(TDM1& dm)
 {
     dm.IBQuery1.executeStatement(Statement(u"update fingerprint set tab_id = null"));
+    // Nor did that version keep digests of the rows.
+    dm.IBQuery1.executeStatement(Statement(u"delete from seal"));
 }
