@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -258,6 +259,69 @@ TEST_F(CliSealTest, AttacksOnTheDatabaseFileAreToldAndNeverBlessed)
     r = run(plainCheck);
     EXPECT_TRUE((r.status & 64) || (r.status == 16 && r.err.contains(QStringLiteral("повреждена"))))
         << r.status << r.out.toStdString() << r.err.toStdString();
+}
+
+// One public key set up where a user's keys are kept serves every database of
+// that user that is sealed, and fails none that never was; a seal removed
+// from one it verified before is told. Run as an ordinary user (nobody, when
+// the tests run as root), with the program's own places for keys and memory.
+TEST_F(CliSealTest, OneKeySetUpServesTheSealedDatabaseAndFailsNoneNeverSealed)
+{
+    constexpr uid_t kNobody = 65534;
+    TempTree home;
+    home.file(QStringLiteral("tree/a.txt"), "a");
+    home.file(QStringLiteral("config/kvaren/seal.pub"), bytesOf(publicKey()));
+    home.file(QStringLiteral("seal.key"), bytesOf(key()));
+    home.dir(QStringLiteral("sealed"));
+    home.dir(QStringLiteral("plain"));
+    home.dir(QStringLiteral("lock"));
+    QFile::setPermissions(home.path(QStringLiteral("seal.key")), QFile::ReadOwner | QFile::WriteOwner);
+    if (geteuid() == 0)
+        ASSERT_EQ(QProcess::execute(QStringLiteral("chown"), {QStringLiteral("-R"), QStringLiteral("65534:65534"), home.path()}), 0);
+    QProcessEnvironment user = environment;
+    user.insert(QStringLiteral("HOME"), home.path());
+    user.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path(QStringLiteral("config")));
+    user.insert(QStringLiteral("XDG_STATE_HOME"), home.path(QStringLiteral("state")));
+    user.insert(QStringLiteral("FIREBIRD_LOCK"), home.path(QStringLiteral("lock")));
+    user.remove(QStringLiteral("KVAREN_STATE_DIR"));
+    user.remove(QStringLiteral("FIREBIRD"));
+    const auto as = [&](const QString& where, const QStringList& args) {
+        QProcess process;
+        process.setProcessEnvironment(user);
+        process.setWorkingDirectory(home.path(where));
+        if (geteuid() == 0)
+            process.start(QStringLiteral("setpriv"),
+                          QStringList{QStringLiteral("--reuid=%1").arg(kNobody), QStringLiteral("--regid=%1").arg(kNobody),
+                                      QStringLiteral("--clear-groups"), QStringLiteral("--"), cliPath()}
+                              + args);
+        else
+            process.start(cliPath(), args);
+        process.waitForFinished(60000);
+        return Result{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                      QString::fromUtf8(process.readAllStandardOutput()),
+                      QString::fromUtf8(process.readAllStandardError())};
+    };
+    const QString tree = home.path(QStringLiteral("tree"));
+    for (const QString& where : {QStringLiteral("sealed"), QStringLiteral("plain")}) {
+        ASSERT_EQ(as(where, {QStringLiteral("init")}).status, 0);
+        ASSERT_EQ(as(where, {QStringLiteral("add"), tree}).status, 0);
+    }
+    Result r = as(QStringLiteral("sealed"), {QStringLiteral("seal"), home.path(QStringLiteral("seal.key"))});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    r = as(QStringLiteral("sealed"), {QStringLiteral("check"), tree});
+    EXPECT_EQ(r.status, 0) << r.out.toStdString();
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("Печать базы данных проверена ключом "))) << r.out.toStdString();
+    EXPECT_TRUE(QFile::exists(home.path(QStringLiteral("state/kvaren/seals"))));
+    for (const QString& command : {QStringLiteral("check"), QStringLiteral("list")}) {
+        r = as(QStringLiteral("plain"), command == u"check" ? QStringList{command, tree} : QStringList{command});
+        EXPECT_EQ(r.status, 0) << r.out.toStdString();
+        EXPECT_FALSE(r.out.contains(QStringLiteral("Печать"))) << r.out.toStdString();
+    }
+    sql("delete from seal;", home.path(QStringLiteral("sealed/file.gdb")));
+    r = as(QStringLiteral("sealed"), {QStringLiteral("check"), tree});
+    EXPECT_EQ(r.status, 64) << r.out.toStdString();
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("База данных не запечатана, а здесь проверялась запечатанная")))
+        << r.out.toStdString();
 }
 
 } // namespace
