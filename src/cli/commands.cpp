@@ -36,10 +36,12 @@
 #include "storage/dm1.h"
 #include "storage/shared_engine.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <functional>
@@ -131,26 +133,46 @@ int listCommand(TDM1* dm, const Arguments&, Console& console, const ConsoleOptio
     return seal.broken() ? int(kFoundSealBroken) : int(kExitSuccess);
 }
 
+// Where a new key file may go: nothing there, not even a dangling link, in a
+// directory that exists.
+void requireKeyFilePlace(const QString& file)
+{
+    const QFileInfo info(file);
+    if (info.exists() || info.isSymLink())
+        throw Exception(QStringLiteral("Файл уже существует: ") + file);
+    const QFileInfo folder(info.absolutePath());
+    const QString failed = QStringLiteral("Не удалось создать файл ключа: ") + file + QStringLiteral(": ");
+    if (!folder.exists())
+        throw Exception(failed + QStringLiteral("директория %1 не найдена").arg(folder.filePath()));
+    if (!folder.isDir())
+        throw Exception(failed + QStringLiteral("%1 не является директорией").arg(folder.filePath()));
+}
+
 int keyCommand(TDM1*, const Arguments& args, Console& console, const ConsoleOptions&)
 {
     const QString privateFile = args.words.at(0);
     const QString publicFile = args.words.at(1);
     for (const QString& file : {privateFile, publicFile})
-        if (QFileInfo::exists(file) || QFileInfo(file).isSymLink())
-            throw Exception(QStringLiteral("Файл уже существует: ") + file);
+        requireKeyFilePlace(file);
     const QByteArray passphrase = KeyPassphrase(QStringLiteral("Пароль закрытого ключа"), true);
     if (passphrase.isEmpty())
         throw Exception(QStringLiteral("Пароль закрытого ключа не может быть пустым"));
     const SealKey key = SealKey::generate();
     key.writePrivate(privateFile, passphrase);
+    // A private key left without its public one would only make the rerun
+    // refuse: it goes when the public key cannot be written.
+    auto unwrite = qScopeGuard([&] { QFile::remove(privateFile); });
     key.writePublic(publicFile);
+    unwrite.dismiss();
     console.out << QStringLiteral("Отпечаток открытого ключа (SHA-256): ") << key.fingerprint() << '\n';
     return kExitSuccess;
 }
 
+// The private key in file; its passphrase is asked once the file is found fit.
 SealKey privateKey(const QString& file)
 {
-    return SealKey::readPrivate(file, KeyPassphrase(QStringLiteral("Пароль закрытого ключа ") + file, false));
+    return SealKey::readPrivate(
+        file, [&] { return KeyPassphrase(QStringLiteral("Пароль закрытого ключа ") + file, false); });
 }
 
 // seal [--force] [KEY]: verifies what is there first, and seals (without a

@@ -16,14 +16,19 @@ class SealKey {
 public:
     // A new key pair.
     static SealKey generate();
-    // The private key in the PEM file, decrypted with passphrase.
-    static SealKey readPrivate(const QString& file, const QByteArray& passphrase);
-    // The public key in the PEM file.
+    // The private key in the PEM file, decrypted with the passphrase asked
+    // once the file is read: a regular file, not a link, owned by root or the
+    // user, that nobody else may read or write. The file is named before
+    // anyone is asked for a passphrase it could not open.
+    static SealKey readPrivate(const QString& file, const std::function<QByteArray()>& passphrase);
+    // The public key in the PEM file: a regular file, not a link, owned by
+    // root or the user, that nobody else may write; never a private key.
     static SealKey readPublic(const QString& file);
 
-    // Writes the private key in PEM, encrypted with passphrase (AES-256),
-    // readable by its owner alone, and the public key in PEM; neither over a
-    // file that exists.
+    // Writes the private key in PKCS#8 PEM, encrypted with passphrase
+    // (AES-256-CBC, its key from PBKDF2-SHA256 of 600,000 rounds), readable
+    // by its owner alone, and the public key in PEM; neither over a file or
+    // link that exists.
     void writePrivate(const QString& file, const QByteArray& passphrase) const;
     void writePublic(const QString& file) const;
 
@@ -41,9 +46,9 @@ private:
         void operator()(evp_pkey_st* key) const;
     };
     SealKey() = default;
-    // The Ed25519 key that read takes from the PEM text of file; raises
+    // The Ed25519 key that read takes from pem, the text of file; raises
     // Exception with refusal and the file's name where there is none.
-    static SealKey fromPem(const QString& file, const std::function<evp_pkey_st*(bio_st*)>& read,
-                           const QString& refusal);
+    static SealKey fromPem(const QString& file, const QByteArray& pem,
+                           const std::function<evp_pkey_st*(bio_st*)>& read, const QString& refusal);
     std::shared_ptr<evp_pkey_st> m_key;
 };

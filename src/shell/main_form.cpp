@@ -293,12 +293,16 @@ SealKey Tmain_form::sealKey()
     const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Закрытый ключ печати базы данных"));
     if (file.isEmpty())
         throw Exception(QStringLiteral("База данных запечатана: изменять ее можно только с закрытым ключом"));
-    bool given = false;
-    const QString passphrase = QInputDialog::getText(this, ApplicationTitle(), QStringLiteral("Пароль закрытого ключа"),
-                                                     QLineEdit::Password, QString(), &given);
-    if (!given)
-        throw Exception(QStringLiteral("База данных запечатана: изменять ее можно только с закрытым ключом"));
-    m_sealKey = SealKey::readPrivate(file, passphrase.toUtf8());
+    // The file is judged before its passphrase is asked.
+    m_sealKey = SealKey::readPrivate(file, [&] {
+        bool given = false;
+        const QString passphrase = QInputDialog::getText(this, ApplicationTitle(),
+                                                         QStringLiteral("Пароль закрытого ключа"), QLineEdit::Password,
+                                                         QString(), &given);
+        if (!given)
+            throw Exception(QStringLiteral("База данных запечатана: изменять ее можно только с закрытым ключом"));
+        return passphrase.toUtf8();
+    });
     return *m_sealKey;
 }
 

@@ -30,6 +30,24 @@ Result cli(const QString& dir, const QStringList& args, const QProcessEnvironmen
             QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
 }
 
+Result cliWithoutTerminal(const QString& dir, const QStringList& args, const QProcessEnvironment& environment,
+                          int timeoutMs)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(dir);
+    process.setChildProcessModifier([] { setsid(); });
+    process.start(cliPath(), args);
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return {-1, QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+}
+
 Result cliOnTerminal(const QString& dir, const QStringList& args,
                      const std::function<void(pid_t, const QByteArray& err)>& watch)
 {

@@ -22,6 +22,12 @@ QString cliPath();
 Result cli(const QString& dir, const QStringList& args);
 Result cli(const QString& dir, const QStringList& args, const QProcessEnvironment& environment);
 
+// Runs kvaren-cli as cli does, but in a session of its own, without a
+// controlling terminal, so that nothing can be asked on one; one still
+// running after timeoutMs is killed (status -1).
+Result cliWithoutTerminal(const QString& dir, const QStringList& args, const QProcessEnvironment& environment,
+                          int timeoutMs = 120000);
+
 // Runs kvaren-cli with its stderr on a pseudo-terminal and stdout on a pipe.
 // watch, when given, sees the program's process and all it has written on
 // stderr so far, each time more arrives.

@@ -1,12 +1,18 @@
 #include "cli/cli_run.h"
 #include "support/temp_tree.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -44,6 +50,15 @@ protected:
         isql.closeWriteChannel();
         ASSERT_TRUE(isql.waitForFinished(30000));
         ASSERT_EQ(isql.readAllStandardError(), QByteArray()) << script.toStdString();
+    }
+
+    // A copy of file named name, of that mode.
+    QString copy(const QString& file, const QString& name, QFile::Permissions mode) const
+    {
+        const QString made = work.path(name);
+        EXPECT_TRUE(QFile::copy(file, made));
+        EXPECT_TRUE(QFile::setPermissions(made, mode));
+        return made;
     }
 
     QString dir() const { return tree.path(QStringLiteral("d")); }
@@ -322,6 +337,134 @@ TEST_F(CliSealTest, OneKeySetUpServesTheSealedDatabaseAndFailsNoneNeverSealed)
     EXPECT_EQ(r.status, 64) << r.out.toStdString();
     EXPECT_TRUE(r.out.startsWith(QStringLiteral("База данных не запечатана, а здесь проверялась запечатанная")))
         << r.out.toStdString();
+}
+
+// A key file is judged before anything is asked or waited for: one that is no
+// regular file of the user's or root's, or that others may read (the private
+// key) or write, is refused at once on one line naming it, with no passphrase
+// asked and nothing left waiting. Run with no passphrase and no terminal, a
+// file that passed would end in a complaint about the passphrase instead.
+TEST_F(CliSealTest, KeyFilesAreJudgedAtOnceBeforeAnyPassphrase)
+{
+    const QString fifo = work.path(QStringLiteral("key.fifo"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString link = work.path(QStringLiteral("link.key"));
+    ASSERT_TRUE(QFile::link(key(), link));
+    const auto owner = QFile::ReadOwner | QFile::WriteOwner;
+    const QString readable = copy(key(), QStringLiteral("readable.key"), owner | QFile::ReadGroup | QFile::ReadOther);
+    const QString groupWritable = copy(key(), QStringLiteral("group.key"), owner | QFile::WriteGroup);
+    const QString shared = copy(publicKey(), QStringLiteral("shared.pub"), owner | QFile::ReadGroup | QFile::WriteGroup
+                                                                              | QFile::ReadOther);
+    const QString open = copy(publicKey(), QStringLiteral("open.pub"), owner | QFile::ReadOther | QFile::WriteOther);
+    const QString missing = work.path(QStringLiteral("missing.key"));
+    const QString newKey = work.path(QStringLiteral("new.key"));
+    const QString absent = work.path(QStringLiteral("absent"));
+    const QString same = work.path(QStringLiteral("same.key"));
+
+    QProcessEnvironment bare = environment;
+    bare.remove(QStringLiteral("KVAREN_KEY_PASSPHRASE"));
+    struct Case {
+        const char* what;
+        QStringList args;
+        QString line; // the one line on stderr begins so
+        bool passphraseGiven = false;
+    };
+    const QString update = QStringLiteral("update");
+    const QString checking = QStringLiteral("check");
+    const QString withKey = QStringLiteral("--key");
+    const QString withPublic = QStringLiteral("--public-key");
+    const QString notRegular = QStringLiteral("Файл ключа не является обычным файлом: ");
+    QList<Case> cases{
+        {"a FIFO as the private key", {withKey, fifo, update, dir()}, notRegular + fifo},
+        {"a FIFO as the public key", {withPublic, fifo, checking, dir()}, notRegular + fifo},
+        {"a FIFO to seal with", {QStringLiteral("seal"), fifo}, notRegular + fifo},
+        {"a link to the private key", {withKey, link, update, dir()},
+         QStringLiteral("Файл ключа является символической ссылкой: ") + link},
+        {"a world-readable private key", {withKey, readable, update, dir()},
+         QStringLiteral("Закрытый ключ доступен не только владельцу (права 0644, нужны 0600): ") + readable},
+        {"a group-writable private key", {QStringLiteral("seal"), groupWritable},
+         QStringLiteral("Закрытый ключ доступен не только владельцу (права 0620, нужны 0600): ") + groupWritable},
+        {"a group-writable public key", {withPublic, shared, checking, dir()},
+         QStringLiteral("Открытый ключ могут изменить группа или другие (права 0664): ") + shared},
+        {"a world-writable public key", {withPublic, open, QStringLiteral("list")},
+         QStringLiteral("Открытый ключ могут изменить группа или другие (права 0606): ") + open},
+        {"the private key as the public one", {withPublic, key(), checking, dir()},
+         QStringLiteral("Это закрытый ключ, а нужен открытый: ") + key()},
+        {"a missing private key", {withKey, missing, update, dir()},
+         QStringLiteral("Не удалось открыть файл ключа: ") + missing + QStringLiteral(": ")},
+        {"a key pair into a missing directory", {QStringLiteral("key"), newKey, absent + QStringLiteral("/new.pub")},
+         QStringLiteral("Не удалось создать файл ключа: ") + absent
+             + QStringLiteral("/new.pub: директория %1 не найдена").arg(absent)},
+        // Past every check: the private key is written, and undone when the
+        // public one finds its place taken.
+        {"both halves into one file", {QStringLiteral("key"), same, same},
+         QStringLiteral("Не удалось создать файл ключа: ") + same + QStringLiteral(": "), true},
+    };
+    if (geteuid() == 0) {
+        const QString foreign = copy(key(), QStringLiteral("foreign.key"), owner);
+        ASSERT_EQ(chown(QFile::encodeName(foreign).constData(), 65534, 65534), 0);
+        cases.append({"a private key another user may rewrite", {withKey, foreign, update, dir()},
+                      QStringLiteral("Файл ключа принадлежит другому пользователю (uid 65534): ") + foreign});
+    }
+    tree.file(QStringLiteral("d/a.txt"), "changed, for an update to accept");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QElapsedTimer took;
+        took.start();
+        const Result r = cliWithoutTerminal(work.path(), c.args, c.passphraseGiven ? environment : bare, 30000);
+        EXPECT_LT(took.elapsed(), 5000) << "refused at once, not after a wait";
+        EXPECT_EQ(r.status, 16);
+        EXPECT_TRUE(r.err.startsWith(c.line)) << r.err.toStdString();
+        EXPECT_EQ(r.err.count(u'\n'), 1) << r.err.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(newKey)) << "nothing is left behind";
+    EXPECT_FALSE(QFileInfo::exists(same)) << "nothing is left behind";
+    EXPECT_EQ(check().status, 4) << "nothing was accepted";
+
+    ASSERT_TRUE(QDir().mkdir(absent));
+    Result r = run({QStringLiteral("key"), newKey, absent + QStringLiteral("/new.pub")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    r = cliWithoutTerminal(work.path(), {withKey, key(), update, dir()}, environment);
+    EXPECT_EQ(r.status, 0) << "the database was left free: " << r.err.toStdString();
+    EXPECT_EQ(check().status, 0);
+}
+
+// The private key's passphrase becomes its cipher key through PBKDF2-SHA256
+// of 600,000 rounds; a key written with OpenSSL's default 2,048 rounds, as
+// earlier versions wrote them, still seals.
+TEST_F(CliSealTest, ThePrivateKeyIsEncryptedWithManyRoundsAndOneOfFewerStillReads)
+{
+    // The OBJECT names and INTEGER values of the PEM's encryption header, in order.
+    const auto scheme = [](const QString& file) {
+        QProcess parse;
+        parse.start(QStringLiteral("openssl"), {QStringLiteral("asn1parse"), QStringLiteral("-in"), file});
+        EXPECT_TRUE(parse.waitForFinished(30000));
+        QStringList fields;
+        for (const QByteArray& line : parse.readAllStandardOutput().split('\n')) {
+            const QByteArray value = line.mid(line.lastIndexOf(':') + 1).trimmed();
+            if (line.contains("prim: OBJECT"))
+                fields << QString::fromLatin1(value);
+            else if (line.contains("prim: INTEGER"))
+                fields << QString::number(value.toLongLong(nullptr, 16));
+        }
+        return fields.join(u' ');
+    };
+    EXPECT_EQ(scheme(key()), QStringLiteral("PBES2 PBKDF2 600000 hmacWithSHA256 aes-256-cbc"));
+
+    const QString old = work.path(QStringLiteral("old.key"));
+    QProcess make;
+    make.start(QStringLiteral("openssl"),
+               {QStringLiteral("genpkey"), QStringLiteral("-algorithm"), QStringLiteral("ED25519"),
+                QStringLiteral("-aes-256-cbc"), QStringLiteral("-pass"), QStringLiteral("pass:correct horse"),
+                QStringLiteral("-out"), old});
+    ASSERT_TRUE(make.waitForFinished(30000));
+    ASSERT_EQ(make.exitCode(), 0) << make.readAllStandardError().toStdString();
+    ASSERT_TRUE(QFile::setPermissions(old, QFile::ReadOwner | QFile::WriteOwner));
+    EXPECT_EQ(scheme(old), QStringLiteral("PBES2 PBKDF2 2048 hmacWithSHA256 aes-256-cbc"));
+    // Sealed with another key than the database's, so on purpose.
+    const Result r = run({QStringLiteral("seal"), QStringLiteral("--force"), old});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("База данных запечатана ключом "))) << r.out.toStdString();
 }
 
 } // namespace
