@@ -64,13 +64,17 @@ scripts=$(ls "$out/control" | grep -xE 'preinst|postinst|prerm|postrm' | sed "s|
 if grep -lE 'systemctl|deb-systemd|kvaren-check|kvaren-watch' $scripts; then
     fail "a maintainer script touches the daily check's or the watch's units"
 fi
-# postinst makes /var/lib/kvaren, root's alone: tried as root on a /var/lib
-# of its own, in a mount namespace.
+# postinst makes /var/lib/kvaren, root's alone, and /etc/kvaren for the
+# seal's public key: tried as root on a /var/lib of its own, in a mount
+# namespace; an /etc/kvaren it made here is taken away again.
 if [ "$(id -u)" -eq 0 ] && unshare --mount true 2>/dev/null; then
+    [ -d /etc/kvaren ] && had_etc=yes || had_etc=
     made=$(unshare --mount sh -c 'mount -t tmpfs tmpfs /var/lib &&
-        "$1/postinst" configure && stat -c "%a %U %G" /var/lib/kvaren' sh "$out/control") \
+        "$1/postinst" configure && stat -c "%a %U %G" /var/lib/kvaren /etc/kvaren' sh "$out/control") \
         || fail "postinst configure failed"
-    [ "$made" = "700 root root" ] || fail "postinst made /var/lib/kvaren as: $made"
+    [ -n "$had_etc" ] || rmdir /etc/kvaren
+    [ "$(echo "$made" | head -1)" = "700 root root" ] || fail "postinst made /var/lib/kvaren as: $made"
+    [ -n "$had_etc" ] || [ "$(echo "$made" | tail -1)" = "755 root root" ] || fail "postinst made /etc/kvaren as: $made"
 else
     echo "postinst not tried: needs root and unshare"
 fi
