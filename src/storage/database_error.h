@@ -9,7 +9,10 @@ class QSqlError;
 class EDatabaseError : public Exception {
 public:
     using Exception::Exception;
-    static EDatabaseError fromSql(const QSqlError& error);
+    // The error of a statement or transaction of the database shownName (see
+    // TIBDatabase::shownName): the engine's text, but for damage of the file
+    // (see DamagedDatabaseText) and refused access, said in the user's words.
+    static EDatabaseError fromSql(const QSqlError& error, const QString& shownName);
 };
 
 // The database is held by another program: the embedded engine opens a
@@ -20,6 +23,11 @@ public:
 };
 
 // Raises the error of a connection that failed: EDatabaseBusy when another
-// program holds the database, else EDatabaseError with a first line naming the
-// database, then the engine's own text.
+// program holds the database, the line of DamagedDatabaseText when its file
+// is damaged, else EDatabaseError with a first line naming the database, then
+// the engine's own text.
 [[noreturn]] void ThrowConnectionError(const QString& shownName, const QSqlError& error);
+
+// The one line that answers the engine finding the database's pages not as
+// it wrote them: the file, and the commands that check and mend it.
+QString DamagedDatabaseText(const QString& shownName);

@@ -139,7 +139,7 @@ static void applySchema(const QString& path)
         QSqlQuery query(database.handle());
         for (const QString& statement : SchemaStatements())
             if (!query.exec(statement))
-                throw EDatabaseError::fromSql(query.lastError());
+                throw EDatabaseError::fromSql(query.lastError(), database.shownName());
     }
     transaction.commit();
 }

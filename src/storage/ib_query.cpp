@@ -154,7 +154,7 @@ void TIBQuery::run(bool returnsRows)
     if (!statement.columns)
         statement.columns = query.record();
     m_columns = *statement.columns;
-    m_hasRow = query.next();
+    m_hasRow = fetch(query);
     if (m_hasRow)
         keepRow();
 }
@@ -163,10 +163,21 @@ bool TIBQuery::next()
 {
     if (!m_active)
         throw EDatabaseError(QStringLiteral("Запрос закрыт"));
-    if (!m_hasRow || !m_current->next())
+    if (!m_hasRow || !fetch(*m_current))
         return false; // on the last row: stay there
     keepRow();
     return true;
+}
+
+bool TIBQuery::fetch(QSqlQuery& query)
+{
+    if (query.next())
+        return true;
+    // The driver ends the rows on a row it failed to read as on the last one:
+    // rows left unread would read as files gone.
+    if (query.lastError().isValid())
+        fail(query);
+    return false;
 }
 
 void TIBQuery::keepRow()
@@ -181,7 +192,7 @@ void TIBQuery::keepRow()
 
 void TIBQuery::fail(const QSqlQuery& query)
 {
-    EDatabaseError error = EDatabaseError::fromSql(query.lastError());
+    EDatabaseError error = EDatabaseError::fromSql(query.lastError(), m_database.shownName());
     close();
     throw error;
 }

@@ -90,6 +90,8 @@ private:
     Prepared& prepared(const Statement& statement);
     void checkTextLengths(const Prepared& prepared) const;
     void run(bool returnsRows);
+    // Moves query to its next row; raises when the row fails to be read.
+    bool fetch(QSqlQuery& query);
     void keepRow();
     [[noreturn]] void fail(const QSqlQuery& query);
 

@@ -22,7 +22,7 @@ void TIBTransaction::startTransaction()
     if (!db.isOpen())
         throw EDatabaseError(QStringLiteral("Нет соединения с базой данных"));
     if (!db.transaction())
-        throw EDatabaseError::fromSql(db.lastError());
+        throw EDatabaseError::fromSql(db.lastError(), m_database.shownName());
     m_active = true;
     m_changedData = false;
     ++m_generation;
@@ -34,7 +34,7 @@ void TIBTransaction::executeControl(const QString& sql)
         throw EDatabaseError(QStringLiteral("Транзакция не начата"));
     QSqlQuery query(m_database.handle());
     if (!query.exec(sql))
-        throw EDatabaseError::fromSql(query.lastError());
+        throw EDatabaseError::fromSql(query.lastError(), m_database.shownName());
 }
 
 void TIBTransaction::end(bool keep, bool keepWriting)
@@ -54,7 +54,7 @@ void TIBTransaction::end(bool keep, bool keepWriting)
     };
     if (keep) {
         if (!db.commit())
-            throw EDatabaseError::fromSql(db.lastError());
+            throw EDatabaseError::fromSql(db.lastError(), m_database.shownName());
         m_active = false;
         releaseWriting();
         return;
@@ -63,7 +63,7 @@ void TIBTransaction::end(bool keep, bool keepWriting)
     const bool rolledBack = db.rollback();
     releaseWriting();
     if (!rolledBack)
-        throw EDatabaseError::fromSql(db.lastError());
+        throw EDatabaseError::fromSql(db.lastError(), m_database.shownName());
 }
 
 // Commits what nothing has changed yet and starts afresh, keeping the write

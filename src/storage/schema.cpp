@@ -57,10 +57,10 @@ constexpr int kOctets = 1; // the engine's number of the character set
 constexpr int kSmallint = 7;
 constexpr int kInteger = 8;
 
-void exec(QSqlQuery& query, const QString& statement)
+void exec(const TIBDatabase& database, QSqlQuery& query, const QString& statement)
 {
     if (!query.exec(statement))
-        throw EDatabaseError::fromSql(query.lastError());
+        throw EDatabaseError::fromSql(query.lastError(), database.shownName());
 }
 
 // A column as the database has it.
@@ -70,16 +70,20 @@ struct DatabaseColumn {
 };
 
 // The columns of a table in the database; none when there is no such table.
-QHash<QString, DatabaseColumn> databaseColumns(QSqlDatabase db, const QString& table)
+QHash<QString, DatabaseColumn> databaseColumns(const TIBDatabase& database, const QString& table)
 {
-    QSqlQuery query(db);
-    exec(query, QStringLiteral("select trim(r.rdb$field_name), f.rdb$field_type, coalesce(f.rdb$character_set_id, -1)"
-                               " from rdb$relation_fields r join rdb$fields f on f.rdb$field_name=r.rdb$field_source"
-                               " where r.rdb$relation_name='%1'")
-                    .arg(table.toUpper()));
+    QSqlQuery query(database.handle());
+    exec(database, query,
+         QStringLiteral("select trim(r.rdb$field_name), f.rdb$field_type, coalesce(f.rdb$character_set_id, -1)"
+                        " from rdb$relation_fields r join rdb$fields f on f.rdb$field_name=r.rdb$field_source"
+                        " where r.rdb$relation_name='%1'")
+             .arg(table.toUpper()));
     QHash<QString, DatabaseColumn> columns;
     while (query.next())
         columns.insert(query.value(0).toString().toLower(), {query.value(1).toInt(), query.value(2).toInt()});
+    // A row that fails to be read ends the rows too.
+    if (query.lastError().isValid())
+        throw EDatabaseError::fromSql(query.lastError(), database.shownName());
     return columns;
 }
 
@@ -92,11 +96,11 @@ struct Upgrade {
     QStringList lacking; // what the additions add (see TIBDatabase::lacks)
 };
 
-Upgrade upgradeOf(QSqlDatabase db)
+Upgrade upgradeOf(const TIBDatabase& database)
 {
     Upgrade upgrade;
     for (const SchemaTable& table : SchemaTables()) {
-        const QHash<QString, DatabaseColumn> present = databaseColumns(db, table.name);
+        const QHash<QString, DatabaseColumn> present = databaseColumns(database, table.name);
         if (present.isEmpty()) {
             upgrade.additions.append(table.statement);
             upgrade.lacking.append(table.name);
@@ -132,20 +136,21 @@ Upgrade upgradeOf(QSqlDatabase db)
     return upgrade;
 }
 
-void runInOneTransaction(QSqlDatabase db, const QStringList& statements)
+void runInOneTransaction(const TIBDatabase& database, const QStringList& statements)
 {
     if (statements.isEmpty())
         return;
+    QSqlDatabase db = database.handle();
     if (!db.transaction())
-        throw EDatabaseError::fromSql(db.lastError());
+        throw EDatabaseError::fromSql(db.lastError(), database.shownName());
     try {
         {
             QSqlQuery query(db);
             for (const QString& statement : statements)
-                exec(query, statement);
+                exec(database, query, statement);
         }
         if (!db.commit())
-            throw EDatabaseError::fromSql(db.lastError());
+            throw EDatabaseError::fromSql(db.lastError(), database.shownName());
     } catch (...) {
         db.rollback();
         throw;
@@ -193,19 +198,18 @@ QString SchemaColumnType(const QString& table, const QString& column)
 
 QString UpgradeSchema(TIBDatabase& database)
 {
-    QSqlDatabase db = database.handle();
-    if (databaseColumns(db, QStringLiteral("tab")).isEmpty())
+    if (databaseColumns(database, QStringLiteral("tab")).isEmpty())
         return QString();
-    Upgrade upgrade = upgradeOf(db);
+    Upgrade upgrade = upgradeOf(database);
     try {
-        runInOneTransaction(db, upgrade.additions + upgrade.conversions);
+        runInOneTransaction(database, upgrade.additions + upgrade.conversions);
         return QString();
     } catch (const EDatabaseError& refused) {
         // Another program may have brought it up to date meanwhile; what is
         // still missing is asked again, and all but the conversion made.
-        upgrade = upgradeOf(db);
+        upgrade = upgradeOf(database);
         try {
-            runInOneTransaction(db, upgrade.additions);
+            runInOneTransaction(database, upgrade.additions);
         } catch (const EDatabaseError& stillRefused) {
             // An account that may only read, as a nightly check's, or a
             // read-only database: the statements read what the database
