@@ -22,13 +22,14 @@ ArchiveKeyrings::ArchiveKeyrings(const QString& root)
     if (QFileInfo(root + QStringLiteral("etc/apt/trusted.gpg")).isFile())
         m_trusted << root + QStringLiteral("etc/apt/trusted.gpg");
     const QDir parts(root + QStringLiteral("etc/apt/trusted.gpg.d"));
-    for (const QString& name : parts.entryList({QStringLiteral("*.gpg"), QStringLiteral("*.asc")}, QDir::Files, QDir::Name))
+    for (const QString& name :
+        parts.entryList({ QStringLiteral("*.gpg"), QStringLiteral("*.asc") }, QDir::Files, QDir::Name))
         m_trusted << parts.filePath(name);
 
     // One-line sources ([signed-by=...]) are not read: they fall back to the
     // trusted keyrings, which may accept a list apt itself would refuse.
     const QDir sources(root + QStringLiteral("etc/apt/sources.list.d"));
-    for (const QString& name : sources.entryList({QStringLiteral("*.sources")}, QDir::Files, QDir::Name)) {
+    for (const QString& name : sources.entryList({ QStringLiteral("*.sources") }, QDir::Files, QDir::Name)) {
         FileFd file;
         if (!file.Open(sources.filePath(name).toStdString(), FileFd::ReadOnly)) {
             _error->Discard();
@@ -52,7 +53,8 @@ ArchiveKeyrings::ArchiveKeyrings(const QString& root)
                 if (!uri.endsWith(u'/'))
                     uri += u'/';
                 for (const QString& suite : Field(stanza, "Suites").split(u' ', Qt::SkipEmptyParts)) {
-                    const QString dist = suite.endsWith(u'/') ? uri + suite : uri + QStringLiteral("dists/") + suite + u'/';
+                    const QString dist
+                        = suite.endsWith(u'/') ? uri + suite : uri + QStringLiteral("dists/") + suite + u'/';
                     m_signedBy[QString::fromStdString(URItoFileName(dist.toStdString()))] = keyrings;
                 }
             }

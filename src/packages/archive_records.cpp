@@ -16,7 +16,7 @@
 #include <optional>
 
 struct ArchiveRecords::List {
-    QString prefix;   // of the list files that came with the InRelease
+    QString prefix; // of the list files that came with the InRelease
     QString release;
     QString file;
     QString relative; // as the InRelease names it: main/binary-amd64/Packages
@@ -74,20 +74,21 @@ QString Field(const pkgTagSection& section, const char* name)
 
 const QStringList& CompressedExtensions()
 {
-    static const QStringList extensions{QStringLiteral(".gz"), QStringLiteral(".xz"), QStringLiteral(".lz4"),
-                                        QStringLiteral(".zst"), QStringLiteral(".bz2"), QStringLiteral(".lzma")};
+    static const QStringList extensions { QStringLiteral(".gz"), QStringLiteral(".xz"), QStringLiteral(".lz4"),
+        QStringLiteral(".zst"), QStringLiteral(".bz2"), QStringLiteral(".lzma") };
     return extensions;
 }
 
 int LinksHeld(const ArchiveCheck& check)
 {
     return int(check.cached) + int(check.listed) + int(check.signatureHolds) + int(check.packagesHolds)
-         + int(check.debHolds);
+        + int(check.debHolds);
 }
 
 } // namespace
 
-ArchiveRecords::ArchiveRecords(QString root) : m_root(std::move(root))
+ArchiveRecords::ArchiveRecords(QString root)
+    : m_root(std::move(root))
 {
     if (!m_root.endsWith(u'/'))
         m_root += u'/';
@@ -99,7 +100,7 @@ QString ArchiveRecords::cachedDeb(const QString& package, const QString& version
 {
     // As apt stores what it fetched: ':' of an epoch becomes %3a.
     const std::string name = QuoteString(package.toStdString(), "_:") + '_' + QuoteString(version.toStdString(), "_:")
-                           + '_' + QuoteString(architecture.toStdString(), "_:.") + ".deb";
+        + '_' + QuoteString(architecture.toStdString(), "_:.") + ".deb";
     return m_root + QStringLiteral("var/cache/apt/archives/") + QString::fromStdString(name);
 }
 
@@ -122,10 +123,11 @@ void ArchiveRecords::load()
                     plain.chop(extension.size());
             if (!plain.endsWith(QLatin1String("_Packages")))
                 continue;
-            // Lists of a nested release (its own InRelease) share the prefix.
+            // A flat source's prefix may take in another release's lists too:
+            // that pairing fails at the InRelease and the right one is taken.
             QString relative = plain.mid(prefix.size()).replace(u'_', u'/');
             relative = QString::fromStdString(DeQuoteString(relative.toStdString()));
-            m_lists.push_back(List{prefix, lists.filePath(releaseName), lists.filePath(name), relative});
+            m_lists.push_back(List { prefix, lists.filePath(releaseName), lists.filePath(name), relative });
         }
     }
 
@@ -137,9 +139,10 @@ void ArchiveRecords::load()
         pkgTagFile stanzas(&file);
         pkgTagSection stanza;
         while (stanzas.Step(stanza)) {
-            auto key = std::make_tuple(Field(stanza, "Package"), Field(stanza, "Version"), Field(stanza, "Architecture"));
+            auto key
+                = std::make_tuple(Field(stanza, "Package"), Field(stanza, "Version"), Field(stanza, "Architecture"));
             m_stanzas[std::move(key)].push_back(
-                Stanza{index, Field(stanza, "SHA256").toLatin1().toLower(), stanza.FindULL("Size", 0)});
+                Stanza { index, Field(stanza, "SHA256").toLatin1().toLower(), stanza.FindULL("Size", 0) });
         }
         if (_error->PendingError())
             throw Exception(QStringLiteral("Не удалось прочитать список пакетов %1: %2").arg(path, AptErrors()));
@@ -189,7 +192,10 @@ const QString& ArchiveRecords::packagesFailure(const List& list)
     const Digest digest = DigestOf(list.file);
     if (digest.size != listedSize)
         failure = QStringLiteral("размер %1 (%2 байт) не тот, что подписан в %3 (%4 байт)")
-                      .arg(list.file).arg(digest.size).arg(list.release).arg(listedSize);
+                      .arg(list.file)
+                      .arg(digest.size)
+                      .arg(list.release)
+                      .arg(listedSize);
     else if (digest.sha256 != listed)
         failure = QStringLiteral("SHA-256 %1 не тот, что подписан в %2").arg(list.file, list.release);
     return failure;
@@ -208,7 +214,8 @@ ArchiveCheck ArchiveRecords::verify(const QString& package, const QString& versi
         load();
     const auto found = m_stanzas.find(std::make_tuple(package, version, architecture));
     if (found == m_stanzas.end()) {
-        base.failure = QStringLiteral("ни один список пакетов не называет %1 %2 %3").arg(package, version, architecture);
+        base.failure
+            = QStringLiteral("ни один список пакетов не называет %1 %2 %3").arg(package, version, architecture);
         return base;
     }
     base.listed = true;
@@ -235,7 +242,10 @@ ArchiveCheck ArchiveRecords::verify(const QString& package, const QString& versi
                 check.failure = QStringLiteral("список %1 не называет SHA-256 пакета").arg(list.file);
             else if (deb->size != stanza.size)
                 check.failure = QStringLiteral("размер %1 (%2 байт) не тот, что в списке %3 (%4 байт)")
-                                    .arg(base.deb).arg(deb->size).arg(list.file).arg(stanza.size);
+                                    .arg(base.deb)
+                                    .arg(deb->size)
+                                    .arg(list.file)
+                                    .arg(stanza.size);
             else if (deb->sha256 != stanza.sha256)
                 check.failure = QStringLiteral("SHA-256 %1 не тот, что в списке %2").arg(base.deb, list.file);
             else

@@ -17,10 +17,10 @@
 // file has the SHA-256 and size the InRelease gives; the .deb has the SHA-256
 // and size the Packages stanza gives.
 struct ArchiveCheck {
-    QString deb;      // in var/cache/apt/archives, found or not
-    QString release;  // the InRelease of the list that named it
+    QString deb; // in var/cache/apt/archives, found or not
+    QString release; // the InRelease of the list that named it
     QString packages; // that list, as apt keeps it (perhaps compressed)
-    QString signer;   // the fingerprint of the key that signed the InRelease
+    QString signer; // the fingerprint of the key that signed the InRelease
 
     bool cached = false;
     bool listed = false;

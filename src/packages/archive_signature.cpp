@@ -46,11 +46,11 @@ QByteArray Dearmoured(const QString& path)
 // What gpgv's status lines say of each signature in the file, in the order
 // they come: each begins with NEWSIG.
 struct Signature {
-    QByteArray good;        // the key id of GOODSIG
+    QByteArray good; // the key id of GOODSIG
     QByteArray fingerprint; // of VALIDSIG
     QByteArray weakDigest;
-    QByteArray bad;         // BADSIG's key id
-    QByteArray unusable;    // why it could not be taken: EXPKEYSIG, NO_PUBKEY...
+    QByteArray bad; // BADSIG's key id
+    QByteArray unusable; // why it could not be taken: EXPKEYSIG, NO_PUBKEY...
 };
 
 std::vector<Signature> ParseStatus(const QByteArray& output)
@@ -76,7 +76,7 @@ std::vector<Signature> ParseStatus(const QByteArray& output)
         } else if (keyword == "BADSIG") {
             signature.bad = argument;
         } else if (keyword == "EXPSIG" || keyword == "EXPKEYSIG" || keyword == "REVKEYSIG" || keyword == "NO_PUBKEY"
-                   || keyword == "ERRSIG" || keyword == "NODATA") {
+            || keyword == "ERRSIG" || keyword == "NODATA") {
             // ERRSIG comes first; NO_PUBKEY, if it follows, says why.
             if (signature.unusable.isEmpty() || signature.unusable.startsWith("ERRSIG"))
                 signature.unusable = keyword + ' ' + argument;
@@ -98,7 +98,8 @@ ReleaseSignature VerifyClearSigned(const QString& file, const QStringList& keyri
     if (!work.isValid())
         throw Exception(QStringLiteral("Не удалось создать временный каталог для gpgv: %1").arg(work.errorString()));
 
-    QStringList arguments{QStringLiteral("--homedir"), work.path(), QStringLiteral("--status-fd"), QStringLiteral("1")};
+    QStringList arguments { QStringLiteral("--homedir"), work.path(), QStringLiteral("--status-fd"),
+        QStringLiteral("1") };
     int armoured = 0;
     for (const QString& keyring : keyrings) {
         QString binary = keyring;
@@ -140,7 +141,8 @@ ReleaseSignature VerifyClearSigned(const QString& file, const QStringList& keyri
     }
     if (good == nullptr) {
         result.failure = QStringLiteral("нет годной подписи: %1")
-                             .arg(unusable.isEmpty() ? QString::fromLocal8Bit(errors).simplified() : unusable.join(QStringLiteral(", ")));
+                             .arg(unusable.isEmpty() ? QString::fromLocal8Bit(errors).simplified()
+                                                     : unusable.join(QStringLiteral(", ")));
         return result;
     }
     QFile text(signedPath);

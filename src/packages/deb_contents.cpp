@@ -65,7 +65,11 @@ struct Md5Free {
 // The member's contents, read in blocks; digests only for regular files.
 class Contents {
 public:
-    Contents(FileFd& tar, const QString& deb) : m_tar(tar), m_deb(deb) {}
+    Contents(FileFd& tar, const QString& deb)
+        : m_tar(tar)
+        , m_deb(deb)
+    {
+    }
 
     QByteArray read(unsigned long long size)
     {
@@ -153,14 +157,14 @@ std::vector<DebMember> DebContents(const QString& deb)
     if (_error->PendingError())
         Damaged(deb, QStringLiteral("это не архив ar"));
 
-    static const std::array<std::pair<const char*, FileFd::CompressMode>, 6> kinds{{
-        {"data.tar.xz", FileFd::Xz},
-        {"data.tar.zst", FileFd::Zstd},
-        {"data.tar.gz", FileFd::Gzip},
-        {"data.tar.bz2", FileFd::Bzip2},
-        {"data.tar.lzma", FileFd::Lzma},
-        {"data.tar", FileFd::None},
-    }};
+    static const std::array<std::pair<const char*, FileFd::CompressMode>, 6> kinds { {
+        { "data.tar.xz", FileFd::Xz },
+        { "data.tar.zst", FileFd::Zstd },
+        { "data.tar.gz", FileFd::Gzip },
+        { "data.tar.bz2", FileFd::Bzip2 },
+        { "data.tar.lzma", FileFd::Lzma },
+        { "data.tar", FileFd::None },
+    } };
     const ARArchive::Member* data = nullptr;
     FileFd::CompressMode compression = FileFd::None;
     for (const auto& [name, mode] : kinds)
