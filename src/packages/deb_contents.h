@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+#include <vector>
+
+// One entry of a .deb's data tarball, as dpkg would unpack it.
+struct DebMember {
+    enum class Type { File, Directory, Symlink, HardLink, Other };
+
+    // As dpkg lists it: "/usr/bin/tool", "/" for the top; bytes that are not
+    // UTF-8 kept as DecodeFileName keeps them.
+    QString path;
+    Type type = Type::Other;
+    // The permission bits, with set-user-id, set-group-id and sticky.
+    quint32 mode = 0;
+    // The names dpkg prefers where the system knows them; empty if the
+    // tarball gives none.
+    QString owner;
+    QString group;
+    quint32 uid = 0;
+    quint32 gid = 0;
+    // Of a symlink (as written) or a hard link (the path it shares, as path is).
+    QString target;
+    quint64 size = 0;
+    // Lower-case hex of the contents; regular files only.
+    QByteArray sha256;
+    QByteArray md5;
+};
+
+// The members of the .deb's data.tar (.xz, .zst, .gz, .bz2, .lzma or
+// uncompressed), read without unpacking anything to disk. Throws if the .deb
+// or its tarball is damaged.
+std::vector<DebMember> DebContents(const QString& deb);
