@@ -291,8 +291,9 @@ TEST_F(CliSealTest, OneKeySetUpServesTheSealedDatabaseAndFailsNoneNeverSealed)
     home.dir(QStringLiteral("plain"));
     home.dir(QStringLiteral("lock"));
     QFile::setPermissions(home.path(QStringLiteral("seal.key")), QFile::ReadOwner | QFile::WriteOwner);
-    if (geteuid() == 0)
+    if (geteuid() == 0) {
         ASSERT_EQ(QProcess::execute(QStringLiteral("chown"), {QStringLiteral("-R"), QStringLiteral("65534:65534"), home.path()}), 0);
+    }
     QProcessEnvironment user = environment;
     user.insert(QStringLiteral("HOME"), home.path());
     user.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path(QStringLiteral("config")));
