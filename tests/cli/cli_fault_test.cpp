@@ -89,19 +89,7 @@ public:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("FIREBIRD_LOCK"), top.path(QStringLiteral("lock")));
         environment.remove(QStringLiteral("FIREBIRD")); // this process's engine root, which is root's own
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.setWorkingDirectory(home());
-        if (geteuid() == 0)
-            process.start(QStringLiteral("setpriv"),
-                          QStringList{QStringLiteral("--reuid=%1").arg(kNobody), QStringLiteral("--regid=%1").arg(kNobody),
-                                      QStringLiteral("--clear-groups"), QStringLiteral("--"), program()}
-                              + args);
-        else
-            process.start(program(), args);
-        process.waitForFinished(60000);
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+        return cliAsOrdinaryUser(home(), args, environment, program());
     }
 
     // What the database holds of what is under control.

@@ -30,6 +30,23 @@ Result cli(const QString& dir, const QStringList& args, const QProcessEnvironmen
             QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
 }
 
+Result cliAsOrdinaryUser(const QString& dir, const QStringList& args, const QProcessEnvironment& environment,
+                         const QString& program)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(dir);
+    if (geteuid() == 0)
+        process.start(QStringLiteral("setpriv"), QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                                             QStringLiteral("--clear-groups"), QStringLiteral("--"), program}
+                                                     + args);
+    else
+        process.start(program, args);
+    process.waitForFinished(60000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+}
+
 Result cliWithoutTerminal(const QString& dir, const QStringList& args, const QProcessEnvironment& environment,
                           int timeoutMs)
 {

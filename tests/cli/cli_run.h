@@ -28,6 +28,12 @@ Result cli(const QString& dir, const QStringList& args, const QProcessEnvironmen
 Result cliWithoutTerminal(const QString& dir, const QStringList& args, const QProcessEnvironment& environment,
                           int timeoutMs = 120000);
 
+// Runs program (kvaren-cli, or a copy of it) as an ordinary user would: as
+// nobody (uid and gid 65534, no other groups) when the tests run as root,
+// else as the test's own user; in dir, in environment.
+Result cliAsOrdinaryUser(const QString& dir, const QStringList& args, const QProcessEnvironment& environment,
+                         const QString& program = cliPath());
+
 // Runs kvaren-cli with its stderr on a pseudo-terminal and stdout on a pipe.
 // watch, when given, sees the program's process and all it has written on
 // stderr so far, each time more arrives.

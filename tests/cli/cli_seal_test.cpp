@@ -282,7 +282,6 @@ TEST_F(CliSealTest, AttacksOnTheDatabaseFileAreToldAndNeverBlessed)
 // the tests run as root), with the program's own places for keys and memory.
 TEST_F(CliSealTest, OneKeySetUpServesTheSealedDatabaseAndFailsNoneNeverSealed)
 {
-    constexpr uid_t kNobody = 65534;
     TempTree home;
     home.file(QStringLiteral("tree/a.txt"), "a");
     home.file(QStringLiteral("config/kvaren/seal.pub"), bytesOf(publicKey()));
@@ -302,20 +301,7 @@ TEST_F(CliSealTest, OneKeySetUpServesTheSealedDatabaseAndFailsNoneNeverSealed)
     user.remove(QStringLiteral("KVAREN_STATE_DIR"));
     user.remove(QStringLiteral("FIREBIRD"));
     const auto as = [&](const QString& where, const QStringList& args) {
-        QProcess process;
-        process.setProcessEnvironment(user);
-        process.setWorkingDirectory(home.path(where));
-        if (geteuid() == 0)
-            process.start(QStringLiteral("setpriv"),
-                          QStringList{QStringLiteral("--reuid=%1").arg(kNobody), QStringLiteral("--regid=%1").arg(kNobody),
-                                      QStringLiteral("--clear-groups"), QStringLiteral("--"), cliPath()}
-                              + args);
-        else
-            process.start(cliPath(), args);
-        process.waitForFinished(60000);
-        return Result{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                      QString::fromUtf8(process.readAllStandardOutput()),
-                      QString::fromUtf8(process.readAllStandardError())};
+        return cliAsOrdinaryUser(home.path(where), args, user);
     };
     const QString tree = home.path(QStringLiteral("tree"));
     for (const QString& where : {QStringLiteral("sealed"), QStringLiteral("plain")}) {
