@@ -204,12 +204,18 @@ int sealCommand(TDM1* dm, const Arguments& args, Console& console, const Console
                                            "или ответив «да» на терминале"));
     }
     SealDatabase(query, key ? &*key : nullptr);
-    const SealVerdict sealed = VerifyWholeSeal(query, key ? &*key : nullptr);
     if (!key) {
         console.out << QStringLiteral("Контрольные суммы базы данных записаны заново") << '\n';
         return kExitSuccess;
     }
-    console.out << QStringLiteral("База данных запечатана ключом ") << key->fingerprint() << '\n';
+    // What was just signed, without reading every row again.
+    const SealTable table = ReadSealTable(query);
+    SealVerdict sealed;
+    sealed.keyFingerprint = key->fingerprint();
+    sealed.database = table.database;
+    sealed.generation = table.generation;
+    sealed.sealedAt = table.sealedAt;
+    console.out << QStringLiteral("База данных запечатана ключом ") << sealed.keyFingerprint << '\n';
     for (const QString& line : SealLines(sealed).mid(1))
         console.out << line << '\n';
     return kExitSuccess;
