@@ -93,8 +93,9 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, std::opti
     // meanwhile waits to be judged until the baseline is there.
     ReadBaselineRows(dm.IBQuery1, checked, baseline, [&] { walked.takeReady(walker); });
     const DirectoryPrints recordedDirectories = ReadDirectoryPrints(dm.IBQuery1, checked.id);
+    PackageRecords packages = ReadPackageRecords(dm.IBQuery1, checked.id);
     const SealVerdict seal = VerifySeal(dm.IBQuery1, publicKey, {checked.id}, [&](const Registration&, int fieldSet) {
-        return RegistrationDigest(checked, baseline, recordedDirectories, fieldSet);
+        return RegistrationDigest(checked, baseline, recordedDirectories, fieldSet, packages);
     });
     FileJudge judge(baseline);
     walked.takeAll(walker, judge);
@@ -115,6 +116,7 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, std::opti
     report.sealLines = SealLines(seal);
     report.sealBroken = seal.broken();
     report.sealStamp = SealStamp(seal);
+    report.packages = std::move(packages);
     JudgeDirectories(recordedDirectories, walkedDirectories, report);
     judge.finish(report, tell);
     report.strikeMovedFromDeleted();

@@ -3,6 +3,7 @@
 #include "common/file_name_codec.h"
 #include "packages/dpkg_info_files.h"
 #include "packages/dpkg_status.h"
+#include "packages/package_files.h"
 #include "packages/path_owner_index.h"
 
 #include <QDir>
@@ -62,6 +63,11 @@ QHash<QString, QByteArray> DpkgDatabase::md5sums(const InstalledPackage& package
     ForEachMd5sum(admindir(), package,
                   [&](QByteArrayView path, QByteArrayView md5) { sums.insert(DecodeFileName(path), md5.toByteArray()); });
     return sums;
+}
+
+QByteArray DpkgDatabase::filesText(const InstalledPackage& package) const
+{
+    return PackageFilesText(admindir(), m_mergedUsr, package);
 }
 
 QByteArray DpkgDatabase::key(const QString& path) const

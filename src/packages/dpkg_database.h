@@ -41,6 +41,11 @@ public:
     // Package's .md5sums: absolute path as dpkg wrote it, MD5 in hex.
     QHash<QString, QByteArray> md5sums(const InstalledPackage& package) const;
 
+    // What dpkg recorded of package's files (see PackageFilesText).
+    QByteArray filesText(const InstalledPackage& package) const;
+    // path as the texts and the owner index spell it: merged /usr applied.
+    QByteArray canonical(const QString& path) const { return key(path); }
+
     // The packages whose file is at path: none for a file no package has,
     // several for a directory or a file shared by Multi-Arch: same packages.
     // At a diversion's "to" the owners are the packages that ship the
