@@ -1,5 +1,6 @@
 #include "packages/archive_records.h"
 #include "packages/deb_contents.h"
+#include "support/package_tree.h"
 #include "support/qt_printers.h"
 #include "support/temp_tree.h"
 
@@ -18,23 +19,6 @@
 
 namespace {
 
-QByteArray Run(const QString& program, const QStringList& arguments, const QString& gnupgHome = {})
-{
-    QProcess process;
-    if (!gnupgHome.isEmpty()) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("GNUPGHOME"), gnupgHome);
-        process.setProcessEnvironment(environment);
-    }
-    process.start(program, arguments);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        throw std::runtime_error((program + u' ' + arguments.join(u' ') + QStringLiteral(": ")
-            + QString::fromLocal8Bit(process.readAllStandardError()))
-                                     .toStdString());
-    return process.readAllStandardOutput();
-}
-
 QByteArray Read(const QString& path)
 {
     QFile file(path);
@@ -42,73 +26,6 @@ QByteArray Read(const QString& path)
         throw std::runtime_error("cannot read " + path.toStdString());
     return file.readAll();
 }
-
-// A signing key in a GNUPGHOME of its own; made in 2020 to expire a day
-// later, and signing then, if past.
-class Signer {
-public:
-    explicit Signer(const QString& name, bool past = false)
-        : m_past(past)
-    {
-        Run(QStringLiteral("gpg"),
-            options()
-                + QStringList { QStringLiteral("--passphrase"), QString(), QStringLiteral("--quick-gen-key"),
-                    name + QStringLiteral(" <test@kvaren.invalid>"), QStringLiteral("ed25519"), QStringLiteral("sign"),
-                    past ? QStringLiteral("1d") : QStringLiteral("never") },
-            m_home.path());
-        for (const QByteArray& line : Run(QStringLiteral("gpg"),
-                 options() + QStringList { QStringLiteral("--with-colons"), QStringLiteral("--list-keys") },
-                 m_home.path())
-                                          .split('\n'))
-            if (line.startsWith("fpr:") && fingerprint.isEmpty())
-                fingerprint = QString::fromLatin1(line.split(':').value(9));
-    }
-
-    // The agent gpg started would hold the home until it notices it gone.
-    ~Signer()
-    {
-        QProcess gpgconf;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("GNUPGHOME"), m_home.path());
-        gpgconf.setProcessEnvironment(environment);
-        gpgconf.start(QStringLiteral("gpgconf"), { QStringLiteral("--kill"), QStringLiteral("all") });
-        gpgconf.waitForFinished(-1);
-    }
-    Signer(const Signer&) = delete;
-    Signer& operator=(const Signer&) = delete;
-
-    void exportTo(const QString& keyring, bool armoured) const
-    {
-        QDir().mkpath(QFileInfo(keyring).absolutePath());
-        Run(QStringLiteral("gpg"),
-            options()
-                + QStringList { armoured ? QStringLiteral("--armor") : QStringLiteral("--no-armor"),
-                    QStringLiteral("--output"), keyring, QStringLiteral("--export") },
-            m_home.path());
-    }
-
-    void clearSign(const QString& text, const QString& signedFile) const
-    {
-        Run(QStringLiteral("gpg"),
-            options() + QStringList { QStringLiteral("--output"), signedFile, QStringLiteral("--clearsign"), text },
-            m_home.path());
-    }
-
-    QString fingerprint;
-
-private:
-    QStringList options() const
-    {
-        QStringList options { QStringLiteral("--batch"), QStringLiteral("--quiet"), QStringLiteral("--pinentry-mode"),
-            QStringLiteral("loopback") };
-        if (m_past)
-            options << QStringLiteral("--faked-system-time") << QStringLiteral("20200101T000000");
-        return options;
-    }
-
-    QTemporaryDir m_home;
-    bool m_past;
-};
 
 // The test's package: an executable, a symlink, a file of a user the system
 // does not know, and the md5sums debhelper would write; built with each
@@ -150,7 +67,7 @@ struct Package {
                 QStringList arguments { QStringLiteral("-Z") + compression };
                 if (rootOwner)
                     arguments << QStringLiteral("--root-owner-group");
-                Run(QStringLiteral("dpkg-deb"),
+                RunProgram(QStringLiteral("dpkg-deb"),
                     arguments
                         + QStringList {
                             QStringLiteral("--build"), tree.path(QStringLiteral("pkg")), deb(compression, rootOwner) });
@@ -189,7 +106,7 @@ void MakeRoot(TempTree& root, Fault fault)
 
     const QString deb = ThePackage().deb(QStringLiteral("xz"), true);
     const QByteArray contents = Read(deb);
-    QByteArray packages = Run(QStringLiteral("dpkg-deb"), { QStringLiteral("--field"), deb });
+    QByteArray packages = RunProgram(QStringLiteral("dpkg-deb"), { QStringLiteral("--field"), deb });
     packages
         += "Filename: pool/main/k/kvaren-probe/kvaren-probe_1.0-1_all.deb\nSize: " + QByteArray::number(contents.size())
         + "\nSHA256: " + QCryptographicHash::hash(contents, QCryptographicHash::Sha256).toHex() + "\n\n";
@@ -204,7 +121,7 @@ void MakeRoot(TempTree& root, Fault fault)
 
     if (fault == Fault::PackagesChanged)
         root.file(lists + QStringLiteral("main_binary-amd64_Packages"), packages.replace("probe of", "PROBE of"));
-    Run(QStringLiteral("gzip"), { QStringLiteral("-n"), packagesFile });
+    RunProgram(QStringLiteral("gzip"), { QStringLiteral("-n"), packagesFile });
 
     if (fault != Fault::DebMissing) {
         QByteArray cached = contents;

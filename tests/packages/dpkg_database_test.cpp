@@ -1,4 +1,5 @@
 #include "packages/dpkg_database.h"
+#include "support/package_tree.h"
 #include "support/qt_printers.h"
 #include "support/temp_tree.h"
 
@@ -13,41 +14,13 @@ namespace {
 
 QString run(const QString& program, const QStringList& arguments)
 {
-    QProcess process;
-    process.start(program, arguments);
-    process.waitForFinished(120000);
-    EXPECT_EQ(process.exitCode(), 0) << program.toStdString() << ": " << process.readAllStandardError().toStdString();
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    return QString::fromUtf8(RunProgram(program, arguments)).trimmed();
 }
 
 QByteArray md5OfFile(const QString& file)
 {
     QFile in(file);
     return in.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(in.readAll(), QCryptographicHash::Md5).toHex() : "-";
-}
-
-// Builds a .deb of files (path below the root, contents); conffiles among
-// them are left out of md5sums, as dh_md5sums does.
-QString buildPackage(TempTree& work, const QString& name, const QString& version, const QString& architecture,
-                     const std::vector<std::pair<QString, QByteArray>>& files, const QStringList& conffiles = {},
-                     const QString& control = {})
-{
-    const QString dir = name + u'-' + version + u'-' + architecture;
-    QByteArray md5sums;
-    for (const auto& [path, contents] : files) {
-        work.file(dir + u'/' + path, contents);
-        if (!conffiles.contains(u'/' + path))
-            md5sums += QCryptographicHash::hash(contents, QCryptographicHash::Md5).toHex() + "  " + path.toUtf8() + '\n';
-    }
-    work.file(dir + QStringLiteral("/DEBIAN/md5sums"), md5sums);
-    if (!conffiles.isEmpty())
-        work.file(dir + QStringLiteral("/DEBIAN/conffiles"), conffiles.join(u'\n').toUtf8() + '\n');
-    work.file(dir + QStringLiteral("/DEBIAN/control"),
-              QStringLiteral("Package: %1\nVersion: %2\nArchitecture: %3\nMaintainer: Test <t@example.org>\n"
-                             "Description: test package\n").arg(name, version, architecture).toUtf8() + control.toUtf8());
-    run(QStringLiteral("dpkg-deb"), {QStringLiteral("--root-owner-group"), QStringLiteral("--build"), work.path(dir),
-                                     work.path(dir + QStringLiteral(".deb"))});
-    return work.path(dir + QStringLiteral(".deb"));
 }
 
 QString owners(const std::vector<PackageOwner>& found)
@@ -78,19 +51,19 @@ TEST(DpkgDatabaseTest, TellsTheOwnerAndMd5OfEachInstalledFile)
                               QStringLiteral("--force-bad-path"), QStringLiteral("--force-script-chrootless"),
                               QStringLiteral("--log=") + work.path(QStringLiteral("dpkg.log"))};
     const QStringList conffile = {QStringLiteral("/etc/alpha.conf")};
-    const QString alpha1 = buildPackage(work, QStringLiteral("alpha"), QStringLiteral("1.0"), arch,
+    const QString alpha1 = BuildPackage(work, QStringLiteral("alpha"), QStringLiteral("1.0"), arch,
         {{QStringLiteral("usr/bin/alpha-tool"), "one"}, {QStringLiteral("usr/share/alpha/old-only"), "old"},
          {QStringLiteral("etc/alpha.conf"), "setting=1\n"}}, conffile);
-    const QString alpha2 = buildPackage(work, QStringLiteral("alpha"), QStringLiteral("2.0"), arch,
+    const QString alpha2 = BuildPackage(work, QStringLiteral("alpha"), QStringLiteral("2.0"), arch,
         {{QStringLiteral("usr/bin/alpha-tool"), "two"}, {QStringLiteral("bin/alpha-legacy"), "legacy"},
          {QStringLiteral("usr/bin/shared-name"), "alpha's"}, {QStringLiteral("usr/share/doc/alpha/README"), "read me"},
          {QStringLiteral("etc/alpha.conf"), "setting=2\n"}}, conffile);
-    const QString beta = buildPackage(work, QStringLiteral("beta"), QStringLiteral("1.0"), QStringLiteral("all"),
+    const QString beta = BuildPackage(work, QStringLiteral("beta"), QStringLiteral("1.0"), QStringLiteral("all"),
         {{QStringLiteral("usr/bin/shared-name"), "beta's"}, {QStringLiteral("usr/share/doc/beta/README"), "beta"}});
     const QString foreign = arch == u"i386" ? QStringLiteral("amd64") : QStringLiteral("i386");
     QStringList gamma;
     for (const QString& architecture : {arch, foreign}) {
-        gamma.append(buildPackage(work, QStringLiteral("gamma"), QStringLiteral("1.0"), architecture,
+        gamma.append(BuildPackage(work, QStringLiteral("gamma"), QStringLiteral("1.0"), architecture,
                                   {{QStringLiteral("usr/share/gamma/data"), "same"}}, {}, QStringLiteral("Multi-Arch: same\n")));
     }
     run(QStringLiteral("dpkg"), dpkg + QStringList{QStringLiteral("--add-architecture"), foreign});
