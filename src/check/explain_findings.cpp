@@ -256,7 +256,9 @@ private:
 
 void ExplainFindings(CheckReport& report, TIBQuery& query, const QString& root)
 {
-    if (report.findings.isEmpty())
+    // A registration recorded before packages were kept, or where there were
+    // none, has nothing to tell a package's change by until its next update.
+    if (report.findings.isEmpty() || report.packages.isEmpty())
         return;
     std::optional<DpkgDatabase> now = DpkgDatabase::open(root);
     if (!now)

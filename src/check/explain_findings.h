@@ -11,5 +11,6 @@ struct CheckReport;
 // change, judged by what is on disk now against the package's records, and
 // where apt's cache has the package, against the archive's signature too.
 // query reads what the baseline kept of packages removed since. Where root
-// has no dpkg database, nothing is explained.
+// has no dpkg database, or the baseline recorded no packages (it was recorded
+// before they were kept, or none had files there), nothing is explained.
 void ExplainFindings(CheckReport& report, TIBQuery& query, const QString& root);

@@ -406,7 +406,7 @@ int checkCommand(TDM1* dm, const Arguments& args, Console& console, const Consol
 
 int watchCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions& options)
 {
-    return RunWatch(*dm, args.words, args.has("--json"), options.settleSeconds, console);
+    return RunWatch(*dm, args.words, args.has("--json"), args.has("--unexplained"), options.settleSeconds, console);
 }
 
 int sumCommand(TDM1*, const Arguments& args, Console& console, const ConsoleOptions&)
@@ -437,9 +437,11 @@ const std::vector<Command>& commands()
                         "найденное изменениями пакетов, --unexplained: показать и учесть только необъясненное"),
          true, 0, 1, {QStringLiteral("--json"), QStringLiteral("--all"), QStringLiteral("--explain"),
                       QStringLiteral("--unexplained")}, {}, checkCommand, validateCheck},
-        {QStringLiteral("watch"), QStringLiteral("[--json] [--settle СЕКУНДЫ] [DIR...]"),
-         QStringLiteral("следить за изменениями директорий на учете (всех, если не указаны), пока не остановят"),
-         true, 0, -1, {QStringLiteral("--json"), QStringLiteral("--settle")}, {}, watchCommand},
+        {QStringLiteral("watch"), QStringLiteral("[--json] [--unexplained] [--settle СЕКУНДЫ] [DIR...]"),
+         QStringLiteral("следить за изменениями директорий на учете (всех, если не указаны), пока не остановят; "
+                        "--unexplained: не показывать объясненное изменениями пакетов"),
+         true, 0, -1, {QStringLiteral("--json"), QStringLiteral("--settle"), QStringLiteral("--unexplained")}, {},
+         watchCommand},
         {QStringLiteral("update"), QStringLiteral("DIR [FILE...] | --explained DIR"),
          QStringLiteral("принять изменения: поставить директорию на учет заново, или только данные файлы, или только "
                         "объясненные изменениями пакетов"), true, 1,
