@@ -404,16 +404,21 @@ std::optional<ScriptMade> PythonBytecode(const State& state, const QString& path
     const std::optional<struct stat> self = resolved ? state.tree.lstat(*resolved) : std::nullopt;
     if (!owner || !self || !S_ISREG(self->st_mode))
         return std::nullopt;
-    const std::optional<QString> resolvedSource = state.tree.resolve(source, false);
+    // Python reads a source through its links, as Debian's sitecustomize.py
+    // to the conffile in /etc.
+    const std::optional<QString> resolvedSource = state.tree.resolve(source, true);
     const std::optional<struct stat> st = resolvedSource ? state.tree.lstat(*resolvedSource) : std::nullopt;
     if (!st || !S_ISREG(st->st_mode))
         return std::nullopt;
-    // The source must be the package's own, else the bytecode would vouch
-    // for a source someone else wrote.
+    // The source must be as a package shipped it, else the bytecode would
+    // vouch for a source someone else wrote.
     const std::optional<QByteArray> code = state.tree.read(*resolvedSource, st->st_size);
-    const std::optional<QByteArray> md5 = state.now.md5Of(*owner, source);
-    if (!code || code->size() != st->st_size || !md5
-        || QCryptographicHash::hash(*code, QCryptographicHash::Md5).toHex() != *md5)
+    if (!code || code->size() != st->st_size)
+        return std::nullopt;
+    const QByteArray md5 = QCryptographicHash::hash(*code, QCryptographicHash::Md5).toHex();
+    const std::vector<PackageOwner> shippers = state.now.ownerOf(*resolvedSource);
+    if (std::none_of(shippers.begin(), shippers.end(),
+                     [&](const PackageOwner& shipper) { return state.now.md5Of(shipper, *resolvedSource) == md5; }))
         return std::nullopt;
     // PEP 552's header: magic (two bytes and "\r\n"), flags, then either
     // the source's mtime and size or its SipHash.

@@ -24,10 +24,16 @@ QString run(const QString& program, const QStringList& arguments)
     return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
 
-// A .deb of files (path below the root, contents), as in dpkg_database_test.
+// A .deb of files (path below the root, contents) and links (path, text),
+// as in dpkg_database_test.
 QString buildPackage(TempTree& work, const QString& name, const QString& architecture,
-                     const std::vector<std::pair<QString, QByteArray>>& files)
+                     const std::vector<std::pair<QString, QByteArray>>& files,
+                     const std::vector<std::pair<QString, QString>>& links = {})
 {
+    for (const auto& [path, text] : links) {
+        work.dir(name + u'/' + path.section(u'/', 0, -2));
+        EXPECT_TRUE(QFile::link(text, work.path(name + u'/' + path)));
+    }
     QByteArray md5sums;
     for (const auto& [path, contents] : files) {
         work.file(name + u'/' + path, contents);
@@ -94,7 +100,8 @@ TEST(ScriptMadeTest, ExplainsWhatTheScriptsOfChangedPackagesMade)
                       {QStringLiteral("usr/lib/python3/dist-packages/alpha/forged.py"), "z = 3\n"},
                       {QStringLiteral("usr/lib/libkvz.so.1"), readFile(libzPath)},
                       {QStringLiteral("etc/init.d/alphad"), "#!/bin/sh\n"},
-                      {QStringLiteral("usr/bin/alpha-editor"), "#!/bin/sh\n"}}),
+                      {QStringLiteral("usr/bin/alpha-editor"), "#!/bin/sh\n"}},
+                     {{QStringLiteral("usr/lib/python3/dist-packages/alpha/linked.py"), QStringLiteral("timed.py")}}),
         buildPackage(work, QStringLiteral("steady"), arch,
                      {{QStringLiteral("usr/lib/python3/dist-packages/steady.py"), "s = 1\n"},
                       {QStringLiteral("etc/init.d/steadyd"), "#!/bin/sh\n"},
@@ -119,6 +126,7 @@ TEST(ScriptMadeTest, ExplainsWhatTheScriptsOfChangedPackagesMade)
              root.path() + source});
     };
     compile(python + QStringLiteral("alpha/timed.py"), "TIMESTAMP");
+    compile(python + QStringLiteral("alpha/linked.py"), "TIMESTAMP");
     compile(python + QStringLiteral("alpha/__init__.py"), "CHECKED_HASH");
     compile(python + QStringLiteral("alpha/forged.py"), "TIMESTAMP");
     compile(python + QStringLiteral("steady.py"), "TIMESTAMP");
@@ -208,6 +216,7 @@ TEST(ScriptMadeTest, ExplainsWhatTheScriptsOfChangedPackagesMade)
     };
     const Case cases[] = {
         {pyc(QStringLiteral("alpha/timed")), false, "python-bytecode alpha"},
+        {pyc(QStringLiteral("alpha/linked")), false, "python-bytecode alpha"},
         {pyc(QStringLiteral("alpha/__init__")), false, "python-bytecode alpha"},
         {pyc(QStringLiteral("alpha/forged")), false, ""},
         {pyc(QStringLiteral("steady")), false, ""},
