@@ -1,5 +1,6 @@
 #include "packages/script_made.h"
 
+#include "bits/file_access.h"
 #include "common/file_name_codec.h"
 #include "packages/dpkg_database.h"
 #include "scan/directory_handle.h"
@@ -21,6 +22,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
@@ -113,8 +115,7 @@ public:
         if (!dir)
             return std::nullopt;
         // Without waiting: a FIFO or a device put there must not hold the check.
-        const int fd
-            = openat(dir.fd(), EncodeFileName(name).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        const int fd = OpenForReadingAt(dir.fd(), EncodeFileName(name).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0)
             return std::nullopt;
         std::optional<QByteArray> contents;
@@ -527,9 +528,11 @@ std::optional<ScriptMade> CertificateLink(const State& state, const QString& pat
             return std::nullopt;
         return Made(caCertificates ? caCertificates : state.changedOwner(*target), "certificate-link");
     }
-    // The name update-ca-certificates gives the link of a .crt.
+    // The name update-ca-certificates gives the link of a .crt, which it
+    // names by its path.
     QString expected = QFileInfo(*text).fileName();
-    if (!text->startsWith(QStringLiteral("/usr/share/ca-certificates/")) || !expected.endsWith(QStringLiteral(".crt")))
+    if (*text != *target || !text->startsWith(QStringLiteral("/usr/share/ca-certificates/"))
+        || !expected.endsWith(QStringLiteral(".crt")))
         return std::nullopt;
     expected.chop(4);
     expected.replace(u' ', u'_').replace(u'(', u'=').replace(u')', u'=').replace(u',', u'_');
@@ -563,7 +566,7 @@ std::optional<ScriptMade> RcLink(const State& state, const QString& path, bool d
 bool IsLibrary(const QString& path)
 {
     static const QRegularExpression library(
-        QStringLiteral("^(?:/usr)?(?:/local)?/lib(?:32|64|x32)?(?:/[^/]*-linux-[^/]*)?/[^/]+\\.so(?:\\.[^/]*)?$"));
+        QStringLiteral("^(?:/usr(?:/local)?)?/lib(?:32|64|x32)?(?:/[^/]*-linux-[^/]*)?/[^/]+\\.so(?:\\.[^/]*)?$"));
     return library.match(path).hasMatch();
 }
 
