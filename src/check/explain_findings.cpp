@@ -10,6 +10,7 @@
 #include "packages/dpkg_database.h"
 #include "packages/package_files.h"
 #include "packages/package_root.h"
+#include "packages/script_made.h"
 #include "rows/package_records.h"
 
 #include <QHash>
@@ -64,12 +65,31 @@ public:
         const std::optional<QByteArray> inside = InsideRoot(m_root, file);
         if (!inside)
             return std::nullopt;
-        if (finding.kind == Finding::Deleted)
-            return removed(*inside);
-        return present(finding, file, *inside);
+        const bool deleted = finding.kind == Finding::Deleted;
+        std::optional<Explanation> explained = deleted ? removed(*inside) : present(finding, file, *inside);
+        if (!explained && !(finding.attributes && !deleted))
+            explained = scriptMade(DecodeFileName(*inside), deleted);
+        return explained;
     }
 
 private:
+    // A file a changed package's maintainer script or trigger made; a change
+    // of its attributes is no script's doing that any rule could show.
+    std::optional<Explanation> scriptMade(const QString& path, bool deleted)
+    {
+        if (!m_scripts) {
+            std::vector<PackageOwner> changed;
+            for (const auto& [key, versions] : m_changes)
+                changed.push_back({key.first, key.second,
+                                   versions.second.isEmpty() ? std::nullopt : std::optional(versions.second)});
+            m_scripts = std::make_unique<ScriptMadeRules>(m_now, std::move(changed));
+        }
+        const std::optional<ScriptMade> made = m_scripts->explain(path, deleted);
+        if (!made)
+            return std::nullopt;
+        return this->made({made->package.name, made->package.architecture}, made->rule);
+    }
+
     std::optional<Explanation> made(const PackageKey& package, const QString& rule, bool verified = false) const
     {
         const auto change = m_changes.find(package);
@@ -250,6 +270,7 @@ private:
     std::map<PackageKey, DebIndex> m_debs;
     std::optional<QMultiHash<QByteArray, qsizetype>> m_baselinePaths;
     std::vector<PackageKey> m_keys;
+    std::unique_ptr<ScriptMadeRules> m_scripts;
 };
 
 } // namespace

@@ -440,6 +440,22 @@ std::optional<ScriptMade> PythonBytecode(const State& state, const QString& path
     return Made(owner, "python-bytecode");
 }
 
+// DIR/__pycache__ itself, where the bytecode of DIR's sources goes: made and
+// removed with it, when a changed package owns DIR.
+std::optional<ScriptMade> PythonBytecodeDirectory(const State& state, const QString& path, bool deleted)
+{
+    if (!path.endsWith(QStringLiteral("/__pycache__")))
+        return std::nullopt;
+    const QString dir = path.chopped(int(sizeof "/__pycache__") - 1);
+    if (!deleted) {
+        const std::optional<QString> resolved = state.tree.resolve(path, false);
+        const std::optional<struct stat> self = resolved ? state.tree.lstat(*resolved) : std::nullopt;
+        if (!self || !S_ISDIR(self->st_mode))
+            return std::nullopt;
+    }
+    return Made(state.changedOwner(dir), "python-bytecode");
+}
+
 // The package that changed a group: the one of the chosen alternative, else
 // any of the group's.
 std::optional<PackageOwner> GroupPackage(const State& state, const AlternativeGroup& group, const Alternative* chosen)
@@ -630,7 +646,7 @@ std::optional<ScriptMade> LdCache(const State& state, const QString& path, bool 
 using Rule = std::optional<ScriptMade> (*)(const State&, const QString& path, bool deleted);
 
 // Tried in turn; the first whose evidence holds explains the file.
-constexpr Rule kRules[] = {PythonBytecode, AlternativeLink, CertificateLink, RcLink, LdCache};
+constexpr Rule kRules[] = {PythonBytecode, PythonBytecodeDirectory, AlternativeLink, CertificateLink, RcLink, LdCache};
 
 } // namespace
 

@@ -31,7 +31,8 @@ protected:
             conffile);
         alpha2 = BuildPackage(work, QStringLiteral("alpha"), QStringLiteral("2.0"), arch,
             {{QStringLiteral("usr/bin/alpha-tool"), "tool two!"}, {QStringLiteral("usr/bin/alpha-extra"), "extra two"},
-             {QStringLiteral("usr/bin/alpha-new"), "new in two"}, {QStringLiteral("etc/alpha.conf"), "setting=2\n"}},
+             {QStringLiteral("usr/bin/alpha-new"), "new in two"}, {QStringLiteral("etc/alpha.conf"), "setting=2\n"},
+             {QStringLiteral("usr/lib/python3/alpha.py"), "X = 2\n"}},
             conffile);
         const QString beta = BuildPackage(work, QStringLiteral("beta"), QStringLiteral("1.0"), QStringLiteral("all"),
             {{QStringLiteral("usr/bin/beta-tool"), "beta"}, {QStringLiteral("etc/beta.conf"), "b=1\n"}},
@@ -53,6 +54,9 @@ protected:
     {
         dpkg.dpkg({QStringLiteral("-i"), alpha2, gamma});
         dpkg.dpkg({QStringLiteral("--purge"), QStringLiteral("beta")});
+        // What alpha's postinst would have compiled.
+        RunProgram(QStringLiteral("python3"), {QStringLiteral("-m"), QStringLiteral("py_compile"),
+                                               root.path(QStringLiteral("usr/lib/python3/alpha.py"))});
         root.file(QStringLiteral("etc/gamma.conf"), "g=2\n");
         root.file(QStringLiteral("usr/bin/alpha-tool"), "trojan!!!");
         root.file(QStringLiteral("etc/cron.d/zz-update"), "* * * * * root /tmp/x\n");
@@ -112,6 +116,11 @@ TEST_F(CliExplainTest, ExplainsThePackageManagersChangesAndNothingElse)
     sums.replace(QCryptographicHash::hash("extra two", QCryptographicHash::Md5).toHex(), forgedMd5);
     root.file(QStringLiteral("var/lib/dpkg/info/alpha.md5sums"), sums);
 
+    const QString pyc = QStringLiteral("/usr/lib/python3/__pycache__/alpha.")
+        + QString::fromUtf8(RunProgram(QStringLiteral("python3"),
+                                       {QStringLiteral("-c"), QStringLiteral("import sys; print(sys.implementation.cache_tag)")}))
+              .trimmed()
+        + QStringLiteral(".pyc");
     const std::map<QString, QString> expected{
         {"changed /usr/bin/alpha-tool", "-"},   // the trojan
         {"changed /usr/bin/alpha-extra", "-"},  // forged: the archive says otherwise
@@ -121,6 +130,11 @@ TEST_F(CliExplainTest, ExplainsThePackageManagersChangesAndNothingElse)
         {"deleted /usr/share/", "alpha 1.0>2.0 removed"},
         {"deleted /usr/bin/beta-tool", "beta 1.0> removed"},
         {"new /usr/bin/gamma-tool", "gamma >1.0 shipped"},
+        {"new /usr/lib/", "alpha 1.0>2.0 shipped verified"},
+        {"new /usr/lib/python3/", "alpha 1.0>2.0 shipped verified"},
+        {"new /usr/lib/python3/alpha.py", "alpha 1.0>2.0 shipped verified"},
+        {"new /usr/lib/python3/__pycache__/", "alpha 1.0>2.0 python-bytecode"},
+        {"new " + pyc, "alpha 1.0>2.0 python-bytecode"},
         {"changed /etc/alpha.conf", "alpha 1.0>2.0 conffile verified"},
         {"deleted /etc/beta.conf", "beta 1.0> removed"},
         {"new /etc/gamma.conf", "-"},           // edited by the administrator
@@ -132,7 +146,7 @@ TEST_F(CliExplainTest, ExplainsThePackageManagersChangesAndNothingElse)
     // --unexplained counts and lists only what is left, and sums up the rest.
     const Result usr = run({QStringLiteral("check"), QStringLiteral("--unexplained"), root.path(QStringLiteral("usr"))});
     EXPECT_EQ(usr.status, 4) << usr.err.toStdString();
-    EXPECT_TRUE(usr.out.contains(QStringLiteral("пакет alpha 1.0 → 2.0: 4 файла"))) << usr.out.toStdString();
+    EXPECT_TRUE(usr.out.contains(QStringLiteral("пакет alpha 1.0 → 2.0: 9 файлов"))) << usr.out.toStdString();
     EXPECT_TRUE(usr.out.contains(QStringLiteral("пакет beta удален (был 1.0): 1 файл")));
     EXPECT_FALSE(usr.out.contains(QStringLiteral("alpha-new")));
 
