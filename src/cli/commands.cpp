@@ -432,7 +432,7 @@ const std::vector<Command>& commands()
          true, 1, -1, {}, noDirectory, addCommand, validateAdd, CommandAccess::Writes},
         {QStringLiteral("remove"), QStringLiteral("DIR"), QStringLiteral("снять директорию с учета"), true, 1, 1, {},
          noDirectory, removeCommand, {}, CommandAccess::Writes},
-        {QStringLiteral("check"), QStringLiteral("[--json] [--explain | --unexplained] DIR | ... --all"),
+        {QStringLiteral("check"), QStringLiteral("[--json] [--explain | --unexplained] DIR | [--json] [--explain | --unexplained] --all"),
          QStringLiteral("проверить целостность директории или всех директорий на учете; --explain: объяснить "
                         "найденное изменениями пакетов, --unexplained: показать и учесть только необъясненное"),
          true, 0, 1, {QStringLiteral("--json"), QStringLiteral("--all"), QStringLiteral("--explain"),

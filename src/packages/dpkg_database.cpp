@@ -148,13 +148,18 @@ std::optional<QByteArray> DpkgDatabase::md5Of(const PackageOwner& owner, const Q
     else if (const Diversion* diversion = divertedFrom(at); diversion && diversion->package != owner.name)
         return std::nullopt;
 
-    std::optional<QByteArray> md5;
-    ForEachMd5sum(admindir(), *installed, [&](QByteArrayView listed, QByteArrayView sum) {
-        if (!md5 && m_mergedUsr.canonical(listed) == at)
-            md5 = sum.toByteArray();
-    });
-    if (md5)
-        return md5;
+    auto sums = m_md5sums.find(installed);
+    if (sums == m_md5sums.end()) {
+        QHash<QByteArray, QByteArray> read;
+        ForEachMd5sum(admindir(), *installed, [&](QByteArrayView listed, QByteArrayView sum) {
+            const QByteArray path = m_mergedUsr.canonical(listed);
+            if (!read.contains(path)) // the first of a path stands, as before
+                read.insert(path, sum.toByteArray());
+        });
+        sums = m_md5sums.insert(installed, std::move(read));
+    }
+    if (const auto found = sums->constFind(at); found != sums->constEnd())
+        return *found;
     for (const Conffile& conffile : installed->conffiles) {
         // "newconffile" stands where a package is unpacked but not configured.
         if (m_mergedUsr.canonical(conffile.path) == at && conffile.md5.size() == 32)

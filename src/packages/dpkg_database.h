@@ -76,4 +76,7 @@ private:
     QHash<QByteArray, qsizetype> m_byFrom;
     QHash<QByteArray, qsizetype> m_byTo;
     mutable std::unique_ptr<PathOwnerIndex> m_index;
+    // Each package's .md5sums by canonical path, read when first asked: a
+    // report asks of many files of the same packages.
+    mutable QHash<const InstalledPackage*, QHash<QByteArray, QByteArray>> m_md5sums;
 };
