@@ -2,6 +2,7 @@
 
 #include "check/check_run.h"
 #include "check/explain_findings.h"
+#include "packages/host_packages.h"
 #include "registration/accept_files.h"
 #include "registration/record_packages.h"
 #include "rows/registration.h"
@@ -10,7 +11,8 @@
 ExplainedAccept AcceptExplained(TDM1& dm, const QString& dir, const QString& packageRoot, Progress* progress)
 {
     CheckReport report = RunCheck(dm, dir, progress);
-    ExplainFindings(report, dm.IBQuery1, packageRoot);
+    HostPackages host(packageRoot);
+    ExplainFindings(report, dm.IBQuery1, host);
     ExplainedAccept done;
     QStringList names;
     for (const Finding& finding : report.findings) {

@@ -1,19 +1,17 @@
 #include "check/explain_findings.h"
 
+#include "bits/sha256_accumulator.h"
 #include "check/check_report.h"
 #include "check/file_digests.h"
-#include "bits/sha256_accumulator.h"
-#include "scan/fingerprint_fields.h"
 #include "common/file_name_codec.h"
-#include "packages/archive_records.h"
-#include "packages/deb_contents.h"
-#include "packages/dpkg_database.h"
+#include "packages/host_packages.h"
 #include "packages/package_files.h"
 #include "packages/package_root.h"
 #include "packages/script_made.h"
 #include "rows/package_records.h"
+#include "scan/fingerprint_fields.h"
 
-#include <QHash>
+#include <QMultiHash>
 
 #include <grp.h>
 #include <pwd.h>
@@ -31,26 +29,47 @@ bool installed(const InstalledPackage& package)
            && !package.status.endsWith(u"half-installed");
 }
 
-// What the archive says a package's version holds, by path as on disk; empty
-// where the .deb is not in the cache or its chain to a trusted key breaks.
-using DebIndex = QHash<QByteArray, DebMember>;
+uid_t idOf(const QString& name, quint32 id, bool user)
+{
+    if (name.isEmpty())
+        return id;
+    const QByteArray encoded = name.toUtf8();
+    if (user) {
+        const struct passwd* found = getpwnam(encoded.constData());
+        return found ? found->pw_uid : id;
+    }
+    const struct group* found = getgrnam(encoded.constData());
+    return found ? found->gr_gid : id;
+}
+
+// The attributes that differ between a finding's two states, apart from
+// what a package's data can say: mode, owner, group, a link's target and
+// the count of names. Capabilities, ACLs, other extended attributes and
+// inode flags are no package's doing.
+bool onlyShippableDiffer(const Fingerprint& before, const Fingerprint& after)
+{
+    Fingerprint same = after;
+    same.mode = before.mode;
+    same.owner = before.owner;
+    same.group = before.group;
+    same.linkTarget = before.linkTarget;
+    same.links = before.links;
+    return SameFingerprint(before, same, FingerprintField::Attributes);
+}
 
 class Explainer {
 public:
-    Explainer(const QString& root, DpkgDatabase now, const PackageRecords& baseline, TIBQuery& query)
-        : m_root(root)
-        , m_now(std::move(now))
+    Explainer(HostPackages& host, const DpkgDatabase& now, const PackageRecords& baseline, TIBQuery& query)
+        : m_host(host)
+        , m_now(now)
         , m_baseline(baseline)
         , m_query(query)
-        , m_archive(root)
     {
         for (const PackageRecord& record : baseline)
             m_changes[{record.package, record.architecture}] = {record.version, QString()};
         for (const InstalledPackage& package : m_now.packages())
-            if (installed(package)) {
-                auto& change = m_changes[{package.name, package.architecture}];
-                change.second = package.version;
-            }
+            if (installed(package))
+                m_changes[{package.name, package.architecture}].second = package.version;
         for (auto at = m_changes.begin(); at != m_changes.end();)
             at = at->second.first == at->second.second ? m_changes.erase(at) : std::next(at);
     }
@@ -62,32 +81,26 @@ public:
         QString file = finding.file;
         if (file.endsWith(u'/') && file.size() > 1)
             file.chop(1);
-        const std::optional<QByteArray> inside = InsideRoot(m_root, file);
+        const std::optional<QByteArray> inside = InsideRoot(m_host.root(), file);
         if (!inside)
             return std::nullopt;
         const bool deleted = finding.kind == Finding::Deleted;
         std::optional<Explanation> explained = deleted ? removed(*inside) : present(finding, file, *inside);
-        if (!explained && !(finding.attributes && !deleted))
+        if (!explained && (deleted || !finding.attributes || onlyLinkTargetDiffers(finding)))
             explained = scriptMade(DecodeFileName(*inside), deleted);
         return explained;
     }
 
 private:
-    // A file a changed package's maintainer script or trigger made; a change
-    // of its attributes is no script's doing that any rule could show.
-    std::optional<Explanation> scriptMade(const QString& path, bool deleted)
+    // A script's link (an alternative, a certificate's) is judged by where
+    // it leads, which the rule checks itself.
+    static bool onlyLinkTargetDiffers(const Finding& finding)
     {
-        if (!m_scripts) {
-            std::vector<PackageOwner> changed;
-            for (const auto& [key, versions] : m_changes)
-                changed.push_back({key.first, key.second,
-                                   versions.second.isEmpty() ? std::nullopt : std::optional(versions.second)});
-            m_scripts = std::make_unique<ScriptMadeRules>(m_now, std::move(changed));
-        }
-        const std::optional<ScriptMade> made = m_scripts->explain(path, deleted);
-        if (!made)
-            return std::nullopt;
-        return this->made({made->package.name, made->package.architecture}, made->rule);
+        if (!finding.before || !finding.after)
+            return false;
+        Fingerprint same = *finding.after;
+        same.linkTarget = finding.before->linkTarget;
+        return S_ISLNK(finding.after->mode) && SameFingerprint(*finding.before, same, FingerprintField::Attributes);
     }
 
     std::optional<Explanation> made(const PackageKey& package, const QString& rule, bool verified = false) const
@@ -99,132 +112,146 @@ private:
     }
 
     // A file, link or directory found new or changed: shipped so by a
-    // package that changed since, as the package's records and, where it can
-    // be, the archive say.
+    // package that changed since, as the archive says where its .deb is
+    // cached and traces to a trusted key, else as dpkg's records say.
     std::optional<Explanation> present(const Finding& finding, const QString& file, const QByteArray& inside)
     {
         const QString path = DecodeFileName(inside);
-        const std::vector<PackageOwner> owners = m_now.ownerOf(path);
         std::optional<LookedAt> looked;
-        for (const PackageOwner& owner : owners) {
+        for (const PackageOwner& owner : m_now.ownerOf(path)) {
             const PackageKey key{owner.name, owner.architecture};
-            if (!m_changes.count(key) || m_changes[key].second.isEmpty())
+            const auto change = m_changes.find(key);
+            if (change == m_changes.end() || change->second.second.isEmpty())
+                continue;
+            const std::optional<QByteArray> shipped = m_now.shippedPath(owner, path);
+            if (!shipped)
                 continue;
             if (!looked) {
-                looked = LookAgain(m_root, file);
+                looked = LookAgain(m_host.root(), file);
                 if (!looked)
                     return std::nullopt;
-            }
-            const DebIndex& deb = debOf(owner);
-            const DebMember* member = nullptr;
-            if (const auto found = deb.constFind(m_now.canonical(path)); found != deb.constEnd())
-                member = &*found;
-            const bool verifiable = !deb.isEmpty();
-            if (verifiable && !member)
-                continue; // the archive's package has no such file
-            const mode_t type = looked->self.st_mode & S_IFMT;
-            QString rule = QStringLiteral("shipped");
-            if (type == S_IFREG) {
                 // What was read now must be what the check read.
-                if (finding.after && finding.after->sha256 && DigestHex(*finding.after->sha256) != looked->sha256)
+                if (S_ISREG(looked->self.st_mode) && finding.after && finding.after->sha256
+                    && DigestHex(*finding.after->sha256) != looked->sha256)
                     return std::nullopt;
-                const std::optional<QByteArray> md5 = m_now.md5Of(owner, path);
-                if (!md5 || *md5 != looked->md5)
-                    continue;
-                if (member && (member->type != DebMember::Type::File || member->sha256 != looked->sha256)) {
-                    if (!isConffile(owner, inside))
-                        continue; // the host's MD5 list says yes, the archive no
-                }
-                if (isConffile(owner, inside))
-                    rule = QStringLiteral("conffile");
-            } else if (type == S_IFLNK) {
-                if (member && (member->type != DebMember::Type::Symlink || member->target != looked->linkTarget))
-                    continue;
-            } else if (type == S_IFDIR) {
-                if (member && member->type != DebMember::Type::Directory)
-                    continue;
-            } else {
-                continue;
             }
-            if (finding.attributes && !attributesShipped(finding, *looked, member))
+            ArchivedPackage& archived = m_host.archived(owner, change->second.second);
+            const std::optional<bool> holds = archived.holds ? shippedByArchive(finding, *looked, archived, *shipped)
+                                                             : shippedByHost(finding, *looked, owner, path);
+            if (!holds)
                 continue;
-            return made(key, rule, member != nullptr);
+            if (!*holds)
+                return std::nullopt; // the archive says otherwise: the host's records lie
+            const bool conffile = isConffile(owner, *shipped);
+            return made(key, conffile ? QStringLiteral("conffile") : QStringLiteral("shipped"), archived.holds);
         }
         return std::nullopt;
     }
 
-    // A changed attribute is explained only by the archive's data: the mode,
-    // owner, group or link a package ships; nothing else a package sets.
-    static bool attributesShipped(const Finding& finding, const LookedAt& looked, const DebMember* member)
+    // What the archive's package says: true where it shipped the name so,
+    // false where it shipped it otherwise, none where it has no such name.
+    std::optional<bool> shippedByArchive(const Finding& finding, const LookedAt& looked, ArchivedPackage& archived,
+                                         const QByteArray& shipped)
     {
-        if (!member || !finding.before || !finding.after)
-            return false;
-        const Fingerprint& before = *finding.before;
-        const Fingerprint& after = *finding.after;
-        Fingerprint same = after;
-        same.mode = before.mode;
-        same.owner = before.owner;
-        same.group = before.group;
-        same.linkTarget = before.linkTarget;
-        same.sha256 = before.sha256;
-        if (!SameFingerprint(before, same, FingerprintField::Attributes))
-            return false; // capabilities, ACLs, flags, links: no package's data says
-        if ((looked.self.st_mode & 07777) != member->mode)
-            return false;
-        return looked.self.st_uid == idOf(member->owner, member->uid, true)
-               && looked.self.st_gid == idOf(member->group, member->gid, false);
-    }
-
-    static uid_t idOf(const QString& name, quint32 id, bool user)
-    {
-        if (name.isEmpty())
-            return id;
-        const QByteArray encoded = name.toUtf8();
-        if (user) {
-            const struct passwd* found = getpwnam(encoded.constData());
-            return found ? found->pw_uid : id;
+        const mode_t type = looked.self.st_mode & S_IFMT;
+        const bool attributes = finding.attributes && !attributesNeedNoData(finding);
+        if (type == S_IFREG && !attributes) {
+            // The .deb's own MD5 list answers most files without its data.
+            if (const auto md5 = archived.md5sums.constFind(shipped); md5 != archived.md5sums.constEnd())
+                return *md5 == looked.md5;
         }
-        const struct group* found = getgrnam(encoded.constData());
-        return found ? found->gr_gid : id;
+        const QHash<QByteArray, DebMember>& members = m_host.data(archived);
+        const auto found = members.constFind(shipped);
+        if (found == members.constEnd())
+            return std::nullopt;
+        const DebMember& member = *found;
+        bool same = false;
+        if (type == S_IFREG)
+            same = member.type == DebMember::Type::File && member.sha256 == looked.sha256;
+        else if (type == S_IFLNK)
+            same = member.type == DebMember::Type::Symlink && member.target == looked.linkTarget;
+        else if (type == S_IFDIR)
+            same = member.type == DebMember::Type::Directory;
+        if (!same || !finding.attributes)
+            return same;
+        if (!finding.before || !finding.after || !onlyShippableDiffer(*finding.before, *finding.after))
+            return false;
+        const bool names = type != S_IFREG || looked.self.st_nlink == 1
+                           || looked.self.st_nlink == archived.names.value(shipped, 1);
+        return names && (looked.self.st_mode & 07777) == member.mode
+               && looked.self.st_uid == idOf(member.owner, member.uid, true)
+               && looked.self.st_gid == idOf(member.group, member.gid, false);
     }
 
-    bool isConffile(const PackageOwner& owner, const QByteArray& inside) const
+    // Where the host's records alone speak: a regular file whose MD5 is the
+    // one dpkg recorded, a link or directory the package lists. Attributes
+    // are no host record's to explain, but the one name a file replaced has.
+    std::optional<bool> shippedByHost(const Finding& finding, const LookedAt& looked, const PackageOwner& owner,
+                                      const QString& path) const
+    {
+        if (finding.attributes && !attributesNeedNoData(finding))
+            return std::nullopt;
+        const mode_t type = looked.self.st_mode & S_IFMT;
+        if (type == S_IFREG) {
+            const std::optional<QByteArray> md5 = m_now.md5Of(owner, path);
+            if (!md5 || *md5 != looked.md5)
+                return std::nullopt;
+            return true;
+        }
+        if (type == S_IFLNK || type == S_IFDIR)
+            return true; // the path is the package's: ownerOf said so
+        return std::nullopt;
+    }
+
+    // An attribute change that needs no package's data: a replaced file left
+    // with one name (the old one may keep others elsewhere).
+    static bool attributesNeedNoData(const Finding& finding)
+    {
+        if (!finding.before || !finding.after || !S_ISREG(finding.after->mode))
+            return false;
+        Fingerprint same = *finding.after;
+        same.links = finding.before->links;
+        return finding.after->links == 1u && SameFingerprint(*finding.before, same, FingerprintField::Attributes);
+    }
+
+    bool isConffile(const PackageOwner& owner, const QByteArray& shipped) const
     {
         const InstalledPackage* package = m_now.package(owner.name, owner.architecture);
         if (!package)
             return false;
-        const QByteArray at = m_now.canonical(DecodeFileName(inside));
         for (const Conffile& conffile : package->conffiles)
-            if (m_now.canonical(DecodeFileName(conffile.path)) == at)
+            if (m_now.canonical(DecodeFileName(conffile.path)) == shipped)
                 return true;
         return false;
     }
 
-    const DebIndex& debOf(const PackageOwner& owner)
+    // A file a changed package's maintainer script or trigger made.
+    std::optional<Explanation> scriptMade(const QString& path, bool deleted)
     {
-        const PackageKey key{owner.name, owner.architecture};
-        auto found = m_debs.find(key);
-        if (found != m_debs.end())
-            return found->second;
-        DebIndex index;
-        const ArchiveCheck check = m_archive.verify(owner.name, m_changes[key].second, owner.architecture);
-        if (check.holds())
-            for (DebMember& member : DebContents(check.deb))
-                index.insert(m_now.canonical(member.path), std::move(member));
-        return m_debs.emplace(key, std::move(index)).first->second;
+        if (!m_scripts) {
+            std::vector<PackageOwner> changed;
+            for (const auto& [key, versions] : m_changes)
+                changed.push_back({key.first, key.second,
+                                   versions.second.isEmpty() ? std::nullopt : std::optional(versions.second)});
+            m_scripts = std::make_unique<ScriptMadeRules>(m_now, std::move(changed));
+        }
+        const std::optional<ScriptMade> found = m_scripts->explain(path, deleted);
+        if (!found)
+            return std::nullopt;
+        return made({found->package.name, found->package.architecture}, found->rule);
     }
 
     // A deleted file the baseline's copy of a package's records lists, and
     // the package no longer has: removed, or dropped by its new version.
     std::optional<Explanation> removed(const QByteArray& inside)
     {
-        const QByteArray at = m_now.canonical(DecodeFileName(inside));
+        const QString path = DecodeFileName(inside);
+        const QByteArray at = m_now.canonical(path);
         for (const PackageKey& key : baselineOwners(at)) {
-            const QString& now = m_changes[key].second;
-            if (now.isEmpty())
+            if (m_changes[key].second.isEmpty())
                 return made(key, QStringLiteral("removed"));
             bool kept = false;
-            for (const PackageOwner& owner : m_now.ownerOf(DecodeFileName(inside)))
+            for (const PackageOwner& owner : m_now.ownerOf(path))
                 kept = kept || (owner.name == key.first && owner.architecture == key.second);
             if (!kept)
                 return made(key, QStringLiteral("removed"));
@@ -240,7 +267,7 @@ private:
             m_baselinePaths.emplace();
             for (const PackageRecord& record : m_baseline) {
                 const PackageKey key{record.package, record.architecture};
-                if (!m_changes.count(key))
+                if (!m_changes.count(key) || record.filesDigest.isEmpty())
                     continue;
                 const std::optional<QByteArray> text = ReadPackageFiles(m_query, record.filesDigest);
                 if (!text)
@@ -259,15 +286,13 @@ private:
         return owners;
     }
 
-    QString m_root;
-    DpkgDatabase m_now;
+    HostPackages& m_host;
+    const DpkgDatabase& m_now;
     const PackageRecords& m_baseline;
     TIBQuery& m_query;
-    ArchiveRecords m_archive;
     // The packages that changed since the baseline: the version then (empty
     // for one installed since) and now (empty for one removed since).
     std::map<PackageKey, std::pair<QString, QString>> m_changes;
-    std::map<PackageKey, DebIndex> m_debs;
     std::optional<QMultiHash<QByteArray, qsizetype>> m_baselinePaths;
     std::vector<PackageKey> m_keys;
     std::unique_ptr<ScriptMadeRules> m_scripts;
@@ -275,16 +300,14 @@ private:
 
 } // namespace
 
-void ExplainFindings(CheckReport& report, TIBQuery& query, const QString& root)
+void ExplainFindings(CheckReport& report, TIBQuery& query, HostPackages& host)
 {
-    // A registration recorded before packages were kept, or where there were
-    // none, has nothing to tell a package's change by until its next update.
     if (report.findings.isEmpty() || report.packages.isEmpty())
         return;
-    std::optional<DpkgDatabase> now = DpkgDatabase::open(root);
+    const DpkgDatabase* now = host.dpkg();
     if (!now)
         return;
-    Explainer explainer(root, std::move(*now), report.packages, query);
+    Explainer explainer(host, *now, report.packages, query);
     if (!explainer.anyChanged())
         return;
     for (Finding& finding : report.findings)

@@ -20,6 +20,7 @@
 #include "common/shown_name.h"
 #include "common/status_count.h"
 #include "common/version.h"
+#include "packages/host_packages.h"
 #include "packages/package_root.h"
 #include "registration/accept_files.h"
 #include "registration/directory_text.h"
@@ -316,11 +317,12 @@ struct Explaining {
 // The report as the check is to show it: explained where asked, and with
 // --unexplained, only what nothing explains; explained gets the lines that
 // sum up the rest.
-CheckReport shownReport(TDM1& dm, CheckReport report, const Explaining& explaining, QStringList& explained)
+CheckReport shownReport(TDM1& dm, CheckReport report, const Explaining& explaining, HostPackages& host,
+                        QStringList& explained)
 {
     if (!explaining.any())
         return report;
-    ExplainFindings(report, dm.IBQuery1, PackageRoot());
+    ExplainFindings(report, dm.IBQuery1, host);
     if (!explaining.unexplainedOnly)
         return report;
     explained = ExplainedPackageLines(report);
@@ -342,12 +344,13 @@ int checkAll(TDM1& dm, Console& console, bool json, const std::optional<SealKey>
     const QList<Registration> registrations = ReadRegistrations(dm.IBQuery1);
     int status = kExitSuccess;
     QJsonArray documents;
+    HostPackages host(PackageRoot()); // read once for every directory
     for (qsizetype i = 0; i < registrations.size(); ++i) {
         const QString& dir = registrations[i].dir;
         try {
             QStringList explained;
-            const CheckReport report =
-                shownReport(dm, checkWithProgress(dm, console, dir, key, registrations[i].id), explaining, explained);
+            const CheckReport report = shownReport(dm, checkWithProgress(dm, console, dir, key, registrations[i].id),
+                                                   explaining, host, explained);
             status |= report.foundBits() | reportNotExamined(console, report.notExamined);
             if (json) {
                 documents.append(ReportJsonObject(dir, report, explaining.any()));
@@ -393,7 +396,8 @@ int checkCommand(TDM1* dm, const Arguments& args, Console& console, const Consol
         return checkAll(*dm, console, json, key, explaining);
     const QString dir = CleanDirectoryText(args.words.first());
     QStringList explained;
-    const CheckReport report = shownReport(*dm, checkWithProgress(*dm, console, dir, key), explaining, explained);
+    HostPackages host(PackageRoot());
+    const CheckReport report = shownReport(*dm, checkWithProgress(*dm, console, dir, key), explaining, host, explained);
     const int notExamined = reportNotExamined(console, report.notExamined);
     if (json) {
         console.out.flush();

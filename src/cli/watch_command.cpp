@@ -17,6 +17,7 @@
 #include "watch/registration_watch.h"
 #include "watch/reported_findings.h"
 #include "check/explain_findings.h"
+#include "packages/host_packages.h"
 #include "packages/package_root.h"
 #include "rows/package_records.h"
 
@@ -110,7 +111,8 @@ private:
             if (m_unexplainedOnly) {
                 if (report.packages.isEmpty())
                     report.packages = ReadPackageRecords(dm.IBQuery1, registration);
-                ExplainFindings(report, dm.IBQuery1, PackageRoot());
+                HostPackages host(PackageRoot()); // as the package manager has left it now
+                ExplainFindings(report, dm.IBQuery1, host);
                 report = report.unexplained();
             }
             dm.finish();

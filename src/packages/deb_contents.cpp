@@ -7,6 +7,8 @@
 #include <QMap>
 #include <QStringList>
 
+#include <functional>
+
 #include <apt-pkg/arfile.h>
 #include <apt-pkg/error.h>
 #include <apt-pkg/fileutl.h>
@@ -146,9 +148,13 @@ void ReadPax(const QByteArray& records, QMap<QByteArray, QByteArray>& into)
     }
 }
 
-} // namespace
 
-std::vector<DebMember> DebContents(const QString& deb)
+// Reads deb's tarball named prefix ("data.tar", "control.tar") with any
+// compression dpkg-deb writes, handing each entry to each with the reader
+// positioned at its contents: each reads or skips exactly size bytes of a
+// regular file, and nothing of anything else.
+void ForEachTarEntry(const QString& deb, const char* prefix,
+                     const std::function<void(DebMember&, Contents&, unsigned long long size)>& each)
 {
     FileFd file;
     if (!file.Open(deb.toStdString(), FileFd::ReadOnly))
@@ -158,22 +164,22 @@ std::vector<DebMember> DebContents(const QString& deb)
         Damaged(deb, QStringLiteral("это не архив ar"));
 
     static const std::array<std::pair<const char*, FileFd::CompressMode>, 6> kinds { {
-        { "data.tar.xz", FileFd::Xz },
-        { "data.tar.zst", FileFd::Zstd },
-        { "data.tar.gz", FileFd::Gzip },
-        { "data.tar.bz2", FileFd::Bzip2 },
-        { "data.tar.lzma", FileFd::Lzma },
-        { "data.tar", FileFd::None },
+        { ".xz", FileFd::Xz },
+        { ".zst", FileFd::Zstd },
+        { ".gz", FileFd::Gzip },
+        { ".bz2", FileFd::Bzip2 },
+        { ".lzma", FileFd::Lzma },
+        { "", FileFd::None },
     } };
     const ARArchive::Member* data = nullptr;
     FileFd::CompressMode compression = FileFd::None;
-    for (const auto& [name, mode] : kinds)
-        if ((data = archive.FindMember(name)) != nullptr) {
+    for (const auto& [suffix, mode] : kinds)
+        if ((data = archive.FindMember((std::string(prefix) + suffix).c_str())) != nullptr) {
             compression = mode;
             break;
         }
     if (data == nullptr)
-        Damaged(deb, QStringLiteral("в нём нет data.tar"));
+        Damaged(deb, QStringLiteral("в нём нет ") + QLatin1String(prefix));
 
     // The decompressor reads on from where the descriptor stands, so it is
     // given its own descriptor placed at the member.
@@ -181,10 +187,9 @@ std::vector<DebMember> DebContents(const QString& deb)
     FileFd tar;
     if (descriptor < 0 || lseek(descriptor, off_t(data->Start), SEEK_SET) < 0
         || !tar.OpenDescriptor(descriptor, FileFd::ReadOnly, compression, true))
-        Damaged(deb, QStringLiteral("не удалось начать чтение data.tar"));
+        Damaged(deb, QStringLiteral("не удалось начать чтение ") + QLatin1String(prefix));
 
     Contents contents(tar, deb);
-    std::vector<DebMember> members;
     QMap<QByteArray, QByteArray> pax;
     QByteArray longName;
     QByteArray longLink;
@@ -259,26 +264,51 @@ std::vector<DebMember> DebContents(const QString& deb)
         case '7':
             member.type = DebMember::Type::File;
             member.size = size;
-            contents.digest(size, member);
+            each(member, contents, size);
             break;
         case '1':
             member.type = DebMember::Type::HardLink;
             member.target = DpkgPath(link);
+            each(member, contents, 0);
             break;
         case '2':
             member.type = DebMember::Type::Symlink;
             member.target = DecodeFileName(link);
             member.size = quint64(link.size());
+            each(member, contents, 0);
             break;
         case '5':
             member.type = DebMember::Type::Directory;
+            each(member, contents, 0);
             break;
         default:
             member.type = DebMember::Type::Other;
             contents.skip(size);
+            each(member, contents, 0);
             break;
         }
-        members.push_back(std::move(member));
     }
+}
+
+} // namespace
+
+std::vector<DebMember> DebContents(const QString& deb)
+{
+    std::vector<DebMember> members;
+    ForEachTarEntry(deb, "data.tar", [&](DebMember& member, Contents& contents, unsigned long long size) {
+        if (member.type == DebMember::Type::File)
+            contents.digest(size, member);
+        members.push_back(std::move(member));
+    });
     return members;
+}
+
+QHash<QString, QByteArray> DebControlFiles(const QString& deb)
+{
+    QHash<QString, QByteArray> files;
+    ForEachTarEntry(deb, "control.tar", [&](DebMember& member, Contents& contents, unsigned long long size) {
+        if (member.type == DebMember::Type::File)
+            files.insert(member.path.mid(1), contents.read(size));
+    });
+    return files;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QtGlobal>
 
@@ -34,3 +35,8 @@ struct DebMember {
 // uncompressed), read without unpacking anything to disk. Throws if the .deb
 // or its tarball is damaged.
 std::vector<DebMember> DebContents(const QString& deb);
+
+// The regular files of the .deb's control.tar by name ("md5sums",
+// "conffiles", "postinst"...), each file's contents whole. Throws as
+// DebContents does.
+QHash<QString, QByteArray> DebControlFiles(const QString& deb);

@@ -135,18 +135,27 @@ std::vector<PackageOwner> DpkgDatabase::ownerOf(const QString& path) const
     return owners;
 }
 
+std::optional<QByteArray> DpkgDatabase::shippedPath(const PackageOwner& owner, const QString& path) const
+{
+    const QByteArray at = key(path);
+    // The package's file at a diverted path is elsewhere, unless the package
+    // is the one that diverts it.
+    if (const Diversion* diversion = divertedTo(at); diversion && diversion->package != owner.name)
+        return m_mergedUsr.canonical(diversion->from);
+    if (const Diversion* diversion = divertedFrom(at); diversion && diversion->package != owner.name)
+        return std::nullopt;
+    return at;
+}
+
 std::optional<QByteArray> DpkgDatabase::md5Of(const PackageOwner& owner, const QString& path) const
 {
     const InstalledPackage* installed = package(owner.name, owner.architecture);
     if (!installed)
         return std::nullopt;
-    QByteArray at = key(path);
-    // The package's file at a diverted path is elsewhere, unless the package
-    // is the one that diverts it.
-    if (const Diversion* diversion = divertedTo(at); diversion && diversion->package != owner.name)
-        at = m_mergedUsr.canonical(diversion->from);
-    else if (const Diversion* diversion = divertedFrom(at); diversion && diversion->package != owner.name)
+    const std::optional<QByteArray> shipped = shippedPath(owner, path);
+    if (!shipped)
         return std::nullopt;
+    const QByteArray& at = *shipped;
 
     auto sums = m_md5sums.find(installed);
     if (sums == m_md5sums.end()) {

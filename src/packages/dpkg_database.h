@@ -53,6 +53,12 @@ public:
     // diversion.
     std::vector<PackageOwner> ownerOf(const QString& path) const;
 
+    // Where package ships the file that is at path on disk (canonical, see
+    // canonical()): path itself, or the original of a diversion that put its
+    // file here; none where the package's file is not here (a diversion put
+    // it elsewhere).
+    std::optional<QByteArray> shippedPath(const PackageOwner& package, const QString& path) const;
+
     // The MD5 (hex) that package recorded for its file at path: from its
     // .md5sums, or for a conffile from the status file. None where package
     // has no file there.

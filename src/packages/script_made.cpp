@@ -636,9 +636,11 @@ std::optional<ScriptMade> LdCache(const State& state, const QString& path, bool 
         state.ldCacheRebuilt = LdCacheRebuilt(state);
     if (!*state.ldCacheRebuilt)
         return std::nullopt;
-    for (const InstalledPackage& package : state.now.packages()) {
-        if (package.name == u"libc-bin")
-            return ScriptMade{{package.name, package.architecture, package.version}, QStringLiteral("ld-cache")};
+    // libc-bin's trigger rebuilt it; named where libc-bin itself changed,
+    // else the library that set the trigger off.
+    for (const PackageOwner& c : state.changed) {
+        if (c.name == u"libc-bin" && state.now.package(c.name, c.architecture))
+            return ScriptMade{c, QStringLiteral("ld-cache")};
     }
     return Made(library, "ld-cache");
 }

@@ -25,8 +25,12 @@ void RecordPackages(TIBQuery& query, const Registration& registration, const QSt
             const QByteArray text = dpkg->filesText(package);
             bool touches = false;
             ForEachPackageFile(text, [&](QByteArrayView path, QByteArrayView) { touches = touches || PathBelow(path, dir); });
-            if (!touches)
+            if (!touches) {
+                // Its version alone: a package that later puts files here
+                // was upgraded, not installed.
+                records.append({package.name, package.architecture, package.version, QByteArray()});
                 continue;
+            }
             const QByteArray digest = QCryptographicHash::hash(text, QCryptographicHash::Sha256).toHex();
             records.append({package.name, package.architecture, package.version, digest});
             files.insert(digest, text);

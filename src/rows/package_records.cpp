@@ -46,6 +46,7 @@ void WritePackageRecords(TIBQuery& query, qint32 registration, const PackageReco
 {
     query.executeStatement(Statement(u"delete from package_record where tab_id=").number(registration));
     for (const PackageRecord& record : records) {
+        // A package with no files here has no text kept: null.
         query.executeStatement(Statement(u"insert into package_record (tab_id,package,architecture,version,files_digest) values (")
                                    .number(registration)
                                    .sql(u",")
@@ -55,7 +56,7 @@ void WritePackageRecords(TIBQuery& query, qint32 registration, const PackageReco
                                    .sql(u",")
                                    .quoted(record.version)
                                    .sql(u",")
-                                   .quoted(QString::fromLatin1(record.filesDigest))
+                                   .value(record.filesDigest.isEmpty() ? QVariant(QString()) : QVariant(QString::fromLatin1(record.filesDigest)))
                                    .sql(u")"));
     }
     for (auto text = files.begin(); text != files.end(); ++text) {

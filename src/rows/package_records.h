@@ -13,7 +13,7 @@ struct PackageRecord {
     QString package;
     QString architecture;
     QString version;
-    QByteArray filesDigest; // SHA-256 in hex of its PackageFiles text
+    QByteArray filesDigest; // SHA-256 in hex of its PackageFiles text; empty for one with no files here
 
     bool operator==(const PackageRecord&) const = default;
 };

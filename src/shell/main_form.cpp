@@ -9,6 +9,7 @@
 #include "common/exception.h"
 #include "common/shown_name.h"
 #include "common/status_count.h"
+#include "packages/host_packages.h"
 #include "packages/package_root.h"
 #include "registration/accept_files.h"
 #include "registration/existing_directory.h"
@@ -483,7 +484,8 @@ void Tmain_form::ToolButton4Click()
                 const std::optional<SealKey> key = ConfiguredPublicKey(QString(), DM1.IBQuery1);
                 report = RunCheck(DM1, dir, &progress, registration, key ? &*key : nullptr);
                 // The report groups what the package manager's changes explain.
-                ExplainFindings(report, DM1.IBQuery1, PackageRoot());
+                HostPackages host(PackageRoot());
+                ExplainFindings(report, DM1.IBQuery1, host);
                 return QSet<qint32>();
             });
     if (registration)

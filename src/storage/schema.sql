@@ -136,11 +136,12 @@ create table seal (
   sealed_at varchar(32) character set ascii
 );
 
--- The packages whose files lay below a registration's directory when its
--- baseline was recorded (by add and update), each with its version then and
--- the SHA-256 of what dpkg recorded of its files (see package_files): a check
--- tells from them which package changed since, and what a package removed
--- since had. Covered by the registration's seal.
+-- The packages installed when a registration's baseline was recorded (by add
+-- and update), each with its version then and, for those with files below
+-- its directory, the SHA-256 of what dpkg recorded of its files (see
+-- package_files; null for the others): a check tells from them which package
+-- changed since, and what a package removed since had. Covered by the
+-- registration's seal.
 create table package_record (
   tab_id integer,
   package varchar(128) character set ascii,
