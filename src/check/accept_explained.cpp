@@ -10,7 +10,9 @@
 
 ExplainedAccept AcceptExplained(TDM1& dm, const QString& dir, const QString& packageRoot, Progress* progress)
 {
-    CheckReport report = RunCheck(dm, dir, progress);
+    // In the change's own transaction: the seal verified before it still
+    // stands for what is accepted and sealed again.
+    CheckReport report = RunCheck(dm, dir, progress, std::nullopt, nullptr, true);
     HostPackages host(packageRoot);
     ExplainFindings(report, dm.IBQuery1, host);
     ExplainedAccept done;

@@ -82,7 +82,7 @@ private:
 } // namespace
 
 CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, std::optional<qint32> registration,
-                     const SealKey* publicKey)
+                     const SealKey* publicKey, bool inChange)
 {
     const Registration checked = FindRegistration(dm.IBQuery1, dir, registration);
     DirectoryTable dirs;
@@ -102,8 +102,10 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, std::opti
     const DirectoryPrints& walkedDirectories = walked.directories;
     // The commit comes where it always has: what the window did before the
     // check is durable from here on.
-    dm.IBTransaction1.commit();
-    dm.IBTransaction1.startTransaction();
+    if (!inChange) {
+        dm.IBTransaction1.commit();
+        dm.IBTransaction1.startTransaction();
+    }
 
     const qint64 total = walked.files() + baseline.size();
     auto tell = [&](qint64 done) {

@@ -12,12 +12,15 @@
 #include "scan/fingerprint_fields.h"
 
 #include <QMultiHash>
+#include <QThread>
 
 #include <grp.h>
 #include <pwd.h>
 
+#include <atomic>
 #include <map>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -76,6 +79,41 @@ public:
 
     bool anyChanged() const { return !m_changes.empty(); }
 
+    // Reads, on every core, the files of findings that a changed package
+    // owns: reading and digesting them is most of what explaining costs.
+    void lookAhead(const QList<Finding>& findings)
+    {
+        QStringList files;
+        for (const Finding& finding : findings) {
+            if (finding.kind == Finding::Deleted || finding.directory)
+                continue;
+            const std::optional<QByteArray> inside = InsideRoot(m_host.root(), finding.file);
+            if (!inside)
+                continue;
+            for (const PackageOwner& owner : m_now.ownerOf(DecodeFileName(*inside))) {
+                const auto change = m_changes.find({owner.name, owner.architecture});
+                if (change != m_changes.end() && !change->second.second.isEmpty()) {
+                    files.append(finding.file);
+                    break;
+                }
+            }
+        }
+        std::vector<std::optional<LookedAt>> looked(std::size_t(files.size()));
+        std::atomic<qsizetype> next{0};
+        const auto work = [&] {
+            for (qsizetype at = next++; at < files.size(); at = next++)
+                looked[std::size_t(at)] = LookAgain(m_host.root(), files[at]);
+        };
+        std::vector<std::thread> threads;
+        for (int i = 1; i < std::max(1, QThread::idealThreadCount()); ++i)
+            threads.emplace_back(work);
+        work();
+        for (std::thread& thread : threads)
+            thread.join();
+        for (qsizetype at = 0; at < files.size(); ++at)
+            m_looked.insert(files[at], std::move(looked[std::size_t(at)]));
+    }
+
     std::optional<Explanation> explain(const Finding& finding)
     {
         QString file = finding.file;
@@ -127,7 +165,8 @@ private:
             if (!shipped)
                 continue;
             if (!looked) {
-                looked = LookAgain(m_host.root(), file);
+                const auto ahead = m_looked.constFind(file);
+                looked = ahead != m_looked.constEnd() ? *ahead : LookAgain(m_host.root(), file);
                 if (!looked)
                     return std::nullopt;
                 // What was read now must be what the check read.
@@ -160,9 +199,10 @@ private:
             if (const auto md5 = archived.md5sums.constFind(shipped); md5 != archived.md5sums.constEnd())
                 return *md5 == looked.md5;
         }
-        const QHash<QByteArray, DebMember>& members = m_host.data(archived);
-        const auto found = members.constFind(shipped);
-        if (found == members.constEnd())
+        // Each file's names are counted only from the whole tarball.
+        const bool names = attributes && type == S_IFREG && looked.self.st_nlink > 1;
+        const DebMember* found = m_host.member(archived, shipped, names);
+        if (!found)
             return std::nullopt;
         const DebMember& member = *found;
         bool same = false;
@@ -176,9 +216,9 @@ private:
             return same;
         if (!finding.before || !finding.after || !onlyShippableDiffer(*finding.before, *finding.after))
             return false;
-        const bool names = type != S_IFREG || looked.self.st_nlink == 1
-                           || looked.self.st_nlink == archived.names.value(shipped, 1);
-        return names && (looked.self.st_mode & 07777) == member.mode
+        const bool sameNames = type != S_IFREG || looked.self.st_nlink == 1
+                               || looked.self.st_nlink == archived.names.value(shipped, 1);
+        return sameNames && (looked.self.st_mode & 07777) == member.mode
                && looked.self.st_uid == idOf(member.owner, member.uid, true)
                && looked.self.st_gid == idOf(member.group, member.gid, false);
     }
@@ -296,6 +336,7 @@ private:
     std::optional<QMultiHash<QByteArray, qsizetype>> m_baselinePaths;
     std::vector<PackageKey> m_keys;
     std::unique_ptr<ScriptMadeRules> m_scripts;
+    QHash<QString, std::optional<LookedAt>> m_looked; // see lookAhead
 };
 
 } // namespace
@@ -310,6 +351,7 @@ void ExplainFindings(CheckReport& report, TIBQuery& query, HostPackages& host)
     Explainer explainer(host, *now, report.packages, query);
     if (!explainer.anyChanged())
         return;
+    explainer.lookAhead(report.findings);
     for (Finding& finding : report.findings)
         finding.explanation = explainer.explain(finding);
 }

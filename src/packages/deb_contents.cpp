@@ -83,11 +83,11 @@ public:
         return data;
     }
 
-    void digest(unsigned long long size, DebMember& member)
+    void digest(unsigned long long size, DebMember& member, bool withMd5)
     {
         Sha256Accumulator sha256;
-        const std::unique_ptr<EVP_MD_CTX, Md5Free> md5(EVP_MD_CTX_new());
-        if (!md5 || EVP_DigestInit_ex2(md5.get(), EVP_md5(), nullptr) != 1)
+        const std::unique_ptr<EVP_MD_CTX, Md5Free> md5(withMd5 ? EVP_MD_CTX_new() : nullptr);
+        if (withMd5 && (!md5 || EVP_DigestInit_ex2(md5.get(), EVP_md5(), nullptr) != 1))
             throw Exception(QStringLiteral("Ошибка вычисления MD5"));
         std::array<quint8, 1 << 16> buffer;
         for (unsigned long long left = padded(size); left > 0;) {
@@ -96,15 +96,17 @@ public:
                 Damaged(m_deb, QStringLiteral("tar обрывается на %1").arg(member.path));
             const unsigned long long used = std::min(chunk, size);
             sha256.add(buffer.data(), used);
-            if (EVP_DigestUpdate(md5.get(), buffer.data(), used) != 1)
+            if (md5 && EVP_DigestUpdate(md5.get(), buffer.data(), used) != 1)
                 throw Exception(QStringLiteral("Ошибка вычисления MD5"));
             size -= used;
             left -= chunk;
         }
+        member.sha256 = DigestHex(sha256.result());
+        if (!md5)
+            return;
         std::array<quint8, 16> md5Digest;
         if (EVP_DigestFinal_ex(md5.get(), md5Digest.data(), nullptr) != 1)
             throw Exception(QStringLiteral("Ошибка вычисления MD5"));
-        member.sha256 = DigestHex(sha256.result());
         member.md5 = QByteArray(reinterpret_cast<const char*>(md5Digest.data()), 16).toHex();
     }
 
@@ -154,7 +156,7 @@ void ReadPax(const QByteArray& records, QMap<QByteArray, QByteArray>& into)
 // positioned at its contents: each reads or skips exactly size bytes of a
 // regular file, and nothing of anything else.
 void ForEachTarEntry(const QString& deb, const char* prefix,
-                     const std::function<void(DebMember&, Contents&, unsigned long long size)>& each)
+                     const std::function<bool(DebMember&, Contents&, unsigned long long size)>& each)
 {
     FileFd file;
     if (!file.Open(deb.toStdString(), FileFd::ReadOnly))
@@ -264,27 +266,32 @@ void ForEachTarEntry(const QString& deb, const char* prefix,
         case '7':
             member.type = DebMember::Type::File;
             member.size = size;
-            each(member, contents, size);
+            if (!each(member, contents, size))
+                return;
             break;
         case '1':
             member.type = DebMember::Type::HardLink;
             member.target = DpkgPath(link);
-            each(member, contents, 0);
+            if (!each(member, contents, 0))
+                return;
             break;
         case '2':
             member.type = DebMember::Type::Symlink;
             member.target = DecodeFileName(link);
             member.size = quint64(link.size());
-            each(member, contents, 0);
+            if (!each(member, contents, 0))
+                return;
             break;
         case '5':
             member.type = DebMember::Type::Directory;
-            each(member, contents, 0);
+            if (!each(member, contents, 0))
+                return;
             break;
         default:
             member.type = DebMember::Type::Other;
             contents.skip(size);
-            each(member, contents, 0);
+            if (!each(member, contents, 0))
+                return;
             break;
         }
     }
@@ -292,13 +299,14 @@ void ForEachTarEntry(const QString& deb, const char* prefix,
 
 } // namespace
 
-std::vector<DebMember> DebContents(const QString& deb)
+std::vector<DebMember> DebContents(const QString& deb, bool withMd5, const std::function<bool(const DebMember&)>& enough)
 {
     std::vector<DebMember> members;
     ForEachTarEntry(deb, "data.tar", [&](DebMember& member, Contents& contents, unsigned long long size) {
         if (member.type == DebMember::Type::File)
-            contents.digest(size, member);
+            contents.digest(size, member, withMd5);
         members.push_back(std::move(member));
+        return !enough || !enough(members.back());
     });
     return members;
 }
@@ -309,6 +317,7 @@ QHash<QString, QByteArray> DebControlFiles(const QString& deb)
     ForEachTarEntry(deb, "control.tar", [&](DebMember& member, Contents& contents, unsigned long long size) {
         if (member.type == DebMember::Type::File)
             files.insert(member.path.mid(1), contents.read(size));
+        return true;
     });
     return files;
 }

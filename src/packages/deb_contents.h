@@ -5,6 +5,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
 #include <vector>
 
 // One entry of a .deb's data tarball, as dpkg would unpack it.
@@ -28,13 +29,16 @@ struct DebMember {
     quint64 size = 0;
     // Lower-case hex of the contents; regular files only.
     QByteArray sha256;
-    QByteArray md5;
+    QByteArray md5; // unless left out
 };
 
 // The members of the .deb's data.tar (.xz, .zst, .gz, .bz2, .lzma or
 // uncompressed), read without unpacking anything to disk. Throws if the .deb
 // or its tarball is damaged.
-std::vector<DebMember> DebContents(const QString& deb);
+// withMd5 false leaves the MD5 out, which costs more than the SHA-256. Where
+// enough says so of a member, the members up to it are all that is read.
+std::vector<DebMember> DebContents(const QString& deb, bool withMd5 = true,
+                                   const std::function<bool(const DebMember&)>& enough = {});
 
 // The regular files of the .deb's control.tar by name ("md5sums",
 // "conffiles", "postinst"...), each file's contents whole. Throws as

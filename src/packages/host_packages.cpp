@@ -47,27 +47,36 @@ ArchivedPackage& HostPackages::archived(const PackageOwner& package, const QStri
     return m_archived.emplace(key, std::move(archived)).first->second;
 }
 
-const QHash<QByteArray, DebMember>& HostPackages::data(ArchivedPackage& archived)
+const DebMember* HostPackages::member(ArchivedPackage& archived, const QByteArray& shipped, bool whole)
 {
-    if (archived.members)
-        return *archived.members;
-    archived.members.emplace();
     const DpkgDatabase* database = dpkg();
     if (!archived.holds || !database)
-        return *archived.members;
+        return nullptr;
+    if (archived.complete || (!whole && archived.members.contains(shipped))) {
+        const auto found = archived.members.constFind(shipped);
+        return found == archived.members.constEnd() ? nullptr : &*found;
+    }
+    // Read again from the start, as far as needed this time.
+    archived.members.clear();
+    bool stopped = false;
+    const std::vector<DebMember> read = DebContents(archived.deb, false, [&](const DebMember& member) {
+        stopped = !whole && database->canonical(member.path) == shipped;
+        return stopped;
+    });
+    archived.complete = !stopped;
     QHash<QByteArray, QByteArray> fileOf; // each name of a regular file, to its first name
     QHash<QByteArray, quint32> count;
-    for (DebMember& member : DebContents(archived.deb)) {
+    for (const DebMember& member : read) {
         const QByteArray path = database->canonical(member.path);
         if (member.type == DebMember::Type::HardLink) {
             // A hard link is the file it names, under another name.
             const QByteArray target = fileOf.value(database->canonical(member.target));
-            const auto file = archived.members->constFind(target);
-            if (file == archived.members->constEnd())
+            const auto file = archived.members.constFind(target);
+            if (file == archived.members.constEnd())
                 continue;
             DebMember same = *file;
             same.path = member.path;
-            archived.members->insert(path, same);
+            archived.members.insert(path, same);
             fileOf.insert(path, target);
             ++count[target];
             continue;
@@ -76,9 +85,11 @@ const QHash<QByteArray, DebMember>& HostPackages::data(ArchivedPackage& archived
             fileOf.insert(path, path);
             ++count[path];
         }
-        archived.members->insert(path, std::move(member));
+        archived.members.insert(path, member);
     }
-    for (auto name = fileOf.cbegin(); name != fileOf.cend(); ++name)
-        archived.names.insert(name.key(), count.value(name.value()));
-    return *archived.members;
+    if (archived.complete)
+        for (auto name = fileOf.cbegin(); name != fileOf.cend(); ++name)
+            archived.names.insert(name.key(), count.value(name.value()));
+    const auto found = archived.members.constFind(shipped);
+    return found == archived.members.constEnd() ? nullptr : &*found;
 }

@@ -23,9 +23,10 @@ struct ArchivedPackage {
     // conffiles are not among them.
     QHash<QByteArray, QByteArray> md5sums;
     // The data tarball's members by path as on disk, each hard link with its
-    // file's contents; read when first asked (see HostPackages::data).
-    std::optional<QHash<QByteArray, DebMember>> members;
-    // How many names each regular file has in the tarball.
+    // file's contents, as far as they were read (see HostPackages::member).
+    QHash<QByteArray, DebMember> members;
+    bool complete = false; // every member read
+    // How many names each regular file has in the tarball, once complete.
     QHash<QByteArray, quint32> names;
 };
 
@@ -45,8 +46,11 @@ public:
 
     // The archive's word on package at version: traced once.
     ArchivedPackage& archived(const PackageOwner& package, const QString& version);
-    // Its data tarball's members; empty where the chain does not hold.
-    const QHash<QByteArray, DebMember>& data(ArchivedPackage& archived);
+    // Its data tarball's member at shipped (a path as on disk), none where
+    // it has none or the chain does not hold. The tarball is read only as far
+    // as the member lies (a conffile in /etc comes early), unless whole asks
+    // for all of it, to count each file's names.
+    const DebMember* member(ArchivedPackage& archived, const QByteArray& shipped, bool whole = false);
 
 private:
     QString m_root;
