@@ -29,7 +29,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # the embedded engine that opens database files, and Qt's SVG plugins that
 # draw the windows' icon.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-ibase, firebird3.0-server-core, libqt6svg6")
+# gpgv verifies the archive's signature where a finding is checked against a cached .deb.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-ibase, firebird3.0-server-core, libqt6svg6, gpgv")
 # Qt's Russian texts of the standard buttons; without them they read in English.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")

@@ -13,6 +13,7 @@ packages=(
   xvfb xauth x11-apps imagemagick fonts-dejavu-core
   man-db groff-base bash-completion desktop-file-utils dpkg-dev file gzip
   lintian systemd
+  libapt-pkg-dev gpgv gpg
 )
 
 missing=()

@@ -35,3 +35,13 @@ int CheckReport::foundBits() const
     }
     return bits;
 }
+
+CheckReport CheckReport::unexplained() const
+{
+    CheckReport left = *this;
+    left.findings.clear();
+    for (const Finding& finding : findings)
+        if (!finding.explanation)
+            left.add(finding);
+    return left;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "check/finding.h"
+#include "rows/package_records.h"
 #include "scan/not_examined.h"
 
 #include <QJsonObject>
@@ -28,10 +29,15 @@ struct CheckReport {
     QStringList sealLines;
     bool sealBroken = false;
     QJsonObject sealStamp; // the key, generation and time of a seal that holds (see SealStamp)
+    // The packages the baseline recorded, read with the rows the seal covers;
+    // what explains the findings (see ExplainFindings).
+    PackageRecords packages;
 
     void add(Finding finding) { findings.append(std::move(finding)); }
     // Drops the deleted files that are the old places of moved ones.
     void strikeMovedFromDeleted();
+    // The same report with the findings no explanation covers alone.
+    CheckReport unexplained() const;
     // What was found, as FoundBits: a moved file whose attributes changed is
     // also a change.
     int foundBits() const;

@@ -82,7 +82,7 @@ private:
 } // namespace
 
 CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, std::optional<qint32> registration,
-                     const SealKey* publicKey)
+                     const SealKey* publicKey, bool inChange)
 {
     const Registration checked = FindRegistration(dm.IBQuery1, dir, registration);
     DirectoryTable dirs;
@@ -93,16 +93,19 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, std::opti
     // meanwhile waits to be judged until the baseline is there.
     ReadBaselineRows(dm.IBQuery1, checked, baseline, [&] { walked.takeReady(walker); });
     const DirectoryPrints recordedDirectories = ReadDirectoryPrints(dm.IBQuery1, checked.id);
+    PackageRecords packages = ReadPackageRecords(dm.IBQuery1, checked.id);
     const SealVerdict seal = VerifySeal(dm.IBQuery1, publicKey, {checked.id}, [&](const Registration&, int fieldSet) {
-        return RegistrationDigest(checked, baseline, recordedDirectories, fieldSet);
+        return RegistrationDigest(checked, baseline, recordedDirectories, fieldSet, packages);
     });
     FileJudge judge(baseline);
     walked.takeAll(walker, judge);
     const DirectoryPrints& walkedDirectories = walked.directories;
     // The commit comes where it always has: what the window did before the
     // check is durable from here on.
-    dm.IBTransaction1.commit();
-    dm.IBTransaction1.startTransaction();
+    if (!inChange) {
+        dm.IBTransaction1.commit();
+        dm.IBTransaction1.startTransaction();
+    }
 
     const qint64 total = walked.files() + baseline.size();
     auto tell = [&](qint64 done) {
@@ -115,6 +118,7 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, std::opti
     report.sealLines = SealLines(seal);
     report.sealBroken = seal.broken();
     report.sealStamp = SealStamp(seal);
+    report.packages = std::move(packages);
     JudgeDirectories(recordedDirectories, walkedDirectories, report);
     judge.finish(report, tell);
     report.strikeMovedFromDeleted();

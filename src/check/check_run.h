@@ -20,7 +20,8 @@ class TDM1;
 // 3. judges each file walked against the baseline as it comes (see
 //    FileJudge), holding only what it needs to judge the rest; nothing walked
 //    is written;
-// 4. commits and starts a new transaction, as a check always has;
+// 4. commits and starts a new transaction, as a check always has (unless
+//    inside a change, inChange, which must not let go of what it verified);
 // 5. judges the directories walked against those recorded (see
 //    JudgeDirectories), then adds the files' findings as JudgeInMemory gives
 //    them, and strikes the old places of moved files from the deleted ones.
@@ -30,4 +31,5 @@ class TDM1;
 // the walk or the statements, which ends the check where it occurs. An error
 // raised by progress ends it the same way.
 CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress = nullptr,
-                     std::optional<qint32> registration = std::nullopt, const SealKey* publicKey = nullptr);
+                     std::optional<qint32> registration = std::nullopt, const SealKey* publicKey = nullptr,
+                     bool inChange = false);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "check/explanation.h"
 #include "scan/fingerprint.h"
 
 #include <QJsonValue>
@@ -36,6 +37,10 @@ struct Finding {
     std::optional<qint64> sizeAfter;
     std::optional<Fingerprint> before;
     std::optional<Fingerprint> after;
+
+    // What the package manager's records say made the change, where they
+    // explain it (see ExplainFindings); none for a finding nothing explains.
+    std::optional<Explanation> explanation;
 
     static Finding of(Kind kind, QString file)
     {

@@ -1,20 +1,113 @@
 #include "check/report_form.h"
 
 #include "check/check_report.h"
+#include "check/explanation_text.h"
 #include "check/report_text.h"
 #include "common/shown_name.h"
 
 #include "shell/error_display.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <map>
 #include <set>
+#include <tuple>
+
+namespace {
+
+// Marks a group's header; a finding's line holds its finding's index under
+// Qt::UserRole instead.
+constexpr int kHeaderRole = Qt::UserRole + 1;
+
+bool isHeader(const QListWidgetItem* item)
+{
+    return item->data(kHeaderRole).toBool();
+}
+
+// "3 файла": a count of files with the word as Russian declines it.
+QString filesCount(qsizetype count)
+{
+    const bool teens = count % 100 / 10 == 1;
+    const qsizetype units = count % 10;
+    return QString::number(count)
+           + (teens || units == 0 || units > 4 ? QStringLiteral(" файлов")
+              : units == 1                     ? QStringLiteral(" файл")
+                                               : QStringLiteral(" файла"));
+}
+
+// Lines of a list, by their indexes, with the package change that explains
+// them; none for the unexplained lines.
+struct LineGroup {
+    const Explanation* explanation = nullptr;
+    QList<qsizetype> lines;
+    qsizetype files = 0;
+};
+
+// A list's lines, given their findings, in the order the window shows them:
+// the unexplained ones first, then a group a package change in order of the
+// package's name, each group's lines in their order.
+QList<LineGroup> groupedLines(const QList<qsizetype>& lineFindings, const QList<Finding>& findings)
+{
+    LineGroup unexplained;
+    std::map<std::tuple<QString, QString, QString, QString>, LineGroup> explained;
+    for (qsizetype line = 0; line < lineFindings.size(); ++line) {
+        const qsizetype at = lineFindings[line];
+        const std::optional<Explanation>& why = findings[at].explanation;
+        LineGroup& group = why ? explained[{why->package, why->architecture, why->from, why->to}] : unexplained;
+        group.explanation = why ? &*why : nullptr;
+        // A changed file's lines stand together: each file counts once.
+        if (group.lines.isEmpty() || lineFindings[group.lines.last()] != at)
+            ++group.files;
+        group.lines.append(line);
+    }
+    QList<LineGroup> groups{unexplained};
+    for (auto& [key, group] : explained)
+        groups.append(std::move(group));
+    return groups;
+}
+
+// The rows [first, end) of the group of the line at row, its header's first;
+// an empty range for a line of no group.
+std::pair<int, int> groupRows(const QListWidget* list, int row)
+{
+    int first = row;
+    while (first >= 0 && !isHeader(list->item(first)))
+        --first;
+    if (first < 0)
+        return {row, row};
+    int end = first + 1;
+    while (end < list->count() && !isHeader(list->item(end)))
+        ++end;
+    return {first, end};
+}
+
+// Copies the current line as Qt does; a header, its group's lines instead.
+void copyCurrent(const QListWidget* list)
+{
+    const int row = list->currentRow();
+    if (row < 0)
+        return;
+    QStringList lines{list->item(row)->text()};
+    if (isHeader(list->item(row))) {
+        const auto [first, end] = groupRows(list, row);
+        lines.clear();
+        for (int i = first + 1; i < end; ++i)
+            lines.append(list->item(i)->text());
+    }
+    QGuiApplication::clipboard()->setText(lines.join(u'\n'));
+}
+
+} // namespace
 
 Treport_form::Treport_form(QWidget* parent) : QDialog(parent)
 {
@@ -66,6 +159,12 @@ Treport_form::Treport_form(QWidget* parent) : QDialog(parent)
         l->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
         column->addWidget(l, height);
         connect(l, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) { showDetails(item); });
+        connect(l, &QListWidget::itemChanged, this, [this, l](QListWidgetItem* item) { tickGroup(l, item); });
+        auto* copy = new QAction(l);
+        copy->setShortcut(QKeySequence::Copy);
+        copy->setShortcutContext(Qt::WidgetShortcut);
+        l->addAction(copy);
+        connect(copy, &QAction::triggered, l, [l] { copyCurrent(l); });
         return l;
     };
     Label1 = label("Label1", 0);
@@ -134,7 +233,8 @@ QString Treport_form::listText(const QListWidget* list)
 {
     QStringList lines;
     for (int i = 0; i < list->count(); ++i)
-        lines.append(list->item(i)->text());
+        if (!isHeader(list->item(i)))
+            lines.append(list->item(i)->text());
     return lines.join(u'\n');
 }
 
@@ -152,16 +252,34 @@ void Treport_form::showReport(const CheckReport& report, const QString& dir)
     const ReportLists lists = ShownReportLines(report);
     const QStringList* lines[] = {&lists.deleted, &lists.moved, &lists.added, &lists.changed};
     QListWidget* shown[] = {Memo1, Memo2, Memo3, Memo4};
+    const QScopedValueRollback filling(m_ticking, true);
     for (int l = 0; l < 4; ++l) {
         shown[l]->clear();
         const QStringList texts = ShownLines(*lines[l]);
-        for (qsizetype i = 0; i < texts.size(); ++i) {
-            auto* item = new QListWidgetItem(texts[i], shown[l]);
-            if (lines[l]->isEmpty())
-                continue; // "Не обнаружено"
-            item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-            item->setCheckState(Qt::Unchecked);
-            item->setData(Qt::UserRole, lists.findings[std::size_t(l)][i]);
+        if (lines[l]->isEmpty()) {
+            shown[l]->addItem(texts.first()); // "Не обнаружено"
+            continue;
+        }
+        const QList<qsizetype>& findings = lists.findings[std::size_t(l)];
+        for (const LineGroup& group : groupedLines(findings, report.findings)) {
+            if (group.explanation) {
+                auto* header = new QListWidgetItem(
+                    PackageChangeText(*group.explanation) + QStringLiteral(": ") + filesCount(group.files), shown[l]);
+                header->setFlags(header->flags() | Qt::ItemIsUserCheckable);
+                header->setCheckState(Qt::Unchecked);
+                header->setData(kHeaderRole, true);
+                QFont bold = shown[l]->font();
+                bold.setBold(true);
+                header->setFont(bold);
+                header->setBackground(shown[l]->palette().button());
+                header->setForeground(shown[l]->palette().buttonText());
+            }
+            for (const qsizetype i : group.lines) {
+                auto* item = new QListWidgetItem(texts[i], shown[l]);
+                item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+                item->setCheckState(Qt::Unchecked);
+                item->setData(Qt::UserRole, findings[i]);
+            }
         }
     }
     DetailsMemo->clear();
@@ -177,11 +295,38 @@ void Treport_form::showReport(const CheckReport& report, const QString& dir)
 void Treport_form::showDetails(const QListWidgetItem* item)
 {
     const QVariant at = item ? item->data(Qt::UserRole) : QVariant();
-    const QStringList details =
-        at.isValid() && at.toLongLong() < m_report.findings.size() ? FindingDetails(m_report.findings[at.toLongLong()])
-                                                                    : QStringList();
+    QStringList details;
+    if (at.isValid() && at.toLongLong() < m_report.findings.size()) {
+        const Finding& finding = m_report.findings[at.toLongLong()];
+        details = FindingDetails(finding);
+        if (finding.explanation)
+            details.prepend(ExplanationText(*finding.explanation));
+        else if (std::any_of(m_report.findings.cbegin(), m_report.findings.cend(),
+                             [](const Finding& other) { return other.explanation.has_value(); }))
+            details.prepend(QStringLiteral("не объяснено записями пакетов"));
+    }
     DetailsMemo->setPlainText(details.join(u'\n'));
     DetailsMemo->setVisible(!details.isEmpty());
+}
+
+void Treport_form::tickGroup(QListWidget* list, QListWidgetItem* item)
+{
+    if (m_ticking)
+        return;
+    const auto [first, end] = groupRows(list, list->row(item));
+    if (first == end)
+        return;
+    const QScopedValueRollback ticking(m_ticking, true);
+    QListWidgetItem* header = list->item(first);
+    if (item == header) {
+        for (int i = first + 1; i < end; ++i)
+            list->item(i)->setCheckState(header->checkState());
+        return;
+    }
+    int ticked = 0;
+    for (int i = first + 1; i < end; ++i)
+        ticked += list->item(i)->checkState() == Qt::Checked;
+    header->setCheckState(ticked == 0 ? Qt::Unchecked : ticked == end - first - 1 ? Qt::Checked : Qt::PartiallyChecked);
 }
 
 void Treport_form::Button3Click()
@@ -189,7 +334,7 @@ void Treport_form::Button3Click()
     std::set<qsizetype> ticked;
     for (const QListWidget* list : {Memo1, Memo2, Memo3, Memo4})
         for (int i = 0; i < list->count(); ++i)
-            if (list->item(i)->checkState() == Qt::Checked)
+            if (list->item(i)->checkState() == Qt::Checked && !isHeader(list->item(i)))
                 ticked.insert(list->item(i)->data(Qt::UserRole).toLongLong());
     if (ticked.empty() || !m_acceptSelected)
         return;

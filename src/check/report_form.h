@@ -22,6 +22,11 @@ class QPushButton;
 // "Принять выбранные" accepts the ticked findings alone, through what
 // setAcceptSelected gave, and the lists then show what is still outstanding.
 // Below the lists, what the selected finding was and is.
+// Where the package manager's records explain findings, each list shows its
+// unexplained lines first, then the explained ones in a group a package
+// change, under a header line with its own tick box that ticks the group.
+// Headers are no findings: never accepted nor in listText, and Ctrl+C on one
+// copies its group's lines.
 class Treport_form : public QDialog {
     Q_OBJECT
 public:
@@ -56,7 +61,8 @@ public:
     // AcceptFiles); it raises when they could not be accepted.
     void setAcceptSelected(std::function<void(const QStringList& names)> accept);
 
-    // A list's lines, one a line, as the report's text shows them.
+    // A list's lines, one a line, as the report's text shows them: no
+    // group's header.
     static QString listText(const QListWidget* list);
 
 private slots:
@@ -66,8 +72,11 @@ private slots:
 
 private:
     void showDetails(const QListWidgetItem* item);
+    // Ticks a header's lines as it, or a header as its lines are.
+    void tickGroup(QListWidget* list, QListWidgetItem* item);
 
     QString m_dir;
     CheckReport m_report;
     std::function<void(const QStringList&)> m_acceptSelected;
+    bool m_ticking = false; // a group is being ticked, or the lists filled
 };

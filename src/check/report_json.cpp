@@ -53,7 +53,37 @@ QJsonArray notExamined(const NotExaminedList& names)
     return array;
 }
 
+QJsonValue explanation(const Finding& finding)
+{
+    if (!finding.explanation)
+        return QJsonValue::Null;
+    const Explanation& e = *finding.explanation;
+    return QJsonObject{{QStringLiteral("package"), e.package},
+                       {QStringLiteral("architecture"), e.architecture},
+                       {QStringLiteral("from"), e.from.isEmpty() ? QJsonValue::Null : QJsonValue(e.from)},
+                       {QStringLiteral("to"), e.to.isEmpty() ? QJsonValue::Null : QJsonValue(e.to)},
+                       {QStringLiteral("rule"), e.rule},
+                       {QStringLiteral("verified"), e.verified}};
+}
+
+// An entry with the finding's explanation: a name becomes an object.
+QJsonValue explained(QJsonValue entry, const Finding& finding)
+{
+    QJsonObject object = entry.isObject() ? entry.toObject() : QJsonObject{{QStringLiteral("path"), entry}};
+    object.insert(QStringLiteral("explanation"), explanation(finding));
+    return object;
+}
+
 } // namespace
+
+QList<std::pair<QString, QJsonValue>> FindingJsonEntries(const Finding& finding, bool withExplanation)
+{
+    QList<std::pair<QString, QJsonValue>> entries = FindingJsonEntries(finding);
+    if (withExplanation)
+        for (auto& [list, entry] : entries)
+            entry = explained(entry, finding);
+    return entries;
+}
 
 QList<std::pair<QString, QJsonValue>> FindingJsonEntries(const Finding& finding)
 {
@@ -82,14 +112,14 @@ QList<std::pair<QString, QJsonValue>> FindingJsonEntries(const Finding& finding)
     return entries;
 }
 
-QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report)
+QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report, bool explained)
 {
     // Names in a document as JsonName gives them: bytes that are not UTF-8 as
     // \xNN and the backslash as \\; control characters are JSON's to escape.
     QMap<QString, QJsonArray> lists{
         {QStringLiteral("deleted"), {}}, {QStringLiteral("moved"), {}}, {QStringLiteral("new"), {}}, {QStringLiteral("changed"), {}}};
     for (const Finding& finding : report.findings)
-        for (const auto& [list, entry] : FindingJsonEntries(finding))
+        for (const auto& [list, entry] : FindingJsonEntries(finding, explained))
             lists[list].append(entry);
     QJsonObject document{
         {QStringLiteral("directory"), JsonName(dir)},
@@ -106,7 +136,7 @@ QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report)
     return document;
 }
 
-QByteArray ReportJson(const QString& dir, const CheckReport& report)
+QByteArray ReportJson(const QString& dir, const CheckReport& report, bool explained)
 {
-    return QJsonDocument(ReportJsonObject(dir, report)).toJson(QJsonDocument::Indented);
+    return QJsonDocument(ReportJsonObject(dir, report, explained)).toJson(QJsonDocument::Indented);
 }

@@ -28,10 +28,16 @@ struct Finding;
 // "link" (the link's text, or null) and "sha256" (hex, or null for a name not
 // read), and what else the fingerprint knows (see FingerprintFields). A
 // finding without states (the reference judge's) has none.
-QByteArray ReportJson(const QString& dir, const CheckReport& report);
+// With explained (the findings were explained, see ExplainFindings), every
+// entry is an object and has "explanation": {"package", "architecture",
+// "from", "to", "rule", "verified"} or null; a deleted or new file's is
+// {"path": full name, "explanation": ...} ("type": "directory" too for a
+// directory).
+QByteArray ReportJson(const QString& dir, const CheckReport& report, bool explained = false);
 // The same document as an object, to stand inside another.
-QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report);
+QJsonObject ReportJsonObject(const QString& dir, const CheckReport& report, bool explained = false);
 
 // The entries a finding gives the document, each with the name of its list:
 // one, or for a moved file whose attributes changed, two.
 QList<std::pair<QString, QJsonValue>> FindingJsonEntries(const Finding& finding);
+QList<std::pair<QString, QJsonValue>> FindingJsonEntries(const Finding& finding, bool explained);

@@ -1,6 +1,7 @@
 #include "check/report_text.h"
 
 #include "check/check_report.h"
+#include "check/explanation_text.h"
 #include "common/shown_name.h"
 
 #include <QJsonDocument>
@@ -74,7 +75,7 @@ ReportLists ShownReportLines(const CheckReport& report)
     return reportLines(report, ShownName);
 }
 
-QString ReportText(const CheckReport& report)
+QString ReportText(const CheckReport& report, bool explain)
 {
     const ReportLists lists = ShownReportLines(report);
     const QStringList captions = ReportCaptions();
@@ -88,8 +89,15 @@ QString ReportText(const CheckReport& report)
         if (i > 0)
             text += u'\n';
         text += captions[i] + u'\n';
-        for (const QString& line : ShownLines(*shown[i]))
-            text += line + u'\n';
+        const QStringList lines = ShownLines(*shown[i]);
+        for (qsizetype at = 0; at < lines.size(); ++at) {
+            text += lines[at] + u'\n';
+            if (!explain || shown[i]->isEmpty())
+                continue;
+            const Finding& finding = report.findings[lists.findings[std::size_t(i)][at]];
+            text += QStringLiteral("    ")
+                    + (finding.explanation ? ExplanationText(*finding.explanation) : QStringLiteral("не объяснено")) + u'\n';
+        }
     }
     return text;
 }

@@ -32,8 +32,10 @@ ReportLists ReportLines(const CheckReport& report);
 ReportLists ShownReportLines(const CheckReport& report);
 
 // The report as the console prints it: each list's caption, then its lines
-// (ShownLines), the lists one blank line apart.
-QString ReportText(const CheckReport& report);
+// (ShownLines), the lists one blank line apart. With explain, each finding's
+// line is followed by its explanation (see ExplanationText) or "не
+// объяснено", indented.
+QString ReportText(const CheckReport& report, bool explain = false);
 
 // A list of shown lines (ShownReportLines) as the report shows it: the lines,
 // or the single line "Не обнаружено" when it is empty.

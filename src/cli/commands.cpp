@@ -1,7 +1,10 @@
 #include "cli/commands.h"
 
 #include "seal/seal_key.h"
+#include "check/accept_explained.h"
 #include "check/check_run.h"
+#include "check/explain_findings.h"
+#include "check/explanation_text.h"
 #include "check/report_json.h"
 #include "check/report_text.h"
 #include "seal/seal_verdict.h"
@@ -17,6 +20,8 @@
 #include "common/shown_name.h"
 #include "common/status_count.h"
 #include "common/version.h"
+#include "packages/host_packages.h"
+#include "packages/package_root.h"
 #include "registration/accept_files.h"
 #include "registration/directory_text.h"
 #include "registration/existing_directory.h"
@@ -264,6 +269,19 @@ CommandOutcome removeCommand(TDM1* dm, const Arguments& args, Console& console, 
 CommandOutcome updateCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions&)
 {
     const QString dir = CleanDirectoryText(args.words.first());
+    if (args.has("--explained")) {
+        if (args.words.size() > 1)
+            throw Exception(QStringLiteral("Лишние аргументы: kvaren-cli update --explained DIR"));
+        ExplainedAccept done;
+        {
+            ConsoleProgress progress(console.err, console.errIsTerminal, QStringLiteral("Принятие объясненных изменений"));
+            done = AcceptExplained(*dm, dir, PackageRoot(), &progress);
+        }
+        console.out << QStringLiteral("Принято объясненных изменений: %1, не объяснено: %2").arg(done.accepted).arg(done.left)
+                    << '\n';
+        printStatus(*dm, console);
+        return {reportNotExamined(console, done.recorded.notExamined), done.recorded.registrations};
+    }
     if (args.words.size() > 1) {
         const RecordedChange recorded = AcceptFiles(*dm, dir, args.words.mid(1));
         printStatus(*dm, console);
@@ -280,27 +298,68 @@ CheckReport checkWithProgress(TDM1& dm, Console& console, const QString& dir, co
     return RunCheck(dm, dir, &progress, registration, key ? &*key : nullptr);
 }
 
+// What a check is to say of the package manager's part in what it found:
+// nothing (as always), each finding's explanation after its line
+// (--explain), or only what nothing explains, counted and listed, and the
+// rest summed up by package (--unexplained).
+struct Explaining {
+    bool each = false;
+    bool unexplainedOnly = false;
+
+    explicit Explaining(const Arguments& args)
+        : each(args.has("--explain"))
+        , unexplainedOnly(args.has("--unexplained"))
+    {
+    }
+    bool any() const { return each || unexplainedOnly; }
+};
+
+// The report as the check is to show it: explained where asked, and with
+// --unexplained, only what nothing explains; explained gets the lines that
+// sum up the rest.
+CheckReport shownReport(TDM1& dm, CheckReport report, const Explaining& explaining, HostPackages& host,
+                        QStringList& explained)
+{
+    if (!explaining.any())
+        return report;
+    ExplainFindings(report, dm.IBQuery1, host);
+    if (!explaining.unexplainedOnly)
+        return report;
+    explained = ExplainedPackageLines(report);
+    return report.unexplained();
+}
+
+QString explainedText(const QStringList& explained)
+{
+    if (explained.isEmpty())
+        return QString();
+    return QStringLiteral("\nОбъяснено изменениями пакетов:\n") + explained.join(u'\n') + u'\n';
+}
+
 // check --all: every directory under control in the list's order, one report
 // after another. A directory whose check fails is named on stderr with its
 // error and adds 16 to the status; the others are checked all the same.
-int checkAll(TDM1& dm, Console& console, bool json, const std::optional<SealKey>& key)
+int checkAll(TDM1& dm, Console& console, bool json, const std::optional<SealKey>& key, const Explaining& explaining)
 {
     const QList<Registration> registrations = ReadRegistrations(dm.IBQuery1);
     int status = kExitSuccess;
     QJsonArray documents;
+    HostPackages host(PackageRoot()); // read once for every directory
     for (qsizetype i = 0; i < registrations.size(); ++i) {
         const QString& dir = registrations[i].dir;
         try {
-            const CheckReport report = checkWithProgress(dm, console, dir, key, registrations[i].id);
+            QStringList explained;
+            const CheckReport report = shownReport(dm, checkWithProgress(dm, console, dir, key, registrations[i].id),
+                                                   explaining, host, explained);
             status |= report.foundBits() | reportNotExamined(console, report.notExamined);
             if (json) {
-                documents.append(ReportJsonObject(dir, report));
+                documents.append(ReportJsonObject(dir, report, explaining.any()));
                 continue;
             }
             if (i > 0)
                 console.out << '\n';
             console.out << QStringLiteral("Директория ") << ShownName(dir) << QStringLiteral("\n\n");
-            console.out << ReportText(report);
+            console.out << ReportText(report, explaining.each) << explainedText(explained);
         } catch (const ECommandStopped&) {
             throw;
         } catch (const Exception& error) {
@@ -324,29 +383,34 @@ void validateCheck(const Arguments& args)
         throw Exception(QStringLiteral("Лишние аргументы: kvaren-cli check [--json] --all"));
     if (!args.has("--all") && args.words.isEmpty())
         throw Exception(QStringLiteral("Не указана директория: kvaren-cli check [--json] DIR"));
+    if (args.has("--explain") && args.has("--unexplained"))
+        throw Exception(QStringLiteral("Укажите что-то одно: --explain или --unexplained"));
 }
 
 int checkCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions& options)
 {
     const bool json = args.has("--json");
+    const Explaining explaining(args);
     const std::optional<SealKey> key = publicKey(*dm, options);
     if (args.has("--all"))
-        return checkAll(*dm, console, json, key);
+        return checkAll(*dm, console, json, key, explaining);
     const QString dir = CleanDirectoryText(args.words.first());
-    const CheckReport report = checkWithProgress(*dm, console, dir, key);
+    QStringList explained;
+    HostPackages host(PackageRoot());
+    const CheckReport report = shownReport(*dm, checkWithProgress(*dm, console, dir, key), explaining, host, explained);
     const int notExamined = reportNotExamined(console, report.notExamined);
     if (json) {
         console.out.flush();
-        console.out << QString::fromUtf8(ReportJson(dir, report));
+        console.out << QString::fromUtf8(ReportJson(dir, report, explaining.any()));
         return report.foundBits() | notExamined;
     }
-    console.out << ReportText(report);
+    console.out << ReportText(report, explaining.each) << explainedText(explained);
     return report.foundBits() | notExamined;
 }
 
 int watchCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions& options)
 {
-    return RunWatch(*dm, args.words, args.has("--json"), options.settleSeconds, console);
+    return RunWatch(*dm, args.words, args.has("--json"), args.has("--unexplained"), options.settleSeconds, console);
 }
 
 int sumCommand(TDM1*, const Arguments& args, Console& console, const ConsoleOptions&)
@@ -372,20 +436,25 @@ const std::vector<Command>& commands()
          true, 1, -1, {}, noDirectory, addCommand, validateAdd, CommandAccess::Writes},
         {QStringLiteral("remove"), QStringLiteral("DIR"), QStringLiteral("снять директорию с учета"), true, 1, 1, {},
          noDirectory, removeCommand, {}, CommandAccess::Writes},
-        {QStringLiteral("check"), QStringLiteral("[--json] DIR | [--json] --all"),
-         QStringLiteral("проверить целостность директории или всех директорий на учете"), true, 0, 1,
-         {QStringLiteral("--json"), QStringLiteral("--all")}, {}, checkCommand, validateCheck},
-        {QStringLiteral("watch"), QStringLiteral("[--json] [--settle СЕКУНДЫ] [DIR...]"),
-         QStringLiteral("следить за изменениями директорий на учете (всех, если не указаны), пока не остановят"),
-         true, 0, -1, {QStringLiteral("--json"), QStringLiteral("--settle")}, {}, watchCommand},
-        {QStringLiteral("update"), QStringLiteral("DIR [FILE...]"),
-         QStringLiteral("принять изменения: поставить директорию на учет заново, или только данные файлы"), true, 1,
-         -1, {}, noDirectory,
+        {QStringLiteral("check"), QStringLiteral("[--json] [--explain | --unexplained] DIR | [--json] [--explain | --unexplained] --all"),
+         QStringLiteral("проверить целостность директории или всех директорий на учете; --explain: объяснить "
+                        "найденное изменениями пакетов, --unexplained: показать и учесть только необъясненное"),
+         true, 0, 1, {QStringLiteral("--json"), QStringLiteral("--all"), QStringLiteral("--explain"),
+                      QStringLiteral("--unexplained")}, {}, checkCommand, validateCheck},
+        {QStringLiteral("watch"), QStringLiteral("[--json] [--unexplained] [--settle СЕКУНДЫ] [DIR...]"),
+         QStringLiteral("следить за изменениями директорий на учете (всех, если не указаны), пока не остановят; "
+                        "--unexplained: не показывать объясненное изменениями пакетов"),
+         true, 0, -1, {QStringLiteral("--json"), QStringLiteral("--settle"), QStringLiteral("--unexplained")}, {},
+         watchCommand},
+        {QStringLiteral("update"), QStringLiteral("DIR [FILE...] | --explained DIR"),
+         QStringLiteral("принять изменения: поставить директорию на учет заново, или только данные файлы, или только "
+                        "объясненные изменениями пакетов"), true, 1,
+         -1, {QStringLiteral("--explained")}, noDirectory,
          updateCommand, {}, CommandAccess::Writes, true,
          [](TIBQuery& query, const Arguments& args) {
              const QString dir = CleanDirectoryText(args.words.first());
              QSet<qint32> ids;
-             if (args.words.size() > 1)
+             if (args.words.size() > 1 || args.has("--explained"))
                  ids.insert(FindRegistration(query, dir).id);
              else
                  for (const Registration& registration : UpdatedRegistrations(query, dir))
@@ -441,6 +510,8 @@ QString UsageText()
         {QStringLiteral("--public-key ФАЙЛ"),
          QStringLiteral("открытый ключ для проверки печати (по умолчанию KVAREN_PUBLIC_KEY, "
                         "/etc/kvaren/seal.pub у root, ~/.config/kvaren/seal.pub)")},
+        {QStringLiteral("--package-root ДИР"),
+         QStringLiteral("дерево, чьи записи dpkg объясняют найденное (по умолчанию /; как у dpkg --root)")},
         {QStringLiteral("--help, -h"), QStringLiteral("показать эту справку")},
         {QStringLiteral("--version"), QStringLiteral("показать версию программы")},
         {QStringLiteral("--"), QStringLiteral("дальше только аргументы (для имен, начинающихся с -)")},
@@ -453,6 +524,10 @@ QString UsageText()
 int RunCommand(const QStringList& arguments, Console& console)
 {
     const ConsoleOptions options = ParseConsoleOptions(arguments);
+    if (!options.packageRoot.isEmpty()) {
+        RequireExistingDirectory(options.packageRoot);
+        SetPackageRoot(options.packageRoot);
+    }
     if (options.help)
         return helpCommand(nullptr, {}, console, options);
     if (options.version) {

@@ -68,6 +68,8 @@ ConsoleOptions ParseConsoleOptions(const QStringList& args)
             options.keyFile = value;
         } else if (takeValue(args, i, QStringLiteral("--public-key"), value)) {
             options.publicKeyFile = value;
+        } else if (takeValue(args, i, QStringLiteral("--package-root"), value)) {
+            options.packageRoot = value;
         } else if (options.command.isEmpty()) {
             throw Exception(QStringLiteral("Неизвестный параметр: ") + arg + QStringLiteral(" (справка: kvaren-cli --help)"));
         } else {

@@ -9,6 +9,8 @@
 //   --wait SECONDS   how long to wait for a database another program holds
 //   --key FILE       the private key that seals a sealed database again
 //   --public-key FILE  the public key a check verifies the seal with
+//   --package-root DIR  the tree whose package database explains findings
+//                    (default /), as installed with dpkg --root=DIR
 //   --help, -h       the usage;  --version  the version
 //   --settle SECONDS  (watch) how long a changed name is to be quiet before
 //                    it is judged; it stands among the command's options
@@ -20,6 +22,7 @@ struct ConsoleOptions {
     double settleSeconds = 2; // watch's --settle: how long a changed name is to be quiet
     QString keyFile;
     QString publicKeyFile;
+    QString packageRoot;
     bool help = false;
     bool version = false;
     QString command;

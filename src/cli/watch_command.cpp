@@ -16,6 +16,10 @@
 #include "watch/finding_lines.h"
 #include "watch/registration_watch.h"
 #include "watch/reported_findings.h"
+#include "check/explain_findings.h"
+#include "packages/host_packages.h"
+#include "packages/package_root.h"
+#include "rows/package_records.h"
 
 #include <QEventLoop>
 #include <QHash>
@@ -31,22 +35,24 @@ namespace {
 
 class WatchSession {
 public:
-    WatchSession(QString databaseName, bool json, Console& console)
-        : m_databaseName(std::move(databaseName)), m_json(json), m_console(console)
+    WatchSession(QString databaseName, bool json, bool unexplainedOnly, Console& console)
+        : m_databaseName(std::move(databaseName)), m_json(json), m_unexplainedOnly(unexplainedOnly), m_console(console)
     {
     }
 
     // Checks the registration in full, reporting what was not reported yet.
     void checkAll(const Registration& registration)
     {
-        const CheckReport report = attached([&](TDM1& dm) { return RunCheck(dm, registration.dir, &m_stop, registration.id); });
+        const CheckReport report = attached([&](TDM1& dm) { return RunCheck(dm, registration.dir, &m_stop, registration.id); },
+                                            registration.id);
         print(registration, m_reported[registration.id].checked(lines(registration, report)));
         printNotExamined(report);
     }
 
     void judge(const Registration& registration, const QList<JudgedName>& names)
     {
-        const CheckReport report = attached([&](TDM1& dm) { return JudgeNames(dm, registration, names, &m_stop); });
+        const CheckReport report = attached([&](TDM1& dm) { return JudgeNames(dm, registration, names, &m_stop); },
+                                            registration.id);
         print(registration, m_reported[registration.id].judged(names, lines(registration, report)));
         printNotExamined(report);
     }
@@ -93,13 +99,22 @@ private:
     // have committed (an update among them), and goes with the engine's
     // caches of what it read once body is done: a watch holds little between
     // changes.
-    CheckReport attached(const std::function<CheckReport(TDM1&)>& body)
+    // With --unexplained, what the package manager's changes explain is left
+    // out (see ExplainFindings).
+    CheckReport attached(const std::function<CheckReport(TDM1&)>& body, qint32 registration)
     {
         CheckReport report;
         {
             TDM1 dm;
             ConnectDM1(dm, m_databaseName);
             report = body(dm);
+            if (m_unexplainedOnly) {
+                if (report.packages.isEmpty())
+                    report.packages = ReadPackageRecords(dm.IBQuery1, registration);
+                HostPackages host(PackageRoot()); // as the package manager has left it now
+                ExplainFindings(report, dm.IBQuery1, host);
+                report = report.unexplained();
+            }
             dm.finish();
         }
         malloc_trim(0);
@@ -129,6 +144,7 @@ private:
 
     const QString m_databaseName;
     const bool m_json;
+    const bool m_unexplainedOnly;
     Console& m_console;
     Progress m_stop; // shows nothing; honours a stop
     QHash<qint32, ReportedFindings> m_reported;
@@ -136,7 +152,7 @@ private:
 
 } // namespace
 
-int RunWatch(TDM1& dm, const QStringList& dirs, bool json, double settleSeconds, Console& console)
+int RunWatch(TDM1& dm, const QStringList& dirs, bool json, bool unexplainedOnly, double settleSeconds, Console& console)
 {
     QList<Registration> watched;
     if (dirs.isEmpty()) {
@@ -151,7 +167,7 @@ int RunWatch(TDM1& dm, const QStringList& dirs, bool json, double settleSeconds,
     QEventLoop loop;
     QSocketNotifier signalled(signalPipe.readEnd(), QSocketNotifier::Read);
     QObject::connect(&signalled, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
-    WatchSession session(dm.IBDatabase1.databaseName(), json, console);
+    WatchSession session(dm.IBDatabase1.databaseName(), json, unexplainedOnly, console);
     RegistrationWatch watch(std::chrono::milliseconds(qint64(settleSeconds * 1000)));
 
     // Nothing may leave a slot but through here: Qt's event loop does not

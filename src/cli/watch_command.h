@@ -21,4 +21,4 @@ class TDM1;
 // with it. Writes nothing to the database.
 // Raises Exception before watching for a directory not under control, or
 // none under control at all.
-int RunWatch(TDM1& dm, const QStringList& dirs, bool json, double settleSeconds, Console& console);
+int RunWatch(TDM1& dm, const QStringList& dirs, bool json, bool unexplainedOnly, double settleSeconds, Console& console);

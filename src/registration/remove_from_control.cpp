@@ -5,6 +5,7 @@
 #include "rows/delete_file_rows.h"
 #include "rows/directory_prints.h"
 #include "rows/owned_rows.h"
+#include "rows/package_records.h"
 #include "rows/registration.h"
 #include "storage/dm1.h"
 
@@ -14,6 +15,7 @@ void RemoveFromControl(TDM1& dm, const QString& dir, Progress* progress, std::op
     const Registration removed = FindRegistration(query, dir, registration);
     DeleteRegistration(query, removed.id);
     DeleteDirectoryPrints(query, removed.id);
+    DeletePackageRecords(query, removed.id);
 
     DeleteFileRows(query, RegistrationRows(query, removed.id, dir), [&](qint64 done, qint64 total) {
         if (progress)

@@ -6,6 +6,7 @@
 #include "rows/owned_rows.h"
 #include "rows/registration.h"
 #include "rows/walk_rows.h"
+#include "registration/record_packages.h"
 #include "storage/dm1.h"
 
 #include <QList>
@@ -35,6 +36,7 @@ RecordedChange UpdateControl(TDM1& dm, const QString& dir, Progress* progress, s
     for (const Registration& each : walked) {
         DeleteDirectoryPrints(query, each.id);
         recorded.notExamined += ScanToBaseline(dm, each.dir, each.list, progress, each.id);
+        RecordPackages(query, each);
         recorded.registrations.insert(each.id);
     }
     return recorded;

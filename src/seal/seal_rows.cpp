@@ -59,7 +59,7 @@ void appendPrint(QByteArray& out, const Fingerprint* print, int fieldSet)
 } // namespace
 
 Sha256Digest RegistrationDigest(const Registration& registration, const CheckRows& rows,
-                                const DirectoryPrints& directories, int fieldSet)
+                                const DirectoryPrints& directories, int fieldSet, const PackageRecords& packages)
 {
     Sha256Accumulator digest;
     auto add = [&](const QByteArray& bytes) {
@@ -105,6 +105,14 @@ Sha256Digest RegistrationDigest(const Registration& registration, const CheckRow
         appendPrint(encoded, directory->print ? &*directory->print : nullptr, fieldSet);
         add(encoded);
     }
+    // In the order ReadPackageRecords gives them.
+    for (const PackageRecord& package : packages) {
+        encoded = QByteArray(1, 'P');
+        for (const QString& text : {package.package, package.architecture, package.version})
+            append(encoded, QVariant(text));
+        append(encoded, QVariant(package.filesDigest));
+        add(encoded);
+    }
     return digest.result();
 }
 
@@ -113,7 +121,8 @@ Sha256Digest RegistrationDigest(TIBQuery& query, const Registration& registratio
     DirectoryTable dirs;
     CheckRows rows(dirs);
     ReadBaselineRows(query, registration, rows);
-    return RegistrationDigest(registration, rows, ReadDirectoryPrints(query, registration.id), fieldSet);
+    return RegistrationDigest(registration, rows, ReadDirectoryPrints(query, registration.id), fieldSet,
+                              ReadPackageRecords(query, registration.id));
 }
 
 QByteArray RegistrationSealMessage(const SealRow& row)

@@ -2,12 +2,15 @@
 
 #include "check/check_report.h"
 #include "check/check_run.h"
+#include "check/explain_findings.h"
 #include "check/report_form.h"
 #include "check/report_text.h"
 #include "seal/seal_verdict.h"
 #include "common/exception.h"
 #include "common/shown_name.h"
 #include "common/status_count.h"
+#include "packages/host_packages.h"
+#include "packages/package_root.h"
 #include "registration/accept_files.h"
 #include "registration/existing_directory.h"
 #include "registration/extension_list.h"
@@ -480,6 +483,9 @@ void Tmain_form::ToolButton4Click()
             [&](Progress& progress) {
                 const std::optional<SealKey> key = ConfiguredPublicKey(QString(), DM1.IBQuery1);
                 report = RunCheck(DM1, dir, &progress, registration, key ? &*key : nullptr);
+                // The report groups what the package manager's changes explain.
+                HostPackages host(PackageRoot());
+                ExplainFindings(report, DM1.IBQuery1, host);
                 return QSet<qint32>();
             });
     if (registration)

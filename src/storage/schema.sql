@@ -135,3 +135,25 @@ create table seal (
   generation bigint,
   sealed_at varchar(32) character set ascii
 );
+
+-- The packages installed when a registration's baseline was recorded (by add
+-- and update), each with its version then and, for those with files below
+-- its directory, the SHA-256 of what dpkg recorded of its files (see
+-- package_files; null for the others): a check tells from them which package
+-- changed since, and what a package removed since had. Covered by the
+-- registration's seal.
+create table package_record (
+  tab_id integer,
+  package varchar(128) character set ascii,
+  architecture varchar(32) character set ascii,
+  version varchar(128) character set ascii,
+  files_digest varchar(64) character set ascii
+);
+
+-- What dpkg recorded of a package's files (see PackageFiles), compressed,
+-- found by the SHA-256 of its text: one row for every registration and every
+-- version that has the same.
+create table package_files (
+  digest varchar(64) character set ascii,
+  files blob sub_type binary
+);

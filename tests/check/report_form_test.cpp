@@ -1,3 +1,6 @@
+#include "check/explanation_rules.h"
+#include "check/report_form.h"
+#include "check/report_text.h"
 #include "registration/directory_list_box.h"
 #include "seal/seal_key.h"
 #include "registration/put_under_control.h"
@@ -8,6 +11,7 @@
 #include "support/temp_tree.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
@@ -15,6 +19,7 @@
 #include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -187,6 +192,175 @@ TEST_F(ReportFormTest, ALongWalkKeepsPaintingShowsItsProgressAndLetsNoOtherComma
     EXPECT_TRUE(closeRefused);
     EXPECT_FALSE(program.main_form->busy());
     EXPECT_EQ(program.main_form->progress(), nullptr);
+}
+
+// Every line of a list as it stands, headers too.
+QStringList shownRows(const QListWidget* list)
+{
+    QStringList rows;
+    for (int i = 0; i < list->count(); ++i)
+        rows.append(list->item(i)->text());
+    return rows;
+}
+
+QStringList sorted(QStringList lines)
+{
+    lines.sort();
+    return lines;
+}
+
+// Findings the package manager's records explain stand in a group a package
+// change, after the unexplained ones, under a header that ticks the group as
+// one; the lines are the report's own, and a header is never a name.
+TEST(ReportFormGroupsTest, ExplainedFindingsStandUnderTheirPackagesHeaderThatTicksThem)
+{
+    const auto upgrade = [](const QString& package, const QString& from, const QString& to) {
+        Explanation explanation;
+        explanation.package = package;
+        explanation.architecture = MachineArchitecture();
+        explanation.from = from;
+        explanation.to = to;
+        explanation.rule = QStringLiteral("shipped");
+        return explanation;
+    };
+    const Explanation ssh =
+        upgrade(QStringLiteral("openssh-client"), QStringLiteral("1:9.2p1-2"), QStringLiteral("1:9.2p1-2+deb12u3"));
+    const Explanation zlib = upgrade(QStringLiteral("zlib1g"), QStringLiteral("1:1.2.13"), QStringLiteral("1:1.3"));
+    const QString sshHeader = QStringLiteral("пакет openssh-client 1:9.2p1-2 → 1:9.2p1-2+deb12u3: ");
+    const QString zlibHeader = QStringLiteral("пакет zlib1g 1:1.2.13 → 1:1.3: ");
+    CheckReport report;
+    const auto add = [&](Finding::Kind kind, const QString& file, const std::optional<Explanation>& why,
+                         std::initializer_list<bool Finding::*> changed = {}) {
+        Finding finding = Finding::of(kind, file);
+        for (bool Finding::*what : changed)
+            finding.*what = true;
+        finding.explanation = why;
+        report.add(finding);
+    };
+    // In the order judged: the groups come in order of their packages' names.
+    add(Finding::Changed, QStringLiteral("/usr/lib/libz.so.1.2.13"), zlib, {&Finding::contents});
+    add(Finding::New, QStringLiteral("/usr/lib/libz.so.1.3"), zlib);
+    add(Finding::Changed, QStringLiteral("/etc/hosts"), std::nullopt, {&Finding::contents});
+    add(Finding::Changed, QStringLiteral("/usr/bin/ssh"), ssh, {&Finding::size, &Finding::contents});
+    add(Finding::New, QStringLiteral("/usr/share/ssh/1"), ssh);
+    add(Finding::New, QStringLiteral("/home/u/notes.txt"), std::nullopt);
+    add(Finding::Changed, QStringLiteral("/usr/bin/scp"), ssh, {&Finding::contents});
+    for (const char* name : {"/usr/share/ssh/2", "/usr/share/ssh/3", "/usr/share/ssh/4", "/usr/share/ssh/5"})
+        add(Finding::New, QString::fromLatin1(name), ssh);
+    add(Finding::Changed, QStringLiteral("/etc/passwd"), std::nullopt, {&Finding::attributes});
+    add(Finding::Changed, QStringLiteral("/usr/bin/sftp"), ssh, {&Finding::attributes});
+    CheckReport unexplained = report;
+    for (Finding& finding : unexplained.findings)
+        finding.explanation.reset();
+    const ReportLists plain = ShownReportLines(unexplained);
+
+    QStringList accepted;
+    Treport_form form;
+    form.setAcceptSelected([&](const QStringList& names) { accepted = names; });
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+
+    // Without explanations the window is as it always was.
+    form.showReport(unexplained, QStringLiteral("/"));
+    EXPECT_EQ(shownRows(form.Memo3), plain.added);
+    EXPECT_EQ(shownRows(form.Memo4), plain.changed);
+
+    form.showReport(report, QStringLiteral("/"));
+    const QStringList added{QStringLiteral("/home/u/notes.txt"), sshHeader + QStringLiteral("5 файлов"),
+                            QStringLiteral("/usr/share/ssh/1"), QStringLiteral("/usr/share/ssh/2"),
+                            QStringLiteral("/usr/share/ssh/3"), QStringLiteral("/usr/share/ssh/4"),
+                            QStringLiteral("/usr/share/ssh/5"), zlibHeader + QStringLiteral("1 файл"),
+                            QStringLiteral("/usr/lib/libz.so.1.3")};
+    const QStringList changed{QStringLiteral("/etc/hosts изменено содержание файла,"),
+                              QStringLiteral("/etc/passwd изменены атрибуты файла,"),
+                              sshHeader + QStringLiteral("3 файла"),
+                              QStringLiteral("/usr/bin/ssh изменен размер файла,"),
+                              QStringLiteral("/usr/bin/ssh изменено содержание файла,"),
+                              QStringLiteral("/usr/bin/scp изменено содержание файла,"),
+                              QStringLiteral("/usr/bin/sftp изменены атрибуты файла,"),
+                              zlibHeader + QStringLiteral("1 файл"),
+                              QStringLiteral("/usr/lib/libz.so.1.2.13 изменено содержание файла,")};
+    EXPECT_EQ(shownRows(form.Memo3), added);
+    EXPECT_EQ(shownRows(form.Memo4), changed);
+    EXPECT_TRUE(form.Memo4->item(2)->font().bold());
+    EXPECT_FALSE(form.Memo4->item(3)->font().bold());
+    // The lists' text, which the tests and the console read, has no header.
+    EXPECT_EQ(sorted(Treport_form::listText(form.Memo3).split(u'\n')), sorted(plain.added));
+    EXPECT_EQ(sorted(Treport_form::listText(form.Memo4).split(u'\n')), sorted(plain.changed));
+    EXPECT_EQ(Treport_form::listText(form.Memo1), QStringLiteral("Не обнаружено"));
+
+    // What explains the selected finding, or that nothing does; a header is no finding.
+    const QList<std::pair<int, QString>> details{
+        {0, QStringLiteral("не объяснено записями пакетов")},
+        {3, QStringLiteral("объяснено: пакет openssh-client 1:9.2p1-2 → 1:9.2p1-2+deb12u3, файл таков, каким его "
+                           "поставил пакет, по записям этой машины")},
+        {2, QString()}};
+    for (const auto& [row, text] : details) {
+        form.Memo4->setCurrentRow(row);
+        EXPECT_EQ(form.DetailsMemo->toPlainText(), text) << row;
+        EXPECT_EQ(form.DetailsMemo->isVisibleTo(&form), !text.isEmpty()) << row;
+    }
+    // Copying a header copies its group's lines.
+    form.Memo4->setFocus();
+    for (const int row : {2, 0}) {
+        form.Memo4->setCurrentRow(row);
+        QTest::keyClick(form.Memo4, Qt::Key_C, Qt::ControlModifier);
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), row == 2 ? changed.mid(3, 4).join(u'\n') : changed[0]);
+    }
+
+    // Lines ticked by Space in turn on a list's rows; what each row's tick
+    // box then shows ('x' ticked, '~' partly, '.' not), the names
+    // "Принять выбранные" then passes, and the headers left after.
+    struct Case {
+        const char* what;
+        QListWidget* Treport_form::*list;
+        QList<int> spaced;
+        const char* ticks;
+        QStringList accepted;
+        QStringList headersAfter;
+    };
+    const QString ssh1 = QStringLiteral("/usr/bin/ssh"), scp = QStringLiteral("/usr/bin/scp"),
+                  sftp = QStringLiteral("/usr/bin/sftp");
+    const Case cases[] = {
+        {"a header ticks its group", &Treport_form::Memo4, {2}, "..xxxxx..", {ssh1, scp, sftp},
+         {zlibHeader + QStringLiteral("1 файл")}},
+        {"a line unticked leaves its header partly ticked", &Treport_form::Memo4, {2, 5}, "..~xx.x..", {ssh1, sftp},
+         {sshHeader + QStringLiteral("1 файл"), zlibHeader + QStringLiteral("1 файл")}},
+        {"a partly ticked header ticks all its group", &Treport_form::Memo4, {3, 2}, "..xxxxx..", {ssh1, scp, sftp},
+         {zlibHeader + QStringLiteral("1 файл")}},
+        {"a header unticked unticks its group", &Treport_form::Memo4, {2, 2}, ".........", {},
+         {sshHeader + QStringLiteral("3 файла"), zlibHeader + QStringLiteral("1 файл")}},
+        {"a group's every line ticked ticks its header", &Treport_form::Memo4, {8}, ".......xx",
+         {QStringLiteral("/usr/lib/libz.so.1.2.13")}, {sshHeader + QStringLiteral("3 файла")}},
+        {"an unexplained line ticks no header", &Treport_form::Memo4, {0}, "x........", {QStringLiteral("/etc/hosts")},
+         {sshHeader + QStringLiteral("3 файла"), zlibHeader + QStringLiteral("1 файл")}},
+        {"a header of new files", &Treport_form::Memo3, {1}, ".xxxxxx..", added.mid(2, 5),
+         {zlibHeader + QStringLiteral("1 файл")}},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.what);
+        form.showReport(report, QStringLiteral("/"));
+        QListWidget* list = form.*each.list;
+        list->setFocus();
+        for (const int row : each.spaced) {
+            list->setCurrentRow(row);
+            QTest::keyClick(list, Qt::Key_Space);
+        }
+        QString ticks;
+        for (int i = 0; i < list->count(); ++i)
+            ticks += list->item(i)->checkState() == Qt::Checked   ? u'x'
+                     : list->item(i)->checkState() == Qt::Unchecked ? u'.'
+                                                                    : u'~';
+        EXPECT_EQ(ticks, QString::fromLatin1(each.ticks));
+        accepted.clear();
+        form.Button3->click();
+        EXPECT_EQ(accepted, each.accepted);
+        QStringList headers = shownRows(list);
+        for (const QString& line : Treport_form::listText(list).split(u'\n'))
+            headers.removeOne(line);
+        EXPECT_EQ(headers, each.headersAfter);
+    }
 }
 
 } // namespace

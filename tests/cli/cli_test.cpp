@@ -210,9 +210,10 @@ TEST_F(CliTest, MistakesAreAnsweredInOneLineAndTypesAndOptionsAreTakenAsMeant)
         {cliProgram, {QStringLiteral("list"), QStringLiteral("extra")}, 16, {}, QStringLiteral("Лишние аргументы: kvaren-cli list\n")},
         {cliProgram, {QStringLiteral("remove"), d, d}, 16, {}, QStringLiteral("Лишние аргументы: kvaren-cli remove DIR\n")},
         {cliProgram, {QStringLiteral("sum")}, 16, {}, QStringLiteral("Не указаны файлы: kvaren-cli sum FILE...\n")},
-        {cliProgram, {QStringLiteral("update")}, 16, {}, QStringLiteral("Не указана директория: kvaren-cli update DIR [FILE...]\n")},
+        {cliProgram, {QStringLiteral("update")}, 16, {}, QStringLiteral("Не указана директория: kvaren-cli update DIR [FILE...] | --explained DIR\n")},
         {cliProgram, {QStringLiteral("check"), QStringLiteral("--frob"), d}, 16, {},
-         QStringLiteral("Неизвестный параметр: --frob: kvaren-cli check [--json] DIR | [--json] --all\n")},
+         QStringLiteral("Неизвестный параметр: --frob: kvaren-cli check [--json] [--explain | --unexplained] DIR | "
+                        "[--json] [--explain | --unexplained] --all\n")},
         {cliProgram, {QStringLiteral("--frob"), QStringLiteral("list")}, 16, {},
          QStringLiteral("Неизвестный параметр: --frob (справка: kvaren-cli --help)\n")},
         {cliProgram, {QStringLiteral("frob")}, 16, {}, QStringLiteral("Неизвестная команда: frob (справка: kvaren-cli --help)\n")},

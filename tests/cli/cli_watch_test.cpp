@@ -282,7 +282,8 @@ TEST_F(CliWatchTest, WhatCannotBeWatchedIsRefusedAtOnce)
         {{QStringLiteral("watch"), QStringLiteral("--settle"), QStringLiteral("0")},
          QStringLiteral("Значение --settle должно быть числом секунд больше нуля: 0\n")},
         {{QStringLiteral("check"), QStringLiteral("--settle"), QStringLiteral("1"), QStringLiteral("/d")},
-         QStringLiteral("Неизвестный параметр: --settle: kvaren-cli check [--json] DIR | [--json] --all\n")},
+         QStringLiteral("Неизвестный параметр: --settle: kvaren-cli check [--json] [--explain | --unexplained] DIR | [--json] "
+                        "[--explain | --unexplained] --all\n")},
     };
     for (const auto& each : cases) {
         const Result r = cli(work(), each.args);

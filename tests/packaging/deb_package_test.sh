@@ -23,7 +23,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 depends=$(dpkg-deb -f "$deb" Depends)
 # The libraries the programs link, found by dpkg-shlibdeps, and the two that
 # are loaded at run time.
-for package in libqt6core6 libqt6widgets6 libqt6sql6 libfbclient2 libqt6sql6-ibase firebird3.0-server-core; do
+for package in libqt6core6 libqt6widgets6 libqt6sql6 libfbclient2 libqt6sql6-ibase firebird3.0-server-core gpgv; do
     grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "Depends lacks $package: $depends"
 done
 
@@ -55,9 +55,9 @@ zcat "$doc/changelog.Debian.gz" >"$out/changelog"
 
 # The daily check runs the packaged program; the package installs its timer
 # but never enables or starts it.
-grep -qx 'ExecStart=/usr/bin/kvaren-cli --database /var/lib/kvaren/file.gdb check --all' \
-    "$tree/usr/lib/systemd/system/kvaren-check.service" || fail "the service does not run /usr/bin/kvaren-cli check --all"
-grep -qx 'ExecStart=/usr/bin/kvaren-cli --database /var/lib/kvaren/file.gdb watch' \
+grep -qx 'ExecStart=/usr/bin/kvaren-cli --database /var/lib/kvaren/file.gdb check --unexplained --all' \
+    "$tree/usr/lib/systemd/system/kvaren-check.service" || fail "the service does not run /usr/bin/kvaren-cli check --unexplained --all"
+grep -qx 'ExecStart=/usr/bin/kvaren-cli --database /var/lib/kvaren/file.gdb watch --unexplained' \
     "$tree/usr/lib/systemd/system/kvaren-watch.service" || fail "the watch's service does not run /usr/bin/kvaren-cli watch"
 dpkg-deb -e "$deb" "$out/control"
 scripts=$(ls "$out/control" | grep -xE 'preinst|postinst|prerm|postrm' | sed "s|^|$out/control/|")

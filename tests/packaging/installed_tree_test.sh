@@ -82,11 +82,11 @@ done
 # page) is printed, and fails the test. man finds the installed pages by
 # MANPATH.
 units=$prefix/lib/systemd/system
-grep -qx "ExecStart=$prefix/bin/kvaren-cli --database /var/lib/kvaren/file.gdb check --all" "$units/kvaren-check.service" \
+grep -qx "ExecStart=$prefix/bin/kvaren-cli --database /var/lib/kvaren/file.gdb check --unexplained --all" "$units/kvaren-check.service" \
     || fail "the service does not run the installed kvaren-cli: $(grep ^ExecStart= "$units/kvaren-check.service")"
 grep -qx "SuccessExitStatus=$(seq -s ' ' 1 15)" "$units/kvaren-check.service" \
     || fail "the service does not take check's statuses 1 to 15 for success"
-grep -qx "ExecStart=$prefix/bin/kvaren-cli --database /var/lib/kvaren/file.gdb watch" "$units/kvaren-watch.service" \
+grep -qx "ExecStart=$prefix/bin/kvaren-cli --database /var/lib/kvaren/file.gdb watch --unexplained" "$units/kvaren-watch.service" \
     || fail "the watch's service does not run the installed kvaren-cli: $(grep ^ExecStart= "$units/kvaren-watch.service")"
 grep -qx "SuccessExitStatus=143" "$units/kvaren-watch.service" \
     || fail "the watch's service does not take the end by SIGTERM, 143, for success"
