@@ -282,6 +282,13 @@ void Tmain_form::runLong(const QString& command, CommandAccess access,
             else
                 body(progress);
         }, access);
+        // A change is kept the moment it ends, as the console keeps it: a
+        // window killed the next moment loses nothing, and the write lock
+        // goes with the commit, so other programs may write while it idles.
+        if (access == CommandAccess::Writes) {
+            DM1.IBTransaction1.commit();
+            DM1.IBTransaction1.startTransaction();
+        }
     } catch (...) {
         if (undoShown)
             undoShown();
