@@ -2,6 +2,7 @@
 
 #include "check/check_report.h"
 #include "check/explanation_text.h"
+#include "shell/window_geometry.h"
 #include "check/report_text.h"
 #include "common/shown_name.h"
 
@@ -114,6 +115,7 @@ Treport_form::Treport_form(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("report_form"));
     setWindowTitle(QStringLiteral("Отчет"));
     setGeometry(282, 123, 490, 530);
+    RememberGeometry(*this, QStringLiteral("report"));
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPixelSize(11);
     setFont(font);

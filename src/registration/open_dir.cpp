@@ -1,6 +1,7 @@
 #include "registration/open_dir.h"
 
 #include "registration/directory_list_box.h"
+#include "shell/window_geometry.h"
 #include "scan/pseudo_file_systems.h"
 
 #include <QComboBox>
@@ -19,6 +20,7 @@ Topen_dir::Topen_dir(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("open_dir"));
     setWindowTitle(QStringLiteral("Выбор директории"));
     setGeometry(359, 261, 323, 212);
+    RememberGeometry(*this, QStringLiteral("directory"));
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
 
     Label1 = new QLabel(QStringLiteral("Вабор директории"), this);

@@ -24,6 +24,7 @@
 #include "shell/error_display.h"
 #include "shell/image_list.h"
 #include "shell/progress_window.h"
+#include "shell/window_geometry.h"
 #include "storage/command_savepoint.h"
 #include "storage/connect.h"
 #include "storage/dm1.h"
@@ -61,6 +62,7 @@ Tmain_form::Tmain_form(TDM1& dm, QWidget* parent, QString databaseName)
     setObjectName(QStringLiteral("main_form"));
     setWindowTitle(QStringLiteral("Кварен"));
     setGeometry(331, 246, 366, 246);
+    RememberGeometry(*this, QStringLiteral("main"));
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
 
     ListBox1 = new QListWidget(this);

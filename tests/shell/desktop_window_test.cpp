@@ -23,6 +23,9 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+
 // The window as a desktop user meets it: started from the menu on a fresh
 // account, keys pressed through the application, Qt's own buttons in
 // Russian, windows that grow.
@@ -158,6 +161,45 @@ TEST(DesktopWindowTest, TheReportAndTheDirectoryDialogGrowWithTheirWindows)
     EXPECT_GT(dialog.DirectoryListBox1->width(), listWidth + 100);
     EXPECT_GT(dialog.DirectoryListBox1->height(), 300);
     EXPECT_GT(dialog.Button1->y(), 400);
+}
+
+// Each window opens where the user left it, the design's geometry being the
+// first start's only; the user's settings hold them.
+TEST(DesktopWindowTest, WindowsOpenAtTheSizeAndPlaceTheUserLeftThem)
+{
+    TempDatabase database;
+    struct Case {
+        const char* name;
+        std::function<std::shared_ptr<QWidget>()> make;
+        QRect design;
+    };
+    const Case cases[] = {
+        {"main",
+         [] {
+             const auto program = std::make_shared<Program>();
+             return std::shared_ptr<QWidget>(program, program->main_form);
+         },
+         QRect(331, 246, 366, 246)},
+        {"directory", [] { return std::shared_ptr<QWidget>(std::make_shared<Topen_dir>()); }, QRect(359, 261, 323, 212)},
+        {"report", [] { return std::shared_ptr<QWidget>(std::make_shared<Treport_form>()); }, QRect(282, 123, 490, 530)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QRect left(40, 60, 900, 640);
+        {
+            const std::shared_ptr<QWidget> first = c.make();
+            first->show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(first.get()));
+            EXPECT_EQ(first->geometry(), c.design);
+            first->setGeometry(left);
+            QApplication::processEvents();
+            first->hide();
+        }
+        const std::shared_ptr<QWidget> again = c.make();
+        again->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(again.get()));
+        EXPECT_EQ(again->geometry().size(), left.size());
+    }
 }
 
 } // namespace

@@ -13,6 +13,8 @@ int main(int argc, char** argv)
     // own, not the machine's.
     QTemporaryDir state;
     qputenv("KVAREN_STATE_DIR", QFile::encodeName(state.path()));
+    // And so do the sizes and places of its windows (see RememberGeometry).
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(state.path()));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
