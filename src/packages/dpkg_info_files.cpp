@@ -28,7 +28,7 @@ QByteArray readInfoFile(const QString& admindir, const InstalledPackage& package
 }
 
 template <typename Line>
-void forEachLine(const QByteArray& text, Line line)
+void forEachLine(QByteArrayView text, Line line)
 {
     qsizetype start = 0;
     while (start < text.size()) {
@@ -36,7 +36,7 @@ void forEachLine(const QByteArray& text, Line line)
         if (end < 0)
             end = text.size();
         if (end > start)
-            line(QByteArrayView(text).sliced(start, end - start));
+            line(text.sliced(start, end - start));
         start = end + 1;
     }
 }
@@ -54,8 +54,13 @@ void ForEachListedPath(const QString& admindir, const InstalledPackage& package,
 void ForEachMd5sum(const QString& admindir, const InstalledPackage& package,
                    const std::function<void(QByteArrayView path, QByteArrayView md5)>& each)
 {
+    ForEachMd5sumLine(readInfoFile(admindir, package, QStringLiteral(".md5sums")), each);
+}
+
+void ForEachMd5sumLine(QByteArrayView text, const std::function<void(QByteArrayView path, QByteArrayView md5)>& each)
+{
     QByteArray absolute;
-    forEachLine(readInfoFile(admindir, package, QStringLiteral(".md5sums")), [&](QByteArrayView line) {
+    forEachLine(text, [&](QByteArrayView line) {
         // md5sum's own format: 32 hex digits, two spaces (or " *"), the path.
         if (line.size() < 35)
             return;

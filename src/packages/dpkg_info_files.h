@@ -20,3 +20,5 @@ void ForEachListedPath(const QString& admindir, const InstalledPackage& package,
 // Calls each with each path of package's .md5sums, made absolute, and its MD5.
 void ForEachMd5sum(const QString& admindir, const InstalledPackage& package,
                    const std::function<void(QByteArrayView path, QByteArrayView md5)>& each);
+// The same for the text of an md5sums file (a .deb's own, say).
+void ForEachMd5sumLine(QByteArrayView text, const std::function<void(QByteArrayView path, QByteArrayView md5)>& each);

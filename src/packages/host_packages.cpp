@@ -1,7 +1,7 @@
 #include "packages/host_packages.h"
 
 #include "common/file_name_codec.h"
-#include "packages/package_files.h"
+#include "packages/dpkg_info_files.h"
 
 HostPackages::HostPackages(QString root)
     : m_root(std::move(root))
@@ -35,13 +35,10 @@ ArchivedPackage& HostPackages::archived(const PackageOwner& package, const QStri
             archived.deb = check.deb;
             // The control tarball is small: the MD5 of every file but the
             // conffiles, without unpacking the data.
-            const QByteArray sums = DebControlFiles(check.deb).value(QStringLiteral("md5sums"));
-            for (const QByteArray& line : sums.split('\n')) {
-                const qsizetype blank = line.indexOf(' ');
-                if (blank == 32)
-                    archived.md5sums.insert(database->canonical(QLatin1Char('/') + DecodeFileName(line.mid(34).trimmed())),
-                                            line.left(32));
-            }
+            ForEachMd5sumLine(DebControlFiles(check.deb).value(QStringLiteral("md5sums")),
+                              [&](QByteArrayView path, QByteArrayView md5) {
+                                  archived.md5sums.insert(database->canonical(DecodeFileName(path)), md5.toByteArray());
+                              });
         }
     }
     return m_archived.emplace(key, std::move(archived)).first->second;

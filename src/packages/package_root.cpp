@@ -43,8 +43,3 @@ std::optional<QByteArray> InsideRoot(const QString& root, const QString& path)
         return std::nullopt;
     return EncodeFileName(clean.mid(start.size()));
 }
-
-QString OutsideRoot(const QString& root, QByteArrayView inside)
-{
-    return prefix(root) + DecodeFileName(inside);
-}

@@ -14,5 +14,3 @@ void SetPackageRoot(const QString& root);
 // path (absolute, on this machine) as seen inside root, spelt as dpkg spells
 // it ("/usr/bin/x" for ROOT/usr/bin/x); none where it lies outside root.
 std::optional<QByteArray> InsideRoot(const QString& root, const QString& path);
-// The other way: a path inside root as it is on this machine.
-QString OutsideRoot(const QString& root, QByteArrayView inside);
