@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
   cmake g++ make
-  qt6-base-dev libqt6sql6-ibase libqt6svg6 qt6-translations-l10n
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev libqt6sql6-ibase libqt6svg6 qt6-translations-l10n
   firebird3.0-server-core libfbclient2 firebird3.0-utils firebird-dev firebird3.0-server
   libgtest-dev libbenchmark-dev libssl-dev libcap-dev libacl1-dev
   libcap2-bin acl attr e2fsprogs

@@ -30,8 +30,12 @@ ExplainedAccept AcceptExplained(TDM1& dm, const QString& dir, const QString& pac
     }
     const Registration registration = FindRegistration(dm.IBQuery1, dir);
     if (!names.isEmpty())
-        done.recorded = AcceptFiles(dm, dir, names, registration.id);
+        done.recorded = AcceptFiles(dm, dir, names, registration.id, std::nullopt);
     RecordPackages(dm.IBQuery1, registration, packageRoot);
+    // Logged even with nothing to accept: the packages were recorded afresh.
+    LogEntry logged = NewLogEntry(LogEntry::AcceptExplained, registration.id);
+    logged.names = names;
+    WriteLogEntry(dm.IBQuery1, logged);
     done.recorded.registrations.insert(registration.id);
     return done;
 }

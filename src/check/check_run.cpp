@@ -94,8 +94,9 @@ CheckReport RunCheck(TDM1& dm, const QString& dir, Progress* progress, std::opti
     ReadBaselineRows(dm.IBQuery1, checked, baseline, [&] { walked.takeReady(walker); });
     const DirectoryPrints recordedDirectories = ReadDirectoryPrints(dm.IBQuery1, checked.id);
     PackageRecords packages = ReadPackageRecords(dm.IBQuery1, checked.id);
+    const LogEntries accepts = ReadAccepts(dm.IBQuery1, checked.id);
     const SealVerdict seal = VerifySeal(dm.IBQuery1, publicKey, {checked.id}, [&](const Registration&, int fieldSet) {
-        return RegistrationDigest(checked, baseline, recordedDirectories, fieldSet, packages);
+        return RegistrationDigest(checked, baseline, recordedDirectories, fieldSet, packages, accepts);
     });
     FileJudge judge(baseline);
     walked.takeAll(walker, judge);

@@ -2,7 +2,9 @@
 
 #include "seal/seal_key.h"
 #include "check/accept_explained.h"
+#include "check/check_log.h"
 #include "check/check_run.h"
+#include "check/log_text.h"
 #include "check/explain_findings.h"
 #include "check/explanation_text.h"
 #include "check/report_json.h"
@@ -317,7 +319,8 @@ struct Explaining {
 // The report as the check is to show it: explained where asked, and with
 // --unexplained, only what nothing explains; explained gets the lines that
 // sum up the rest.
-CheckReport shownReport(TDM1& dm, CheckReport report, const Explaining& explaining, HostPackages& host,
+// report is explained in place, for the log to count what nothing explains.
+CheckReport shownReport(TDM1& dm, CheckReport& report, const Explaining& explaining, HostPackages& host,
                         QStringList& explained)
 {
     if (!explaining.any())
@@ -349,17 +352,19 @@ int checkAll(TDM1& dm, Console& console, bool json, const std::optional<SealKey>
         const QString& dir = registrations[i].dir;
         try {
             QStringList explained;
-            const CheckReport report = shownReport(dm, checkWithProgress(dm, console, dir, key, registrations[i].id),
-                                                   explaining, host, explained);
+            CheckReport found = checkWithProgress(dm, console, dir, key, registrations[i].id);
+            const CheckReport report = shownReport(dm, found, explaining, host, explained);
             status |= report.foundBits() | reportNotExamined(console, report.notExamined);
             if (json) {
                 documents.append(ReportJsonObject(dir, report, explaining.any()));
-                continue;
+            } else {
+                if (i > 0)
+                    console.out << '\n';
+                console.out << QStringLiteral("Директория ") << ShownName(dir) << QStringLiteral("\n\n");
+                console.out << ReportText(report, explaining.each) << explainedText(explained);
             }
-            if (i > 0)
-                console.out << '\n';
-            console.out << QStringLiteral("Директория ") << ShownName(dir) << QStringLiteral("\n\n");
-            console.out << ReportText(report, explaining.each) << explainedText(explained);
+            console.out.flush();
+            LogCheck(dm, CheckLogEntry(registrations[i].id, found, explaining.any()));
         } catch (const ECommandStopped&) {
             throw;
         } catch (const Exception& error) {
@@ -395,17 +400,42 @@ int checkCommand(TDM1* dm, const Arguments& args, Console& console, const Consol
     if (args.has("--all"))
         return checkAll(*dm, console, json, key, explaining);
     const QString dir = CleanDirectoryText(args.words.first());
+    const qint32 registration = FindRegistration(dm->IBQuery1, dir).id;
     QStringList explained;
     HostPackages host(PackageRoot());
-    const CheckReport report = shownReport(*dm, checkWithProgress(*dm, console, dir, key), explaining, host, explained);
+    CheckReport found = checkWithProgress(*dm, console, dir, key, registration);
+    const CheckReport report = shownReport(*dm, found, explaining, host, explained);
     const int notExamined = reportNotExamined(console, report.notExamined);
-    if (json) {
-        console.out.flush();
+    console.out.flush();
+    if (json)
         console.out << QString::fromUtf8(ReportJson(dir, report, explaining.any()));
-        return report.foundBits() | notExamined;
-    }
-    console.out << ReportText(report, explaining.each) << explainedText(explained);
+    else
+        console.out << ReportText(report, explaining.each) << explainedText(explained);
+    // Logged once the report is out: a log that cannot be written never
+    // hides what the check found.
+    console.out.flush();
+    LogCheck(*dm, CheckLogEntry(registration, found, explaining.any()));
     return report.foundBits() | notExamined;
+}
+
+// log: the entries of the registrations of DIR, or of all, oldest first.
+int logCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions&)
+{
+    QHash<qint32, QString> dirs;
+    for (const Registration& registration : ReadRegistrations(dm->IBQuery1))
+        dirs.insert(registration.id, registration.dir);
+    LogEntries entries = ReadLog(dm->IBQuery1);
+    if (!args.words.isEmpty()) {
+        const QString dir = CleanDirectoryText(args.words.first());
+        FindRegistration(dm->IBQuery1, dir); // names a directory not under control
+        entries.removeIf([&](const LogEntry& entry) { return dirs.value(entry.registration) != dir; });
+    } else {
+        // Entries left by registrations since taken out of control have no
+        // directory to show.
+        entries.removeIf([&](const LogEntry& entry) { return !dirs.contains(entry.registration); });
+    }
+    console.out << (args.has("--json") ? QString::fromUtf8(LogJson(entries, dirs)) : LogText(entries, dirs));
+    return kExitSuccess;
 }
 
 int watchCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions& options)
@@ -441,6 +471,9 @@ const std::vector<Command>& commands()
                         "найденное изменениями пакетов, --unexplained: показать и учесть только необъясненное"),
          true, 0, 1, {QStringLiteral("--json"), QStringLiteral("--all"), QStringLiteral("--explain"),
                       QStringLiteral("--unexplained")}, {}, checkCommand, validateCheck},
+        {QStringLiteral("log"), QStringLiteral("[--json] [DIR]"),
+         QStringLiteral("показать журнал проверок и принятых изменений директории или всех директорий на учете"),
+         true, 0, 1, {QStringLiteral("--json")}, {}, logCommand},
         {QStringLiteral("watch"), QStringLiteral("[--json] [--unexplained] [--settle СЕКУНДЫ] [DIR...]"),
          QStringLiteral("следить за изменениями директорий на учете (всех, если не указаны), пока не остановят; "
                         "--unexplained: не показывать объясненное изменениями пакетов"),

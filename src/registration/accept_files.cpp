@@ -57,7 +57,8 @@ Accepted resolve(TIBQuery& query, const Registration& registration, const QStrin
 
 } // namespace
 
-RecordedChange AcceptFiles(TDM1& dm, const QString& dir, const QStringList& names, std::optional<qint32> registration)
+RecordedChange AcceptFiles(TDM1& dm, const QString& dir, const QStringList& names, std::optional<qint32> registration,
+                           std::optional<LogEntry::Kind> logAs)
 {
     TIBQuery& query = dm.IBQuery1;
     const Registration accepted = FindRegistration(query, dir, registration);
@@ -138,5 +139,11 @@ RecordedChange AcceptFiles(TDM1& dm, const QString& dir, const QStringList& name
     gone.erase(std::unique(gone.begin(), gone.end()), gone.end());
     DeleteFileRowsNamed(query, gone);
     rows.flush();
+    if (logAs) {
+        LogEntry logged = NewLogEntry(*logAs, accepted.id);
+        for (const Accepted& place : places)
+            logged.names.append(place.path());
+        WriteLogEntry(query, logged);
+    }
     return {{accepted.id}, {}};
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rows/event_log.h"
 #include "rows/recorded_change.h"
 
 #include <QString>
@@ -21,7 +22,9 @@ class TDM1;
 //
 // Each name is a full path or one relative to dir. Raises Exception, before
 // anything changes, for a name outside dir, or a file of a type the
-// registration does not record. Nothing is committed. Returns the
-// registration whose rows it wrote.
+// registration does not record. The accept is logged as logAs, with the
+// full names (see event_log), unless the caller logs it itself. Nothing is
+// committed. Returns the registration whose rows it wrote.
 RecordedChange AcceptFiles(TDM1& dm, const QString& dir, const QStringList& names,
-                 std::optional<qint32> registration = std::nullopt);
+                           std::optional<qint32> registration = std::nullopt,
+                           std::optional<LogEntry::Kind> logAs = LogEntry::AcceptNames);

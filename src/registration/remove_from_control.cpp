@@ -4,6 +4,7 @@
 #include "common/progress.h"
 #include "rows/delete_file_rows.h"
 #include "rows/directory_prints.h"
+#include "rows/event_log.h"
 #include "rows/owned_rows.h"
 #include "rows/package_records.h"
 #include "rows/registration.h"
@@ -16,6 +17,7 @@ void RemoveFromControl(TDM1& dm, const QString& dir, Progress* progress, std::op
     DeleteRegistration(query, removed.id);
     DeleteDirectoryPrints(query, removed.id);
     DeletePackageRecords(query, removed.id);
+    DeleteLog(query, removed.id);
 
     DeleteFileRows(query, RegistrationRows(query, removed.id, dir), [&](qint64 done, qint64 total) {
         if (progress)

@@ -3,6 +3,7 @@
 #include "rows/delete_file_rows.h"
 #include "rows/directory_prints.h"
 #include "rows/directory_rows.h"
+#include "rows/event_log.h"
 #include "rows/owned_rows.h"
 #include "rows/registration.h"
 #include "rows/walk_rows.h"
@@ -37,6 +38,7 @@ RecordedChange UpdateControl(TDM1& dm, const QString& dir, Progress* progress, s
         DeleteDirectoryPrints(query, each.id);
         recorded.notExamined += ScanToBaseline(dm, each.dir, each.list, progress, each.id);
         RecordPackages(query, each);
+        WriteLogEntry(query, NewLogEntry(LogEntry::Accept, each.id));
         recorded.registrations.insert(each.id);
     }
     return recorded;

@@ -59,7 +59,8 @@ void appendPrint(QByteArray& out, const Fingerprint* print, int fieldSet)
 } // namespace
 
 Sha256Digest RegistrationDigest(const Registration& registration, const CheckRows& rows,
-                                const DirectoryPrints& directories, int fieldSet, const PackageRecords& packages)
+                                const DirectoryPrints& directories, int fieldSet, const PackageRecords& packages,
+                                const LogEntries& accepts)
 {
     Sha256Accumulator digest;
     auto add = [&](const QByteArray& bytes) {
@@ -113,6 +114,17 @@ Sha256Digest RegistrationDigest(const Registration& registration, const CheckRow
         append(encoded, QVariant(package.filesDigest));
         add(encoded);
     }
+    // In the order ReadAccepts gives them: the order they were made in.
+    for (const LogEntry& accepted : accepts) {
+        encoded = QByteArray(1, 'A');
+        for (const QString& text : {LogKindKey(accepted.kind), accepted.at.toUTC().toString(Qt::ISODateWithMs),
+                                    accepted.user, accepted.host})
+            append(encoded, QVariant(text));
+        append(encoded, QVariant(qint64(accepted.names.size())));
+        for (const QString& name : accepted.names)
+            append(encoded, QVariant(EncodeFileName(name)));
+        add(encoded);
+    }
     return digest.result();
 }
 
@@ -122,7 +134,7 @@ Sha256Digest RegistrationDigest(TIBQuery& query, const Registration& registratio
     CheckRows rows(dirs);
     ReadBaselineRows(query, registration, rows);
     return RegistrationDigest(registration, rows, ReadDirectoryPrints(query, registration.id), fieldSet,
-                              ReadPackageRecords(query, registration.id));
+                              ReadPackageRecords(query, registration.id), ReadAccepts(query, registration.id));
 }
 
 QByteArray RegistrationSealMessage(const SealRow& row)

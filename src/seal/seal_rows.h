@@ -3,6 +3,7 @@
 #include "bits/sha256_accumulator.h"
 #include "rows/check_rows.h"
 #include "rows/directory_prints.h"
+#include "rows/event_log.h"
 #include "rows/package_records.h"
 #include "rows/registration.h"
 
@@ -21,11 +22,12 @@ class TIBQuery;
 // fields of fieldSet alone (see FingerprintField::sealSince): what was sealed
 // before a field existed still holds after it is kept. Then the packages its
 // baseline recorded, by name and architecture, each with its version and the
-// digest of what dpkg recorded of its files; a registration without any
-// encodes as it did before they were kept.
+// digest of what dpkg recorded of its files. Then each accept of its log (see
+// ReadAccepts): who accepted what, and when. A registration without packages
+// or accepts encodes as it did before they were kept.
 Sha256Digest RegistrationDigest(const Registration& registration, const CheckRows& rows,
                                 const DirectoryPrints& directories, int fieldSet,
-                                const PackageRecords& packages = {});
+                                const PackageRecords& packages = {}, const LogEntries& accepts = {});
 
 // The same, reading the rows first.
 Sha256Digest RegistrationDigest(TIBQuery& query, const Registration& registration, int fieldSet);

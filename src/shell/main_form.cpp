@@ -1,7 +1,9 @@
 #include "shell/main_form.h"
 
 #include "check/check_report.h"
+#include "check/check_log.h"
 #include "check/check_run.h"
+#include "check/log_text.h"
 #include "check/explain_findings.h"
 #include "check/report_form.h"
 #include "check/report_text.h"
@@ -22,6 +24,7 @@
 #include "rows/registration.h"
 #include "shell/about_form.h"
 #include "shell/error_display.h"
+#include "shell/history_form.h"
 #include "shell/image_list.h"
 #include "shell/progress_window.h"
 #include "shell/window_geometry.h"
@@ -70,6 +73,8 @@ Tmain_form::Tmain_form(TDM1& dm, QWidget* parent, QString databaseName)
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox1->setSortingEnabled(false);
     ListBox1->setUniformItemSizes(true);
+    connect(ListBox1, &QListWidget::itemDoubleClicked, this,
+            [this] { RunShowingErrors([this] { HistoryItemClick(); }); });
     setCentralWidget(ListBox1);
 
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
@@ -107,8 +112,10 @@ void Tmain_form::buildMenu()
     N2 = item("N2", QStringLiteral("&Поставить на учет"));
     N3 = item("N3", QStringLiteral("&Снять с учета"));
     N7 = item("N7", QStringLiteral("&Выход"));
+    HistoryItem = item("HistoryItem", QStringLiteral("&История проверок"));
     directory->addAction(N2);
     directory->addAction(N3);
+    directory->addAction(HistoryItem);
     directory->addSeparator()->setObjectName(QStringLiteral("N4"));
     directory->addAction(N7);
 
@@ -129,6 +136,7 @@ void Tmain_form::buildMenu()
     bind(N5, &Tmain_form::ToolButton4Click);
     bind(N8, &Tmain_form::ToolButton6Click);
     bind(N9, &Tmain_form::N9Click);
+    bind(HistoryItem, &Tmain_form::HistoryItemClick);
 }
 
 void Tmain_form::buildToolBar()
@@ -177,8 +185,18 @@ void Tmain_form::setWindows(Topen_dir* openDir, Treport_form* reportForm, Tabout
 void Tmain_form::FormCreate()
 {
     m_connectNotice = ConnectDM1(DM1, m_databaseName);
-    for (const Registration& registration : ReadRegistrations(DM1.IBQuery1))
+    for (const LogEntry& entry : ReadLog(DM1.IBQuery1)) {
+        if (entry.kind == LogEntry::Check) {
+            m_lastChecks.insert(entry.registration, entry);
+            m_acceptedSince.remove(entry.registration);
+        } else if (m_lastChecks.contains(entry.registration)) {
+            m_acceptedSince.insert(entry.registration);
+        }
+    }
+    for (const Registration& registration : ReadRegistrations(DM1.IBQuery1)) {
         addDirectoryLine(registration.dir, registration.list, registration.id);
+        markLine(registration.id);
+    }
 }
 
 void Tmain_form::showEvent(QShowEvent* event)
@@ -421,6 +439,10 @@ void Tmain_form::markLine(qint32 registration)
         const qsizetype changed = m_changed.value(registration).names();
         const QString lost = m_lost.value(registration);
         QString text = ShownName(directoryOf(row));
+        if (const auto last = m_lastChecks.constFind(registration); last != m_lastChecks.constEnd())
+            text += QStringLiteral("  — проверено ") + LastCheckText(*last)
+                    + (m_acceptedSince.contains(registration) ? QStringLiteral(", после нее приняты изменения")
+                                                              : QString());
         if (changed > 0)
             text += QStringLiteral("  — изменено имен: ") + QString::number(changed);
         if (!lost.isEmpty())
@@ -497,13 +519,19 @@ void Tmain_form::ToolButton4Click()
                 ExplainFindings(report, DM1.IBQuery1, host);
                 return QSet<qint32>();
             });
-    if (registration)
-        clearMark(*registration);
+    // The report is shown even where its log entry could not be written.
+    const LogEntry checked = CheckLogEntry(FindRegistration(DM1.IBQuery1, dir, registration).id, report, true);
+    RunShowingErrors([&] { LogCheck(DM1, checked); });
+    m_lastChecks.insert(checked.registration, checked);
+    m_acceptedSince.remove(checked.registration);
+    clearMark(checked.registration);
     report_form->setAcceptSelected([&](const QStringList& names) {
         runLong(
             QStringLiteral("Принять выбранные"), CommandAccess::Writes,
             [&](Progress&) { return AcceptFiles(DM1, dir, names, registration).registrations; }, {},
             [&] { return QSet<qint32>{FindRegistration(DM1.IBQuery1, dir, registration).id}; });
+        m_acceptedSince.insert(checked.registration);
+        markLine(checked.registration);
         UpdateStatusCount();
     });
     report_form->showReport(report, dir);
@@ -525,6 +553,26 @@ void Tmain_form::ToolButton4Click()
                 ids.insert(updated.id);
             return ids;
         });
+    for (const qint32 updated : recorded.registrations) {
+        m_acceptedSince.insert(updated);
+        markLine(updated);
+    }
     UpdateStatusCount();
     showNotExamined(recorded.notExamined);
+}
+
+void Tmain_form::HistoryItemClick()
+{
+    if (m_busy)
+        return;
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    const QString dir = directoryOf(row);
+    // What the console logged meanwhile too.
+    DM1.IBTransaction1.seeCommitted();
+    if (!history_form)
+        history_form = new Thistory_form(this);
+    history_form->showHistory(dir, ReadLog(DM1.IBQuery1, FindRegistration(DM1.IBQuery1, dir, registrationOf(row)).id));
+    history_form->exec();
 }

@@ -3,6 +3,7 @@
 #include "seal/seal_key.h"
 
 #include "check/judge_names.h"
+#include "rows/event_log.h"
 #include "scan/not_examined.h"
 #include "storage/command_savepoint.h"
 #include "storage/dm1.h"
@@ -23,6 +24,7 @@ class QToolBar;
 class Tabout_form;
 class Topen_dir;
 class Treport_form;
+class Thistory_form;
 class Progress;
 class ProgressWindow;
 class RegistrationWatch;
@@ -32,7 +34,10 @@ struct Registration;
 // bar and the status line with the number of files under control. Its
 // handlers are the program's commands; each runs to its end on the one thread
 // and shows its error, if any, through the application's error display.
-// While it is open it watches its registrations' trees (RegistrationWatch)
+// Each line also says when its directory was last checked and what that
+// check found (from the log, or this window's own check where the account
+// may not write the log); its history opens from the menu or by a double
+// click. While it is open it watches its registrations' trees (RegistrationWatch)
 // and marks the line of each whose tree changed since its last check, with
 // the number of names a check would now report of what changed, or that
 // changes may have gone unseen.
@@ -77,6 +82,7 @@ public:
     QAction* N7;
     QAction* N8;
     QAction* N9;
+    QAction* HistoryItem; // the selected directory's history of checks
 
 public slots:
     void N2Click();
@@ -85,6 +91,7 @@ public slots:
     void ToolButton6Click();
     void ToolButton8Click();
     void N9Click();
+    void HistoryItemClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -143,4 +150,7 @@ private:
     QHash<qint32, ReportedFindings> m_changed; // since each registration's last check
     QHash<qint32, QString> m_lost;             // why changes may have gone unseen
     QHash<qint32, QList<JudgedName>> m_deferred; // changed while a command ran
+    QHash<qint32, LogEntry> m_lastChecks;        // of each registration
+    QSet<qint32> m_acceptedSince;                // changes accepted since the last check
+    Thistory_form* history_form = nullptr; // made when first asked for
 };

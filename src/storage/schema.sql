@@ -157,3 +157,32 @@ create table package_files (
   digest varchar(64) character set ascii,
   files blob sub_type binary
 );
+
+-- The log of what was done to each registration: one row per check and per
+-- accept, with when (ISO 8601, UTC, to the millisecond), by which user on
+-- which host. kind is "check", "accept" (all of a registration's changes),
+-- "accept-names" (the names given) or "accept-explained" (what the package
+-- manager's records explained). A check's row has the number of findings
+-- per list, of names not examined, of findings nothing explains (null where
+-- the check did not explain), the status bits of the console's exit status
+-- and what verifying the seal found: "holds", "broken" or "none" (never
+-- sealed). An accept's row has the names accepted, each as its bytes, ended
+-- by a zero byte; none for an accept of all. The accepts are covered by the
+-- registration's seal, the checks are not: a check may be run by an account
+-- that holds no key, and writes its row where the account may write.
+create table event_log (
+  tab_id integer,
+  kind varchar(16) character set ascii,
+  logged_at varchar(32) character set ascii,
+  user_name varchar(255) character set utf8,
+  host_name varchar(255) character set utf8,
+  deleted_count integer,
+  moved_count integer,
+  new_count integer,
+  changed_count integer,
+  not_examined_count integer,
+  unexplained_count integer,
+  status_bits integer,
+  seal varchar(8) character set ascii,
+  names blob sub_type binary
+);

@@ -91,26 +91,46 @@ TEST_F(CliSealTest, EveryChangeBehindTheProgramsBackIsReportedBeforeTheLists)
         {"a directory row changed", "update directory_print set mode=16895 where tab_id=1;", rows, 4},
         {"the seal deleted", "delete from seal;", QStringLiteral("База данных не запечатана"), 0},
     };
-    const QByteArray sealed = [&] {
+    const auto saved = [&] {
         QFile file(work.path(QStringLiteral("file.gdb")));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }();
-    const auto restore = [&] {
+    };
+    const QByteArray sealed = saved();
+    const auto restore = [&](const QByteArray& bytes) {
         QFile file(work.path(QStringLiteral("file.gdb")));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(sealed);
+        file.write(bytes);
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        restore();
+        restore(sealed);
         sql(c.sql);
         const Result r = check();
         EXPECT_EQ(r.status, 64 | c.found) << r.err.toStdString();
         EXPECT_TRUE(r.out.startsWith(c.line)) << r.out.toStdString();
         EXPECT_TRUE(r.out.contains(QStringLiteral("\n\nУдаленные файлы\n"))) << "the lists still follow";
     }
+    // An accept: the seal covers who accepted what, and when; not the
+    // checks' entries, which an account without the key writes.
+    restore(sealed);
+    ASSERT_EQ(run({QStringLiteral("--key"), key(), QStringLiteral("update"), dir(), QStringLiteral("sub/b.txt")}).status, 0);
+    const QByteArray accepted = saved();
+    const QList<std::pair<QByteArray, int>> logCases{
+        {"update event_log set names=null where kind='accept-names';", 64},
+        {"update event_log set logged_at='2020-01-01T00:00:00.000Z' where kind<>'check';", 64},
+        {"delete from event_log where kind<>'check';", 64},
+        {"delete from event_log where kind='check';", 0},
+    };
+    for (const auto& [change, status] : logCases) {
+        SCOPED_TRACE(change.constData());
+        restore(accepted);
+        sql(change);
+        const Result r = check();
+        EXPECT_EQ(r.status, status) << r.out.toStdString();
+        EXPECT_EQ(r.out.startsWith(rows), status != 0) << r.out.toStdString();
+    }
     // Nor does a change with the key bless one: the list no longer holds.
-    restore();
+    restore(sealed);
     sql("delete from tab where id=2;");
     const Result refused = run({QStringLiteral("--key"), key(), QStringLiteral("update"), dir()});
     EXPECT_EQ(refused.status, 16);

@@ -65,7 +65,8 @@ TEST(MainFormTest, ShowsTheMenuToolBarListAndStatusOfTheDesign)
     for (QAction* action : form.N1->menu()->actions())
         directoryItems.append(action->isSeparator() ? QStringLiteral("-") : action->text());
     EXPECT_EQ(directoryItems, (QStringList{QStringLiteral("&Поставить на учет"), QStringLiteral("&Снять с учета"),
-                                           QStringLiteral("-"), QStringLiteral("&Выход")}));
+                                           QStringLiteral("&История проверок"), QStringLiteral("-"),
+                                           QStringLiteral("&Выход")}));
     EXPECT_EQ(form.N8->text(), QStringLiteral("&Вызов справки"));
     EXPECT_EQ(form.N9->text(), QStringLiteral("&О программе"));
 

@@ -68,12 +68,14 @@ TEST(MainFormWatchTest, ALineCountsTheNamesChangedSinceItsLastCheck)
             << listed(form).join(u'\n').toStdString();
     }
 
-    // The check sees the changes: the line is plain again, and still its
-    // directory's.
+    // The check sees the changes: the line says so instead, and is still
+    // its directory's.
     form.ListBox1->setCurrentRow(0);
     whenModalOpens([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
     form.ToolButton4->trigger();
-    EXPECT_EQ(listed(form), (QStringList{d, e + changed + u'1'}));
+    EXPECT_TRUE(listed(form)[0].startsWith(d + QStringLiteral("  — проверено "))) << listed(form)[0].toStdString();
+    EXPECT_TRUE(listed(form)[0].endsWith(QStringLiteral(": найдено 2"))) << listed(form)[0].toStdString();
+    EXPECT_EQ(listed(form)[1], e + changed + u'1');
     EXPECT_EQ(form.directoryOf(1), e);
     EXPECT_TRUE(program.errors.isEmpty()) << program.errors.join(u'\n').toStdString();
 }

@@ -1,12 +1,19 @@
 #include "check/report_form.h"
 #include "registration/directory_list_box.h"
 #include "registration/open_dir.h"
+#include "shell/history_form.h"
 #include "shell/main_form.h"
 #include "storage/connect.h"
 #include "support/program.h"
 #include "support/temp_tree.h"
 
 #include <QAction>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QScatterSeries>
+#include <QTableWidget>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
@@ -87,6 +94,67 @@ TEST(SharedDatabaseWindowTest, TheWindowsAddIsKeptWhenItEndsAndTheConsoleWritesB
     EXPECT_EQ(program.errors, QStringList{QStringLiteral("База данных занята другой программой: ") + database.file() + u'.'});
     EXPECT_EQ(form.ListBox1->count(), 2);
     other.finish();
+}
+
+// A day's report worked through in the window: 300 new files ticked and
+// accepted at once. The accept is the console's to see at once, as the
+// window's killed the next moment would have kept it; the log has the
+// window's check and its accept, and the history shows both checks.
+TEST(SharedDatabaseWindowTest, ThreeHundredFindingsAcceptedAtOnceAreKeptLoggedAndCharted)
+{
+    TempDatabase database;
+    TempTree tree;
+    const QString dir = tree.dir(QStringLiteral("srv"));
+    ASSERT_EQ(console(database.directory(), {QStringLiteral("add"), dir}).status, 0);
+    for (int i = 0; i < 300; ++i)
+        tree.file(QStringLiteral("srv/new-%1.txt").arg(i), QByteArray::number(i));
+
+    Program program;
+    Tmain_form& form = *program.main_form;
+    form.show();
+    form.ListBox1->setCurrentRow(0);
+    Treport_form& report = *program.report_form;
+    whenModalOpens([&](QWidget*) {
+        for (int i = 0; i < report.Memo3->count(); ++i)
+            report.Memo3->item(i)->setCheckState(Qt::Checked);
+        report.Button3->click();
+        report.Button1->click();
+    });
+    form.ToolButton4->trigger();
+    ASSERT_TRUE(program.errors.isEmpty()) << program.errors.join(u'\n').toStdString();
+    EXPECT_TRUE(form.ListBox1->item(0)->text().endsWith(QStringLiteral("найдено 300, после нее приняты изменения")))
+        << form.ListBox1->item(0)->text().toStdString();
+
+    const Console check = console(database.directory(), {QStringLiteral("check"), dir});
+    EXPECT_EQ(check.status, 0) << check.out.toStdString();
+    const Console log = console(database.directory(), {QStringLiteral("log"), QStringLiteral("--json"), dir});
+    const QJsonArray entries = QJsonDocument::fromJson(log.out.toUtf8())[QStringLiteral("entries")].toArray();
+    ASSERT_EQ(entries.size(), 3) << log.out.toStdString();
+    EXPECT_EQ(entries[0][QStringLiteral("new")].toInt(), 300);
+    EXPECT_EQ(entries[1][QStringLiteral("kind")].toString(), QStringLiteral("accept-names"));
+    EXPECT_EQ(entries[1][QStringLiteral("names")].toArray().size(), 300);
+    EXPECT_EQ(entries[2][QStringLiteral("new")].toInt(), 0);
+
+    QList<QPointF> points;
+    QString firstSummary;
+    int entryLines = 0;
+    whenModalOpens([&](QWidget* modal) {
+        auto& history = *qobject_cast<Thistory_form*>(modal);
+        points = history.CheckPoints->points();
+        if (!points.isEmpty())
+            emit history.CheckPoints->clicked(points.first());
+        firstSummary = history.SummaryLabel->text();
+        entryLines = history.EntryTable->rowCount();
+        history.close();
+    });
+    form.HistoryItem->trigger();
+    ASSERT_TRUE(program.errors.isEmpty()) << program.errors.join(u'\n').toStdString();
+    ASSERT_EQ(points.size(), 2);
+    EXPECT_EQ(points[0].y(), 300);
+    EXPECT_EQ(points[1].y(), 0);
+    EXPECT_LT(points[0].x(), points[1].x());
+    EXPECT_TRUE(firstSummary.contains(QStringLiteral("новых 300"))) << firstSummary.toStdString();
+    EXPECT_EQ(entryLines, 3);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // Usage: kvaren-screenshots OUTDIR [TREE [BIGTREE]]
 // It works on file.gdb in the working directory; TREE, when given, is put under
 // control, changed and checked so that the report has lines in every list.
+// Its directory's history is shown with a fortnight of checks logged before.
 // BIGTREE, when given, is put under control through the window's own command,
 // and the screen is taken a few seconds in, with the progress window showing.
 
@@ -11,6 +12,8 @@
 #include "registration/directory_list_box.h"
 #include "registration/open_dir.h"
 #include "registration/put_under_control.h"
+#include "rows/event_log.h"
+#include "rows/registration.h"
 #include "shell/about_form.h"
 #include "shell/application.h"
 #include "shell/error_display.h"
@@ -137,6 +140,32 @@ int main(int argc, char** argv)
                 report.close();
             });
             main_form.ToolButton4->trigger();
+
+            // A fortnight of nightly checks before today's, one of them the
+            // day of a package upgrade, and its accept; then the history.
+            const qint32 id = FindRegistration(DM1.IBQuery1, tree).id;
+            const QDateTime today = QDateTime::currentDateTimeUtc();
+            for (int day = 14; day >= 1; --day) {
+                LogEntry nightly = NewLogEntry(LogEntry::Check, id);
+                nightly.at = today.addDays(-day).addSecs(-3600);
+                nightly.user = QStringLiteral("root");
+                nightly.added = day % 4 == 0 ? 2 : 0;
+                nightly.changed = day == 9 ? 284 : day % 5 == 0 ? 1 : 0;
+                nightly.deleted = day == 9 ? 16 : 0;
+                nightly.unexplained = day == 9 ? 3 : nightly.findings();
+                nightly.status = nightly.findings() > 0 ? 7 : 0;
+                nightly.seal = QStringLiteral("holds");
+                WriteLogEntry(DM1.IBQuery1, nightly);
+                if (day == 9) {
+                    LogEntry accepted = NewLogEntry(LogEntry::AcceptExplained, id);
+                    accepted.at = nightly.at.addSecs(1800);
+                    for (int i = 0; i < 297; ++i)
+                        accepted.names.append(tree + QStringLiteral("/usr/lib/x%1.so").arg(i));
+                    WriteLogEntry(DM1.IBQuery1, accepted);
+                }
+            }
+            shootModal(QStringLiteral("history_form"));
+            main_form.HistoryItem->trigger();
         }
         if (!bigTree.isEmpty()) {
             QTimer::singleShot(3000, [&] {
