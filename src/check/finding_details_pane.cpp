@@ -30,15 +30,24 @@ TFindingDetails::TFindingDetails(QWidget* parent) : QWidget(parent)
     FieldsView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     FieldsView->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     FieldsView->header()->setStretchLastSection(false);
+    // Says what the empty pane is for.
+    HintLabel = new QLabel(QStringLiteral("Выберите строку отчета: здесь будет видно, каким был файл и каким стал."), this);
+    HintLabel->setObjectName(QStringLiteral("DetailsHint"));
+    HintLabel->setWordWrap(true);
+    HintLabel->setEnabled(false);
+    column->addWidget(HintLabel);
     column->addWidget(NameLabel);
     column->addWidget(WhyLabel);
     column->addWidget(FieldsView, 1);
+    column->addStretch();
     clear();
 }
 
 void TFindingDetails::showFinding(const QString& name, const QString& why, const QList<CaptionedField>& fields)
 {
+    HintLabel->setVisible(name.isEmpty());
     NameLabel->setText(name);
+    NameLabel->setVisible(!name.isEmpty());
     WhyLabel->setText(why);
     WhyLabel->setVisible(!why.isEmpty());
     FieldsView->clear();

@@ -25,6 +25,7 @@ public:
     // обычный файл" where they do not; empty when it shows nothing.
     QString toPlainText() const;
 
+    QLabel* HintLabel; // in place of the name while there is none
     QLabel* NameLabel;
     QLabel* WhyLabel;
     QTreeWidget* FieldsView; // "Поле", "Было", "Стало"

@@ -390,6 +390,8 @@ void Treport_form::applyFilter()
         settle();
         const QScopedValueRollback ticking(m_ticking, true);
         updateHeaders(list);
+        if (list->currentItem() && !list->currentItem()->isHidden())
+            list->scrollToItem(list->currentItem());
     }
     updateCounts();
 }
@@ -483,7 +485,14 @@ void Treport_form::tickGroup(QListWidget* list, QListWidgetItem* item)
         return;
     {
         const QScopedValueRollback ticking(m_ticking, true);
-        const auto [first, end] = groupRows(list, list->row(item));
+        // A changed file's lines are ticked as one: the file is what is accepted.
+        const int row = list->row(item);
+        for (const int step : {-1, 1})
+            for (int i = row + step; i >= 0 && i < list->count() && isFinding(list->item(i))
+                                     && findingOf(list->item(i)) == findingOf(item);
+                 i += step)
+                list->item(i)->setCheckState(item->checkState());
+        const auto [first, end] = groupRows(list, row);
         if (first != end) {
             QListWidgetItem* header = list->item(first);
             if (item == header) {
