@@ -100,7 +100,9 @@ Treport_form::Treport_form(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Отчет"));
     // Large enough for hundreds of lines and the details, on a 1024×768 screen.
     setGeometry(62, 30, 900, 700);
-    RememberGeometry(*this, QStringLiteral("report"));
+    // A name of its own since it took the filter and the details pane: the
+    // old one holds, saved at every close, the old small first size.
+    RememberGeometry(*this, QStringLiteral("report_window"));
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPixelSize(11);
     setFont(font);

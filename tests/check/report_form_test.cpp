@@ -336,6 +336,8 @@ TEST(ReportFormGroupsTest, ExplainedFindingsStandUnderTheirPackagesHeaderThatTic
          {zlibHeader + QStringLiteral("1 файл")}},
         {"a line unticked leaves its header partly ticked", &Treport_form::Memo4, {2, 3}, "..~.xxx..", {ssh1, sftp},
          {sshHeader + QStringLiteral("1 файл"), zlibHeader + QStringLiteral("1 файл")}},
+        {"a changed file's lines tick as one", &Treport_form::Memo4, {6}, "..~..xx..", {ssh1},
+         {sshHeader + QStringLiteral("2 файла"), zlibHeader + QStringLiteral("1 файл")}},
         {"a partly ticked header ticks all its group", &Treport_form::Memo4, {3, 2}, "..xxxxx..", {ssh1, scp, sftp},
          {zlibHeader + QStringLiteral("1 файл")}},
         {"a header unticked unticks its group", &Treport_form::Memo4, {2, 2}, ".........", {},
