@@ -5,6 +5,7 @@
 #include "check/field_caption.h"
 #include "check/finding_details_pane.h"
 #include "check/report_groups.h"
+#include "check/report_list_rows.h"
 #include "check/report_text.h"
 #include "common/shown_name.h"
 #include "shell/error_display.h"
@@ -28,62 +29,6 @@
 #include <algorithm>
 
 namespace {
-
-// Marks a group's header; a finding's line holds its finding's index under
-// Qt::UserRole instead, and "Не обнаружено" neither.
-constexpr int kHeaderRole = Qt::UserRole + 1;
-
-bool isHeader(const QListWidgetItem* item)
-{
-    return item->data(kHeaderRole).toBool();
-}
-
-bool isFinding(const QListWidgetItem* item)
-{
-    return item->data(Qt::UserRole).isValid();
-}
-
-qsizetype findingOf(const QListWidgetItem* item)
-{
-    return qsizetype(item->data(Qt::UserRole).toLongLong());
-}
-
-// The rows [first, end) of the group of the line at row, its header's first;
-// an empty range for a line of no group.
-std::pair<int, int> groupRows(const QListWidget* list, int row)
-{
-    int first = row;
-    while (first >= 0 && !isHeader(list->item(first)))
-        --first;
-    if (first < 0)
-        return {row, row};
-    int end = first + 1;
-    while (end < list->count() && !isHeader(list->item(end)))
-        ++end;
-    return {first, end};
-}
-
-// What a header's tick box shows: how its group's lines shown are ticked.
-Qt::CheckState groupState(const QListWidget* list, int first, int end)
-{
-    int shown = 0, ticked = 0;
-    for (int i = first + 1; i < end; ++i) {
-        if (list->item(i)->isHidden())
-            continue;
-        ++shown;
-        ticked += list->item(i)->checkState() == Qt::Checked;
-    }
-    return ticked == 0 ? Qt::Unchecked : ticked == shown ? Qt::Checked : Qt::PartiallyChecked;
-}
-
-void updateHeaders(QListWidget* list)
-{
-    for (int row = 0; row < list->count(); ++row)
-        if (isHeader(list->item(row))) {
-            const auto [first, end] = groupRows(list, row);
-            list->item(row)->setCheckState(groupState(list, first, end));
-        }
-}
 
 // A finding's name as a line shows it: a moved file's as it was and is.
 QString shownFinding(const Finding& finding)
@@ -302,7 +247,7 @@ QString Treport_form::listText(const QListWidget* list)
 {
     QStringList lines;
     for (int i = 0; i < list->count(); ++i)
-        if (!isHeader(list->item(i)))
+        if (!IsGroupHeader(list->item(i)))
             lines.append(list->item(i)->text());
     return lines.join(u'\n');
 }
@@ -340,7 +285,7 @@ void Treport_form::showReport(const CheckReport& report, const QString& dir)
                         PackageChangeText(*group.explanation) + QStringLiteral(": ") + FileCount(group.files), shown[l]);
                     header->setFlags(header->flags() | Qt::ItemIsUserCheckable);
                     header->setCheckState(Qt::Unchecked);
-                    header->setData(kHeaderRole, true);
+                    MarkGroupHeader(header);
                     QFont bold = shown[l]->font();
                     bold.setBold(true);
                     header->setFont(bold);
@@ -351,7 +296,7 @@ void Treport_form::showReport(const CheckReport& report, const QString& dir)
                     auto* item = new QListWidgetItem(texts[i], shown[l]);
                     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
                     item->setCheckState(Qt::Unchecked);
-                    item->setData(Qt::UserRole, findings[i]);
+                    MarkFindingLine(item, findings[i]);
                 }
             }
         }
@@ -369,29 +314,9 @@ void Treport_form::applyFilter()
 {
     const QString filter = FilterEdit->text();
     for (QListWidget* list : lists()) {
-        // A header shows while any of its lines does: it is settled at the
-        // group's end.
-        QListWidgetItem* header = nullptr;
-        bool headerShows = false;
-        const auto settle = [&] {
-            if (header)
-                header->setHidden(!headerShows);
-        };
-        for (int row = 0; row < list->count(); ++row) {
-            QListWidgetItem* item = list->item(row);
-            if (isHeader(item)) {
-                settle();
-                header = item;
-                headerShows = false;
-                continue;
-            }
-            const bool shows = !isFinding(item) || item->text().contains(filter, Qt::CaseInsensitive);
-            item->setHidden(!shows);
-            headerShows = headerShows || shows;
-        }
-        settle();
+        FilterLines(list, filter);
         const QScopedValueRollback ticking(m_ticking, true);
-        updateHeaders(list);
+        UpdateGroupHeaders(list);
         if (list->currentItem() && !list->currentItem()->isHidden())
             list->scrollToItem(list->currentItem());
     }
@@ -404,9 +329,9 @@ void Treport_form::tickShown(Qt::CheckState state)
         const QScopedValueRollback ticking(m_ticking, true);
         for (QListWidget* list : lists()) {
             for (int row = 0; row < list->count(); ++row)
-                if (QListWidgetItem* item = list->item(row); isFinding(item) && !item->isHidden())
+                if (QListWidgetItem* item = list->item(row); IsFindingLine(item) && !item->isHidden())
                     item->setCheckState(state);
-            updateHeaders(list);
+            UpdateGroupHeaders(list);
         }
     }
     updateCounts();
@@ -417,24 +342,7 @@ void Treport_form::updateCounts()
     const QList<QListWidget*> shown = lists();
     QLabel* counts[] = {Count1, Count2, Count3, Count4};
     for (int l = 0; l < 4; ++l) {
-        // A changed file's lines stand together: each file counts once.
-        qsizetype all = 0, visible = 0;
-        qsizetype last = -1;
-        bool lastShown = false;
-        for (int row = 0; row < shown[l]->count(); ++row) {
-            const QListWidgetItem* item = shown[l]->item(row);
-            if (!isFinding(item))
-                continue;
-            if (findingOf(item) != last) {
-                ++all;
-                last = findingOf(item);
-                lastShown = false;
-            }
-            if (!item->isHidden() && !lastShown) {
-                ++visible;
-                lastShown = true;
-            }
-        }
+        const auto [visible, all] = CountFindings(shown[l]);
         counts[l]->setText(visible == all ? QStringLiteral("(%1)").arg(all)
                                           : QStringLiteral("(%1 из %2)").arg(visible).arg(all));
     }
@@ -447,8 +355,8 @@ std::set<qsizetype> Treport_form::tickedFindings() const
     std::set<qsizetype> ticked;
     for (const QListWidget* list : lists())
         for (int i = 0; i < list->count(); ++i)
-            if (const QListWidgetItem* item = list->item(i); isFinding(item) && item->checkState() == Qt::Checked)
-                ticked.insert(findingOf(item));
+            if (const QListWidgetItem* item = list->item(i); IsFindingLine(item) && item->checkState() == Qt::Checked)
+                ticked.insert(FindingOfLine(item));
     return ticked;
 }
 
@@ -467,11 +375,11 @@ void Treport_form::makeCurrent(QListWidget* list, QListWidgetItem* item)
 
 void Treport_form::showDetails(const QListWidgetItem* item)
 {
-    if (!item || !isFinding(item) || findingOf(item) >= m_report.findings.size()) {
+    if (!item || !IsFindingLine(item) || FindingOfLine(item) >= m_report.findings.size()) {
         DetailsMemo->clear();
         return;
     }
-    const Finding& finding = m_report.findings[findingOf(item)];
+    const Finding& finding = m_report.findings[FindingOfLine(item)];
     QString why;
     if (finding.explanation)
         why = ExplanationText(*finding.explanation);
@@ -490,11 +398,11 @@ void Treport_form::tickGroup(QListWidget* list, QListWidgetItem* item)
         // A changed file's lines are ticked as one: the file is what is accepted.
         const int row = list->row(item);
         for (const int step : {-1, 1})
-            for (int i = row + step; i >= 0 && i < list->count() && isFinding(list->item(i))
-                                     && findingOf(list->item(i)) == findingOf(item);
+            for (int i = row + step; i >= 0 && i < list->count() && IsFindingLine(list->item(i))
+                                     && FindingOfLine(list->item(i)) == FindingOfLine(item);
                  i += step)
                 list->item(i)->setCheckState(item->checkState());
-        const auto [first, end] = groupRows(list, row);
+        const auto [first, end] = GroupRows(list, row);
         if (first != end) {
             QListWidgetItem* header = list->item(first);
             if (item == header) {
@@ -502,7 +410,7 @@ void Treport_form::tickGroup(QListWidget* list, QListWidgetItem* item)
                     if (!list->item(i)->isHidden())
                         list->item(i)->setCheckState(header->checkState());
             } else {
-                header->setCheckState(groupState(list, first, end));
+                header->setCheckState(GroupTickState(list, first, end));
             }
         }
     }
@@ -522,15 +430,15 @@ void Treport_form::copyPaths(const QListWidget* list)
     std::set<qsizetype> seen;
     QStringList names;
     const auto add = [&](const QListWidgetItem* item) {
-        if (isFinding(item) && seen.insert(findingOf(item)).second)
-            names.append(ShownName(m_report.findings[findingOf(item)].file));
+        if (IsFindingLine(item) && seen.insert(FindingOfLine(item)).second)
+            names.append(ShownName(m_report.findings[FindingOfLine(item)].file));
     };
     for (const int row : rows) {
-        if (!isHeader(list->item(row))) {
+        if (!IsGroupHeader(list->item(row))) {
             add(list->item(row));
             continue;
         }
-        const auto [first, end] = groupRows(list, row);
+        const auto [first, end] = GroupRows(list, row);
         for (int i = first + 1; i < end; ++i)
             if (!list->item(i)->isHidden())
                 add(list->item(i));
