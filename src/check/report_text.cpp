@@ -48,21 +48,6 @@ ReportLists reportLines(const CheckReport& report, const std::function<QString(c
     return lists;
 }
 
-// A value as the details show it: "—" where a side has none, "нет" for
-// null, an object as compact JSON, a name as ShownName shows it.
-QString shownValue(const QJsonValue& value, bool name)
-{
-    if (value.isUndefined())
-        return QStringLiteral("—");
-    if (value.isNull())
-        return QStringLiteral("нет");
-    if (value.isString())
-        return name ? ShownName(value.toString()) : value.toString();
-    if (value.isObject())
-        return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
-    return QString::number(value.toInteger());
-}
-
 } // namespace
 
 ReportLists ReportLines(const CheckReport& report)
@@ -73,6 +58,19 @@ ReportLists ReportLines(const CheckReport& report)
 ReportLists ShownReportLines(const CheckReport& report)
 {
     return reportLines(report, ShownName);
+}
+
+QString ShownFieldValue(const QJsonValue& value, bool name)
+{
+    if (value.isUndefined())
+        return QStringLiteral("—");
+    if (value.isNull())
+        return QStringLiteral("нет");
+    if (value.isString())
+        return name ? ShownName(value.toString()) : value.toString();
+    if (value.isObject())
+        return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
+    return QString::number(value.toInteger());
 }
 
 QString ReportText(const CheckReport& report, bool explain)
@@ -127,8 +125,8 @@ QStringList FindingDetails(const Finding& finding)
     for (const FieldChange& change : finding.changes()) {
         if (change.before.isUndefined() && change.after.isUndefined())
             continue;
-        const QString then = shownValue(change.before, change.name);
-        const QString now = shownValue(change.after, change.name);
+        const QString then = ShownFieldValue(change.before, change.name);
+        const QString now = ShownFieldValue(change.after, change.name);
         lines.append(then == now ? QStringLiteral("  ") + change.key + QStringLiteral(": ") + now
                                  : QStringLiteral("* ") + change.key + QStringLiteral(": ") + then + QStringLiteral(" → ")
                                        + now);

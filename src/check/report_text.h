@@ -2,6 +2,7 @@
 
 #include "scan/not_examined.h"
 
+#include <QJsonValue>
 #include <QString>
 #include <QStringList>
 
@@ -54,6 +55,9 @@ QList<CaptionedLine> CaptionedLines(const CheckReport& report);
 // terms ("mode: 0755 → 4755", "type: file"), each field that differs marked
 // "*" at its start; empty where the finding holds no states.
 QStringList FindingDetails(const Finding& finding);
+// A field's value as the details show it: "—" where a side has none, "нет"
+// for null, an object as compact JSON, a name as ShownName shows it.
+QString ShownFieldValue(const QJsonValue& value, bool name);
 
 // What a walk could not examine as the reports show it, "path: reason" a line,
 // under the caption "Не проверено".

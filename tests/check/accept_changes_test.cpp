@@ -148,7 +148,7 @@ TEST_F(AcceptChangesTest, TheTickedFindingsAloneAreAcceptedAndTheRestStaysShown)
         report.Button1->click();
     });
     ASSERT_TRUE(program.errors.isEmpty()) << program.errors.join(u'\n').toStdString();
-    EXPECT_TRUE(details.startsWith(QStringLiteral("* size: 1 → 2\n"))) << details.toStdString();
+    EXPECT_TRUE(details.startsWith(QStringLiteral("* размер: 1 → 2\n"))) << details.toStdString();
     EXPECT_EQ(outstanding, (QStringList{tree.path(QStringLiteral("d/gone.txt")), tree.path(QStringLiteral("d/other.txt")),
                                         QStringLiteral("Не обнаружено")}));
     // The database holds what was accepted: the next check agrees.

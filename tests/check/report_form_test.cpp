@@ -15,6 +15,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressDialog>
@@ -261,10 +263,10 @@ TEST(ReportFormGroupsTest, ExplainedFindingsStandUnderTheirPackagesHeaderThatTic
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
 
-    // Without explanations the window is as it always was.
+    // Without explanations the window shows the report's lines by name.
     form.showReport(unexplained, QStringLiteral("/"));
-    EXPECT_EQ(shownRows(form.Memo3), plain.added);
-    EXPECT_EQ(shownRows(form.Memo4), plain.changed);
+    EXPECT_EQ(shownRows(form.Memo3), sorted(plain.added));
+    EXPECT_EQ(shownRows(form.Memo4), sorted(plain.changed));
 
     form.showReport(report, QStringLiteral("/"));
     const QStringList added{QStringLiteral("/home/u/notes.txt"), sshHeader + QStringLiteral("5 файлов"),
@@ -275,10 +277,10 @@ TEST(ReportFormGroupsTest, ExplainedFindingsStandUnderTheirPackagesHeaderThatTic
     const QStringList changed{QStringLiteral("/etc/hosts изменено содержание файла,"),
                               QStringLiteral("/etc/passwd изменены атрибуты файла,"),
                               sshHeader + QStringLiteral("3 файла"),
-                              QStringLiteral("/usr/bin/ssh изменен размер файла,"),
-                              QStringLiteral("/usr/bin/ssh изменено содержание файла,"),
                               QStringLiteral("/usr/bin/scp изменено содержание файла,"),
                               QStringLiteral("/usr/bin/sftp изменены атрибуты файла,"),
+                              QStringLiteral("/usr/bin/ssh изменен размер файла,"),
+                              QStringLiteral("/usr/bin/ssh изменено содержание файла,"),
                               zlibHeader + QStringLiteral("1 файл"),
                               QStringLiteral("/usr/lib/libz.so.1.2.13 изменено содержание файла,")};
     EXPECT_EQ(shownRows(form.Memo3), added);
@@ -290,23 +292,30 @@ TEST(ReportFormGroupsTest, ExplainedFindingsStandUnderTheirPackagesHeaderThatTic
     EXPECT_EQ(sorted(Treport_form::listText(form.Memo4).split(u'\n')), sorted(plain.changed));
     EXPECT_EQ(Treport_form::listText(form.Memo1), QStringLiteral("Не обнаружено"));
 
-    // What explains the selected finding, or that nothing does; a header is no finding.
-    const QList<std::pair<int, QString>> details{
-        {0, QStringLiteral("не объяснено записями пакетов")},
-        {3, QStringLiteral("объяснено: пакет openssh-client 1:9.2p1-2 → 1:9.2p1-2+deb12u3, файл таков, каким его "
-                           "поставил пакет, по записям этой машины")},
-        {2, QString()}};
-    for (const auto& [row, text] : details) {
+    // What explains the selected finding, or that nothing does, under its
+    // name; a header is no finding.
+    const struct {
+        int row;
+        QString name;
+        QString text;
+    } details[]{
+        {0, QStringLiteral("/etc/hosts"), QStringLiteral("не объяснено записями пакетов")},
+        {3, QStringLiteral("/usr/bin/scp"),
+         QStringLiteral("объяснено: пакет openssh-client 1:9.2p1-2 → 1:9.2p1-2+deb12u3, файл таков, каким его "
+                        "поставил пакет, по записям этой машины")},
+        {2, QString(), QString()}};
+    for (const auto& [row, name, text] : details) {
         form.Memo4->setCurrentRow(row);
         EXPECT_EQ(form.DetailsMemo->toPlainText(), text) << row;
-        EXPECT_EQ(form.DetailsMemo->isVisibleTo(&form), !text.isEmpty()) << row;
+        EXPECT_EQ(form.DetailsMemo->NameLabel->text(), name) << row;
     }
-    // Copying a header copies its group's lines.
+    // Copying a header copies its group's names, a file's once.
     form.Memo4->setFocus();
     for (const int row : {2, 0}) {
         form.Memo4->setCurrentRow(row);
         QTest::keyClick(form.Memo4, Qt::Key_C, Qt::ControlModifier);
-        EXPECT_EQ(QGuiApplication::clipboard()->text(), row == 2 ? changed.mid(3, 4).join(u'\n') : changed[0]);
+        EXPECT_EQ(QGuiApplication::clipboard()->text(),
+                  row == 2 ? QStringLiteral("/usr/bin/scp\n/usr/bin/sftp\n/usr/bin/ssh") : QStringLiteral("/etc/hosts"));
     }
 
     // Lines ticked by Space in turn on a list's rows; what each row's tick
@@ -325,8 +334,10 @@ TEST(ReportFormGroupsTest, ExplainedFindingsStandUnderTheirPackagesHeaderThatTic
     const Case cases[] = {
         {"a header ticks its group", &Treport_form::Memo4, {2}, "..xxxxx..", {ssh1, scp, sftp},
          {zlibHeader + QStringLiteral("1 файл")}},
-        {"a line unticked leaves its header partly ticked", &Treport_form::Memo4, {2, 5}, "..~xx.x..", {ssh1, sftp},
+        {"a line unticked leaves its header partly ticked", &Treport_form::Memo4, {2, 3}, "..~.xxx..", {ssh1, sftp},
          {sshHeader + QStringLiteral("1 файл"), zlibHeader + QStringLiteral("1 файл")}},
+        {"a changed file's lines tick as one", &Treport_form::Memo4, {6}, "..~..xx..", {ssh1},
+         {sshHeader + QStringLiteral("2 файла"), zlibHeader + QStringLiteral("1 файл")}},
         {"a partly ticked header ticks all its group", &Treport_form::Memo4, {3, 2}, "..xxxxx..", {ssh1, scp, sftp},
          {zlibHeader + QStringLiteral("1 файл")}},
         {"a header unticked unticks its group", &Treport_form::Memo4, {2, 2}, ".........", {},
@@ -361,6 +372,180 @@ TEST(ReportFormGroupsTest, ExplainedFindingsStandUnderTheirPackagesHeaderThatTic
             headers.removeOne(line);
         EXPECT_EQ(headers, each.headersAfter);
     }
+}
+
+// The finding lines a list shows, and the rows of its headers shown.
+QStringList shownLines(const QListWidget* list, bool headers = false)
+{
+    QStringList rows;
+    for (int i = 0; i < list->count(); ++i) {
+        const QListWidgetItem* item = list->item(i);
+        const bool header = !item->data(Qt::UserRole).isValid() && (item->flags() & Qt::ItemIsUserCheckable);
+        if (!item->isHidden() && header == headers && (header || item->data(Qt::UserRole).isValid()))
+            rows.append(item->text());
+    }
+    return rows;
+}
+
+// Runs act once the modal question opens, noting its name and text, and
+// answers it.
+void answerWhenAsked(QMessageBox::StandardButton button, QString* asked)
+{
+    whenModalOpens([=](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        *asked = box->objectName() + u':' + box->text();
+        box->button(button)->click();
+    });
+}
+
+// Hundreds of findings, in the order walked, a few packages explaining some:
+// each list counted, by name within its groups, narrowed by the filter,
+// ticked as shown, accepted as ticked, copied by name; closing with ticks
+// asks first.
+TEST(ReportFormManyTest, HundredsOfFindingsAreCountedSortedFilteredTickedAndCopied)
+{
+    const auto package = [](const char* name) {
+        Explanation explanation;
+        explanation.package = QString::fromLatin1(name);
+        explanation.architecture = MachineArchitecture();
+        explanation.from = QStringLiteral("1.0");
+        explanation.to = QStringLiteral("2.0");
+        explanation.rule = QStringLiteral("shipped");
+        return explanation;
+    };
+    const Explanation packages[] = {package("gamma"), package("alpha"), package("beta")};
+    CheckReport report;
+    QStringList docs; // the names of the findings under Docs
+    for (int n = 0; n < 300; ++n) {
+        const int i = n * 7 % 300; // not in order of name
+        const char* dirs[] = {"Docs", "lib", "bin"};
+        const QString name = QStringLiteral("/srv/%1/f%2.txt").arg(QString::fromLatin1(dirs[i % 3])).arg(i, 3, 10, QChar(u'0'));
+        Finding finding = Finding::of(Finding::Kind(i % 4), name);
+        if (finding.kind == Finding::Moved)
+            finding.from = QStringLiteral("/old") + name;
+        if (finding.kind == Finding::Changed) {
+            finding.size = finding.contents = true;
+            Fingerprint before, after;
+            before.mode = 0100644;
+            after.mode = 0100755;
+            finding.setStates(1, before, 2, after);
+        }
+        if (i % 5 < 3 && i % 7 != 0)
+            finding.explanation = packages[i % 5];
+        if (i % 3 == 0)
+            docs.append(name);
+        report.add(finding);
+    }
+    const ReportLists plain = ShownReportLines(report);
+    const QStringList all[] = {plain.deleted, plain.moved, plain.added, plain.changed};
+
+    QStringList accepted;
+    Treport_form form;
+    form.setAcceptSelected([&](const QStringList& names) { accepted = names; });
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.showReport(report, QStringLiteral("/srv"));
+    const QList<QListWidget*> lists{form.Memo1, form.Memo2, form.Memo3, form.Memo4};
+    const QList<QLabel*> counts{form.Count1, form.Count2, form.Count3, form.Count4};
+    const QStringList header{QStringLiteral("пакет alpha 1.0 → 2.0: "), QStringLiteral("пакет beta 1.0 → 2.0: "),
+                             QStringLiteral("пакет gamma 1.0 → 2.0: ")};
+    for (int l = 0; l < 4; ++l) {
+        SCOPED_TRACE(l);
+        EXPECT_EQ(counts[l]->text(), QStringLiteral("(75)"));
+        EXPECT_EQ(sorted(Treport_form::listText(lists[l]).split(u'\n')), sorted(all[l]));
+        // The unexplained lines, then the groups by package, each by name.
+        QList<QStringList> groups{{}};
+        QStringList headers;
+        for (int i = 0; i < lists[l]->count(); ++i) {
+            const QString text = lists[l]->item(i)->text();
+            if (lists[l]->item(i)->data(Qt::UserRole).isValid()) {
+                groups.last().append(text);
+            } else {
+                headers.append(text.left(text.lastIndexOf(u':') + 2));
+                groups.append(QStringList());
+            }
+        }
+        EXPECT_EQ(headers, header);
+        for (const QStringList& group : groups)
+            EXPECT_EQ(group, sorted(group));
+    }
+
+    // The filter narrows the four lists, in any case; the ticks go to what it
+    // shows, a header's too, and are accepted as ticked.
+    QTest::keyClicks(form.FilterEdit, QStringLiteral("DOC"));
+    for (int l = 0; l < 4; ++l) {
+        SCOPED_TRACE(l);
+        QStringList expected;
+        for (const QString& line : all[l])
+            if (line.contains(QStringLiteral("/Docs/")))
+                expected.append(line);
+        EXPECT_EQ(sorted(shownLines(lists[l])), sorted(expected));
+        EXPECT_EQ(counts[l]->text(), QStringLiteral("(25 из 75)"));
+        EXPECT_EQ(shownLines(lists[l], true).size(), 3);
+    }
+    QListWidget& changed = *form.Memo4;
+    const int firstHeader = changed.row(changed.findItems(header[0], Qt::MatchStartsWith).first());
+    changed.setFocus();
+    changed.setCurrentRow(firstHeader);
+    QTest::keyClick(&changed, Qt::Key_Space);
+    int tickedInGroup = 0, hiddenTicked = 0;
+    for (int i = firstHeader + 1; i < changed.count() && changed.item(i)->data(Qt::UserRole).isValid(); ++i) {
+        tickedInGroup += changed.item(i)->checkState() == Qt::Checked;
+        hiddenTicked += changed.item(i)->isHidden() && changed.item(i)->checkState() == Qt::Checked;
+    }
+    EXPECT_GT(tickedInGroup, 0);
+    EXPECT_EQ(hiddenTicked, 0);
+    form.UntickAllButton->click();
+    EXPECT_EQ(form.TickedLabel->text(), QString());
+    form.TickAllButton->click();
+    EXPECT_EQ(form.TickedLabel->text(), QStringLiteral("Отмечено файлов: 100"));
+    EXPECT_EQ(changed.item(firstHeader)->checkState(), Qt::Checked);
+
+    // Closing with ticks asks: no keeps the window and its ticks.
+    QString asked;
+    answerWhenAsked(QMessageBox::No, &asked);
+    QTest::keyClick(&form, Qt::Key_Escape);
+    EXPECT_EQ(asked, QStringLiteral("PendingTicksQuestion:Отмечено файлов: 100. Закрыть отчет, не приняв их?"));
+    EXPECT_TRUE(form.isVisible());
+
+    form.Button3->click();
+    EXPECT_EQ(sorted(accepted), sorted(docs));
+    EXPECT_EQ(form.FilterEdit->text(), QStringLiteral("DOC"));
+    EXPECT_EQ(form.Count2->text(), QStringLiteral("(0 из 50)"));
+    form.FilterEdit->clear();
+    EXPECT_EQ(form.Count2->text(), QStringLiteral("(50)"));
+
+    // One current finding: selecting in a list clears the others; what it
+    // was and is, in Russian.
+    form.Memo4->setCurrentRow(1);
+    form.Memo2->setCurrentRow(0);
+    form.Memo2->item(2)->setSelected(true);
+    EXPECT_TRUE(form.Memo4->selectedItems().isEmpty());
+    EXPECT_EQ(form.Memo4->currentItem(), nullptr);
+    const QString moved = form.Memo2->item(0)->text();
+    EXPECT_EQ(form.DetailsMemo->NameLabel->text(), moved);
+    // Copying takes the selected names, a moved file's as it is now.
+    const QString movedTo = moved.mid(moved.indexOf(QStringLiteral(" в /")) + 3);
+    QAction* copy = form.Memo2->actions().first();
+    EXPECT_EQ(copy->text(), QStringLiteral("Копировать путь"));
+    copy->trigger();
+    const QStringList copied = QGuiApplication::clipboard()->text().split(u'\n');
+    ASSERT_EQ(copied.size(), 2);
+    EXPECT_EQ(copied[0], movedTo);
+    form.Memo4->setFocus();
+    form.Memo4->setCurrentRow(0);
+    EXPECT_TRUE(form.Memo2->selectedItems().isEmpty());
+    const QString details = form.DetailsMemo->toPlainText();
+    EXPECT_TRUE(details.startsWith(QStringLiteral("не объяснено записями пакетов\n* размер: 1 → 2\n  тип: обычный файл\n"
+                                                  "* права: 0644 → 0755\n")))
+        << details.toStdString();
+    QTest::keyClick(form.Memo4, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), form.Memo4->item(0)->text().section(u' ', 0, 0));
+
+    // Without ticks, Escape closes as it always did.
+    QTest::keyClick(&form, Qt::Key_Escape);
+    EXPECT_FALSE(form.isVisible());
 }
 
 } // namespace

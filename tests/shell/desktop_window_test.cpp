@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -136,21 +137,24 @@ TEST(DesktopWindowTest, TheReportAndTheDirectoryDialogGrowWithTheirWindows)
     report.Button2->show();
     report.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&report));
-    // The first size and places.
-    EXPECT_EQ(report.geometry(), QRect(282, 123, 490, 530));
-    EXPECT_EQ(report.Memo1->geometry().topLeft(), QPoint(0, 16));
-    EXPECT_EQ(report.Memo1->width(), 481);
-    EXPECT_NEAR(report.Memo1->height(), 97, 4);
-    EXPECT_NEAR(report.Button1->y(), 472, 4);
+    // The first size holds the lists and the details, on a 1024×768 screen.
+    EXPECT_EQ(report.geometry(), QRect(62, 30, 900, 700));
+    EXPECT_GT(report.Memo1->height(), 80);
+    EXPECT_GT(report.DetailsMemo->height(), 100);
+    EXPECT_GT(report.Memo1->width(), 850);
 
-    report.resize(1000, 700);
+    report.resize(1000, 760);
     QApplication::processEvents();
     for (QListWidget* memo : {report.Memo1, report.Memo2, report.Memo3, report.Memo4})
-        EXPECT_EQ(memo->width(), 1000 - 9) << memo->objectName().toStdString();
-    EXPECT_GT(report.Memo4->height(), 105 + 30);
-    EXPECT_NEAR(report.Button1->geometry().bottom(), 700 - 34, 4);
+        EXPECT_GT(memo->width(), 950) << memo->objectName().toStdString();
+    EXPECT_NEAR(report.Button1->geometry().bottom(), 760 - 7, 4);
     for (QPushButton* button : {report.Button1, report.Button2})
         EXPECT_GE(button->width(), button->sizeHint().width()) << button->text().toStdString();
+    // The details grow as the user drags the splitter's handle.
+    const int details = report.DetailsMemo->height();
+    report.Splitter->setSizes({report.Splitter->height() / 3, report.Splitter->height() * 2 / 3});
+    QApplication::processEvents();
+    EXPECT_GT(report.DetailsMemo->height(), details + 100);
 
     Topen_dir dialog;
     dialog.show();
@@ -181,7 +185,7 @@ TEST(DesktopWindowTest, WindowsOpenAtTheSizeAndPlaceTheUserLeftThem)
          },
          QRect(331, 246, 366, 246)},
         {"directory", [] { return std::shared_ptr<QWidget>(std::make_shared<Topen_dir>()); }, QRect(359, 261, 323, 212)},
-        {"report", [] { return std::shared_ptr<QWidget>(std::make_shared<Treport_form>()); }, QRect(282, 123, 490, 530)},
+        {"report", [] { return std::shared_ptr<QWidget>(std::make_shared<Treport_form>()); }, QRect(62, 30, 900, 700)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

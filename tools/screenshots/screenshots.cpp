@@ -6,9 +6,12 @@
 // Its directory's history is shown with a fortnight of checks logged before.
 // BIGTREE, when given, is put under control through the window's own command,
 // and the screen is taken a few seconds in, with the progress window showing.
+// Last, the report of hundreds of made-up findings (see SampleReport), as it
+// opens and filtered.
 
 #include "check/check_run.h"
 #include "check/report_form.h"
+#include "sample_report.h"
 #include "registration/directory_list_box.h"
 #include "registration/open_dir.h"
 #include "registration/put_under_control.h"
@@ -24,6 +27,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -137,6 +141,11 @@ int main(int argc, char** argv)
                 shoot(QStringLiteral("report_form_ticked"), &report);
                 shootModal(QStringLiteral("accept_question"));
                 report.Button2->click();
+                // Closing with ticks asks first; answered no, the ticks
+                // are dropped by hand.
+                shootModal(QStringLiteral("pending_ticks_question"));
+                report.close();
+                report.UntickAllButton->click();
                 report.close();
             });
             main_form.ToolButton4->trigger();
@@ -166,6 +175,35 @@ int main(int argc, char** argv)
             }
             shootModal(QStringLiteral("history_form"));
             main_form.HistoryItem->trigger();
+        }
+        {
+            // A report of hundreds of findings, most of them explained by
+            // package upgrades: as it opens, then filtered, a group ticked
+            // and a changed file selected.
+            Treport_form& report = windows.report_form;
+            report.setAcceptSelected([](const QStringList&) {});
+            report.clearLists();
+            report.showReport(SampleReport(300), QStringLiteral("/"));
+            QTimer::singleShot(400, [&] {
+                shoot(QStringLiteral("report_300"), &report);
+                report.FilterEdit->setText(QStringLiteral("ssh"));
+                for (int row = 0; row < report.Memo4->count(); ++row)
+                    if (!report.Memo4->item(row)->isHidden()
+                        && report.Memo4->item(row)->text().startsWith(QStringLiteral("пакет "))) {
+                        report.Memo4->item(row)->setCheckState(Qt::Checked);
+                        if (row + 1 < report.Memo4->count())
+                            report.Memo4->setCurrentRow(row + 1);
+                        break;
+                    }
+                settle(100);
+                if (report.Memo4->currentItem())
+                    report.Memo4->scrollToItem(report.Memo4->currentItem(), QAbstractItemView::PositionAtCenter);
+                shoot(QStringLiteral("report_300_filtered"), &report);
+                report.UntickAllButton->click();
+                report.close();
+            });
+            report.exec();
+            report.setAcceptSelected({});
         }
         if (!bigTree.isEmpty()) {
             QTimer::singleShot(3000, [&] {
