@@ -138,17 +138,15 @@ ConsoleOptions systemInitOptions(ConsoleOptions options)
     return options;
 }
 
-QString directoryListFile(const Arguments& args)
-{
-    return args.words.value(0, QString::fromLatin1(kSystemDirectoriesFile));
-}
 
 // init --system [LIST], once the database is open: the list's directories
 // under control, then the status line, what was not examined and what to do
 // next.
 CommandOutcome systemDirectoriesCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions&)
 {
-    const RecordedChange recorded = PutListUnderControl(*dm, ReadDirectoryListFile(directoryListFile(args)), console);
+    const QString list = SystemDirectoriesFile(args.words);
+    console.out << QStringLiteral("Список директорий: ") << SystemDirectoriesFileText(list) << '\n';
+    const RecordedChange recorded = PutListUnderControl(*dm, ReadDirectoryListFile(list), console);
     printStatus(*dm, console);
     return {reportNotExamined(console, recorded.notExamined), recorded.registrations};
 }
@@ -166,7 +164,7 @@ int initCommand(TDM1*, const Arguments& args, Console& console, const ConsoleOpt
     QElapsedTimer elapsed;
     elapsed.start();
     const ConsoleOptions options = systemInitOptions(given);
-    ReadDirectoryListFile(directoryListFile(args)); // a list that cannot be read makes no database
+    ReadDirectoryListFile(SystemDirectoriesFile(args.words)); // a list that cannot be read makes no database
     if (!IsServerDatabaseName(options.database) && !QFileInfo(options.database).exists()
         && !QFileInfo(options.database).isSymLink()) {
         CreateDatabaseFile(options.database);

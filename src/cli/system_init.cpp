@@ -41,7 +41,26 @@ QString shellWord(const QString& word)
     return u'\'' + quoted.replace(u'\'', QStringLiteral("'\\''")) + u'\'';
 }
 
+const QString kBuiltInList = QStringLiteral(":/cli/system-directories");
+
 } // namespace
+
+QString SystemDirectoriesFile(const QStringList& given)
+{
+    if (!given.isEmpty())
+        return given.first();
+    struct stat status {};
+    if (lstat(kSystemDirectoriesFile, &status) == 0)
+        return QString::fromLatin1(kSystemDirectoriesFile);
+    return kBuiltInList;
+}
+
+QString SystemDirectoriesFileText(const QString& file)
+{
+    if (file == kBuiltInList)
+        return QStringLiteral("встроенный в программу (нет %1)").arg(QLatin1StringView(kSystemDirectoriesFile));
+    return ShownName(file);
+}
 
 RecordedChange PutListUnderControl(TDM1& dm, const QStringList& directories, Console& console)
 {

@@ -14,6 +14,14 @@ inline constexpr char kSystemDatabase[] = "/var/lib/kvaren/file.gdb";
 // package) that init --system puts under control.
 inline constexpr char kSystemDirectoriesFile[] = "/etc/kvaren/system-directories";
 
+// The list init --system reads: the one given, else kSystemDirectoriesFile,
+// else, where that is not there at all (a build not installed from the
+// package), the same list as built into the program.
+QString SystemDirectoriesFile(const QStringList& given);
+
+// How the list is named to the user: the file, or the built-in one's words.
+QString SystemDirectoriesFileText(const QString& file);
+
 // Puts every directory of the list under control with every file, in the
 // list's order, through PutUnderControl, naming each on console.out as it
 // goes. A directory under control already (by any registration of that very
