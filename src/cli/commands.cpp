@@ -164,7 +164,8 @@ int initCommand(TDM1*, const Arguments& args, Console& console, const ConsoleOpt
     QElapsedTimer elapsed;
     elapsed.start();
     const ConsoleOptions options = systemInitOptions(given);
-    ReadDirectoryListFile(SystemDirectoriesFile(args.words)); // a list that cannot be read makes no database
+    // A list that cannot be read makes no database.
+    const QStringList listed = ReadDirectoryListFile(SystemDirectoriesFile(args.words));
     if (!IsServerDatabaseName(options.database) && !QFileInfo(options.database).exists()
         && !QFileInfo(options.database).isSymLink()) {
         CreateDatabaseFile(options.database);
@@ -174,7 +175,7 @@ int initCommand(TDM1*, const Arguments& args, Console& console, const ConsoleOpt
         QStringLiteral("init"), QStringLiteral("--system [СПИСОК]"), QString(), true, 0, 1,
         {QStringLiteral("--system")}, {}, systemDirectoriesCommand, {}, CommandAccess::Writes};
     const int status = runOnDatabase(putUnderControl, args, console, options);
-    console.out << SystemInitClosing(options.database, elapsed.elapsed());
+    console.out << SystemInitClosing(options.database, elapsed.elapsed(), listed.contains(QStringLiteral("/etc")));
     return status;
 }
 

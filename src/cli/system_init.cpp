@@ -8,6 +8,7 @@
 #include "storage/dm1.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
@@ -95,16 +96,20 @@ RecordedChange PutListUnderControl(TDM1& dm, const QStringList& directories, Con
     return recorded;
 }
 
-QString SystemInitClosing(const QString& database, qint64 elapsedMs)
+QString SystemInitClosing(const QString& database, qint64 elapsedMs, bool etcUnderControl)
 {
     const QString seconds = QString::number(double(elapsedMs) / 1000, 'f', 1).replace(u'.', u',');
     const QString named = QStringLiteral("kvaren-cli --database ") + shellWord(database);
-    QString text = QStringLiteral("Готово за %1 с.\n").arg(seconds)
-        + QStringLiteral("Дальше:\n"
-                         "  запечатать базу данных (пароль ключа спрашивается дважды, ключ держите вне этой машины):\n"
-                         "    install -d -m 755 /etc/kvaren\n"
-                         "    kvaren-cli key /root/seal.key /etc/kvaren/seal.pub\n    ")
-        + named + QStringLiteral(" seal /root/seal.key\n  проверить сейчас:\n    ") + named
+    const QString publicKey = QStringLiteral("/etc/kvaren/seal.pub");
+    QString text = QStringLiteral("Готово за %1 с.\nДальше:\n").arg(seconds);
+    text += QStringLiteral("  запечатать базу данных (закрытый ключ храните и вне этой машины):\n");
+    if (!QFileInfo::exists(publicKey)) {
+        text += QStringLiteral("    install -d -m 755 /etc/kvaren\n"
+                               "    kvaren-cli key /root/seal.key /etc/kvaren/seal.pub\n");
+        if (etcUnderControl)
+            text += QStringLiteral("    ") + named + QStringLiteral(" update /etc ") + publicKey + u'\n';
+    }
+    text += QStringLiteral("    ") + named + QStringLiteral(" seal /root/seal.key\n  проверить сейчас:\n    ") + named
         + QStringLiteral(" check --unexplained --all\n");
     if (database == QLatin1StringView(kSystemDatabase))
         text += QStringLiteral("  ежедневная проверка (отчет в журнале и, если есть sendmail, почтой root):\n"

@@ -33,5 +33,7 @@ RecordedChange PutListUnderControl(TDM1& dm, const QStringList& directories, Con
 
 // What init --system prints last: how long it took, then the commands that
 // come next for database (sealing, a check, the system's daily check and
-// watch), each as it can be run.
-QString SystemInitClosing(const QString& database, qint64 elapsedMs);
+// watch), each as it can be run. Where root has no public key yet, making
+// one adds it to /etc: with etcUnderControl, the commands accept it there
+// before sealing, so that the first check finds nothing.
+QString SystemInitClosing(const QString& database, qint64 elapsedMs, bool etcUnderControl);
