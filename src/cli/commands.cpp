@@ -44,12 +44,12 @@
 #include "storage/dm1.h"
 #include "storage/shared_engine.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QElapsedTimer>
 #include <QScopeGuard>
 
 #include <algorithm>
@@ -137,7 +137,6 @@ ConsoleOptions systemInitOptions(ConsoleOptions options)
         options.database = QString::fromLatin1(kSystemDatabase);
     return options;
 }
-
 
 // init --system [LIST], once the database is open: the list's directories
 // under control, then the status line, what was not examined and what to do
@@ -613,10 +612,9 @@ int RunCommand(const QStringList& arguments, Console& console)
 
 namespace {
 
-int runOnDatabase(const Command& chosen, const Arguments& args, Console& console, const ConsoleOptions& options)
+int runOnDatabase(const Command& command, const Arguments& args, Console& console, const ConsoleOptions& options)
 {
-    const Command* const command = &chosen;
-    PrepareEmbeddedEngine(command->access == CommandAccess::Writes ? EngineUse::Writing : EngineUse::Reading);
+    PrepareEmbeddedEngine(command.access == CommandAccess::Writes ? EngineUse::Writing : EngineUse::Reading);
     TDM1 dm;
     const auto sayWaiting = [&] {
         if (console.errIsTerminal) {
@@ -636,7 +634,7 @@ int runOnDatabase(const Command& chosen, const Arguments& args, Console& console
         CommandStop::Running stoppable;
         return UndoIfFailed(dm, [&] {
             int status = kExitSuccess;
-            if (command->sealedChange) {
+            if (command.sealedChange) {
                 const auto key = [&] {
                     if (options.keyFile.isEmpty())
                         throw Exception(QStringLiteral("База данных запечатана: изменять ее можно только с закрытым "
@@ -644,19 +642,19 @@ int runOnDatabase(const Command& chosen, const Arguments& args, Console& console
                     return privateKey(options.keyFile);
                 };
                 const auto writes = [&] {
-                    return command->writes ? command->writes(dm.IBQuery1, args) : QSet<qint32>();
+                    return command.writes ? command.writes(dm.IBQuery1, args) : QSet<qint32>();
                 };
                 RunChange(dm, key, writes, [&] {
-                    const CommandOutcome outcome = command->run(&dm, args, console, options);
+                    const CommandOutcome outcome = command.run(&dm, args, console, options);
                     status = outcome.status;
                     return outcome.written;
                 });
             } else {
-                status = command->run(&dm, args, console, options).status;
+                status = command.run(&dm, args, console, options).status;
             }
             StopIfAsked(); // a stop asked as the command ended still undoes it
             return status;
-        }, command->access);
+        }, command.access);
     });
 }
 
