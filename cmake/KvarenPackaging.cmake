@@ -6,10 +6,12 @@ set(CPACK_PACKAGE_DESCRIPTION "Kvaren puts chosen directories under control, rec
 every file of the chosen types (size, date, attributes and two checksums
 of its contents) in a Firebird database, and later checks them, reporting
 deleted, moved, new and changed files. It has a window, kvaren, and a
-console program for scripts and cron, kvaren-cli, with a systemd timer,
-installed disabled, that checks every directory under control daily, and a
-service, installed disabled too, that watches them as their files change
-and reports to the journal. Its interface is in Russian.")
+console program for scripts and cron, kvaren-cli. One command,
+kvaren-cli init --system, puts the system's directories under control; a
+systemd timer, enabled, then checks them daily, reporting to the journal
+and mailing root where a mail transport is installed, and a service,
+installed disabled, watches them as their files change. Its interface is
+in Russian.")
 if(NOT CPACK_PACKAGE_CONTACT)
   set(CPACK_PACKAGE_CONTACT "Kvaren developers <maintainers@kvaren.org>")
 endif()
@@ -34,11 +36,15 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-ibase, firebird3.0-server-core, lib
 # Qt's Russian texts of the standard buttons; without them they read in English.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
-# postinst makes /var/lib/kvaren, root's alone, for the system's database;
-# postrm removes it on purge when it is empty. Neither enables the daily
-# check's timer nor the watch's service: that is the administrator's choice.
+# postinst makes /var/lib/kvaren, root's alone, for the system's database,
+# and enables and starts the daily check's timer, whose service waits for
+# the database; prerm stops the timer, postrm removes /var/lib/kvaren on
+# purge when it is empty, and masks and forgets the timer's enabling as
+# debhelper's scripts do. The watch's service is the administrator's choice.
+# The list of the system's directories is a conffile.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
-  ${PROJECT_SOURCE_DIR}/data/postinst ${PROJECT_SOURCE_DIR}/data/postrm)
+  ${PROJECT_SOURCE_DIR}/data/postinst ${PROJECT_SOURCE_DIR}/data/prerm ${PROJECT_SOURCE_DIR}/data/postrm
+  ${PROJECT_SOURCE_DIR}/data/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)

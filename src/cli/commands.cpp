@@ -16,6 +16,7 @@
 #include "cli/confirmation.h"
 #include "cli/passphrase.h"
 #include "cli/sum_command.h"
+#include "cli/system_init.h"
 #include "cli/watch_command.h"
 #include "common/exception.h"
 #include "common/option_table.h"
@@ -25,6 +26,7 @@
 #include "packages/host_packages.h"
 #include "packages/package_root.h"
 #include "registration/accept_files.h"
+#include "registration/directory_list_file.h"
 #include "registration/directory_text.h"
 #include "registration/existing_directory.h"
 #include "registration/extension_list.h"
@@ -40,9 +42,11 @@
 #include "storage/commit_at_end.h"
 #include "storage/connect.h"
 #include "storage/database_file.h"
+#include "storage/database_name.h"
 #include "storage/dm1.h"
 #include "storage/shared_engine.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -116,10 +120,64 @@ int reportNotExamined(Console& console, const NotExaminedList& names)
     return kExitNotExamined;
 }
 
-int initCommand(TDM1*, const Arguments&, Console&, const ConsoleOptions& options)
+// Runs command on the database the options name: connected, within one
+// transaction committed at its end, and on a sealed database sealed again.
+int runOnDatabase(const Command& command, const Arguments& args, Console& console, const ConsoleOptions& options);
+
+// A list file is init --system's alone.
+void validateInit(const Arguments& args)
 {
-    CreateDatabaseFile(options.database);
-    return kExitSuccess;
+    if (!args.has("--system") && !args.words.isEmpty())
+        throw Exception(QStringLiteral("Лишние аргументы: kvaren-cli init"));
+}
+
+// The database init --system works on: the one the options name, else the
+// system's.
+ConsoleOptions systemInitOptions(ConsoleOptions options)
+{
+    if (!options.databaseNamed)
+        options.database = QString::fromLatin1(kSystemDatabase);
+    return options;
+}
+
+// init --system [LIST], once the database is open: the list's directories
+// under control, then the status line, what was not examined and what to do
+// next.
+CommandOutcome systemDirectoriesCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions&)
+{
+    const QString list = SystemDirectoriesFile(args.words);
+    console.out << QStringLiteral("Список директорий: ") << SystemDirectoriesFileText(list) << '\n';
+    const RecordedChange recorded = PutListUnderControl(*dm, ReadDirectoryListFile(list), console);
+    printStatus(*dm, console);
+    return {reportNotExamined(console, recorded.notExamined), recorded.registrations};
+}
+
+// init makes the database. With --system it makes the system's (unless one
+// is named) when it is missing, and puts the directories of the list under
+// control in it; run again it adds only what is not under control yet. A
+// database on a server is not looked for: make it with init first.
+int initCommand(TDM1*, const Arguments& args, Console& console, const ConsoleOptions& given)
+{
+    if (!args.has("--system")) {
+        CreateDatabaseFile(given.database);
+        return kExitSuccess;
+    }
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const ConsoleOptions options = systemInitOptions(given);
+    // A list that cannot be read makes no database.
+    const QStringList listed = ReadDirectoryListFile(SystemDirectoriesFile(args.words));
+    if (!IsServerDatabaseName(options.database) && !QFileInfo(options.database).exists()
+        && !QFileInfo(options.database).isSymLink()) {
+        CreateDatabaseFile(options.database);
+        console.out << QStringLiteral("Создана база данных ") << ShownName(options.database) << '\n';
+    }
+    static const Command putUnderControl = {
+        QStringLiteral("init"), QStringLiteral("--system [СПИСОК]"), QString(), true, 0, 1,
+        {QStringLiteral("--system")}, {}, systemDirectoriesCommand, {}, CommandAccess::Writes};
+    const int status = runOnDatabase(putUnderControl, args, console, options);
+    console.out << SystemInitClosing(options.database, elapsed.elapsed(), listed.contains(QStringLiteral("/etc")));
+    return status;
 }
 
 // The public key a check of the database verifies with, where one applies.
@@ -458,7 +516,11 @@ const std::vector<Command>& commands()
 {
     const QString noDirectory = QStringLiteral("Не указана директория");
     static const std::vector<Command> table = {
-        {QStringLiteral("init"), QString(), QStringLiteral("создать пустую базу данных"), false, 0, 0, {}, {}, initCommand},
+        {QStringLiteral("init"), QStringLiteral("[--system [СПИСОК]]"),
+         QStringLiteral("создать пустую базу данных; --system: создать системную (/var/lib/kvaren/file.gdb, если база "
+                        "не названа) и поставить на учет директории из списка (по умолчанию "
+                        "/etc/kvaren/system-directories), какие еще не на учете"),
+         false, 0, 1, {QStringLiteral("--system")}, {}, initCommand, validateInit},
         {QStringLiteral("list"), QString(), QStringLiteral("показать директории на учете и число файлов на учете"),
          true, 0, 0, {}, {}, listCommand},
         {QStringLiteral("add"), QStringLiteral("DIR [TYPE...]"),
@@ -578,7 +640,14 @@ int RunCommand(const QStringList& arguments, Console& console)
     checkArguments(*command, args);
     if (!command->needsDatabase)
         return command->run(nullptr, args, console, options).status;
-    PrepareEmbeddedEngine(command->access == CommandAccess::Writes ? EngineUse::Writing : EngineUse::Reading);
+    return runOnDatabase(*command, args, console, options);
+}
+
+namespace {
+
+int runOnDatabase(const Command& command, const Arguments& args, Console& console, const ConsoleOptions& options)
+{
+    PrepareEmbeddedEngine(command.access == CommandAccess::Writes ? EngineUse::Writing : EngineUse::Reading);
     TDM1 dm;
     const auto sayWaiting = [&] {
         if (console.errIsTerminal) {
@@ -598,7 +667,7 @@ int RunCommand(const QStringList& arguments, Console& console)
         CommandStop::Running stoppable;
         return UndoIfFailed(dm, [&] {
             int status = kExitSuccess;
-            if (command->sealedChange) {
+            if (command.sealedChange) {
                 const auto key = [&] {
                     if (options.keyFile.isEmpty())
                         throw Exception(QStringLiteral("База данных запечатана: изменять ее можно только с закрытым "
@@ -606,18 +675,20 @@ int RunCommand(const QStringList& arguments, Console& console)
                     return privateKey(options.keyFile);
                 };
                 const auto writes = [&] {
-                    return command->writes ? command->writes(dm.IBQuery1, args) : QSet<qint32>();
+                    return command.writes ? command.writes(dm.IBQuery1, args) : QSet<qint32>();
                 };
                 RunChange(dm, key, writes, [&] {
-                    const CommandOutcome outcome = command->run(&dm, args, console, options);
+                    const CommandOutcome outcome = command.run(&dm, args, console, options);
                     status = outcome.status;
                     return outcome.written;
                 });
             } else {
-                status = command->run(&dm, args, console, options).status;
+                status = command.run(&dm, args, console, options).status;
             }
             StopIfAsked(); // a stop asked as the command ended still undoes it
             return status;
-        }, command->access);
+        }, command.access);
     });
 }
+
+} // namespace

@@ -76,6 +76,7 @@ ConsoleOptions ParseConsoleOptions(const QStringList& args)
             options.commandFlags.append(arg);
         }
     }
+    options.databaseNamed = !options.database.isEmpty();
     if (options.database.isEmpty())
         options.database = kDatabaseFileName;
     return options;

@@ -18,6 +18,7 @@
 // "--" ends the options: every word after it is an argument.
 struct ConsoleOptions {
     QString database;
+    bool databaseNamed = false; // by --database or KVAREN_DATABASE, not file.gdb by default
     int waitSeconds = 0;
     double settleSeconds = 2; // watch's --settle: how long a changed name is to be quiet
     QString keyFile;

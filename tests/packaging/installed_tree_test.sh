@@ -20,10 +20,13 @@ for file in bin/kvaren bin/kvaren-cli \
     share/bash-completion/completions/kvaren-cli \
     share/doc/kvaren/copyright share/doc/kvaren/changelog.Debian.gz \
     lib/systemd/system/kvaren-check.service lib/systemd/system/kvaren-check.timer \
-    lib/systemd/system/kvaren-watch.service; do
+    lib/systemd/system/kvaren-watch.service \
+    libexec/kvaren/run-check libexec/kvaren/report-check etc/kvaren/system-directories; do
     [ -s "$prefix/$file" ] || fail "not installed: $file"
 done
-[ -x "$prefix/bin/kvaren" ] && [ -x "$prefix/bin/kvaren-cli" ] || fail "the programs are not executable"
+for program in bin/kvaren bin/kvaren-cli libexec/kvaren/run-check libexec/kvaren/report-check; do
+    [ -x "$prefix/$program" ] || fail "$program is not executable"
+done
 
 # --help and --version: stdout, status 0, nothing on stderr. The window program
 # answers them without a display.
@@ -82,14 +85,36 @@ done
 # page) is printed, and fails the test. man finds the installed pages by
 # MANPATH.
 units=$prefix/lib/systemd/system
-grep -qx "ExecStart=$prefix/bin/kvaren-cli --database /var/lib/kvaren/file.gdb check --unexplained --all" "$units/kvaren-check.service" \
-    || fail "the service does not run the installed kvaren-cli: $(grep ^ExecStart= "$units/kvaren-check.service")"
-grep -qx "SuccessExitStatus=$(seq -s ' ' 1 15)" "$units/kvaren-check.service" \
-    || fail "the service does not take check's statuses 1 to 15 for success"
+grep -qx "ExecStart=$prefix/libexec/kvaren/run-check" "$units/kvaren-check.service" \
+    || fail "the service does not run the installed run-check: $(grep ^ExecStart= "$units/kvaren-check.service")"
+grep -qx "ExecStopPost=+$prefix/libexec/kvaren/report-check" "$units/kvaren-check.service" \
+    || fail "the service does not run the installed report-check: $(grep ^ExecStopPost= "$units/kvaren-check.service")"
+grep -qF "$prefix/bin/kvaren-cli --database \"\$database\" check --unexplained --all" "$prefix/libexec/kvaren/run-check" \
+    || fail "run-check does not run the installed kvaren-cli"
 grep -qx "ExecStart=$prefix/bin/kvaren-cli --database /var/lib/kvaren/file.gdb watch --unexplained" "$units/kvaren-watch.service" \
     || fail "the watch's service does not run the installed kvaren-cli: $(grep ^ExecStart= "$units/kvaren-watch.service")"
 grep -qx "SuccessExitStatus=143" "$units/kvaren-watch.service" \
     || fail "the watch's service does not take the end by SIGTERM, 143, for success"
+# The daily check's two steps on a database of their own, as the unit runs
+# them: run-check ends with check's status and keeps the report, which
+# report-check mails with the line that sums it up.
+checked=$prefix/checked
+mkdir -p "$checked/tree" && echo old >"$checked/tree/old"
+"$cli" --database "$checked/file.gdb" init && "$cli" --database "$checked/file.gdb" add "$checked/tree" >/dev/null \
+    || fail "the daily check's database could not be made"
+echo new >"$checked/tree/new"
+status=0
+KVAREN_DATABASE=$checked/file.gdb KVAREN_CHECK_REPORT=$checked/report "$prefix/libexec/kvaren/run-check" >"$checked/journal" \
+    || status=$?
+[ "$status" -eq 1 ] || fail "run-check ended with $status, not check's 1: $(cat "$checked/journal")"
+grep -qx "$checked/tree/new" "$checked/journal" && cmp -s "$checked/journal" "$checked/report" \
+    || fail "run-check did not write and keep the report: $(cat "$checked/journal")"
+printf '#!/bin/sh\ncat >"%s"\n' "$checked/mail" >"$checked/sendmail" && chmod +x "$checked/sendmail"
+said=$(EXIT_CODE=exited EXIT_STATUS=$status KVAREN_CHECK_REPORT=$checked/report KVAREN_SENDMAIL=$checked/sendmail \
+    "$prefix/libexec/kvaren/report-check")
+[ "$said" = "Итог проверки Kvaren: новые файлы (статус 1)" ] || fail "report-check's line: $said"
+grep -qx "$checked/tree/new" "$checked/mail" || fail "the mail lacks the report: $(cat "$checked/mail")"
+
 verified=$(MANPATH=$prefix/share/man systemd-analyze verify "$units/kvaren-check.service" "$units/kvaren-check.timer" \
     "$units/kvaren-watch.service" 2>&1) \
     || fail "systemd-analyze verify failed"
@@ -125,6 +150,8 @@ done
 [ "$(offers add "some dir" "")" = "" ] || fail "add's file types complete to files"
 [ "$(offers sum some)" = "$(printf 'some dir\nsome file')" ] || fail "sum's FILE completes to: $(offers sum some)"
 [ "$(offers check --j)" = "--json" ] || fail "check does not offer --json"
+[ "$(offers init --s)" = "--system" ] || fail "init does not offer --system"
+[ "$(offers init --system some)" = "$(printf 'some dir\nsome file')" ] || fail "init --system's LIST completes to: $(offers init --system some)"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures failures"
