@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScatterSeries>
 #include <QTableWidget>
 #include <QListWidget>
@@ -96,10 +97,11 @@ TEST(SharedDatabaseWindowTest, TheWindowsAddIsKeptWhenItEndsAndTheConsoleWritesB
     other.finish();
 }
 
-// A day's report worked through in the window: 300 new files ticked and
-// accepted at once. The accept is the console's to see at once, as the
-// window's killed the next moment would have kept it; the log has the
-// window's check and its accept, and the history shows both checks.
+// A day's report worked through in the window: of 305 new files, the 300
+// the filter shows ticked at once and accepted. The accept is the console's
+// to see at once, as the window's killed the next moment would have kept it:
+// its check agrees; the log has the window's check and its accept, and the
+// history shows both checks.
 TEST(SharedDatabaseWindowTest, ThreeHundredFindingsAcceptedAtOnceAreKeptLoggedAndCharted)
 {
     TempDatabase database;
@@ -108,32 +110,39 @@ TEST(SharedDatabaseWindowTest, ThreeHundredFindingsAcceptedAtOnceAreKeptLoggedAn
     ASSERT_EQ(console(database.directory(), {QStringLiteral("add"), dir}).status, 0);
     for (int i = 0; i < 300; ++i)
         tree.file(QStringLiteral("srv/new-%1.txt").arg(i), QByteArray::number(i));
+    for (int i = 0; i < 5; ++i)
+        tree.file(QStringLiteral("srv/keep-%1.txt").arg(i), QByteArray::number(i));
 
     Program program;
     Tmain_form& form = *program.main_form;
     form.show();
     form.ListBox1->setCurrentRow(0);
     Treport_form& report = *program.report_form;
+    QString filtered;
     whenModalOpens([&](QWidget*) {
-        for (int i = 0; i < report.Memo3->count(); ++i)
-            report.Memo3->item(i)->setCheckState(Qt::Checked);
+        report.FilterEdit->setText(QStringLiteral("NEW-"));
+        filtered = report.Count3->text();
+        report.TickAllButton->click();
         report.Button3->click();
         report.Button1->click();
     });
     form.ToolButton4->trigger();
     ASSERT_TRUE(program.errors.isEmpty()) << program.errors.join(u'\n').toStdString();
-    EXPECT_TRUE(form.ListBox1->item(0)->text().endsWith(QStringLiteral("найдено 300, после нее приняты изменения")))
+    EXPECT_EQ(filtered, QStringLiteral("(300 из 305)"));
+    EXPECT_TRUE(form.ListBox1->item(0)->text().endsWith(QStringLiteral("найдено 305, после нее приняты изменения")))
         << form.ListBox1->item(0)->text().toStdString();
 
     const Console check = console(database.directory(), {QStringLiteral("check"), dir});
-    EXPECT_EQ(check.status, 0) << check.out.toStdString();
+    EXPECT_EQ(check.status, 1) << check.out.toStdString();
+    EXPECT_EQ(check.out.count(QStringLiteral("keep-")), 5);
+    EXPECT_EQ(check.out.count(QStringLiteral("new-")), 0);
     const Console log = console(database.directory(), {QStringLiteral("log"), QStringLiteral("--json"), dir});
     const QJsonArray entries = QJsonDocument::fromJson(log.out.toUtf8())[QStringLiteral("entries")].toArray();
     ASSERT_EQ(entries.size(), 3) << log.out.toStdString();
-    EXPECT_EQ(entries[0][QStringLiteral("new")].toInt(), 300);
+    EXPECT_EQ(entries[0][QStringLiteral("new")].toInt(), 305);
     EXPECT_EQ(entries[1][QStringLiteral("kind")].toString(), QStringLiteral("accept-names"));
     EXPECT_EQ(entries[1][QStringLiteral("names")].toArray().size(), 300);
-    EXPECT_EQ(entries[2][QStringLiteral("new")].toInt(), 0);
+    EXPECT_EQ(entries[2][QStringLiteral("new")].toInt(), 5);
 
     QList<QPointF> points;
     QString firstSummary;
@@ -150,10 +159,10 @@ TEST(SharedDatabaseWindowTest, ThreeHundredFindingsAcceptedAtOnceAreKeptLoggedAn
     form.HistoryItem->trigger();
     ASSERT_TRUE(program.errors.isEmpty()) << program.errors.join(u'\n').toStdString();
     ASSERT_EQ(points.size(), 2);
-    EXPECT_EQ(points[0].y(), 300);
-    EXPECT_EQ(points[1].y(), 0);
+    EXPECT_EQ(points[0].y(), 305);
+    EXPECT_EQ(points[1].y(), 5);
     EXPECT_LT(points[0].x(), points[1].x());
-    EXPECT_TRUE(firstSummary.contains(QStringLiteral("новых 300"))) << firstSummary.toStdString();
+    EXPECT_TRUE(firstSummary.contains(QStringLiteral("новых 305"))) << firstSummary.toStdString();
     EXPECT_EQ(entryLines, 3);
 }
 
