@@ -424,7 +424,9 @@ int checkCommand(TDM1* dm, const Arguments& args, Console& console, const Consol
 
 int watchCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions& options)
 {
-    return RunWatch(*dm, args.words, args.has("--json"), args.has("--unexplained"), options.settleSeconds, console);
+    const std::optional<SealKey> key = publicKey(*dm, options);
+    return RunWatch(*dm, args.words, args.has("--json"), args.has("--unexplained"), options.settleSeconds,
+                    key ? &*key : nullptr, console);
 }
 
 int sumCommand(TDM1*, const Arguments& args, Console& console, const ConsoleOptions&)
