@@ -192,8 +192,11 @@ int listCommand(TDM1* dm, const Arguments&, Console& console, const ConsoleOptio
     const SealVerdict seal = VerifyWholeSeal(dm->IBQuery1, key ? &*key : nullptr);
     for (const QString& line : SealLines(seal))
         console.out << line << '\n';
+    // The directory stays the line's first field, for scripts that read it;
+    // the types follow after a tab, as the window's tooltip words them.
     for (const Registration& registration : ReadRegistrations(dm->IBQuery1))
-        console.out << ShownName(registration.dir) << '\n';
+        console.out << ShownName(registration.dir) << QStringLiteral("\tТипы файлов: ") << ShownName(registration.list)
+                    << '\n';
     printStatus(*dm, console);
     return seal.broken() ? int(kFoundSealBroken) : int(kExitSuccess);
 }
@@ -305,15 +308,26 @@ CommandOutcome changeCommand(TDM1& dm, Console& console, const QString& caption,
     return {reportNotExamined(console, recorded.notExamined), recorded.registrations};
 }
 
+// A directory already under control is put under control once more, as the
+// window does, but not without a word.
 CommandOutcome addCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions&)
 {
     const QString dir = CleanDirectoryText(args.words.first());
     QStringList types;
     for (const QString& type : args.words.mid(1))
         types.append(PlainFileType(type));
-    return changeCommand(*dm, console, QStringLiteral("Постановка на учет"), [&](Progress& progress) {
+    const QList<Registration> before = ReadRegistrations(dm->IBQuery1);
+    const bool again = std::any_of(before.begin(), before.end(), [&](const Registration& r) { return r.dir == dir; });
+    CommandOutcome outcome = changeCommand(*dm, console, QStringLiteral("Постановка на учет"), [&](Progress& progress) {
         return PutUnderControl(*dm, dir, BuildExtensionList(types, {}), &progress);
     });
+    if (again) {
+        console.out.flush();
+        console.err << QStringLiteral("Директория уже была на учете и поставлена на учет еще раз: ") << ShownName(dir)
+                    << '\n';
+        console.err.flush();
+    }
+    return outcome;
 }
 
 CommandOutcome removeCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions&)
@@ -498,7 +512,9 @@ int logCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleO
 
 int watchCommand(TDM1* dm, const Arguments& args, Console& console, const ConsoleOptions& options)
 {
-    return RunWatch(*dm, args.words, args.has("--json"), args.has("--unexplained"), options.settleSeconds, console);
+    const std::optional<SealKey> key = publicKey(*dm, options);
+    return RunWatch(*dm, args.words, args.has("--json"), args.has("--unexplained"), options.settleSeconds,
+                    key ? &*key : nullptr, console);
 }
 
 int sumCommand(TDM1*, const Arguments& args, Console& console, const ConsoleOptions&)

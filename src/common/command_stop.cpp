@@ -13,6 +13,8 @@ static QString stoppedText(int signal)
 
 ECommandStopped::ECommandStopped(int signal) : Exception(stoppedText(signal)), m_signal(signal) {}
 
+ECommandStopped::ECommandStopped(int signal, QString message) : Exception(std::move(message)), m_signal(signal) {}
+
 void StopIfAsked()
 {
     const int signal = CommandStop::signal();

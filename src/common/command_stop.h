@@ -36,6 +36,8 @@ public:
 class ECommandStopped : public Exception {
 public:
     explicit ECommandStopped(int signal);
+    // The same, with the words of a command that has nothing to undo.
+    ECommandStopped(int signal, QString message);
     // The signal that asked for the stop, or 0 for the window's cancel button.
     int signal() const { return m_signal; }
 

@@ -2,10 +2,12 @@
 
 #include "storage/database_name.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QStringList>
 
+#include <cerrno>
 #include <unistd.h>
 
 namespace {
@@ -47,6 +49,19 @@ QString shellWord(const QString& word)
     if (plain.match(word).hasMatch())
         return word;
     return u'\'' + QString(word).replace(QStringLiteral("'"), QStringLiteral("'\\''")) + u'\'';
+}
+
+// Why a file the engine could open only for reading is refused, in one line.
+QString readOnlyText(const QString& shownName)
+{
+    const QByteArray name = QFile::encodeName(shownName);
+    if (!IsServerDatabaseName(shownName) && access(name.constData(), W_OK) != 0 && errno == EROFS)
+        return QStringLiteral("База данных %1 на диске только для чтения, а ядро базы данных открывает ее на запись "
+                              "даже для чтения")
+            .arg(shownName);
+    return QStringLiteral("Нет права записи в файл базы данных %1, а ядро базы данных открывает его на запись даже "
+                          "для чтения")
+        .arg(shownName);
 }
 
 } // namespace
@@ -95,6 +110,10 @@ void ThrowConnectionError(const QString& shownName, const QSqlError& error)
 {
     if (saysDamaged(error, textOf(error)))
         throw EDatabaseError(DamagedDatabaseText(shownName));
+    // The engine opens a file for writing even to read it, and says so only
+    // in English, in its message file's fixed words.
+    if (textOf(error).contains(QLatin1String("no permission for read-write access to database")))
+        throw EDatabaseError(readOnlyText(shownName));
     const QString engineText = EDatabaseError::fromSql(error, shownName).message();
     // The engine says so only in English, in its message file's fixed words.
     if (engineText.contains(QLatin1String("Database already opened with engine instance")))

@@ -24,8 +24,9 @@ public:
 
 // Raises the error of a connection that failed: EDatabaseBusy when another
 // program holds the database, the line of DamagedDatabaseText when its file
-// is damaged, else EDatabaseError with a first line naming the database, then
-// the engine's own text.
+// is damaged, one line when the engine could open the file only for reading
+// (it opens even a reader's for writing), else EDatabaseError with a first
+// line naming the database, then the engine's own text.
 [[noreturn]] void ThrowConnectionError(const QString& shownName, const QSqlError& error);
 
 // The one line that answers the engine finding the database's pages not as

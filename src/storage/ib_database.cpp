@@ -7,9 +7,49 @@
 
 #include "common/program_signals.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The first directory on the way to path that this user may not enter.
+QString closedDirectory(const QString& path)
+{
+    const QString absolute = QFileInfo(path).absolutePath();
+    QString dir = QStringLiteral("/");
+    for (const QString& part : absolute.split(u'/', Qt::SkipEmptyParts)) {
+        dir = QDir(dir).filePath(part);
+        if (access(QFile::encodeName(dir).constData(), X_OK) != 0)
+            return dir;
+    }
+    return absolute;
+}
+
+// Says in the user's words why a local database file cannot be opened, before
+// the engine says it in its own: it is missing, behind a directory this user
+// may not enter, or not to be read.
+void requireOpenable(const QString& path, const QString& shownName)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info {};
+    if (stat(name.constData(), &info) != 0) {
+        if (errno == EACCES)
+            throw EDatabaseError(QStringLiteral("Нет доступа к базе данных %1: нет права входить в директорию %2")
+                                     .arg(shownName, closedDirectory(path)));
+        throw EDatabaseError(QStringLiteral("Файл базы данных не найден: ") + shownName);
+    }
+    if (access(name.constData(), R_OK) != 0 && errno == EACCES)
+        throw EDatabaseError(QStringLiteral("Нет доступа к базе данных %1: нет права на чтение файла").arg(shownName));
+}
+
+} // namespace
 
 TIBDatabase::TIBDatabase(QString connectionName, FirebirdLogin login)
     : m_connectionName(std::move(connectionName)), m_login(std::move(login))
@@ -40,8 +80,8 @@ void TIBDatabase::open()
         return;
     const bool local = !IsServerDatabaseName(m_databaseName);
     const QString shownName = this->shownName();
-    if (local && !QFileInfo::exists(m_databaseName))
-        throw EDatabaseError(QStringLiteral("Файл базы данных не найден: ") + shownName);
+    if (local)
+        requireOpenable(m_databaseName, shownName);
     // Before the engine opens the file: it lets in programs it cannot keep
     // apart.
     if (local)

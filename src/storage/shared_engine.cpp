@@ -66,6 +66,32 @@ void build(const QString& root, const QString& installed, const QByteArray& conf
         QDir(building).removeRecursively(); // another process made it meanwhile
 }
 
+// The directory of this user's own that keeps the roots: root's
+// RootLockDirectory(); a user's kvaren-<uid> in the temporary directory,
+// else, when another user made that one first (or may write in it),
+// kvaren-engine in the user's cache directory, as the lock directory falls
+// back.
+QString engineBase()
+{
+    if (getuid() == 0) {
+        if (!OwnDirectory(RootLockDirectory()))
+            throw Exception(QStringLiteral("Не удалось создать каталог ядра базы данных или он принадлежит другому "
+                                           "пользователю: ")
+                            + RootLockDirectory());
+        return RootLockDirectory();
+    }
+    const QString temporary = QDir::tempPath() + QStringLiteral("/kvaren-") + QString::number(getuid());
+    if (OwnDirectory(temporary))
+        return temporary;
+    const QString cache = qEnvironmentVariable("XDG_CACHE_HOME", QDir::homePath() + QStringLiteral("/.cache"));
+    const QString cached = cache + QStringLiteral("/kvaren-engine");
+    if (QDir().mkpath(cache) && OwnDirectory(cached))
+        return cached;
+    throw Exception(QStringLiteral("Не удалось создать каталог ядра базы данных или он принадлежит другому "
+                                   "пользователю: ")
+                    + temporary + QStringLiteral(", ") + cached);
+}
+
 } // namespace
 
 QString SharedEngineRoot(EngineUse use)
@@ -73,12 +99,7 @@ QString SharedEngineRoot(EngineUse use)
     const QString installed = installedRoot();
     if (installed.isEmpty())
         return QString();
-    const QString base = getuid() == 0 ? RootLockDirectory()
-                                       : QDir::tempPath() + QStringLiteral("/kvaren-") + QString::number(getuid());
-    if (!OwnDirectory(base))
-        throw Exception(QStringLiteral("Не удалось создать каталог ядра базы данных или он принадлежит другому "
-                                       "пользователю: ")
-                        + base);
+    const QString base = engineBase();
     const QString root = base + (use == EngineUse::Writing ? QStringLiteral("/engine") : QStringLiteral("/engine-reading"));
     const QByteArray conf = configuration(installed, use);
     if (!holds(root, conf))

@@ -27,5 +27,6 @@ void PrepareEmbeddedEngine(EngineUse use = EngineUse::Writing);
 
 // The root the engine is run from for use, made when missing; empty when no
 // installed engine is found. A directory of the user's own under the
-// temporary directory; raises Exception when it belongs to someone else.
+// temporary directory, else (another user made that one first) under the
+// user's cache directory; raises Exception when neither can be had.
 QString SharedEngineRoot(EngineUse use = EngineUse::Writing);

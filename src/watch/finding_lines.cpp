@@ -29,3 +29,12 @@ QList<FindingLine> FindingJsonLines(const QString& dir, const CheckReport& repor
                                                                       .toJson(QJsonDocument::Compact))});
     return lines;
 }
+
+QString WithdrawnLine(const QString& dir, const QString& name, bool json)
+{
+    if (!json)
+        return QStringLiteral("Больше не отличается от учтенного: ") + ShownName(name);
+    return QString::fromUtf8(
+        QJsonDocument(QJsonObject{{QStringLiteral("directory"), JsonName(dir)}, {QStringLiteral("withdrawn"), JsonName(name)}})
+            .toJson(QJsonDocument::Compact));
+}

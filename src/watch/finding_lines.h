@@ -22,3 +22,9 @@ QList<FindingLine> FindingTextLines(const CheckReport& report);
 //   {"directory": "/d", "new": "/d/a.txt"}
 //   {"directory": "/d", "changed": {"file": ..., "size": ..., ...}}
 QList<FindingLine> FindingJsonLines(const QString& dir, const CheckReport& report);
+
+// The line that says a finding reported of name (a full name, as FindingLine
+// holds it) no longer holds: the name is as the baseline has it, or gone
+// where the baseline has nothing. "Больше не отличается от учтенного:
+// /d/a.txt"; as JSON {"directory": "/d", "withdrawn": "/d/a.txt"}.
+QString WithdrawnLine(const QString& dir, const QString& name, bool json);

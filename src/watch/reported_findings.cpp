@@ -1,31 +1,41 @@
 #include "watch/reported_findings.h"
 
-#include "check/judge_directories.h"
 
-QList<FindingLine> ReportedFindings::judged(const QList<JudgedName>& names, const QList<FindingLine>& lines)
+#include <QSet>
+
+template<typename Where>
+QStringList ReportedFindings::forget(const QList<FindingLine>& lines, const Where& where)
 {
-    QList<FindingLine> fresh = unreported(lines);
-    bool trees = false;
-    for (const JudgedName& name : names) {
-        if (name.scope == JudgedName::Tree)
-            trees = true;
-        else
-            m_lines.remove(name.scope == JudgedName::File ? name.path : DirectoryFullName(name.path));
-    }
-    if (trees) {
-        const CoveredNames covered(names);
-        m_lines.removeIf([&](const auto& entry) { return covered.covers(entry.key()); });
-    }
-    remember(lines);
-    return fresh;
+    QSet<QString> found;
+    for (const FindingLine& line : lines)
+        found.insert(line.name);
+    QStringList withdrawn;
+    m_lines.removeIf([&](const auto& entry) {
+        if (!where(entry.key()))
+            return false;
+        if (!found.contains(entry.key()))
+            withdrawn.append(entry.key());
+        return true;
+    });
+    withdrawn.sort();
+    return withdrawn;
 }
 
-QList<FindingLine> ReportedFindings::checked(const QList<FindingLine>& lines)
+ReportedChange ReportedFindings::judged(const QList<JudgedName>& names, const QList<FindingLine>& lines)
 {
-    QList<FindingLine> fresh = unreported(lines);
-    m_lines.clear();
+    ReportedChange change{unreported(lines), {}};
+    const CoveredNames covered(names);
+    change.withdrawn = forget(lines, [&](const QString& name) { return covered.covers(name); });
     remember(lines);
-    return fresh;
+    return change;
+}
+
+ReportedChange ReportedFindings::checked(const QList<FindingLine>& lines)
+{
+    ReportedChange change{unreported(lines), {}};
+    change.withdrawn = forget(lines, [](const QString&) { return true; });
+    remember(lines);
+    return change;
 }
 
 QList<FindingLine> ReportedFindings::unreported(const QList<FindingLine>& lines) const

@@ -40,7 +40,7 @@ TEST_F(CliDatabaseTest, DatabaseOptionNamesAFileElsewhereFromAnyWorkingDirectory
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     r = cli(second.path(), {option, QStringLiteral("list")});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, d + QStringLiteral("\nНа учете находится: 2  файлов.\n"));
+    EXPECT_EQ(r.out, d + QStringLiteral("\tТипы файлов: *\nНа учете находится: 2  файлов.\n"));
     EXPECT_FALSE(QFileInfo::exists(second.path(QStringLiteral("file.gdb"))));
 
     r = cli(second.path(), {option, QStringLiteral("init")});
@@ -59,7 +59,7 @@ TEST_F(CliDatabaseTest, EnvironmentNamesTheDatabaseAndTheOptionOverridesIt)
     const QString d = tree.path(QStringLiteral("d"));
     ASSERT_EQ(cli(first.path(), {QStringLiteral("add"), d}, environment).status, 0);
     Result r = cli(second.path(), {QStringLiteral("list")}, environment);
-    EXPECT_EQ(r.out, d + QStringLiteral("\nНа учете находится: 1  файлов.\n")) << r.err.toStdString();
+    EXPECT_EQ(r.out, d + QStringLiteral("\tТипы файлов: *\nНа учете находится: 1  файлов.\n")) << r.err.toStdString();
 
     r = cli(second.path(), {QStringLiteral("--database"), fromOption, QStringLiteral("init")}, environment);
     ASSERT_EQ(r.status, 0) << r.err.toStdString();

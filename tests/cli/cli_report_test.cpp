@@ -155,7 +155,7 @@ TEST_F(CliReportTest, UpdateAcceptsTheChangesAndTheNextCheckFindsNothing)
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("На учете находится: 6  файлов.\n"));
     EXPECT_EQ(cli(work(), {QStringLiteral("check"), dir()}).status, 0);
-    EXPECT_EQ(cli(work(), {QStringLiteral("list")}).out, dir() + QStringLiteral("\nНа учете находится: 6  файлов.\n"));
+    EXPECT_EQ(cli(work(), {QStringLiteral("list")}).out, dir() + QStringLiteral("\tТипы файлов: *\nНа учете находится: 6  файлов.\n"));
 
     r = cli(work(), {QStringLiteral("update"), tree.path()});
     EXPECT_EQ(r.status, 16);

@@ -74,7 +74,7 @@ TEST_F(CliServerTest, InitAddCheckAndListKeepTheBaselineOnTheServer)
     r = cli(otherHost.path(), {QStringLiteral("--database"), database, QStringLiteral("list")},
             login(server->password()));
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, d + QStringLiteral("\nНа учете находится: 2  файлов.\n"));
+    EXPECT_EQ(r.out, d + QStringLiteral("\tТипы файлов: txt\nНа учете находится: 2  файлов.\n"));
 }
 
 TEST_F(CliServerTest, InitRefusesADatabaseThatExistsAndLeavesItAsItWas)
@@ -89,7 +89,7 @@ TEST_F(CliServerTest, InitRefusesADatabaseThatExistsAndLeavesItAsItWas)
         << r.err.toStdString();
     EXPECT_EQ(r.out, QString());
     r = run({QStringLiteral("list")});
-    EXPECT_EQ(r.out, tree.path(QStringLiteral("d")) + QStringLiteral("\nНа учете находится: 1  файлов.\n"))
+    EXPECT_EQ(r.out, tree.path(QStringLiteral("d")) + QStringLiteral("\tТипы файлов: *\nНа учете находится: 1  файлов.\n"))
         << r.err.toStdString();
 }
 
@@ -172,7 +172,7 @@ TEST_F(CliServerTest, AnAccountThatMayOnlyReadChecksAndItsChangesAreRefused)
     }
     r = run({QStringLiteral("check"), d});
     EXPECT_EQ(r.status, 1) << "the owner's check sees the new file, nothing else changed: " << r.err.toStdString();
-    EXPECT_EQ(run({QStringLiteral("list")}).out, d + QStringLiteral("\nНа учете находится: 1  файлов.\n"));
+    EXPECT_EQ(run({QStringLiteral("list")}).out, d + QStringLiteral("\tТипы файлов: *\nНа учете находится: 1  файлов.\n"));
 }
 
 } // namespace

@@ -33,6 +33,8 @@ protected:
     {
         QStringList lines = cli(work(), {QStringLiteral("list")}).out.split(u'\n', Qt::SkipEmptyParts);
         lines.removeLast(); // the count
+        for (QString& line : lines)
+            line = line.section(u'\t', 0, 0); // the directory
         return lines;
     }
 
@@ -122,7 +124,7 @@ TEST_F(CliSharedDatabaseTest, FourProgramsAtRandomLeaveEveryIdUniqueAndEveryDire
             // them while it lists.
             for (int d = 2 * slot.index; d < 2 * slot.index + 2; ++d)
                 if (state[d] == State::Unknown)
-                    state[d] = out.split(u'\n').contains(dir(d)) ? State::In : State::Out;
+                    state[d] = out.split(u'\n').contains(dir(d) + QStringLiteral("\tТипы файлов: *")) ? State::In : State::Out;
             return;
         }
         if (status == 0) {
@@ -240,7 +242,7 @@ TEST_F(CliSharedDatabaseTest, ProgramsThatCannotShareTheFileAreRefusedAndTheData
     open->finish();
     open.reset();
     EXPECT_EQ(cli(work(), {QStringLiteral("list")}).out,
-              dir(0) + QStringLiteral("\nНа учете находится: 200  файлов.\n"));
+              dir(0) + QStringLiteral("\tТипы файлов: *\nНа учете находится: 200  файлов.\n"));
     EXPECT_EQ(cli(work(), {QStringLiteral("check"), dir(0)}).status, 0);
     EXPECT_EQ(validationErrors(databaseFile()), QString());
 }

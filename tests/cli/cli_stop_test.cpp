@@ -47,7 +47,7 @@ TEST_P(CliStopTest, ASignalStopsAnAddPartWayAndNothingOfItIsCommitted)
                                    .arg(QString::fromLatin1(signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP"))))
         << r.err.toStdString();
     EXPECT_EQ(list(), before);
-    EXPECT_EQ(before, tree.path(QStringLiteral("kept")) + QStringLiteral("\nНа учете находится: 2  файлов.\n"));
+    EXPECT_EQ(before, tree.path(QStringLiteral("kept")) + QStringLiteral("\tТипы файлов: *\nНа учете находится: 2  файлов.\n"));
 }
 
 INSTANTIATE_TEST_SUITE_P(EndingSignals, CliStopTest, ::testing::Values(SIGINT, SIGTERM, SIGHUP));

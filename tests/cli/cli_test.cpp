@@ -125,7 +125,7 @@ TEST_F(CliTest, AddListCheckAndRemoveAsAUserWould)
     EXPECT_EQ(r.out, QStringLiteral("На учете находится: 4  файлов.\n"));
     EXPECT_EQ(r.err, QString()) << "no progress line when stderr is not a terminal";
     const QString d = tree.path(QStringLiteral("d"));
-    EXPECT_EQ(cli(work(), {QStringLiteral("list")}).out, d + QStringLiteral("\nНа учете находится: 4  файлов.\n"));
+    EXPECT_EQ(cli(work(), {QStringLiteral("list")}).out, d + QStringLiteral("\tТипы файлов: txt\nНа учете находится: 4  файлов.\n"));
 
     r = cli(work(), {QStringLiteral("check"), d});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
@@ -226,9 +226,10 @@ TEST_F(CliTest, MistakesAreAnsweredInOneLineAndTypesAndOptionsAreTakenAsMeant)
         {window, {QStringLiteral("extra")}, 16, {}, QStringLiteral("Лишние аргументы: extra (справка: kvaren --help)\n")},
         // What is meant: a type with its dot or star, options after the command.
         {cliProgram, {QStringLiteral("add"), d, QStringLiteral(".conf")}, 0, count.arg(1), {}},
-        {cliProgram, {QStringLiteral("add"), d, QStringLiteral("*.conf"), QStringLiteral("--database"), QStringLiteral("file.gdb")}, 0, count.arg(2), {}},
+        {cliProgram, {QStringLiteral("add"), d, QStringLiteral("*.conf"), QStringLiteral("--database"), QStringLiteral("file.gdb")}, 0, count.arg(2),
+         QStringLiteral("Директория уже была на учете и поставлена на учет еще раз: ") + d + u'\n'},
         {cliProgram, {QStringLiteral("check"), d, QStringLiteral("--json")}, 0, QStringLiteral("{"), {}},
-        {cliProgram, {QStringLiteral("list"), QStringLiteral("--"), }, 0, d, {}},
+        {cliProgram, {QStringLiteral("list"), QStringLiteral("--"), }, 0, d + QStringLiteral("\tТипы файлов: conf"), {}},
     };
     for (const Case& c : cases) {
         QProcess process;
@@ -242,7 +243,8 @@ TEST_F(CliTest, MistakesAreAnsweredInOneLineAndTypesAndOptionsAreTakenAsMeant)
         EXPECT_EQ(out.section(u'\n', 0, 0), c.out) << what.toStdString();
         EXPECT_EQ(QString::fromUtf8(process.readAllStandardError()), c.err) << what.toStdString();
     }
-    EXPECT_EQ(cli(work(), {QStringLiteral("list")}).out, d + u'\n' + d + u'\n' + count.arg(2) + u'\n');
+    const QString types = QStringLiteral("\tТипы файлов: conf\n");
+    EXPECT_EQ(cli(work(), {QStringLiteral("list")}).out, d + types + d + types + count.arg(2) + u'\n');
     EXPECT_FALSE(QFileInfo::exists(tree.path(QStringLiteral("missing"))));
 
     // The usage: one line saying what each command does, no trailing blanks.

@@ -68,14 +68,14 @@ TEST(SharedDatabaseWindowTest, TheWindowsAddIsKeptWhenItEndsAndTheConsoleWritesB
     EXPECT_EQ(check.status, 0) << check.err.toStdString();
     EXPECT_EQ(check.out.count(QStringLiteral("Не обнаружено")), 4);
     EXPECT_EQ(console(database.directory(), {QStringLiteral("list")}).out,
-              nightly + u'\n' + own + QStringLiteral("\nНа учете находится: 100  файлов.\n"))
+              nightly + QStringLiteral("\tТипы файлов: *\n") + own + QStringLiteral("\tТипы файлов: *\nНа учете находится: 100  файлов.\n"))
         << "the window's add is committed";
     const Console update = console(database.directory(), {QStringLiteral("update"), nightly});
     EXPECT_EQ(update.status, 0) << update.err.toStdString();
 
     EXPECT_EQ(console(database.directory(), {QStringLiteral("update"), nightly}).status, 0);
     EXPECT_EQ(console(database.directory(), {QStringLiteral("list")}).out,
-              nightly + u'\n' + own + QStringLiteral("\nНа учете находится: 100  файлов.\n"));
+              nightly + QStringLiteral("\tТипы файлов: *\n") + own + QStringLiteral("\tТипы файлов: *\nНа учете находится: 100  файлов.\n"));
     // And the window, busy no more, sees what the console committed.
     form.ListBox1->item(1)->setSelected(true);
     whenModalOpens([&](QWidget*) { program.report_form->Button1->click(); });
