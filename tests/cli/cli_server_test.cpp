@@ -142,7 +142,7 @@ TEST_F(CliServerTest, AnAccountThatMayOnlyReadChecksAndItsChangesAreRefused)
     QByteArray script = "create user checker password 'only-reads';\n"
                         "insert into table2 values (1,'left','/x',1,'0','001',0,0);\n"
                         "drop table seal;\ndrop table directory_print;\ndrop table package_record;\n"
-                        "drop table package_files;\n"
+                        "drop table package_files;\ndrop table event_log;\n"
                         "alter table fingerprint drop xattrs, drop device_or_flags;\n";
     for (const char* table : {"tab", "table1", "table2", "fingerprint"})
         script += QByteArray("grant select on ") + table + " to checker;\n";

@@ -47,7 +47,7 @@ TEST(CliSystemInit, PutsEachListedDirectoryUnderControlOnce)
     EXPECT_TRUE(r.out.startsWith(done.arg(3).replace(QStringLiteral("Поставлено на учет: "), QStringLiteral("Уже на учете: "))))
         << r.out.toStdString();
     r = cli(work.path(), database + QStringList{QStringLiteral("list")});
-    EXPECT_EQ(r.out, QStringLiteral("%1\n%2\nНа учете находится: 3  файлов.\n").arg(b, a));
+    EXPECT_EQ(r.out, QStringLiteral("%1\tТипы файлов: txt\n%2\tТипы файлов: *\nНа учете находится: 3  файлов.\n").arg(b, a));
     r = cli(work.path(), database + QStringList{QStringLiteral("check"), QStringLiteral("--all")});
     EXPECT_EQ(r.status, 0) << r.out.toStdString() << r.err.toStdString();
 }
