@@ -68,7 +68,7 @@ Thistory_form::Thistory_form(QWidget* parent) : QDialog(parent)
     ChartView = new QChartView(chart, this);
     ChartView->setObjectName(QStringLiteral("ChartView"));
     ChartView->setRenderHint(QPainter::Antialiasing);
-    ChartView->setMinimumHeight(200);
+    ChartView->setMinimumHeight(260);
     connect(CheckPoints, &QScatterSeries::clicked, this, [this](const QPointF& point) { showEntry(checkAt(point)); });
 
     EntryTable = new QTableWidget(0, 4, this);
@@ -80,6 +80,9 @@ Thistory_form::Thistory_form(QWidget* parent) : QDialog(parent)
     EntryTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     EntryTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     EntryTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    // One line an entry: the summary below gives the whole of the chosen one.
+    EntryTable->setWordWrap(false);
+    EntryTable->verticalHeader()->setDefaultSectionSize(EntryTable->fontMetrics().height() + 6);
     connect(EntryTable, &QTableWidget::currentCellChanged, this, [this](int row) {
         if (row >= 0)
             SummaryLabel->setText(LogEntryLines(m_entries[row], m_dir).join(u'\n'));
@@ -97,6 +100,7 @@ Thistory_form::Thistory_form(QWidget* parent) : QDialog(parent)
     split->addWidget(EntryTable);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
+    split->setSizes({320, 200});
 
     auto* close = new QPushButton(QStringLiteral("Закрыть"), this);
     close->setObjectName(QStringLiteral("CloseButton"));
@@ -130,8 +134,11 @@ void Thistory_form::showHistory(const QString& dir, const LogEntries& entries)
                                                               : QStringLiteral("имен: %1").arg(entry.names.size());
         const QStringList cells{entry.at.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), action,
                                 whoText(entry), outcome};
-        for (int column = 0; column < cells.size(); ++column)
-            EntryTable->setItem(row, column, new QTableWidgetItem(cells[column]));
+        for (int column = 0; column < cells.size(); ++column) {
+            auto* cell = new QTableWidgetItem(cells[column]);
+            cell->setToolTip(cells[column]);
+            EntryTable->setItem(row, column, cell);
+        }
         if (entry.kind != LogEntry::Check)
             continue;
         FoundLine->append(timeOf(entry), entry.findings());
