@@ -6,11 +6,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-namespace {
-
-QString kindText(const LogEntry& entry)
+QString LogKindText(LogEntry::Kind kind)
 {
-    switch (entry.kind) {
+    switch (kind) {
     case LogEntry::Check: return QStringLiteral("проверка");
     case LogEntry::Accept: return QStringLiteral("приняты все изменения");
     case LogEntry::AcceptNames: return QStringLiteral("приняты изменения файлов");
@@ -18,6 +16,8 @@ QString kindText(const LogEntry& entry)
     }
     return QString();
 }
+
+namespace {
 
 QString sealText(const QString& seal)
 {
@@ -63,7 +63,7 @@ QStringList LogEntryLines(const LogEntry& entry, const QString& dir)
 {
     QStringList lines{QStringLiteral("%1  %2  %3 (%4@%5)")
                           .arg(entry.at.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), ShownName(dir),
-                               kindText(entry), entry.user, entry.host)};
+                               LogKindText(entry.kind), entry.user, entry.host)};
     if (entry.kind == LogEntry::Check)
         lines.append(QStringLiteral("    ") + CheckSummaryText(entry));
     for (const QString& name : entry.names)

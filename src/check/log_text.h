@@ -13,6 +13,9 @@
 //     удаленных 0, перемещенных 0, новых 3, измененных 2; не объяснено 1; печать цела; код 5
 QString CheckSummaryText(const LogEntry& entry);
 
+// What was done, in a word or few: "проверка", "приняты все изменения"...
+QString LogKindText(LogEntry::Kind kind);
+
 // A check in brief, as the window's list shows it beside its directory: its
 // local time and what it found.
 //     2026-12-10 03:14: найдено 5, не объяснено 2

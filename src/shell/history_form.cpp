@@ -127,13 +127,11 @@ void Thistory_form::showHistory(const QString& dir, const LogEntries& entries)
         const LogEntry& entry = entries[i];
         const int row = EntryTable->rowCount();
         EntryTable->insertRow(row);
-        const QStringList lines = LogEntryLines(entry, dir);
-        const QString action = lines.first().section(QStringLiteral("  "), 2).section(QStringLiteral(" ("), 0, 0);
         const QString outcome = entry.kind == LogEntry::Check ? CheckSummaryText(entry)
                                 : entry.names.isEmpty()       ? QString()
                                                               : QStringLiteral("имен: %1").arg(entry.names.size());
-        const QStringList cells{entry.at.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), action,
-                                whoText(entry), outcome};
+        const QStringList cells{entry.at.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                                LogKindText(entry.kind), whoText(entry), outcome};
         for (int column = 0; column < cells.size(); ++column) {
             auto* cell = new QTableWidgetItem(cells[column]);
             cell->setToolTip(cells[column]);
