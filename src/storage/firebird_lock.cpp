@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 
 #include <sys/stat.h>
@@ -17,6 +18,22 @@ bool OwnDirectory(const QString& path)
     struct stat info {};
     return lstat(native.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid()
         && (info.st_mode & 077) == 0;
+}
+
+QString FirstOwnDirectory(const QStringList& candidates)
+{
+    for (const QString& path : candidates) {
+        // A fallback's parent (the user's cache) may not be there yet.
+        QDir().mkpath(QFileInfo(path).path());
+        if (OwnDirectory(path))
+            return path;
+    }
+    return QString();
+}
+
+QString UserCacheDirectory(const QString& name)
+{
+    return qEnvironmentVariable("XDG_CACHE_HOME", QDir::homePath() + QStringLiteral("/.cache")) + u'/' + name;
 }
 
 QString RootLockDirectory()
@@ -48,13 +65,11 @@ void EnsureFirebirdLockDirectory()
     else if (usable(userRuntime))
         candidates.append(userRuntime + QStringLiteral("/firebird"));
     candidates.append(QDir::tempPath() + QStringLiteral("/firebird-") + QString::number(getuid()));
-    const QString cache = qEnvironmentVariable("XDG_CACHE_HOME", QDir::homePath() + QStringLiteral("/.cache"));
-    candidates.append(cache + QStringLiteral("/kvaren-firebird-lock"));
-    for (const QString& path : candidates) {
-        if (OwnDirectory(path)) {
-            qputenv("FIREBIRD_LOCK", QFile::encodeName(path));
-            return;
-        }
+    candidates.append(UserCacheDirectory(QStringLiteral("kvaren-firebird-lock")));
+    const QString own = FirstOwnDirectory(candidates);
+    if (!own.isEmpty()) {
+        qputenv("FIREBIRD_LOCK", QFile::encodeName(own));
+        return;
     }
     throw Exception(QStringLiteral("Не удалось создать каталог блокировок базы данных: ") + candidates.join(QStringLiteral(", ")));
 }

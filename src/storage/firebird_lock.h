@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The embedded engine keeps its lock files in /tmp/firebird unless FIREBIRD_LOCK
 // names another directory; the first user to create /tmp/firebird owns it and
@@ -24,3 +25,12 @@ QString RootLockDirectory();
 // already. False when it cannot be made or is not such a directory (another
 // user made it first, anyone else may write in it, or it is a link).
 bool OwnDirectory(const QString& path);
+
+// The first of candidates that is, or can be made, such a directory (see
+// OwnDirectory), its parent made when missing; empty when none can be had.
+QString FirstOwnDirectory(const QStringList& candidates);
+
+// The fallback of a user's directories when another user made the one in the
+// temporary directory first: name in the user's cache directory
+// ($XDG_CACHE_HOME, else ~/.cache).
+QString UserCacheDirectory(const QString& name);

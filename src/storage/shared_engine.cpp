@@ -73,23 +73,16 @@ void build(const QString& root, const QString& installed, const QByteArray& conf
 // back.
 QString engineBase()
 {
-    if (getuid() == 0) {
-        if (!OwnDirectory(RootLockDirectory()))
-            throw Exception(QStringLiteral("Не удалось создать каталог ядра базы данных или он принадлежит другому "
-                                           "пользователю: ")
-                            + RootLockDirectory());
-        return RootLockDirectory();
-    }
-    const QString temporary = QDir::tempPath() + QStringLiteral("/kvaren-") + QString::number(getuid());
-    if (OwnDirectory(temporary))
-        return temporary;
-    const QString cache = qEnvironmentVariable("XDG_CACHE_HOME", QDir::homePath() + QStringLiteral("/.cache"));
-    const QString cached = cache + QStringLiteral("/kvaren-engine");
-    if (QDir().mkpath(cache) && OwnDirectory(cached))
-        return cached;
-    throw Exception(QStringLiteral("Не удалось создать каталог ядра базы данных или он принадлежит другому "
-                                   "пользователю: ")
-                    + temporary + QStringLiteral(", ") + cached);
+    const QStringList candidates = getuid() == 0
+        ? QStringList{RootLockDirectory()}
+        : QStringList{QDir::tempPath() + QStringLiteral("/kvaren-") + QString::number(getuid()),
+                      UserCacheDirectory(QStringLiteral("kvaren-engine"))};
+    const QString base = FirstOwnDirectory(candidates);
+    if (base.isEmpty())
+        throw Exception(QStringLiteral("Не удалось создать каталог ядра базы данных или он принадлежит другому "
+                                       "пользователю: ")
+                        + candidates.join(QStringLiteral(", ")));
+    return base;
 }
 
 } // namespace
