@@ -8,10 +8,12 @@
 #include "rows/registration.h"
 #include "storage/ib_database.h"
 #include "storage/ib_query.h"
+#include "storage/row_cursor.h"
 
 #include <QSet>
 
 #include <algorithm>
+#include <charconv>
 
 namespace {
 
@@ -27,8 +29,20 @@ Statement selectRows()
 }
 
 // Which rows a select gives to keep: all, or those of a directory and name
-// keep is true of.
-using KeepRow = std::function<bool(const QString& dir, const QString& name)>;
+// keep is true of, both as the database holds them.
+using KeepRow = std::function<bool(QByteArrayView dir, QByteArrayView name)>;
+
+// The packed date-time: data is a text column, and a null or a text that is
+// no number reads as 0.
+qint32 packedDateTime(const StoredValue& data)
+{
+    qint32 value = 0;
+    const char* end = data.bytes.data() + data.bytes.size();
+    const auto [stop, error] = std::from_chars(data.bytes.data(), end, value);
+    if (error == std::errc() && stop == end && !data.bytes.isEmpty())
+        return value;
+    return QString::fromUtf8(data.bytes).toInt();
+}
 
 // Reads the rows select (see selectRows) gives that keep takes; a row whose
 // id is in seen already is left out, where seen is given.
@@ -36,35 +50,20 @@ void readRows(TIBQuery& query, const Statement& select, CheckRows& rows, const s
               QSet<qint32>* seen = nullptr, const KeepRow& keep = {})
 {
     qint64 count = 0;
-    // Rows whose names came back with bytes that are not UTF-8 replaced: the
-    // database client hands texts over as UTF-8.
-    std::vector<qsizetype> mangled;
-    ForEachRow(query, select, [&] {
-        if (seen && seen->contains(query.fieldAsInteger(0)))
-            return;
-        const QString path = query.field(2).toString(), file = query.field(1).toString();
-        const bool garbled = path.contains(QChar::ReplacementCharacter) || file.contains(QChar::ReplacementCharacter);
-        // A garbled name is told only once read again as bytes: kept.
-        if (keep && !garbled && !keep(path, file))
-            return;
+    RowCursor cursor(query, select);
+    while (cursor.next()) {
+        const qint32 id = qint32(cursor.integer(0));
+        if (seen && seen->contains(id))
+            continue;
+        const QByteArrayView path = cursor.value(2).bytes, file = cursor.value(1).bytes;
+        if (keep && !keep(path, file))
+            continue;
         if (seen)
-            seen->insert(query.fieldAsInteger(0));
-        if (garbled)
-            mangled.push_back(rows.size());
-        // data is a text column: a null or a text that is no number reads as 0.
-        rows.append(path, file, query.fieldAsLargeInt(3), query.field(4).toString(), query.fieldAsInteger(5),
-                    query.fieldAsInteger(6), nullptr, query.fieldAsInteger(0), query.field(7).toString().toInt());
+            seen->insert(id);
+        rows.appendStored(path, file, cursor.integer(3), cursor.value(4).bytes, qint32(cursor.integer(5)),
+                          qint32(cursor.integer(6)), id, packedDateTime(cursor.value(7)));
         if (++count % kMeanwhileEvery == 0 && meanwhile)
             meanwhile();
-    });
-    // Read again as bytes, through blobs, which come back as they are.
-    for (const qsizetype at : mangled) {
-        query.openStatement(Statement(u"select cast(full_path as blob sub_type binary),"
-                                      u" cast(file_name as blob sub_type binary) from table1 where id=")
-                                .number(rows[at].id));
-        if (query.hasRow())
-            rows.rename(at, DecodeFileName(query.field(0).toByteArray()), DecodeFileName(query.field(1).toByteArray()));
-        query.close();
     }
 }
 
@@ -72,18 +71,45 @@ void readFingerprints(TIBQuery& query, const Statement& statement,
                       const std::vector<std::pair<qint32, quint32>>& byId, CheckRows& rows,
                       const std::function<void()>& meanwhile)
 {
-    qint64 count = 0;
-    ForEachRow(query, statement, [&] {
-        if (++count % kMeanwhileEvery == 0 && meanwhile)
-            meanwhile();
-        const qint32 fileId = query.fieldAsInteger(0);
+    const auto rowsOf = [&](qint32 fileId) {
         auto at = std::lower_bound(byId.begin(), byId.end(), std::pair(fileId, quint32(0)));
-        if (at == byId.end() || at->first != fileId)
-            return;
-        const Fingerprint print = FingerprintFromRow(query, 2);
-        const qint32 owner = query.field(1).isNull() ? 0 : query.fieldAsInteger(1);
-        for (; at != byId.end() && at->first == fileId; ++at)
+        return at != byId.end() && at->first == fileId ? at : byId.end();
+    };
+    const auto give = [&](auto at, const Fingerprint& print, qint32 owner) {
+        for (const qint32 fileId = at->first; at != byId.end() && at->first == fileId; ++at)
             rows.setPrint(at->second, print, owner);
+    };
+    qint64 count = 0;
+    QStringList blobColumns; // those that hold bytes in some row, read apart
+    {
+        RowCursor cursor(query, statement);
+        while (cursor.next()) {
+            if (++count % kMeanwhileEvery == 0 && meanwhile)
+                meanwhile();
+            const auto at = rowsOf(qint32(cursor.integer(0)));
+            if (at == byId.end())
+                continue;
+            if (HoldsBlob(cursor, 2)) {
+                for (std::size_t field = 0; field < FingerprintFields().size(); ++field)
+                    if (!cursor.isNull(2 + int(field)) && cursor.isBlob(2 + int(field))
+                        && !blobColumns.contains(FingerprintFields()[field].column))
+                        blobColumns.append(FingerprintFields()[field].column);
+                continue;
+            }
+            give(at, FingerprintFromCursor(cursor, 2), cursor.isNull(1) ? 0 : qint32(cursor.integer(1)));
+        }
+    }
+    if (blobColumns.isEmpty())
+        return;
+    // Few rows hold a link's text or extended attributes: they are read
+    // again, blobs and all, through the query.
+    Statement holding = statement;
+    holding.sql(QStringLiteral(" and (") + blobColumns.join(QStringLiteral(" is not null or "))
+                + QStringLiteral(" is not null)"));
+    ForEachRow(query, holding, [&] {
+        const auto at = rowsOf(query.fieldAsInteger(0));
+        if (at != byId.end())
+            give(at, FingerprintFromRow(query, 2), query.field(1).isNull() ? 0 : query.fieldAsInteger(1));
     });
 }
 
@@ -148,16 +174,27 @@ void ReadBaselineRowsNamed(TIBQuery& query, const Registration& registration, co
     QSet<qint32> seen;
     for (qsizetype i = 0; i < rows.size(); ++i)
         seen.insert(rows[i].id);
-    const QSet<QString> anywhere(names.anywhere.begin(), names.anywhere.end());
+    const auto encoded = [](const QStringList& texts) {
+        QSet<QByteArray> set;
+        for (const QString& text : texts)
+            set.insert(EncodeFileName(text));
+        return set;
+    };
+    const QSet<QByteArray> anywhere = encoded(names.anywhere);
     QStringList named = names.anywhere;
     for (auto at = names.at.begin(); at != names.at.end(); ++at)
         named += at.value();
     named.removeDuplicates();
-    QHash<QString, QSet<QString>> at;
+    QHash<QByteArray, QSet<QByteArray>> at;
     for (auto place = names.at.begin(); place != names.at.end(); ++place)
-        at.insert(place.key(), QSet<QString>(place.value().begin(), place.value().end()));
-    const KeepRow wanted = [&](const QString& dir, const QString& name) {
-        return anywhere.contains(name) || at.value(dir).contains(name);
+        at.insert(EncodeFileName(place.key()), encoded(place.value()));
+    const KeepRow wanted = [&](QByteArrayView dir, QByteArrayView name) {
+        // Looked up in place, without a copy of the row's bytes.
+        const QByteArray file = QByteArray::fromRawData(name.data(), name.size());
+        if (anywhere.contains(file))
+            return true;
+        const auto place = at.constFind(QByteArray::fromRawData(dir.data(), dir.size()));
+        return place != at.constEnd() && place->contains(file);
     };
     if (named.size() <= qsizetype(kFewValues)) {
         Statement select = selectRows().sql(u"file_name in (");

@@ -21,6 +21,19 @@ quint32 DirectoryTable::intern(const QString& path)
     return m_lastId;
 }
 
+quint32 DirectoryTable::intern(QByteArrayView bytes)
+{
+    if (m_lastBytesId < m_paths.size() && m_paths[m_lastBytesId] == bytes)
+        return m_lastBytesId;
+    auto found = m_ids.constFind(bytes.toByteArray());
+    if (found == m_ids.constEnd()) {
+        found = m_ids.insert(bytes.toByteArray(), quint32(m_paths.size()));
+        m_paths.push_back(bytes.toByteArray());
+    }
+    m_lastBytesId = *found;
+    return m_lastBytesId;
+}
+
 quint32 NameStore::add(QByteArrayView bytes)
 {
     const quint32 size = quint32(bytes.size());
@@ -109,6 +122,29 @@ void CheckRows::append(const QString& dir, const QString& name, qint64 size, con
         pack(*print, row.print);
 }
 
+void CheckRows::appendStored(QByteArrayView dir, QByteArrayView name, qint64 size, QByteArrayView atr, qint32 crc1,
+                             qint32 crc2, qint32 id, qint32 data)
+{
+    CheckRow& row = m_rows.emplace_back();
+    row.dir = m_dirs->intern(dir);
+    addName(row, name);
+    row.atr = atrIndex(atr);
+    row.size = size;
+    row.crc1 = crc1;
+    row.crc2 = crc2;
+    row.id = id;
+    row.data = data;
+}
+
+quint16 CheckRows::atrIndex(QByteArrayView atr)
+{
+    if (m_lastAtrIndex == 0xFFFF || m_lastAtr != atr) {
+        m_lastAtrIndex = atrIndex(QString::fromUtf8(atr));
+        m_lastAtr = atr.toByteArray();
+    }
+    return m_lastAtrIndex;
+}
+
 void CheckRows::appendCopy(const CheckRows& other, const CheckRow& row)
 {
     CheckRow& copy = m_rows.emplace_back(row);
@@ -170,13 +206,6 @@ std::optional<Fingerprint> CheckRows::print(const CheckRow& row) const
         if (packed.known & place.bit)
             place.field->unpack(print, place.word >= 0 ? packed.words[std::size_t(place.word)] : 0);
     return print;
-}
-
-void CheckRows::rename(qsizetype at, const QString& dir, const QString& name)
-{
-    CheckRow& row = m_rows[std::size_t(at)];
-    row.dir = m_dirs->intern(dir);
-    addName(row, EncodeFileName(name));
 }
 
 void CheckRows::keepOnly(const std::function<bool(const CheckRow&)>& keep)

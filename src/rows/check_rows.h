@@ -22,6 +22,8 @@
 class DirectoryTable {
 public:
     quint32 intern(const QString& path);
+    // The same for a path's bytes, as the database holds them.
+    quint32 intern(QByteArrayView bytes);
     const QByteArray& path(quint32 id) const { return m_paths[id]; }
 
 private:
@@ -29,6 +31,7 @@ private:
     QHash<QByteArray, quint32> m_ids;
     QString m_last; // most rows follow one of their own directory
     quint32 m_lastId = 0;
+    quint32 m_lastBytesId = ~0u; // the path interned last by its bytes
 };
 
 // A fingerprint as the rows of a check hold it: each field as
@@ -86,14 +89,16 @@ public:
     // Adds a row; print, when given, is its fingerprint.
     void append(const QString& dir, const QString& name, qint64 size, const QString& atr, qint32 crc1, qint32 crc2,
                 const Fingerprint* print = nullptr, qint32 id = 0, qint32 data = 0);
+    // Adds a row as the database holds it: the directory's, the name's and
+    // the attribute text's bytes.
+    void appendStored(QByteArrayView dir, QByteArrayView name, qint64 size, QByteArrayView atr, qint32 crc1,
+                      qint32 crc2, qint32 id, qint32 data);
     // Adds a copy of a row of other, which shares this one's DirectoryTable.
     void appendCopy(const CheckRows& other, const CheckRow& row);
     // Drops every row, keeping the room they took for the next ones.
     void clear();
     // Gives a row its fingerprint and its owner.
     void setPrint(qsizetype row, const Fingerprint& print, qint32 owner);
-    // Gives a row another directory and name.
-    void rename(qsizetype row, const QString& dir, const QString& name);
     // Drops every row but those keep is true of, the order kept.
     void keepOnly(const std::function<bool(const CheckRow&)>& keep);
 
@@ -117,6 +122,9 @@ private:
     void pack(const Fingerprint& print, PackedPrint& packed);
     void addName(CheckRow& row, QByteArrayView bytes);
     quint16 atrIndex(const QString& atr);
+    quint16 atrIndex(QByteArrayView atr);
+    QByteArray m_lastAtr; // the bytes atrIndex() was given last, and their index
+    quint16 m_lastAtrIndex = 0xFFFF; // none yet
 
     std::deque<Fingerprint> m_whole;
 };

@@ -2,6 +2,7 @@
 
 #include "storage/ib_database.h"
 #include "storage/ib_query.h"
+#include "storage/row_cursor.h"
 #include "storage/schema.h"
 
 namespace {
@@ -67,7 +68,36 @@ Statement& AppendFingerprintCasts(Statement& statement, const Fingerprint& print
 Fingerprint FingerprintFromRow(const TIBQuery& query, int first)
 {
     Fingerprint print;
+    for (const FingerprintField& field : FingerprintFields()) {
+        const QVariant& value = query.field(first++);
+        StoredValue stored;
+        QByteArray bytes; // a text's or a blob's, while it is read
+        if (!value.isNull()) {
+            stored.null = false;
+            if (value.typeId() == QMetaType::QString)
+                stored.bytes = bytes = value.toString().toUtf8();
+            else if (value.typeId() == QMetaType::QByteArray)
+                stored.bytes = bytes = value.toByteArray();
+            else
+                stored.number = value.toLongLong();
+        }
+        field.read(print, stored);
+    }
+    return print;
+}
+
+bool HoldsBlob(const RowCursor& cursor, int first)
+{
+    for (int column = first; column < first + int(FingerprintFields().size()); ++column)
+        if (cursor.isBlob(column) && !cursor.isNull(column))
+            return true;
+    return false;
+}
+
+Fingerprint FingerprintFromCursor(const RowCursor& cursor, int first)
+{
+    Fingerprint print;
     for (const FingerprintField& field : FingerprintFields())
-        field.read(print, query.field(first++));
+        field.read(print, cursor.value(first++));
     return print;
 }

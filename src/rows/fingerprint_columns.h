@@ -5,6 +5,7 @@
 #include <QString>
 #include <QVariant>
 
+class RowCursor;
 class Statement;
 class TIBQuery;
 
@@ -34,3 +35,10 @@ Statement& AppendFingerprintCasts(Statement& statement, const Fingerprint& print
 // The fingerprint in the current row of query, whose columns from first on are
 // FingerprintColumnNames().
 Fingerprint FingerprintFromRow(const TIBQuery& query, int first);
+
+// The same in the current row of cursor, where the row does not HoldsBlob():
+// a blob's bytes are read through a TIBQuery.
+Fingerprint FingerprintFromCursor(const RowCursor& cursor, int first);
+// Whether a column of the fingerprint from first on is a blob that is not
+// null in the cursor's current row.
+bool HoldsBlob(const RowCursor& cursor, int first);

@@ -74,7 +74,7 @@ FingerprintField id(const char16_t* column, void (*show)(const Fingerprint&, QLi
 {
     return {QString::fromUtf16(column), FingerprintField::Attributes, FingerprintField::Word, 1,
             [](const Fingerprint& print) { return QVariant::fromValue(Column(print.*member)); },
-            [](Fingerprint& print, const QVariant& value) { print.*member = quint32(value.value<Column>()); },
+            [](Fingerprint& print, const StoredValue& value) { print.*member = quint32(Column(value.number)); },
             [](const Fingerprint& a, const Fingerprint& b) { return a.*member == b.*member; },
             [](const Fingerprint& print) { return std::optional<quint32>(print.*member); },
             [](Fingerprint& print, quint32 word) { print.*member = word; }, nullptr, show};
@@ -141,6 +141,29 @@ SharedAttributes decodeXattrs(const QByteArray& bytes)
     return ShareAttributes(std::move(xattrs));
 }
 
+// The digest a column holds in hex. Stored digests are the program's own
+// lowercase hex; anything else is read as QByteArray::fromHex reads it,
+// skipping what is no hex digit.
+Sha256Digest digestFromHex(QByteArrayView hex)
+{
+    Sha256Digest digest{};
+    const auto nibble = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    };
+    for (std::size_t i = 0; i < digest.size(); ++i) {
+        const int high = nibble(hex[qsizetype(2 * i)]), low = nibble(hex[qsizetype(2 * i + 1)]);
+        if (high < 0 || low < 0) {
+            const QByteArray bytes = QByteArray::fromHex(hex.toByteArray());
+            digest = {};
+            std::copy_n(reinterpret_cast<const quint8*>(bytes.constData()), std::min<qsizetype>(bytes.size(), 32),
+                        digest.begin());
+            return digest;
+        }
+        digest[i] = quint8(high << 4 | low);
+    }
+    return digest;
+}
+
 // The same names, and the same values where both were read.
 bool sameXattrs(const SharedAttributes& a, const SharedAttributes& b)
 {
@@ -158,7 +181,7 @@ std::vector<FingerprintField> describe()
         // st_mode: the file type and all twelve permission bits.
         {QStringLiteral("mode"), F::Attributes, F::Word, 1,
          [](const Fingerprint& print) { return QVariant::fromValue(qint32(print.mode)); },
-         [](Fingerprint& print, const QVariant& value) { print.mode = quint32(value.value<qint32>()); },
+         [](Fingerprint& print, const StoredValue& value) { print.mode = quint32(qint32(value.number)); },
          [](const Fingerprint& a, const Fingerprint& b) { return a.mode == b.mode; },
          [](const Fingerprint& print) { return std::optional<quint32>(print.mode); },
          [](Fingerprint& print, quint32 word) { print.mode = word; }, nullptr,
@@ -182,7 +205,7 @@ std::vector<FingerprintField> describe()
          [](const Fingerprint& print) {
              return QVariant(print.linkTarget.isEmpty() ? QByteArray() : EncodeFileName(print.linkTarget));
          },
-         [](Fingerprint& print, const QVariant& value) { print.linkTarget = DecodeFileName(value.toByteArray()); },
+         [](Fingerprint& print, const StoredValue& value) { print.linkTarget = DecodeFileName(value.bytes); },
          [](const Fingerprint& a, const Fingerprint& b) { return a.linkTarget == b.linkTarget; }, nullptr, nullptr,
          [](const Fingerprint& print) { return print.linkTarget.isEmpty(); },
          [](const Fingerprint& print, QList<ShownValue>& shown) {
@@ -195,15 +218,9 @@ std::vector<FingerprintField> describe()
          [](const Fingerprint& print) {
              return QVariant(print.sha256 ? QString::fromLatin1(DigestHex(*print.sha256)) : QString());
          },
-         [](Fingerprint& print, const QVariant& value) {
-             const QByteArray hex = value.toString().toLatin1();
-             if (hex.size() != 64)
-                 return;
-             const QByteArray bytes = QByteArray::fromHex(hex);
-             Sha256Digest digest{};
-             std::copy_n(reinterpret_cast<const quint8*>(bytes.constData()), std::min<qsizetype>(bytes.size(), 32),
-                         digest.begin());
-             print.sha256 = digest;
+         [](Fingerprint& print, const StoredValue& value) {
+             if (value.bytes.size() == 64)
+                 print.sha256 = digestFromHex(value.bytes);
          },
          [](const Fingerprint& a, const Fingerprint& b) { return a.sha256 == b.sha256; }, nullptr, nullptr, nullptr,
          [](const Fingerprint& print, QList<ShownValue>& shown) {
@@ -214,7 +231,7 @@ std::vector<FingerprintField> describe()
         // have none.
         {QStringLiteral("xattrs"), F::Attributes, F::Bit, 1,
          [](const Fingerprint& print) { return QVariant(print.xattrs ? encodeXattrs(*print.xattrs) : QByteArray()); },
-         [](Fingerprint& print, const QVariant& value) { print.xattrs = decodeXattrs(value.toByteArray()); },
+         [](Fingerprint& print, const StoredValue& value) { print.xattrs = decodeXattrs(value.bytes.toByteArray()); },
          [](const Fingerprint& a, const Fingerprint& b) { return sameXattrs(a.xattrs, b.xattrs); },
          [](const Fingerprint& print) { return print.xattrs ? std::optional<quint32>(0) : std::nullopt; },
          [](Fingerprint& print, quint32) { print.xattrs = ShareAttributes({}); },
@@ -242,12 +259,12 @@ std::vector<FingerprintField> describe()
          [](const Fingerprint& print) {
              return QVariant::fromValue(print.device ? qint64(*print.device) : print.flags ? qint64(*print.flags) : qint64(-1));
          },
-         [](Fingerprint& print, const QVariant& value) {
-             if (value.isNull()) {
+         [](Fingerprint& print, const StoredValue& value) {
+             if (value.null) {
                  print.xattrs.reset();
                  return;
              }
-             const qint64 word = value.toLongLong();
+             const qint64 word = value.number;
              if (word == -1)
                  return;
              if (S_ISBLK(print.mode) || S_ISCHR(print.mode))
@@ -271,9 +288,9 @@ std::vector<FingerprintField> describe()
         // in rows written before it was kept.
         {QStringLiteral("link_count"), F::Attributes, F::Word, 2,
          [](const Fingerprint& print) { return print.links ? QVariant::fromValue(qint64(*print.links)) : QVariant(); },
-         [](Fingerprint& print, const QVariant& value) {
-             if (!value.isNull())
-                 print.links = quint32(value.toLongLong());
+         [](Fingerprint& print, const StoredValue& value) {
+             if (!value.null)
+                 print.links = quint32(value.number);
          },
          [](const Fingerprint& a, const Fingerprint& b) { return !a.links || !b.links || a.links == b.links; },
          [](const Fingerprint& print) { return print.links; },

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/stored_value.h"
 #include "scan/fingerprint.h"
 
 #include <QJsonValue>
@@ -45,7 +46,8 @@ struct FingerprintField {
     // As the column holds it; a null text or byte array for SQL's null, so
     // that a statement's shape is the same whatever its values.
     QVariant (*value)(const Fingerprint&);
-    void (*read)(Fingerprint&, const QVariant&);
+    // From the column's value as stored.
+    void (*read)(Fingerprint&, const StoredValue&);
     bool (*same)(const Fingerprint&, const Fingerprint&);
     // Word and Bit: the word when the field is known, and back.
     std::optional<quint32> (*pack)(const Fingerprint&);

@@ -3,6 +3,7 @@
 #include "common/exception.h"
 #include "common/program_signals.h"
 #include "storage/database_error.h"
+#include "storage/statement_handle.h"
 #include "storage/database_name.h"
 #include "storage/firebird_login.h"
 #include "storage/ib_database.h"
@@ -28,15 +29,7 @@
 
 static QString firebirdStatusText(const ISC_STATUS* status)
 {
-    QString text;
-    char buffer[1024];
-    const ISC_STATUS* cursor = status;
-    while (fb_interpret(buffer, sizeof buffer, &cursor) > 0) {
-        if (!text.isEmpty())
-            text += u' ';
-        text += QString::fromLocal8Bit(buffer);
-    }
-    return text;
+    return StatusVectorError(QString(), status).databaseText();
 }
 
 // The DPB of an attachment with the login, and tail after it.

@@ -115,7 +115,7 @@ void TIBQuery::checkTextLengths(const Prepared& prepared) const
     }
 }
 
-void TIBQuery::run(bool returnsRows)
+TIBQuery::Prepared& TIBQuery::start(bool returnsRows)
 {
     if (m_sql.isEmpty())
         throw EDatabaseError(QStringLiteral("Текст запроса пуст"));
@@ -142,11 +142,17 @@ void TIBQuery::run(bool returnsRows)
         m_transaction.noteDataChanged(); // even when it fails: part of it may have run
     if (!query.exec())
         fail(query);
-
-    if (!returnsRows) {
+    if (!returnsRows)
         query.finish();
+    return statement;
+}
+
+void TIBQuery::run(bool returnsRows)
+{
+    Prepared& statement = start(returnsRows);
+    if (!returnsRows)
         return;
-    }
+    QSqlQuery& query = *statement.query;
     m_current = &query;
     m_active = true;
     // Without a row the record still names the columns. A shape's columns
@@ -157,6 +163,21 @@ void TIBQuery::run(bool returnsRows)
     m_hasRow = fetch(query);
     if (m_hasRow)
         keepRow();
+}
+
+unsigned int TIBQuery::openForCursor(const Statement& statement)
+{
+    close();
+    m_sql = statement;
+    Prepared& prepared = start(true);
+    m_current = prepared.query.get();
+    m_active = true;
+    const unsigned int handle = StatementHandleOf(*prepared.query);
+    if (handle == 0) {
+        close();
+        throw EDatabaseError(QStringLiteral("Драйвер базы данных не дает описателя запроса"));
+    }
+    return handle;
 }
 
 bool TIBQuery::next()

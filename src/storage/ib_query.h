@@ -72,6 +72,10 @@ public:
 
     void openStatement(const Statement& statement);
     void executeStatement(const Statement& statement);
+    // Runs a select and reads none of its rows: a RowCursor reads them from
+    // the client library itself. The query stays open, standing on no row,
+    // until closed. Returns the client library's handle of the statement.
+    unsigned int openForCursor(const Statement& statement);
 
     // Gives up every prepared statement (they end with the transaction).
     void releaseStatements();
@@ -90,6 +94,8 @@ private:
     Prepared& prepared(const Statement& statement);
     void checkTextLengths(const Prepared& prepared) const;
     void run(bool returnsRows);
+    // Binds the values of m_sql to its prepared statement and runs it.
+    Prepared& start(bool returnsRows);
     // Moves query to its next row; raises when the row fails to be read.
     bool fetch(QSqlQuery& query);
     void keepRow();

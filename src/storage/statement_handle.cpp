@@ -1,5 +1,6 @@
 #include "storage/statement_handle.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlResult>
 #include <QVariant>
@@ -44,6 +45,26 @@ struct BoundValuesAccess : QSqlResult {
 };
 
 } // namespace
+
+unsigned int StatementHandleOf(const QSqlQuery& query)
+{
+    isc_stmt_handle handle;
+    return handleOf(query, handle) ? handle : 0;
+}
+
+QSqlError StatusVectorError(const QString& driverText, const intptr_t* status)
+{
+    static_assert(std::is_same_v<ISC_STATUS, intptr_t>);
+    QString text;
+    char buffer[1024];
+    const ISC_STATUS* cursor = status;
+    while (fb_interpret(buffer, sizeof buffer, &cursor) > 0) {
+        if (!text.isEmpty())
+            text += u' ';
+        text += QString::fromLocal8Bit(buffer);
+    }
+    return QSqlError(driverText, text, QSqlError::StatementError, QString::number(isc_sqlcode(status)));
+}
 
 std::vector<int> TextParameterBytes(const QSqlQuery& query)
 {

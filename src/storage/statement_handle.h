@@ -1,12 +1,22 @@
 #pragma once
 
 #include <QVariantList>
+#include <cstdint>
 #include <vector>
 
 class QSqlQuery;
+class QSqlError;
 
 // Calls on the client library's handle of a statement that Qt's driver has
 // prepared, for what the driver does not offer or does at too high a price.
+
+// The client library's handle of the statement query has prepared (its
+// isc_stmt_handle); 0 when the driver gives none.
+unsigned int StatementHandleOf(const QSqlQuery& query);
+
+// The error the client library's status vector (an ISC_STATUS array) holds,
+// as the driver would report it: the engine's text and its SQLCODE.
+QSqlError StatusVectorError(const QString& driverText, const intptr_t* status);
 
 // The most bytes each parameter takes when it is a text; -1 for the others.
 // The driver cuts a longer text to this length without a word, so the caller
