@@ -11,6 +11,10 @@
 # a tree of a million files it takes many minutes a run.
 # Installs aide, integrit, openssl, python3 and time when missing; builds
 # Kvaren. AIDE is timed alone and with --workers set to the number of cores.
+# Accepting is timed on each synthetic tree of a thousand files or more:
+# update DIR, and update DIR FILE... of 2, 20 and 200 files. On the tree of
+# large files, kvaren-cli sum is timed against openssl dgst -sha256.
+# Each figure is the median of RUNS runs (default 3).
 # Two floors: the one-reader floor, reading every file of the tree once
 # (find | xargs cksum), and the digest floor, every file digested by openssl
 # dgst -sha256 in as many processes at once as there are cores (the work no
@@ -43,24 +47,25 @@ warm() { find "$1" -type f -print0 | xargs -0 cat > /dev/null 2>&1 || true; }
 
 # measure NAME PREPARE COMMAND...: runs PREPARE (a shell snippet, untimed) and
 # then COMMAND, $runs times, the tree warmed into the page cache before each;
-# prints the fastest time and the largest peak memory: "seconds maxrss_kib".
+# prints the median time and the largest peak memory: "seconds maxrss_kib".
 runs=${RUNS:-3}
 measure() {
-  local name=$1 prepare=$2 best="" peak=0 t m; shift 2
+  local name=$1 prepare=$2 times=() peak=0 t m; shift 2
   for ((r = 0; r < runs; r++)); do
     eval "$prepare"
     warm "$tree"
     /usr/bin/time -f '%e %M' -o "$scratch/$name.time" "$@" > "$scratch/$name.out" 2> "$scratch/$name.err" || true
     read -r t m < <(tail -n 1 "$scratch/$name.time")
-    if [ -z "$best" ] || awk "BEGIN{exit !($t < $best)}"; then best=$t; fi
+    times+=("$t")
     ((m > peak)) && peak=$m
   done
-  echo "$best $peak"
+  echo "$(printf '%s\n' "${times[@]}" | sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}') $peak"
 }
 
 rows=()
 same=()
 sizes=()
+accepts=()
 run_tree() { # label tree synthetic(1|0) [aide(1|0)]
   local label=$1 work="$scratch/$1" synthetic=$3 with_aide=${4:-${AIDE:-1}}
   tree=$2
@@ -123,6 +128,16 @@ CONF
       same+=("$label: the check reports of the two builds DIFFER")
     fi
   fi
+  if [ "$synthetic" != 0 ] && [ "$files" -ge 1000 ]; then
+    # Accepting: the whole directory, and 2, 20 and 200 of its files by name
+    # (each accept of the same names records them anew, the same work).
+    local n names
+    accepts+=("$label update-all $(cd "$work/kvaren" && measure "$label-update" ':' "$cli" update "$tree")")
+    for n in 2 20 200; do
+      mapfile -t names < <(find "$tree" -type f | sort | awk -v n="$n" -v all="$files" 'NR % int(all / n) == 1' | head -n "$n")
+      accepts+=("$label update-$n $(cd "$work/kvaren" && measure "$label-update-$n" ':' "$cli" update "$tree" "${names[@]}")")
+    done
+  fi
   if [ "$with_aide" != 0 ]; then
     ac=$(measure "$label-aide-check" ':' aide --check -c "$work/aide/aide.conf")
     acw=$(measure "$label-aide-check-w" ':' aide --check --workers="$cores" -c "$work/aide/aide.conf")
@@ -146,6 +161,10 @@ done
 if [ "${LARGE:-1}" != 0 ]; then # LARGE=0 leaves out the tree of large files
   python3 "$here/bench/scale/make_tree.py" "$scratch/tree-large" --large 1024 4
   run_tree "1GiB" "$scratch/tree-large" 1
+  # The three digests of one file in one pass against SHA-256 alone.
+  tree="$scratch/tree-large"
+  big="$scratch/tree-large/big00.bin"
+  digests=("$(measure sum ':' "$cli" sum "$big") $(measure openssl ':' openssl dgst -sha256 "$big") $(stat -c %s "$big")")
 fi
 
 python3 - "$cores" "${rows[@]}" <<'PY'
@@ -182,4 +201,14 @@ for label, _ in rows:
     if times.get((label, "add")):
         print("kvaren %s check/add: %.2f" % (label, times[(label, "check")] / times[(label, "add")]))
 PY
+for line in "${accepts[@]}"; do
+  read -r label what t m <<< "$line"
+  printf 'kvaren %-8s %-11s %7.2f s  %6.0f MB\n' "$label" "$what" "$t" "$((m / 1024))"
+done
+if [ -n "${digests:-}" ]; then
+  read -r st sm ot om bytes <<< "${digests[0]}"
+  awk -v st="$st" -v ot="$ot" -v b="$bytes" 'BEGIN {
+    printf "sum of %d MiB: kvaren-cli sum %.2f s (%.0f MB/s), openssl dgst -sha256 %.2f s (%.0f MB/s), sum/openssl %.2f\n",
+      b / 1048576, st, b / 1e6 / st, ot, b / 1e6 / ot, st / ot }'
+fi
 for line in "${same[@]}" "${sizes[@]}"; do echo "$line"; done
