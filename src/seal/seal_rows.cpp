@@ -6,6 +6,7 @@
 #include "storage/ib_database.h"
 #include "storage/ib_query.h"
 
+#include <QHash>
 #include <QtEndian>
 
 #include <algorithm>
@@ -20,24 +21,32 @@ QByteArray format(int fieldSet)
     return QByteArrayLiteral("kvaren seal ") + QByteArray::number(fieldSet);
 }
 
-// Each value as its kind and its bytes, so that no two rows encode alike.
+// Each value as its kind and its bytes, so that no two rows encode alike:
+// 'T' for a text's bytes (see EncodeFileName), 'B' for bytes, 'I' for a
+// number, 'N' for null.
+void appendBytes(QByteArray& out, char kind, QByteArrayView data)
+{
+    out.append(kind);
+    const quint32 size = qToLittleEndian(quint32(data.size()));
+    out.append(reinterpret_cast<const char*>(&size), sizeof size).append(data);
+}
+
+void appendNumber(QByteArray& out, qint64 value)
+{
+    const qint64 number = qToLittleEndian(value);
+    out.append('I').append(reinterpret_cast<const char*>(&number), sizeof number);
+}
+
 void append(QByteArray& out, const QVariant& value)
 {
-    auto bytes = [&](char kind, const QByteArray& data) {
-        out.append(kind);
-        const quint32 size = qToLittleEndian(quint32(data.size()));
-        out.append(reinterpret_cast<const char*>(&size), sizeof size).append(data);
-    };
-    if (value.isNull()) {
+    if (value.isNull())
         out.append('N');
-    } else if (value.typeId() == QMetaType::QString) {
-        bytes('T', EncodeFileName(value.toString()));
-    } else if (value.typeId() == QMetaType::QByteArray) {
-        bytes('B', value.toByteArray());
-    } else {
-        const qint64 number = qToLittleEndian(value.toLongLong());
-        out.append('I').append(reinterpret_cast<const char*>(&number), sizeof number);
-    }
+    else if (value.typeId() == QMetaType::QString)
+        appendBytes(out, 'T', EncodeFileName(value.toString()));
+    else if (value.typeId() == QMetaType::QByteArray)
+        appendBytes(out, 'B', value.toByteArray());
+    else
+        appendNumber(out, value.toLongLong());
 }
 
 // What a fingerprint holds, as its columns hold it: the contents' digest
@@ -78,9 +87,12 @@ Sha256Digest RegistrationDigest(const Registration& registration, const CheckRow
         order[std::size_t(i)] = i;
     std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) { return rows[a].id < rows[b].id; });
     QByteArray encoded;
+    QByteArray fullName;
+    QHash<quint16, QByteArray> atrs; // each attribute text's bytes, made once
     for (const qsizetype at : order) {
         const CheckRow& row = rows[at];
-        encoded = QByteArray(1, 'R');
+        encoded.resize(0); // its room is kept for the next row
+        encoded.append('R');
         // Each number goes in as eight bytes, as it did when sizes were
         // 32-bit: a row sealed then encodes as it did (widening the column
         // keeps its values), and a size past 32 bits, which no such row
@@ -88,9 +100,15 @@ Sha256Digest RegistrationDigest(const Registration& registration, const CheckRow
         // hold.
         for (const qint64 number : {qint64(row.id), row.size, qint64(row.data), qint64(row.crc1), qint64(row.crc2),
                                     qint64(row.owner)})
-            append(encoded, QVariant(number));
-        append(encoded, QVariant(EncodeFileName(rows.fullName(row))));
-        append(encoded, QVariant(rows.atr(row)));
+            appendNumber(encoded, number);
+        // The full name's bytes: the directory's, "/" and the name's.
+        fullName.resize(0);
+        fullName.append(rows.directories().path(row.dir)).append('/').append(rows.name(row));
+        appendBytes(encoded, 'B', fullName);
+        auto atr = atrs.find(row.atr);
+        if (atr == atrs.end())
+            atr = atrs.insert(row.atr, EncodeFileName(rows.atr(row)));
+        appendBytes(encoded, 'T', *atr);
         const std::optional<Fingerprint> print = rows.print(row);
         appendPrint(encoded, print ? &*print : nullptr, fieldSet);
         add(encoded);
