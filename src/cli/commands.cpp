@@ -95,6 +95,8 @@ struct Command {
     // The registrations whose rows it will write again, as it finds them
     // before it changes anything: their seal is verified first.
     std::function<QSet<qint32>(TIBQuery&, const Arguments&)> writes = {};
+    // Whether it changes a few named files alone (see ChangeReach).
+    std::function<bool(const Arguments&)> namedFiles = {};
 
     QString usage() const
     {
@@ -571,7 +573,8 @@ const std::vector<Command>& commands()
                  for (const Registration& registration : UpdatedRegistrations(query, dir))
                      ids.insert(registration.id);
              return ids;
-         }},
+         },
+         [](const Arguments& args) { return args.words.size() > 1 && !args.has("--explained"); }},
         {QStringLiteral("key"), QStringLiteral("PRIVATE PUBLIC"),
          QStringLiteral("создать пару ключей Ed25519 для печати базы данных"), false, 2, 2, {},
          QStringLiteral("Не указаны файлы ключей"), keyCommand},
@@ -693,11 +696,15 @@ int runOnDatabase(const Command& command, const Arguments& args, Console& consol
                 const auto writes = [&] {
                     return command.writes ? command.writes(dm.IBQuery1, args) : QSet<qint32>();
                 };
-                RunChange(dm, key, writes, [&] {
-                    const CommandOutcome outcome = command.run(&dm, args, console, options);
-                    status = outcome.status;
-                    return outcome.written;
-                });
+                RunChange(
+                    dm, key, writes,
+                    [&] {
+                        const CommandOutcome outcome = command.run(&dm, args, console, options);
+                        status = outcome.status;
+                        return outcome.written;
+                    },
+                    command.namedFiles && command.namedFiles(args) ? ChangeReach::NamedFiles
+                                                                   : ChangeReach::Registrations);
             } else {
                 status = command.run(&dm, args, console, options).status;
             }

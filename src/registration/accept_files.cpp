@@ -17,6 +17,7 @@
 #include "scan/directory_entries.h"
 #include "scan/ext_matches.h"
 #include "scan/pseudo_file_systems.h"
+#include "seal/kept_rows.h"
 #include "storage/dm1.h"
 
 #include <QFileInfo>
@@ -138,6 +139,7 @@ RecordedChange AcceptFiles(TDM1& dm, const QString& dir, const QStringList& name
     std::sort(gone.begin(), gone.end());
     gone.erase(std::unique(gone.begin(), gone.end()), gone.end());
     DeleteFileRowsNamed(query, gone);
+    TellRowsDeleted(accepted.id, gone);
     rows.flush();
     if (logAs) {
         LogEntry logged = NewLogEntry(*logAs, accepted.id);

@@ -116,7 +116,8 @@ void readFingerprints(TIBQuery& query, const Statement& statement,
 // Gives each row its fingerprint and owner, read in one pass through the
 // fingerprints of the rows' range of ids, or, byList for a few rows, through
 // the list of their ids; a row without one keeps none.
-void attachFingerprints(TIBQuery& query, CheckRows& rows, bool byList, const std::function<void()>& meanwhile = {})
+void attachFingerprints(TIBQuery& query, CheckRows& rows, bool byList, const std::function<void()>& meanwhile = {},
+                        QStringView also = {})
 {
     if (rows.isEmpty() || query.database().lacks(QStringLiteral("fingerprint")))
         return;
@@ -145,8 +146,8 @@ void attachFingerprints(TIBQuery& query, CheckRows& rows, bool byList, const std
             (i == 0 ? in : in.sql(u",")).number(byId[i].first);
         statements.push_back(std::move(in.sql(u")")));
     }
-    for (const Statement& statement : statements)
-        readFingerprints(query, statement, byId, rows, meanwhile);
+    for (Statement& statement : statements)
+        readFingerprints(query, statement.sql(also), byId, rows, meanwhile);
 }
 
 } // namespace
@@ -215,4 +216,13 @@ void ReadBaselineRowsNamed(TIBQuery& query, const Registration& registration, co
     attachFingerprints(query, rows, true);
     const qint32 owner = OwnsRows(query, registration.id) ? registration.id : 0;
     rows.keepOnly([&](const CheckRow& row) { return row.owner == owner; });
+}
+
+void ReadRowsWrittenNow(TIBQuery& query, const Registration& registration, CheckRows& rows)
+{
+    // A row's version is the number of the transaction that wrote it.
+    constexpr QStringView writtenNow = u" and rdb$record_version=current_transaction";
+    Statement select = selectRows();
+    readRows(query, AppendDirectoryRows(select, registration.dir).sql(writtenNow), rows, {});
+    attachFingerprints(query, rows, true, {}, writtenNow);
 }

@@ -34,3 +34,8 @@ struct BaselineNames {
 // registration's rows and keeping those picked.
 void ReadBaselineRowsNamed(TIBQuery& query, const Registration& registration, const BaselineNames& names,
                            CheckRows& rows);
+
+// Reads into rows the rows at the registration's directory or below it that
+// the open transaction wrote, whoever owns them, each with the fingerprint it
+// wrote for it: the rows a change added, to put beside those read before it.
+void ReadRowsWrittenNow(TIBQuery& query, const Registration& registration, CheckRows& rows);

@@ -60,9 +60,16 @@ void appendPrint(QByteArray& out, const Fingerprint* print, int fieldSet)
     }
     out.append('F');
     for (const FingerprintField::Change change : {FingerprintField::Contents, FingerprintField::Attributes})
-        for (const FingerprintField& field : FingerprintFields())
-            if (field.change == change && field.sealSince <= fieldSet)
+        for (const FingerprintField& field : FingerprintFields()) {
+            if (field.change != change || field.sealSince > fieldSet)
+                continue;
+            // The digest's column holds its hex, as text: encoded here
+            // straight from the digest, as it is for every row.
+            if (field.packing == FingerprintField::Digest && print->sha256)
+                appendBytes(out, 'T', DigestHex(*print->sha256));
+            else
                 append(out, field.value(*print));
+        }
 }
 
 } // namespace
@@ -151,6 +158,12 @@ Sha256Digest RegistrationDigest(TIBQuery& query, const Registration& registratio
     DirectoryTable dirs;
     CheckRows rows(dirs);
     ReadBaselineRows(query, registration, rows);
+    return RegistrationDigest(query, registration, rows, fieldSet);
+}
+
+Sha256Digest RegistrationDigest(TIBQuery& query, const Registration& registration, const CheckRows& rows,
+                                int fieldSet)
+{
     return RegistrationDigest(registration, rows, ReadDirectoryPrints(query, registration.id), fieldSet,
                               ReadPackageRecords(query, registration.id), ReadAccepts(query, registration.id));
 }

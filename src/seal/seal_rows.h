@@ -31,6 +31,9 @@ Sha256Digest RegistrationDigest(const Registration& registration, const CheckRow
 
 // The same, reading the rows first.
 Sha256Digest RegistrationDigest(TIBQuery& query, const Registration& registration, int fieldSet);
+// The same of the file rows given, reading the rest.
+Sha256Digest RegistrationDigest(TIBQuery& query, const Registration& registration, const CheckRows& rows,
+                                int fieldSet);
 
 // One row of the seal table: a registration's digest and the signature over
 // it; without a registration, the list's row: the digest of the list's

@@ -3,6 +3,7 @@
 #include "common/exception.h"
 #include "rows/registration.h"
 #include "rows/walk_rows.h"
+#include "seal/kept_rows.h"
 #include "seal/seal_memory.h"
 #include "seal/seal_rows.h"
 #include "seal/seal_verdict.h"
@@ -15,7 +16,8 @@
 #include <algorithm>
 #include <optional>
 
-void SealDatabase(TIBQuery& query, const SealKey* key, const QSet<qint32>* changed, int fieldSet)
+void SealDatabase(TIBQuery& query, const SealKey* key, const QSet<qint32>* changed, int fieldSet,
+                  const std::function<std::optional<Sha256Digest>(const Registration&, int)>& digestOf)
 {
     const QList<Registration> registrations = ReadRegistrations(query);
     const SealTable kept = ReadSealTable(query);
@@ -31,7 +33,10 @@ void SealDatabase(TIBQuery& query, const SealKey* key, const QSet<qint32>* chang
                 table.registrations.append(*row);
             continue;
         }
-        SealRow made{registration.id, DigestHex(RegistrationDigest(query, registration, fieldSet)), {}, fieldSet};
+        std::optional<Sha256Digest> digest = digestOf ? digestOf(registration, fieldSet) : std::nullopt;
+        if (!digest)
+            digest = RegistrationDigest(query, registration, fieldSet);
+        SealRow made{registration.id, DigestHex(*digest), {}, fieldSet};
         if (key)
             made.signature = key->sign(RegistrationSealMessage(made)).toHex();
         table.registrations.append(made);
@@ -71,7 +76,7 @@ QString RefusedChange(const QStringList& problems, bool isSigned)
 }
 
 void RunChange(TDM1& dm, const std::function<SealKey()>& key, const std::function<QSet<qint32>()>& willWrite,
-               const std::function<QSet<qint32>()>& change)
+               const std::function<QSet<qint32>()>& change, ChangeReach reach)
 {
     TIBQuery& query = dm.IBQuery1;
     if (Table2HasRows(dm))
@@ -81,14 +86,26 @@ void RunChange(TDM1& dm, const std::function<SealKey()>& key, const std::functio
     if (before.isSigned())
         sealing = key();
     const QSet<qint32> declared = willWrite();
-    const SealVerdict verdict = VerifySeal(query, sealing ? &*sealing : nullptr, declared.values());
+    KeptRows kept;
+    std::function<Sha256Digest(const Registration&, int)> keeping;
+    if (reach == ChangeReach::NamedFiles)
+        keeping = [&](const Registration& registration, int fieldSet) {
+            return RegistrationDigest(query, registration, kept.read(query, registration), fieldSet);
+        };
+    const SealVerdict verdict = VerifySeal(query, sealing ? &*sealing : nullptr, declared.values(), keeping);
     if (verdict.broken())
         throw Exception(RefusedChange(verdict.problems, before.isSigned()));
-    const QSet<qint32> written = change();
+    const QSet<qint32> written = [&] {
+        KeptRows::Listening listening(kept);
+        return change();
+    }();
     // What it wrote besides what was verified must be new.
     for (const qint32 id : written)
         if (!declared.contains(id) && before.of(id))
             throw Exception(QStringLiteral("Изменены записи директории, печать которой не проверена: ")
                             + QString::number(id));
-    SealDatabase(query, sealing ? &*sealing : nullptr, &written);
+    SealDatabase(query, sealing ? &*sealing : nullptr, &written, SealFieldSet(),
+                 [&](const Registration& registration, int fieldSet) {
+                     return kept.digestAfter(query, registration, fieldSet);
+                 });
 }

@@ -6,8 +6,10 @@
 #include <QSet>
 
 #include <functional>
+#include <optional>
 
 class TDM1;
+struct Registration;
 class TIBQuery;
 
 // Seals the database as it stands with key, in the open transaction: each
@@ -18,8 +20,11 @@ class TIBQuery;
 // digest yet (on a database kept without a key) are read and digested again;
 // the others keep theirs. The digests encode fieldSet's fields: every field
 // this program keeps, but in a test of what an earlier version sealed.
+// digestOf, where given, gives a changed registration's digest where it can
+// without reading it again (see KeptRows).
 void SealDatabase(TIBQuery& query, const SealKey* key, const QSet<qint32>* changed = nullptr,
-                  int fieldSet = SealFieldSet());
+                  int fieldSet = SealFieldSet(),
+                  const std::function<std::optional<Sha256Digest>(const Registration&, int)>& digestOf = {});
 
 // Runs change, a command that changes what is under control, as every such
 // command runs: first table2 is emptied of what an interrupted check left
@@ -31,8 +36,13 @@ void SealDatabase(TIBQuery& query, const SealKey* key, const QSet<qint32>* chang
 // done behind the program's back. After the change the database is sealed
 // again (or digested) in the same transaction: the registrations whose rows
 // change says it wrote, and the list.
+//
+// A change of a few named files (ChangeReach::NamedFiles) keeps the rows
+// read to verify its registrations, and seals them again from those rows and
+// what it tells it did (see KeptRows), rather than reading them all again.
+enum class ChangeReach { Registrations, NamedFiles };
 void RunChange(TDM1& dm, const std::function<SealKey()>& key, const std::function<QSet<qint32>()>& willWrite,
-               const std::function<QSet<qint32>()>& change);
+               const std::function<QSet<qint32>()>& change, ChangeReach reach = ChangeReach::Registrations);
 
 // The line a change refused by a seal that does not hold raises, with what
 // to do about it.

@@ -280,7 +280,7 @@ bool Tmain_form::busy() const
 void Tmain_form::runLong(const QString& command, CommandAccess access,
                          const std::function<QSet<qint32>(Progress&)>& body,
                          const std::function<void()>& undoShown,
-                         const std::function<QSet<qint32>()>& willWrite)
+                         const std::function<QSet<qint32>()>& willWrite, ChangeReach reach)
 {
     // Progress lets events through while the command runs; none of them may
     // start another command or end the program meanwhile.
@@ -298,7 +298,7 @@ void Tmain_form::runLong(const QString& command, CommandAccess access,
             if (access == CommandAccess::Writes)
                 RunChange(
                     DM1, [this] { return sealKey(); },
-                    [&] { return willWrite ? willWrite() : QSet<qint32>(); }, [&] { return body(progress); });
+                    [&] { return willWrite ? willWrite() : QSet<qint32>(); }, [&] { return body(progress); }, reach);
             else
                 body(progress);
         }, access);
@@ -529,7 +529,8 @@ void Tmain_form::ToolButton4Click()
         runLong(
             QStringLiteral("Принять выбранные"), CommandAccess::Writes,
             [&](Progress&) { return AcceptFiles(DM1, dir, names, registration).registrations; }, {},
-            [&] { return QSet<qint32>{FindRegistration(DM1.IBQuery1, dir, registration).id}; });
+            [&] { return QSet<qint32>{FindRegistration(DM1.IBQuery1, dir, registration).id}; },
+            ChangeReach::NamedFiles);
         m_acceptedSince.insert(checked.registration);
         markLine(checked.registration);
         UpdateStatusCount();

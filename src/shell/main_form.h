@@ -1,6 +1,7 @@
 #pragma once
 
 #include "seal/seal_key.h"
+#include "seal/sealed_change.h"
 
 #include "check/judge_names.h"
 #include "rows/event_log.h"
@@ -115,7 +116,8 @@ private:
     // of them that were there before, whose seal is verified first.
     void runLong(const QString& command, CommandAccess access, const std::function<QSet<qint32>(Progress&)>& body,
                  const std::function<void()>& undoShown = {},
-                 const std::function<QSet<qint32>()>& willWrite = {});
+                 const std::function<QSet<qint32>()>& willWrite = {},
+                 ChangeReach reach = ChangeReach::Registrations);
     int selectedRow() const;
     // Names what a walk could not examine, in a warning box.
     void showNotExamined(const NotExaminedList& names);

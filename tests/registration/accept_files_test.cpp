@@ -1,6 +1,9 @@
 #include "common/exception.h"
 #include "registration/accept_files.h"
 #include "registration/put_under_control.h"
+#include "rows/registration.h"
+#include "seal/seal_rows.h"
+#include "seal/sealed_change.h"
 #include "support/database_fixture.h"
 
 #include <QDir>
@@ -9,7 +12,9 @@
 #include <sys/stat.h>
 
 // Accepting a few names of a tree with every kind of finding: each accepted
-// alone leaves every other finding reported, and nothing of its own.
+// alone leaves every other finding reported, and nothing of its own, and the
+// digest it keeps, made from the rows read before it and what it changed, is
+// the one the rows read afresh give.
 namespace {
 
 using AcceptFilesTest = DatabaseFixture;
@@ -46,6 +51,7 @@ TEST_F(AcceptFilesTest, EachNameAcceptedAloneTakesItsFindingsAndLeavesTheOthers)
             tree.file(root + QString::fromLatin1(name), name);
         tree.dir(root + QStringLiteral("sub"));
         PutUnderControl(dm, d, QStringLiteral("txt"));
+        SealDatabase(dm.IBQuery1, nullptr);
         tree.file(root + QStringLiteral("change.txt"), "changed");
         ASSERT_TRUE(QFile::remove(tree.path(root + QStringLiteral("gone.txt"))));
         tree.dir(root + QStringLiteral("new"));
@@ -60,7 +66,13 @@ TEST_F(AcceptFilesTest, EachNameAcceptedAloneTakesItsFindingsAndLeavesTheOthers)
 
         QStringList names = c.names;
         names.replaceInStrings(QStringLiteral("@"), d + u'/');
-        AcceptFiles(dm, d, names);
+        const Registration registration = FindRegistration(dm.IBQuery1, d);
+        RunChange(
+            dm, []() -> SealKey { throw Exception(QStringLiteral("the database is kept without a key")); },
+            [&] { return QSet<qint32>{registration.id}; },
+            [&] { return AcceptFiles(dm, d, names).registrations; }, ChangeReach::NamedFiles);
+        EXPECT_EQ(ReadSealTable(dm.IBQuery1).of(registration.id)->digest,
+                  DigestHex(RegistrationDigest(dm.IBQuery1, registration, SealFieldSet())));
         const Checked after = check(d);
         for (const auto& [then, now] : {std::pair(before.deleted, after.deleted), std::pair(before.moved, after.moved),
                                         std::pair(before.added, after.added), std::pair(before.changed, after.changed)}) {
