@@ -77,9 +77,15 @@ RecordedChange AcceptFiles(TDM1& dm, const QString& dir, const QStringList& name
     BaselineNames named;
     for (const Accepted& place : places)
         named.anywhere.append(place.directory ? NameOf(place.dir) : place.name);
-    DirectoryTable dirs;
+    // Picked from the rows read to verify the seal, where they were kept.
+    const CheckRows* kept = KeptBaseline(accepted.id);
+    DirectoryTable ownDirs;
+    DirectoryTable& dirs = kept ? kept->directories() : ownDirs;
     CheckRows baseline(dirs);
-    ReadBaselineRowsNamed(query, accepted, named, baseline);
+    if (kept)
+        PickBaselineRowsNamed(*kept, named, baseline);
+    else
+        ReadBaselineRowsNamed(query, accepted, named, baseline);
     const auto dirOf = [&](const CheckRow& row) { return DecodeFileName(dirs.path(row.dir)); };
     const auto nameOf = [&](const CheckRow& row) { return DecodeFileName(baseline.name(row)); };
     const auto at = [&](const CheckRow& row, const QString& dir, const QString& name) {

@@ -150,6 +150,51 @@ void attachFingerprints(TIBQuery& query, CheckRows& rows, bool byList, const std
         readFingerprints(query, statement.sql(also), byId, rows, meanwhile);
 }
 
+// Which rows BaselineNames picks, by their directory's and name's bytes.
+class NamesPicked {
+public:
+    explicit NamesPicked(const BaselineNames& names)
+    {
+        const auto encoded = [](const QStringList& texts) {
+            QSet<QByteArray> set;
+            for (const QString& text : texts)
+                set.insert(EncodeFileName(text));
+            return set;
+        };
+        m_anywhere = encoded(names.anywhere);
+        for (auto place = names.at.begin(); place != names.at.end(); ++place)
+            m_at.insert(EncodeFileName(place.key()), encoded(place.value()));
+        for (const QString& tree : names.trees)
+            m_trees.append(EncodeFileName(tree));
+    }
+
+    // Whether names picks the file by its name.
+    bool named(QByteArrayView dir, QByteArrayView name) const
+    {
+        // Looked up in place, without a copy of the row's bytes.
+        const QByteArray file = QByteArray::fromRawData(name.data(), name.size());
+        if (m_anywhere.contains(file))
+            return true;
+        const auto place = m_at.constFind(QByteArray::fromRawData(dir.data(), dir.size()));
+        return place != m_at.constEnd() && place->contains(file);
+    }
+
+    // Whether names picks it by a directory it is in (see AppendDirectoryRows).
+    bool inTree(QByteArrayView dir) const
+    {
+        for (const QByteArray& tree : m_trees)
+            if (tree == "/" ? dir.startsWith("/")
+                            : dir == tree || (dir.startsWith(tree) && dir.size() > tree.size() && dir[tree.size()] == '/'))
+                return true;
+        return false;
+    }
+
+private:
+    QSet<QByteArray> m_anywhere;
+    QHash<QByteArray, QSet<QByteArray>> m_at;
+    QList<QByteArray> m_trees;
+};
+
 } // namespace
 
 void ReadBaselineRows(TIBQuery& query, const Registration& registration, CheckRows& rows,
@@ -175,28 +220,12 @@ void ReadBaselineRowsNamed(TIBQuery& query, const Registration& registration, co
     QSet<qint32> seen;
     for (qsizetype i = 0; i < rows.size(); ++i)
         seen.insert(rows[i].id);
-    const auto encoded = [](const QStringList& texts) {
-        QSet<QByteArray> set;
-        for (const QString& text : texts)
-            set.insert(EncodeFileName(text));
-        return set;
-    };
-    const QSet<QByteArray> anywhere = encoded(names.anywhere);
+    const NamesPicked picked(names);
+    const KeepRow wanted = [&](QByteArrayView dir, QByteArrayView name) { return picked.named(dir, name); };
     QStringList named = names.anywhere;
     for (auto at = names.at.begin(); at != names.at.end(); ++at)
         named += at.value();
     named.removeDuplicates();
-    QHash<QByteArray, QSet<QByteArray>> at;
-    for (auto place = names.at.begin(); place != names.at.end(); ++place)
-        at.insert(EncodeFileName(place.key()), encoded(place.value()));
-    const KeepRow wanted = [&](QByteArrayView dir, QByteArrayView name) {
-        // Looked up in place, without a copy of the row's bytes.
-        const QByteArray file = QByteArray::fromRawData(name.data(), name.size());
-        if (anywhere.contains(file))
-            return true;
-        const auto place = at.constFind(QByteArray::fromRawData(dir.data(), dir.size()));
-        return place != at.constEnd() && place->contains(file);
-    };
     if (named.size() <= qsizetype(kFewValues)) {
         Statement select = selectRows().sql(u"file_name in (");
         for (qsizetype i = 0; i < named.size(); ++i)
@@ -225,4 +254,20 @@ void ReadRowsWrittenNow(TIBQuery& query, const Registration& registration, Check
     Statement select = selectRows();
     readRows(query, AppendDirectoryRows(select, registration.dir).sql(writtenNow), rows, {});
     attachFingerprints(query, rows, true, {}, writtenNow);
+}
+
+void PickBaselineRowsNamed(const CheckRows& from, const BaselineNames& names, CheckRows& rows)
+{
+    QSet<qint32> seen;
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        seen.insert(rows[i].id);
+    const NamesPicked picked(names);
+    for (qsizetype i = 0; i < from.size(); ++i) {
+        const CheckRow& row = from[i];
+        const QByteArray& dir = from.directories().path(row.dir);
+        if ((picked.named(dir, from.name(row)) || picked.inTree(dir)) && !seen.contains(row.id)) {
+            seen.insert(row.id);
+            rows.appendCopy(from, row);
+        }
+    }
 }

@@ -34,6 +34,9 @@ struct BaselineNames {
 // registration's rows and keeping those picked.
 void ReadBaselineRowsNamed(TIBQuery& query, const Registration& registration, const BaselineNames& names,
                            CheckRows& rows);
+// The same rows, picked from the registration's rows as ReadBaselineRows read
+// them, with whose DirectoryTable rows is made.
+void PickBaselineRowsNamed(const CheckRows& from, const BaselineNames& names, CheckRows& rows);
 
 // Reads into rows the rows at the registration's directory or below it that
 // the open transaction wrote, whoever owns them, each with the fingerprint it

@@ -162,3 +162,13 @@ void TellRowsDeleted(qint32 registration, const std::vector<qint32>& ids)
     for (const qint32 id : ids)
         found->second->deleted.insert(id);
 }
+
+const CheckRows* KeptBaseline(qint32 registration)
+{
+    if (!listening)
+        return nullptr;
+    const auto found = listening->m_kept.find(registration);
+    if (found == listening->m_kept.end() || !found->second->deleted.isEmpty())
+        return nullptr;
+    return &found->second->rows;
+}

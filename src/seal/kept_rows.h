@@ -48,9 +48,16 @@ public:
 private:
     struct Kept;
     friend void TellRowsDeleted(qint32 registration, const std::vector<qint32>& ids);
+    friend const CheckRows* KeptBaseline(qint32 registration);
     std::map<qint32, std::unique_ptr<Kept>> m_kept;
 };
 
 // Tells the change's KeptRows, where one is listening, the ids of the
 // registration's file rows the change deleted.
 void TellRowsDeleted(qint32 registration, const std::vector<qint32>& ids);
+
+// The registration's rows as the listening KeptRows read them (see
+// ReadBaselineRows), while the change has told it nothing of them: a change
+// picks what it needs from them rather than reading them again. None where
+// no KeptRows listens or it kept none of them.
+const CheckRows* KeptBaseline(qint32 registration);

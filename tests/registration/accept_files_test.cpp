@@ -1,6 +1,8 @@
 #include "common/exception.h"
 #include "registration/accept_files.h"
 #include "registration/put_under_control.h"
+#include "rows/baseline_rows.h"
+#include "rows/check_rows.h"
 #include "rows/registration.h"
 #include "seal/seal_rows.h"
 #include "seal/sealed_change.h"
@@ -87,6 +89,45 @@ TEST_F(AcceptFilesTest, EachNameAcceptedAloneTakesItsFindingsAndLeavesTheOthers)
             EXPECT_THROW(AcceptFiles(dm, d, {QStringLiteral("change.txt"), refused}), Exception) << refused.toStdString();
         const Checked still = check(d);
         EXPECT_EQ(still.changed, after.changed);
+    }
+}
+
+
+// The rows picked from a registration's rows read whole are those read by
+// name, of every kind of pick: they stand in for them in an accept.
+TEST_F(AcceptFilesTest, RowsPickedFromTheWholeAreTheRowsReadByName)
+{
+    for (const char* name : {"a.txt", "b.txt", "sub/a.txt", "sub/c.txt", "sub/deep/a.txt", "subway/c.txt", "x y.txt"})
+        file(QString::fromLatin1(name), name);
+    PutUnderControl(dm, dir(), QStringLiteral("txt"));
+    const Registration registration = FindRegistration(dm.IBQuery1, dir());
+    DirectoryTable dirs;
+    CheckRows whole(dirs);
+    ReadBaselineRows(dm.IBQuery1, registration, whole);
+    const auto at = [&](const char* place, QStringList names) {
+        return QHash<QString, QStringList>{{dir() + QString::fromLatin1(place), names}};
+    };
+    const QString a = QStringLiteral("a.txt"), c = QStringLiteral("c.txt");
+    const QList<std::pair<const char*, BaselineNames>> picks{
+        {"a name anywhere", {{}, {a}, {}}},
+        {"names in one directory", {at("/sub", {a, c}), {}, {}}},
+        {"a tree, not the one its name begins", {{}, {}, {dir() + QStringLiteral("/sub")}}},
+        {"the whole directory as a tree", {{}, {}, {dir()}}},
+        {"all at once, each row once", {at("", {QStringLiteral("x y.txt")}), {c}, {dir() + QStringLiteral("/sub/deep")}}},
+        {"a name nowhere", {{}, {QStringLiteral("none.txt")}, {}}},
+    };
+    for (const auto& [what, names] : picks) {
+        SCOPED_TRACE(what);
+        CheckRows read(dirs), picked(dirs);
+        ReadBaselineRowsNamed(dm.IBQuery1, registration, names, read);
+        PickBaselineRowsNamed(whole, names, picked);
+        QStringList readNames, pickedNames;
+        for (qsizetype i = 0; i < read.size(); ++i)
+            readNames.append(read.fullName(read[i]));
+        for (qsizetype i = 0; i < picked.size(); ++i)
+            pickedNames.append(picked.fullName(picked[i]));
+        EXPECT_EQ(sorted(pickedNames), sorted(readNames));
+        EXPECT_EQ(pickedNames.size(), QSet<QString>(pickedNames.begin(), pickedNames.end()).size());
     }
 }
 
