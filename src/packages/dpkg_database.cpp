@@ -70,6 +70,14 @@ QByteArray DpkgDatabase::filesText(const InstalledPackage& package) const
     return PackageFilesText(admindir(), m_mergedUsr, package);
 }
 
+bool DpkgDatabase::listsBelow(const InstalledPackage& package, QByteArrayView dir) const
+{
+    bool below = false;
+    ForEachListedPath(admindir(), package,
+                      [&](QByteArrayView path) { below = below || PathBelow(m_mergedUsr.canonical(path), dir); });
+    return below;
+}
+
 QByteArray DpkgDatabase::key(const QString& path) const
 {
     return m_mergedUsr.canonical(EncodeFileName(QDir::cleanPath(path)));

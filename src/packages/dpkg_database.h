@@ -43,6 +43,9 @@ public:
 
     // What dpkg recorded of package's files (see PackageFilesText).
     QByteArray filesText(const InstalledPackage& package) const;
+    // Whether package lists a file at or below dir (canonical, see
+    // canonical()): its list alone is read.
+    bool listsBelow(const InstalledPackage& package, QByteArrayView dir) const;
     // path as the texts and the owner index spell it: merged /usr applied.
     QByteArray canonical(const QString& path) const { return key(path); }
 

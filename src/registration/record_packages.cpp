@@ -22,15 +22,14 @@ void RecordPackages(TIBQuery& query, const Registration& registration, const QSt
     if (dpkg) {
         const QByteArray dir = dpkg->canonical(DecodeFileName(*inside));
         for (const InstalledPackage& package : dpkg->packages()) {
-            const QByteArray text = dpkg->filesText(package);
-            bool touches = false;
-            ForEachPackageFile(text, [&](QByteArrayView path, QByteArrayView) { touches = touches || PathBelow(path, dir); });
-            if (!touches) {
+            // Most packages have no file here: their lists alone tell.
+            if (!dpkg->listsBelow(package, dir)) {
                 // Its version alone: a package that later puts files here
                 // was upgraded, not installed.
                 records.append({package.name, package.architecture, package.version, QByteArray()});
                 continue;
             }
+            const QByteArray text = dpkg->filesText(package);
             const QByteArray digest = QCryptographicHash::hash(text, QCryptographicHash::Sha256).toHex();
             records.append({package.name, package.architecture, package.version, digest});
             files.insert(digest, text);
