@@ -131,11 +131,13 @@ CONF
   if [ "$synthetic" != 0 ] && [ "$files" -ge 1000 ]; then
     # Accepting: the whole directory, and 2, 20 and 200 of its files by name
     # (each accept of the same names records them anew, the same work).
-    local n names
-    accepts+=("$label update-all $(cd "$work/kvaren" && measure "$label-update" ':' "$cli" update "$tree")")
+    local n names bu="-"
+    [ -z "$before" ] || bu=$(cd "$work/before" && measure "$label-before-update" ':' "$before" update "$tree")
+    accepts+=("$label update-all $(cd "$work/kvaren" && measure "$label-update" ':' "$cli" update "$tree") $bu")
     for n in 2 20 200; do
       mapfile -t names < <(find "$tree" -type f | sort | awk -v n="$n" -v all="$files" 'NR % int(all / n) == 1' | head -n "$n")
-      accepts+=("$label update-$n $(cd "$work/kvaren" && measure "$label-update-$n" ':' "$cli" update "$tree" "${names[@]}")")
+      [ -z "$before" ] || bu=$(cd "$work/before" && measure "$label-before-update-$n" ':' "$before" update "$tree" "${names[@]}")
+      accepts+=("$label update-$n $(cd "$work/kvaren" && measure "$label-update-$n" ':' "$cli" update "$tree" "${names[@]}") $bu")
     done
   fi
   if [ "$with_aide" != 0 ]; then
@@ -202,8 +204,12 @@ for label, _ in rows:
         print("kvaren %s check/add: %.2f" % (label, times[(label, "check")] / times[(label, "add")]))
 PY
 for line in "${accepts[@]}"; do
-  read -r label what t m <<< "$line"
-  printf 'kvaren %-8s %-11s %7.2f s  %6.0f MB\n' "$label" "$what" "$t" "$((m / 1024))"
+  read -r label what t m bt bm <<< "$line"
+  add=$(printf '%s\n' "${rows[@]}" | awk -v l="$label" '$1 == l {print $2}')
+  printf 'kvaren %-8s %-11s %7.2f s  %6.0f MB  (%.2f x add)' "$label" "$what" "$t" "$((m / 1024))" \
+    "$(awk -v t="$t" -v a="$add" 'BEGIN {print a ? t / a : 0}')"
+  [ "${bt:--}" = - ] || printf '   before %7.2f s' "$bt"
+  echo
 done
 if [ -n "${digests:-}" ]; then
   read -r st sm ot om bytes <<< "${digests[0]}"
