@@ -1,6 +1,7 @@
 #include "storage/row_cursor.h"
 
 #include "storage/database_error.h"
+#include "storage/described_sqlda.h"
 #include "storage/ib_database.h"
 #include "storage/ib_query.h"
 #include "storage/statement_handle.h"
@@ -14,21 +15,6 @@
 #include <vector>
 
 namespace {
-
-struct FreeSqlda {
-    void operator()(XSQLDA* sqlda) const { std::free(sqlda); }
-};
-using Sqlda = std::unique_ptr<XSQLDA, FreeSqlda>;
-
-Sqlda makeSqlda(short count)
-{
-    Sqlda sqlda(static_cast<XSQLDA*>(std::calloc(1, XSQLDA_LENGTH(count))));
-    if (!sqlda)
-        throw std::bad_alloc();
-    sqlda->version = SQLDA_VERSION1;
-    sqlda->sqln = count;
-    return sqlda;
-}
 
 // What a value that is neither a number nor a text is asked for as: its text,
 // which the engine makes.
@@ -47,13 +33,8 @@ RowCursor::RowCursor(TIBQuery& query, const Statement& select)
 {
     ISC_STATUS_ARRAY status{};
     isc_stmt_handle handle = m_statement;
-    Sqlda sqlda = makeSqlda(16);
-    bool described = isc_dsql_describe(status, &handle, SQL_DIALECT_V6, sqlda.get()) == 0;
-    if (described && sqlda->sqld > sqlda->sqln) {
-        sqlda = makeSqlda(sqlda->sqld);
-        described = isc_dsql_describe(status, &handle, SQL_DIALECT_V6, sqlda.get()) == 0;
-    }
-    if (!described) {
+    Sqlda sqlda = DescribedSqlda(handle, Described::Columns, status);
+    if (!sqlda) {
         m_query.close();
         throw EDatabaseError::fromSql(StatusVectorError(QStringLiteral("Unable to describe the query"), status),
                                       m_query.database().shownName());

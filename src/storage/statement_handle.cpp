@@ -1,5 +1,7 @@
 #include "storage/statement_handle.h"
 
+#include "storage/described_sqlda.h"
+
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlResult>
@@ -21,21 +23,6 @@ bool handleOf(const QSqlQuery& query, isc_stmt_handle& handle)
         return false;
     handle = value.value<isc_stmt_handle>();
     return handle != 0;
-}
-
-struct FreeSqlda {
-    void operator()(XSQLDA* sqlda) const { std::free(sqlda); }
-};
-using Sqlda = std::unique_ptr<XSQLDA, FreeSqlda>;
-
-Sqlda makeSqlda(short count)
-{
-    Sqlda sqlda(static_cast<XSQLDA*>(std::calloc(1, XSQLDA_LENGTH(count))));
-    if (sqlda) {
-        sqlda->version = SQLDA_VERSION1;
-        sqlda->sqln = count;
-    }
-    return sqlda;
 }
 
 // QSqlResult keeps its bound values behind a protected accessor; a pointer to
@@ -72,14 +59,9 @@ std::vector<int> TextParameterBytes(const QSqlQuery& query)
     if (!handleOf(query, handle))
         return {};
     ISC_STATUS_ARRAY status{};
-    Sqlda sqlda = makeSqlda(16);
-    if (!sqlda || isc_dsql_describe_bind(status, &handle, SQL_DIALECT_V6, sqlda.get()))
+    const Sqlda sqlda = DescribedSqlda(handle, Described::Parameters, status);
+    if (!sqlda)
         return {};
-    if (sqlda->sqld > sqlda->sqln) {
-        sqlda = makeSqlda(sqlda->sqld);
-        if (!sqlda || isc_dsql_describe_bind(status, &handle, SQL_DIALECT_V6, sqlda.get()))
-            return {};
-    }
     std::vector<int> bytes;
     for (short i = 0; i < sqlda->sqld; ++i) {
         const XSQLVAR& var = sqlda->sqlvar[i];
